@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds, and runs every test.
+# Usage: scripts/test.sh [release|sanitize]
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+flavour="${1:-release}"
+"$here/scripts/install-deps.sh"
+dir="$("$here/scripts/build.sh" "$flavour" | tail -n 1)"
+jobs="$(nproc 2>/dev/null || echo 2)"
+cd "$dir"
+ctest --output-on-failure -j "$jobs"

@@ -1,0 +1,16 @@
+// The `tdv` sub-commands. Each command file registers its own sub-command on the app;
+// main() only builds the app, runs it and turns failures into one line on stderr.
+#pragma once
+
+namespace CLI {
+class App;
+}
+
+namespace tdv::cli {
+
+// Engine commands: tables, schema, dump.
+void registerEngineCommands(CLI::App& app);
+// tdv sql
+void registerSqlCommand(CLI::App& app);
+
+}  // namespace tdv::cli

@@ -1,0 +1,28 @@
+// tdv: the scriptable command line of TARNIS Data Viewer.
+#include <CLI/CLI.hpp>
+
+#include <exception>
+#include <iostream>
+
+#include "cli/commands.h"
+#include "jet/error.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"tdv - TARNIS Data Viewer on the command line: reads Access (.mdb) backups"};
+    app.set_version_flag("--version", std::string("tdv ") + TDV_VERSION);
+    app.require_subcommand(1);
+    tdv::cli::registerEngineCommands(app);
+    tdv::cli::registerSqlCommand(app);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e);
+    } catch (const jet::Error& e) {
+        std::cerr << "error: " << e.what() << "\n";
+        return 1;
+    } catch (const std::exception& e) {
+        std::cerr << "error: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,98 @@
+// An open Access (Jet 3 / Jet 4) database, read side.
+//
+// Database::open reads the definition page, the system catalog and the names of all tables;
+// table definitions are read on first use and kept. Rows are streamed: a scan holds one data
+// page and one row at a time, so memory does not grow with the table. Long values (Memo,
+// OLE) are read when the row is decoded unless the caller asks for a subset of columns.
+// Every offset, length and page number read from the file is checked; a damaged file raises
+// jet::Error (ErrorKind::Corrupt) naming the table, page and row, never crashes or loops.
+//
+// A Database is not thread-safe; one thread may use several scans of it at once.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "jet/error.h"
+#include "jet/schema.h"
+#include "jet/value.h"
+
+namespace jet {
+
+class PageFile;
+struct Format;
+
+enum class JetVersion { Jet3 = 3, Jet4 = 4 };
+
+struct DatabaseInfo {
+    JetVersion version = JetVersion::Jet4;
+    uint32_t pageSize = 4096;
+    uint32_t pageCount = 0;
+    uint16_t codePage = 1252;     // code page of Jet 3 text
+    uint16_t sortOrder = 0;       // database sort order id (Jet 4 General Legacy = 0x409; Jet 3 General 97)
+    uint32_t sortOrderVersion = 0;
+};
+
+// Which columns a scan decodes. Empty = all.
+using ColumnMask = std::vector<bool>;
+
+class Database;
+
+class TableScan {
+public:
+    // Advances to the next live row (deleted rows and overflow targets are skipped,
+    // overflow pointers are followed). Returns false at the end.
+    bool next();
+    RowId rowId() const;
+    // Values of the current row, one per TableDef::columns entry (Null for columns left out
+    // by the mask).
+    const std::vector<Value>& values() const;
+
+    TableScan(TableScan&&) noexcept;
+    TableScan& operator=(TableScan&&) noexcept;
+    ~TableScan();
+
+private:
+    friend class Database;
+    struct Impl;
+    explicit TableScan(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+class Database {
+public:
+    // Opens a file read-only. Throws Error (Io, NotADatabase, Corrupt).
+    static std::shared_ptr<Database> open(const std::string& path);
+    ~Database();
+
+    const DatabaseInfo& info() const;
+    const Format& format() const;
+    const std::string& path() const;
+
+    // User tables (not system tables), in catalog order.
+    std::vector<std::string> tableNames() const;
+    // All tables including MSys*.
+    std::vector<std::string> allTableNames() const;
+    bool hasTable(std::string_view name) const;
+    // Case-insensitive. Throws Error NoSuchTable.
+    const TableDef& table(std::string_view name);
+
+    TableScan scan(const TableDef& table, const ColumnMask& columns = {});
+    // Decodes one row by address (follows an overflow pointer). Throws if the row is deleted.
+    std::vector<Value> readRow(const TableDef& table, RowId row, const ColumnMask& columns = {});
+    // Whether the row at this address is live (not deleted, not an overflow target).
+    bool rowExists(const TableDef& table, RowId row);
+
+    PageFile& pages();
+
+private:
+    Database();
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+    friend class TableScan;
+};
+
+}  // namespace jet
