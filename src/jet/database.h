@@ -23,6 +23,7 @@
 namespace jet {
 
 class PageFile;
+class FileSystem;
 struct Format;
 
 enum class JetVersion { Jet3 = 3, Jet4 = 4 };
@@ -66,6 +67,8 @@ class Database {
 public:
     // Opens a file read-only. Throws Error (Io, NotADatabase, Corrupt).
     static std::shared_ptr<Database> open(const std::string& path);
+    // Same, through a given file system (tests and fuzzing use an in-memory one).
+    static std::shared_ptr<Database> open(const std::string& path, FileSystem& fs);
     ~Database();
 
     const DatabaseInfo& info() const;

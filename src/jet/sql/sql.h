@@ -1,0 +1,44 @@
+// Jet SQL: the statements the program sends, parsed and run against a Database.
+//
+// SELECT with *, columns, Table.Column, AS aliases, COUNT(*); FROM one table or
+// A INNER JOIN B ON A.x = B.y; WHERE with comparisons, AND/OR/NOT, IS [NOT] NULL, LIKE;
+// ORDER BY. UPDATE ... SET ... [WHERE] and DELETE [*] FROM ... [WHERE].
+// Text compares and sorts as Jet does (jet::compareText). WHERE col = literal uses an index
+// on col when the table has one.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "jet/database.h"
+#include "jet/value.h"
+
+namespace jet::sql {
+
+struct ResultColumn {
+    std::string name;          // field name as the recordset shows it (alias, column, "Expr1000")
+    ColumnType type = ColumnType::Long;
+    uint16_t size = 0;         // declared size in bytes (text: characters * 2 for Jet 4)
+    std::string baseTable;     // table the column comes from ("" for computed fields)
+    std::string baseColumn;    // column name in that table
+};
+
+struct ResultSet {
+    std::vector<ResultColumn> columns;
+    std::vector<std::vector<Value>> rows;
+    // For a SELECT over one table: that table and each result row's address, so a
+    // recordset can write a row back. Empty for joins and COUNT(*).
+    std::string baseTable;
+    std::vector<RowId> rowIds;
+};
+
+// Runs a SELECT. Throws Error(Syntax) for bad SQL, NoSuchTable / NoSuchColumn naming the
+// missing name, Unsupported for a statement that is not a SELECT.
+ResultSet query(Database& db, std::string_view sqlText);
+
+// Whether the text is a SELECT (as opposed to UPDATE / DELETE). Throws Error(Syntax).
+bool isSelect(std::string_view sqlText);
+
+}  // namespace jet::sql
