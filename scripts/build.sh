@@ -7,9 +7,8 @@ flavour="${1:-release}"
 jobs="$(nproc 2>/dev/null || echo 2)"
 case "$flavour" in
     release)  dir="$here/build";          args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
-    sanitize) dir="$here/build-sanitize"; args=(-DCMAKE_BUILD_TYPE=Debug -DTDV_SANITIZE=ON
-                                                -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
-    fuzz)     dir="$here/build-fuzz";     args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTDV_FUZZ=ON -DTDV_TESTS=ON
+    sanitize) dir="$here/build-sanitize"; args=(-DCMAKE_BUILD_TYPE=Debug -DTDV_SANITIZE=ON) ;;
+    fuzz)     dir="$here/build-fuzz";     args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTDV_FUZZ=ON -DTDV_TESTS=OFF
                                                 -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
     *) echo "usage: $0 [release|sanitize|fuzz]" >&2; exit 2 ;;
 esac

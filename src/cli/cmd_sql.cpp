@@ -1,7 +1,68 @@
+// tdv sql FILE "SELECT ...": runs one Jet SQL statement and prints its rows as JSON Lines,
+// one object per row, keys in result column order, values as `tdv dump` writes them.
 #include <CLI/CLI.hpp>
 
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "cli/commands.h"
+#include "cli/json_values.h"
+#include "jet/database.h"
+#include "jet/sql/sql.h"
 
 namespace tdv::cli {
-void registerSqlCommand(CLI::App&) {}
+namespace {
+
+constexpr size_t kFlushBytes = 1 << 16;
+
+void writeOut(const std::string& s) {
+    if (!s.empty() && std::fwrite(s.data(), 1, s.size(), stdout) != s.size())
+        throw std::runtime_error("cannot write to standard output");
+}
+
+struct SqlOptions {
+    std::string file;
+    std::string statement;
+    bool plan = false;
+};
+
+void runSql(const SqlOptions& o) {
+    auto db = jet::Database::open(o.file);
+    std::vector<std::string> plan;
+    jet::sql::QueryOptions options;
+    if (o.plan) options.plan = &plan;
+    jet::sql::ResultSet result = jet::sql::query(*db, o.statement, options);
+    for (const auto& line : plan) std::cerr << "plan: " << line << "\n";
+    std::vector<std::string> names;
+    for (const auto& c : result.columns) names.push_back(c.name);
+    std::string out;
+    for (const auto& row : result.rows) {
+        writeJsonRow(out, names, row);
+        if (out.size() >= kFlushBytes) {
+            writeOut(out);
+            out.clear();
+        }
+    }
+    writeOut(out);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+void registerSqlCommand(CLI::App& app) {
+    auto o = std::make_shared<SqlOptions>();
+    auto* cmd = app.add_subcommand(
+        "sql",
+        "Run a Jet SQL SELECT on a database and print each row as one JSON object per line "
+        "(UPDATE and DELETE are not supported yet)");
+    cmd->add_option("FILE", o->file, "Access database (.mdb)")->required();
+    cmd->add_option("STATEMENT", o->statement, "SQL statement, e.g. \"SELECT * FROM Table1\"")
+        ->required();
+    cmd->add_flag("--plan", o->plan, "Print how each table was read (index or scan) to stderr");
+    cmd->callback([o] { runSql(*o); });
+}
+
 }  // namespace tdv::cli

@@ -32,8 +32,9 @@ struct DatabaseInfo {
     JetVersion version = JetVersion::Jet4;
     uint32_t pageSize = 4096;
     uint32_t pageCount = 0;
-    uint16_t codePage = 1252;     // code page of Jet 3 text
-    uint16_t sortOrder = 0;       // database sort order id (Jet 4 General Legacy = 0x409; Jet 3 General 97)
+    uint16_t codePage = 1252;  // code page of Jet 3 text
+    // Database sort order id (Jet 4 General Legacy and Jet 3 General 97 are both 0x409).
+    uint16_t sortOrder = 0;
     uint32_t sortOrderVersion = 0;
 };
 

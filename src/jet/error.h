@@ -61,6 +61,16 @@ constexpr long kRelationship = 3201;   // related record required
 constexpr long kReadOnly = 3027;       // cannot update; database or object is read-only
 constexpr long kBusy = 3260;           // locked by another user
 constexpr long kInternal = 3000;       // reserved error
+constexpr long kUnknownName = 3070;          // does not recognize 'X' as a valid field name or expression
+constexpr long kQueryTooComplex = 3360;      // query is too complex
+constexpr long kInvalidStatement = 3129;     // expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'
+constexpr long kSyntaxJoin = 3135;           // syntax error in JOIN operation
+constexpr long kSyntaxOrderBy = 3138;        // syntax error in ORDER BY clause
+constexpr long kSyntaxSelect = 3141;         // SELECT statement includes a reserved word or misspelled argument
+constexpr long kTrailingCharacters = 3142;   // characters found after end of SQL statement
+constexpr long kSyntaxUpdate = 3144;         // syntax error in UPDATE statement
+constexpr long kJoinNotSupported = 3296;     // JOIN expression not supported
+constexpr long kAmbiguousField = 3079;       // the specified field could refer to more than one table
 }  // namespace errnum
 
 [[noreturn]] inline void throwCorrupt(const std::string& where) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "jet/database.h"
+#include "jet/index_page.h"
 #include "jet/schema.h"
 #include "jet/value.h"
 
@@ -54,6 +55,12 @@ private:
     const TableDef& table_;
     const IndexDef& index_;
 };
+
+// A cursor over the tree rooted at root, read directly from pages (no table definition
+// needed; owner = 0 skips the owning-table check). With lowerBound, the cursor starts at
+// the first entry whose key is >= *lowerBound. IndexReader uses the same walk.
+IndexCursor openIndexCursor(PageFile& pages, JetVersion version, uint32_t root,
+                            const Bytes* lowerBound, IndexLocation where, uint32_t owner = 0);
 
 // Compares an index with the table's rows: one entry per live row (rows whose indexed
 // columns are all Null are left out of an ignore-nulls index), entries in non-decreasing

@@ -1,108 +1,38 @@
+// PageFile: opening, reading, the page cache and the reader's side of the locks.
+// The save transaction is in page_write.cpp.
 #include "jet/page_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 #include "jet/error.h"
+#include "jet/file_lock.h"
+#include "jet/journal.h"
 
 namespace jet {
 namespace {
-
-[[noreturn]] void throwIo(const std::string& what, const std::string& path) {
-    throw Error(ErrorKind::Io, errnum::kIo, what + " '" + path + "': " + std::strerror(errno));
-}
-
-class PosixFile : public File {
-public:
-    PosixFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
-    ~PosixFile() override { ::close(fd_); }
-
-    uint64_t size() override {
-        struct stat st {};
-        if (::fstat(fd_, &st) != 0) throwIo("Cannot read the size of", path_);
-        return static_cast<uint64_t>(st.st_size);
-    }
-
-    void readAt(uint64_t offset, uint8_t* out, size_t n) override {
-        size_t done = 0;
-        while (done < n) {
-            ssize_t r = ::pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
-            if (r < 0) {
-                if (errno == EINTR) continue;
-                throwIo("Cannot read", path_);
-            }
-            if (r == 0)
-                throw Error(ErrorKind::Corrupt, errnum::kCorrupt,
-                            "Damaged database: unexpected end of file in '" + path_ + "'");
-            done += static_cast<size_t>(r);
-        }
-    }
-
-    void writeAt(uint64_t offset, const uint8_t* data, size_t n) override {
-        size_t done = 0;
-        while (done < n) {
-            ssize_t r = ::pwrite(fd_, data + done, n - done, static_cast<off_t>(offset + done));
-            if (r < 0) {
-                if (errno == EINTR) continue;
-                throwIo("Cannot write", path_);
-            }
-            done += static_cast<size_t>(r);
-        }
-    }
-
-    void sync() override {
-        if (::fsync(fd_) != 0) throwIo("Cannot sync", path_);
-    }
-
-    void truncate(uint64_t size) override {
-        if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) throwIo("Cannot truncate", path_);
-    }
-
-private:
-    int fd_;
-    std::string path_;
-};
-
-class PosixFileSystem : public FileSystem {
-public:
-    std::unique_ptr<File> open(const std::string& path, Mode mode) override {
-        int flags = O_CLOEXEC;
-        switch (mode) {
-            case Mode::ReadOnly: flags |= O_RDONLY; break;
-            case Mode::ReadWrite: flags |= O_RDWR; break;
-            case Mode::CreateReadWrite: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
-        }
-        int fd = ::open(path.c_str(), flags, 0644);
-        if (fd < 0) throwIo("Cannot open", path);
-        struct stat st {};
-        if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-            ::close(fd);
-            errno = EISDIR;
-            throwIo("Cannot open", path);
-        }
-        return std::make_unique<PosixFile>(fd, path);
-    }
-    bool exists(const std::string& path) override { return ::access(path.c_str(), F_OK) == 0; }
-    void remove(const std::string& path) override {
-        if (::unlink(path.c_str()) != 0 && errno != ENOENT) throwIo("Cannot remove", path);
-    }
-};
 
 constexpr size_t kCachePages = 64;
 
 }  // namespace
 
-FileSystem& FileSystem::real() {
-    static PosixFileSystem fs;
-    return fs;
-}
-
 PageFile::PageFile(std::unique_ptr<File> file, uint32_t pageSize)
     : file_(std::move(file)), pageSize_(pageSize), fileSize_(file_->size()) {}
+
+PageFile::PageFile(FileSystem& fs, std::string path, PageFileOptions options, uint32_t pageSize)
+    : fs_(&fs),
+      path_(std::move(path)),
+      options_(std::move(options)),
+      crash_(options_.crashAt ? CrashPoints(*options_.crashAt) : CrashPoints::fromEnvironment()),
+      writable_(options_.writable),
+      pageSize_(pageSize),
+      fileSize_(0) {
+    file_ = fs.open(path_, writable_ ? FileSystem::Mode::ReadWrite : FileSystem::Mode::ReadOnly);
+    if (fs.exists(journalPathFor(path_))) recoverLeftoverJournal();
+    openedIdentity_ = cacheIdentity_ = file_->identity();
+    fileSize_ = openedIdentity_.size;
+}
+
+PageFile::~PageFile() {
+    rollback();
+}
 
 void PageFile::setPageSize(uint32_t pageSize) {
     pageSize_ = pageSize;
@@ -110,27 +40,51 @@ void PageFile::setPageSize(uint32_t pageSize) {
 }
 
 uint32_t PageFile::pageCount() const {
+    if (inWrite_) return writePageCount_;
     return pageSize_ == 0 ? 0 : static_cast<uint32_t>(fileSize_ / pageSize_);
 }
 
 Page PageFile::read(uint32_t n) {
+    if (inWrite_) {
+        // The Writer lock keeps other savers out and beginWrite checked the cache, so the
+        // committed pages cannot change under this transaction.
+        if (auto it = dirty_.find(n); it != dirty_.end()) return it->second;
+        return readCommitted(n);
+    }
+    if (!fs_ || readDepth_ > 0) return readCommitted(n);
+    ReadScope scope(*this);
+    return readCommitted(n);
+}
+
+Page PageFile::readCommitted(uint32_t n) {
     if (auto it = cache_.find(n); it != cache_.end()) return it->second;
-    if (pageSize_ == 0 || n >= pageCount())
-        throw Error(ErrorKind::Corrupt, errnum::kCorrupt,
-                    "Damaged database: page " + std::to_string(n) + " is beyond the end of the file");
+    if (pageSize_ == 0 || uint64_t{n} >= fileSize_ / pageSize_)
+        throw Error(
+            ErrorKind::Corrupt, errnum::kCorrupt,
+            "Damaged database: page " + std::to_string(n) + " is beyond the end of the file");
     auto buf = std::make_shared<std::vector<uint8_t>>(pageSize_);
-    file_->readAt(static_cast<uint64_t>(n) * pageSize_, buf->data(), pageSize_);
+    file_->readAt(uint64_t{n} * pageSize_, buf->data(), pageSize_);
+    cachePut(n, buf);
+    return buf;
+}
+
+void PageFile::cachePut(uint32_t n, Page page) {
+    if (auto it = cache_.find(n); it != cache_.end()) {
+        it->second = std::move(page);
+        return;
+    }
     if (cache_.size() >= kCachePages) {
         cache_.erase(cacheOrder_.front());
         cacheOrder_.erase(cacheOrder_.begin());
     }
-    cache_.emplace(n, buf);
+    cache_.emplace(n, std::move(page));
     cacheOrder_.push_back(n);
-    return buf;
 }
 
 void PageFile::readRaw(uint64_t offset, uint8_t* out, size_t n) {
-    if (offset + n > fileSize_)
+    std::optional<ReadScope> scope;
+    if (fs_ && !inWrite_ && readDepth_ == 0) scope.emplace(*this);
+    if (offset > fileSize_ || n > fileSize_ - offset)
         throw Error(ErrorKind::Corrupt, errnum::kCorrupt,
                     "Damaged database: the file is shorter than its header");
     file_->readAt(offset, out, n);
@@ -140,6 +94,76 @@ void PageFile::dropCache() {
     cache_.clear();
     cacheOrder_.clear();
     fileSize_ = file_->size();
+}
+
+PageFile::ReadScope::ReadScope(PageFile& pages) : pages_(pages) {
+    pages_.enterRead();
+}
+PageFile::ReadScope::~ReadScope() {
+    pages_.leaveRead();
+}
+
+void PageFile::enterRead() {
+    if (!fs_ || inWrite_ || readDepth_++ > 0) return;
+    try {
+        acquireLock(*file_, LockRange::Pages, LockMode::Shared, options_.busyTimeout, path_);
+        validateCache();
+    } catch (...) {
+        leaveRead();
+        throw;
+    }
+}
+
+void PageFile::leaveRead() noexcept {
+    if (!fs_ || inWrite_ || readDepth_ == 0 || --readDepth_ > 0) return;
+    try {
+        file_->tryLock(LockRange::Pages, LockMode::Unlocked);
+    } catch (...) {
+        // The kernel drops the lock with the file.
+    }
+}
+
+// Called with the shared Pages lock held, so no save is writing pages now. A changed file
+// means another program saved (drop the cache) or stopped in the middle of a save (a journal
+// is left: roll it back, then drop the cache).
+void PageFile::validateCache() {
+    FileIdentity now = file_->identity();
+    if (now == cacheIdentity_) return;
+    if (fs_->exists(journalPathFor(path_))) {
+        file_->tryLock(LockRange::Pages, LockMode::Unlocked);
+        recoverLeftoverJournal();
+        acquireLock(*file_, LockRange::Pages, LockMode::Shared, options_.busyTimeout, path_);
+        now = file_->identity();
+    }
+    cache_.clear();
+    cacheOrder_.clear();
+    fileSize_ = now.size;
+    cacheIdentity_ = now;
+}
+
+// Rolls back a save that another writer (or this program, before a crash) left unfinished.
+// Needs both locks exclusively; a read-only PageFile borrows a writable handle to do it.
+void PageFile::recoverLeftoverJournal() {
+    std::unique_ptr<File> writableHandle;
+    File* target = file_.get();
+    if (!writable_) {
+        try {
+            writableHandle = fs_->open(path_, FileSystem::Mode::ReadWrite);
+        } catch (const Error& e) {
+            if (e.kind() != ErrorKind::ReadOnly) throw;
+            throw Error(ErrorKind::ReadOnly, errnum::kReadOnly,
+                        "The database '" + path_ +
+                            "' was left half-saved by a program that stopped, and it cannot be "
+                            "repaired because the file is read-only. Make it writable and "
+                            "open it again.");
+        }
+        target = writableHandle.get();
+    }
+    LockHolder writer(*target, LockRange::Writer, LockMode::Exclusive, LockMode::Unlocked,
+                      options_.busyTimeout, path_);
+    LockHolder pages(*target, LockRange::Pages, LockMode::Exclusive, LockMode::Unlocked,
+                     options_.busyTimeout, path_);
+    recoverJournal(*fs_, path_, *target, 0, crash_);
 }
 
 }  // namespace jet

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "jet/value.h"
@@ -13,25 +14,25 @@ namespace jet {
 struct ColumnDef {
     std::string name;
     ColumnType type = ColumnType::Text;
-    uint16_t number = 0;       // column id, stable across deleted columns
-    uint16_t displayIndex = 0; // position among the table's columns (the order rows are shown in)
-    uint16_t varIndex = 0;     // slot in the variable-length offset table (variable columns)
-    uint16_t fixedOffset = 0;  // byte offset within the fixed area (fixed columns)
-    uint16_t length = 0;       // declared size in bytes (Text: characters * 2 in Jet 4)
-    bool fixed = true;         // fixed-length (stored in the fixed area) or variable
+    uint16_t number = 0;        // column id, stable across deleted columns
+    uint16_t displayIndex = 0;  // position among the table's columns (the order rows are shown in)
+    uint16_t varIndex = 0;      // slot in the variable-length offset table (variable columns)
+    uint16_t fixedOffset = 0;   // byte offset within the fixed area (fixed columns)
+    uint16_t length = 0;        // declared size in bytes (Text: characters * 2 in Jet 4)
+    bool fixed = true;          // fixed-length (stored in the fixed area) or variable
     bool autoNumber = false;
     bool compressedUnicode = false;  // Jet 4 text: may be stored compressed
-    uint8_t precision = 0;     // Decimal
-    uint8_t scale = 0;         // Decimal
-    uint16_t sortOrder = 0;    // text sort order id (Jet 4: 0x409 General / General Legacy)
-    uint16_t codePage = 0;     // Jet 3 text code page (0 = database default)
+    uint8_t precision = 0;           // Decimal
+    uint8_t scale = 0;               // Decimal
+    uint16_t sortOrder = 0;          // text sort order id (Jet 4: 0x409 General / General Legacy)
+    uint16_t codePage = 0;           // Jet 3 text code page (0 = database default)
 
     bool isLongValue() const { return type == ColumnType::Memo || type == ColumnType::OLE; }
     bool isText() const { return type == ColumnType::Text || type == ColumnType::Memo; }
 };
 
 struct IndexColumn {
-    size_t column = 0;       // position in TableDef::columns
+    size_t column = 0;  // position in TableDef::columns
     bool ascending = true;
 };
 
@@ -39,22 +40,22 @@ struct IndexColumn {
 // ("real index") that holds its entries. Several logical indexes may share one real index.
 struct IndexDef {
     std::string name;
-    int number = 0;              // logical index number
-    int realNumber = 0;          // physical index number
+    int number = 0;      // logical index number
+    int realNumber = 0;  // physical index number
     std::vector<IndexColumn> columns;
-    uint32_t rootPage = 0;       // first page of the index tree
-    uint8_t flags = 0;           // raw real-index flags (0x01 unique, 0x02 ignore nulls, 0x08 required)
+    uint32_t rootPage = 0;  // first page of the index tree
+    uint8_t flags = 0;      // raw real-index flags (0x01 unique, 0x02 ignore nulls, 0x08 required)
     bool unique = false;
     bool ignoreNulls = false;
     bool required = false;
     bool primaryKey = false;
-    bool foreignKey = false;     // a relationship's index (no entries of its own beyond the real one)
+    bool foreignKey = false;  // a relationship's index (no entries of its own beyond the real one)
 };
 
 struct TableDef {
     std::string name;
-    uint32_t definitionPage = 0;     // first table definition page
-    uint32_t rowCount = 0;           // as recorded in the definition
+    uint32_t definitionPage = 0;  // first table definition page
+    uint32_t rowCount = 0;        // as recorded in the definition
     uint32_t nextAutoNumber = 0;
     uint16_t variableColumnCount = 0;
     uint16_t maxColumnNumber = 0;    // highest column id + 1 (size of the null mask)
@@ -68,6 +69,10 @@ struct TableDef {
     std::optional<size_t> findColumn(std::string_view name) const;
     const IndexDef* findIndex(std::string_view name) const;
 };
+
+// Compares names the way Access does for tables, columns and indexes: without regard to
+// (ASCII) case.
+bool namesEqual(std::string_view a, std::string_view b);
 
 // Address of one row: data page and row number within it.
 struct RowId {

@@ -85,6 +85,8 @@ public:
         return std::get<T>(v_);
     }
     const Storage& storage() const { return v_; }
+    // In-place access for decoders that reuse a value's buffers from row to row.
+    Storage& mutableStorage() { return v_; }
 
     bool operator==(const Value&) const = default;
 
@@ -93,11 +95,11 @@ private:
 };
 
 // Exact text forms shared by every output of values.
-std::string formatGuid(const Guid& g);            // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
-std::string formatCurrency(const Currency& c);    // "3.5000"
-std::string formatDecimal(const Decimal& d);      // "-12.340" (all scale digits)
-std::string formatDateTime(const DateTime& d);    // "YYYY-MM-DDTHH:MM:SS[.fff]"
-std::string formatDouble(double d);               // shortest text that reads back the same
-std::string formatSingle(float f);                // shortest text that reads back the same float
+std::string formatGuid(const Guid& g);          // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
+std::string formatCurrency(const Currency& c);  // "3.5000"
+std::string formatDecimal(const Decimal& d);    // "-12.340" (all scale digits)
+std::string formatDateTime(const DateTime& d);  // "YYYY-MM-DDTHH:MM:SS[.fff]"
+std::string formatDouble(double d);             // shortest text that reads back the same
+std::string formatSingle(float f);              // shortest text that reads back the same float
 
 }  // namespace jet

@@ -18,11 +18,11 @@
 namespace jet::sql {
 
 struct ResultColumn {
-    std::string name;          // field name as the recordset shows it (alias, column, "Expr1000")
+    std::string name;  // field name as the recordset shows it (alias, column, "Expr1000")
     ColumnType type = ColumnType::Long;
-    uint16_t size = 0;         // declared size in bytes (text: characters * 2 for Jet 4)
-    std::string baseTable;     // table the column comes from ("" for computed fields)
-    std::string baseColumn;    // column name in that table
+    uint16_t size = 0;       // declared size in bytes (text: characters * 2 for Jet 4)
+    std::string baseTable;   // table the column comes from ("" for computed fields)
+    std::string baseColumn;  // column name in that table
 };
 
 struct ResultSet {
@@ -37,6 +37,16 @@ struct ResultSet {
 // Runs a SELECT. Throws Error(Syntax) for bad SQL, NoSuchTable / NoSuchColumn naming the
 // missing name, Unsupported for a statement that is not a SELECT.
 ResultSet query(Database& db, std::string_view sqlText);
+
+struct QueryOptions {
+    // Off: every table is scanned (tests compare an index lookup with a scan this way).
+    bool useIndexes = true;
+    // When set, receives one line per table read saying how: "Table1: scan",
+    // "Table1: index CD_AGENTE, 1 rows", "Table2: join probe by index id",
+    // "Table2: join hash of 3 rows".
+    std::vector<std::string>* plan = nullptr;
+};
+ResultSet query(Database& db, std::string_view sqlText, const QueryOptions& options);
 
 // Whether the text is a SELECT (as opposed to UPDATE / DELETE). Throws Error(Syntax).
 bool isSelect(std::string_view sqlText);

@@ -1,0 +1,180 @@
+#include "cli/json_values.h"
+
+#include <charconv>
+#include <cmath>
+#include <type_traits>
+
+namespace tdv::cli {
+namespace {
+
+constexpr char kHex[] = "0123456789abcdef";
+
+// Length of the valid UTF-8 sequence starting at s[i], or 0 when it is not valid.
+size_t utf8SequenceLength(std::string_view s, size_t i) {
+    auto byte = [&](size_t k) { return static_cast<uint8_t>(s[k]); };
+    uint8_t c = byte(i);
+    size_t len;
+    uint32_t min;
+    if (c < 0x80) return 1;
+    if ((c & 0xE0) == 0xC0) {
+        len = 2;
+        min = 0x80;
+    } else if ((c & 0xF0) == 0xE0) {
+        len = 3;
+        min = 0x800;
+    } else if ((c & 0xF8) == 0xF0) {
+        len = 4;
+        min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + len > s.size()) return 0;
+    uint32_t cp = c & (0x7F >> len);
+    for (size_t k = 1; k < len; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (byte(i + k) & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return len;
+}
+
+template <class F>
+void appendFloat(std::string& out, F v) {
+    if (std::isnan(v)) {
+        out += "\"NaN\"";
+        return;
+    }
+    if (std::isinf(v)) {
+        out += v > 0 ? "\"Infinity\"" : "\"-Infinity\"";
+        return;
+    }
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, r.ptr);
+}
+
+template <class I>
+void appendInteger(std::string& out, I v) {
+    char buf[24];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, r.ptr);
+}
+
+}  // namespace
+
+void appendJsonString(std::string& out, std::string_view s) {
+    out += '"';
+    size_t i = 0;
+    while (i < s.size()) {
+        uint8_t c = static_cast<uint8_t>(s[i]);
+        if (c >= 0x20 && c < 0x80 && c != '"' && c != '\\') {
+            // Copy the run of plain ASCII in one go.
+            size_t j = i + 1;
+            while (j < s.size()) {
+                uint8_t d = static_cast<uint8_t>(s[j]);
+                if (d < 0x20 || d >= 0x80 || d == '"' || d == '\\') break;
+                ++j;
+            }
+            out.append(s.data() + i, j - i);
+            i = j;
+            continue;
+        }
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                ++i;
+                continue;
+            case '\\':
+                out += "\\\\";
+                ++i;
+                continue;
+            case '\n':
+                out += "\\n";
+                ++i;
+                continue;
+            case '\r':
+                out += "\\r";
+                ++i;
+                continue;
+            case '\t':
+                out += "\\t";
+                ++i;
+                continue;
+            case '\b':
+                out += "\\b";
+                ++i;
+                continue;
+            case '\f':
+                out += "\\f";
+                ++i;
+                continue;
+            default:
+                break;
+        }
+        if (c < 0x20) {
+            out += "\\u00";
+            out += kHex[c >> 4];
+            out += kHex[c & 0xF];
+            ++i;
+            continue;
+        }
+        size_t len = utf8SequenceLength(s, i);
+        if (len == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            out.append(s.data() + i, len);
+            i += len;
+        }
+    }
+    out += '"';
+}
+
+void appendJsonValue(std::string& out, const jet::Value& v) {
+    std::visit(
+        [&](const auto& x) {
+            using T = std::decay_t<decltype(x)>;
+            if constexpr (std::is_same_v<T, std::monostate>) {
+                out += "null";
+            } else if constexpr (std::is_same_v<T, bool>) {
+                out += x ? "true" : "false";
+            } else if constexpr (std::is_same_v<T, uint8_t> || std::is_same_v<T, int16_t> ||
+                                 std::is_same_v<T, int32_t>) {
+                appendInteger(out, x);
+            } else if constexpr (std::is_same_v<T, float> || std::is_same_v<T, double>) {
+                appendFloat(out, x);
+            } else if constexpr (std::is_same_v<T, jet::Currency>) {
+                out += '"' + jet::formatCurrency(x) + '"';
+            } else if constexpr (std::is_same_v<T, jet::Decimal>) {
+                out += '"' + jet::formatDecimal(x) + '"';
+            } else if constexpr (std::is_same_v<T, jet::DateTime>) {
+                appendJsonString(out, jet::formatDateTime(x));
+            } else if constexpr (std::is_same_v<T, jet::Guid>) {
+                out += '"' + jet::formatGuid(x) + '"';
+            } else if constexpr (std::is_same_v<T, jet::Text>) {
+                appendJsonString(out, x.utf8);
+            } else if constexpr (std::is_same_v<T, jet::Bytes>) {
+                out += "{\"hex\":\"";
+                for (uint8_t b : x) {
+                    out += kHex[b >> 4];
+                    out += kHex[b & 0xF];
+                }
+                out += "\"}";
+            }
+        },
+        v.storage());
+}
+
+void writeJsonRow(std::string& out, const std::vector<std::string>& names,
+                  const std::vector<jet::Value>& values) {
+    out += '{';
+    for (size_t i = 0; i < names.size() && i < values.size(); ++i) {
+        if (i) out += ',';
+        appendJsonString(out, names[i]);
+        out += ':';
+        appendJsonValue(out, values[i]);
+    }
+    out += "}\n";
+}
+
+}  // namespace tdv::cli

@@ -1,0 +1,67 @@
+#include "db/database_cache.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <system_error>
+
+#include "db/db_error.h"
+#include "db/error_mapping.h"
+
+namespace tdv::db {
+namespace {
+
+DbError fileNotFound(const std::string& path) {
+    return DbError(hresult::kFail, "Could not find file '" + path + "'.");
+}
+
+std::string canonicalOf(const std::string& path) {
+    std::error_code ec;
+    auto canonical = std::filesystem::canonical(path, ec);
+    if (ec || !std::filesystem::is_regular_file(canonical, ec)) throw fileNotFound(path);
+    return canonical.string();
+}
+
+}  // namespace
+
+DatabaseCache::DatabaseCache(size_t capacity) : capacity_(capacity == 0 ? 1 : capacity) {}
+
+DatabaseCache::FileStamp DatabaseCache::stampOf(const std::string& canonicalPath) {
+    struct stat st {};
+    if (::stat(canonicalPath.c_str(), &st) != 0) throw fileNotFound(canonicalPath);
+    FileStamp s;
+    s.size = static_cast<uint64_t>(st.st_size);
+    s.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    s.device = static_cast<uint64_t>(st.st_dev);
+    s.inode = static_cast<uint64_t>(st.st_ino);
+    return s;
+}
+
+std::shared_ptr<jet::Database> DatabaseCache::open(const std::string& path) {
+    const std::string canonical = canonicalOf(path);
+    const FileStamp stamp = stampOf(canonical);
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+        if (it->canonicalPath != canonical) continue;
+        if (it->stamp == stamp) {
+            entries_.splice(entries_.begin(), entries_, it);
+            return entries_.front().db;
+        }
+        entries_.erase(it);
+        break;
+    }
+    auto db = translatingEngineErrors([&] { return jet::Database::open(canonical); });
+    entries_.push_front(Entry{canonical, stamp, db});
+    while (entries_.size() > capacity_) entries_.pop_back();
+    return db;
+}
+
+void DatabaseCache::clear() {
+    entries_.clear();
+}
+
+std::shared_ptr<jet::Database> openDatabase(const std::string& path) {
+    const std::string canonical = canonicalOf(path);
+    return translatingEngineErrors([&] { return jet::Database::open(canonical); });
+}
+
+}  // namespace tdv::db

@@ -1,0 +1,57 @@
+#include "db/recordset_state.h"
+
+#include <cctype>
+
+#include "db/db_error.h"
+
+namespace tdv::db {
+namespace {
+
+bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void RecordsetState::requireOpen() const {
+    if (!open) throw objectClosedError();
+}
+
+void RecordsetState::requireCurrent() const {
+    requireOpen();
+    if (!hasCurrent()) throw noCurrentRecordError();
+}
+
+void RecordsetState::moveTo(std::ptrdiff_t pos) {
+    position = pos;
+    chunkField = kNoField;
+    chunkOffset = 0;
+}
+
+const FieldInfo& RecordsetState::field(size_t i) const {
+    if (i >= fields.size()) throw itemNotFoundError();
+    return fields[i];
+}
+
+const jet::Value& RecordsetState::currentValue(size_t i) const {
+    requireCurrent();
+    field(i);
+    const auto& row = rows[static_cast<size_t>(position)];
+    if (i >= row.size()) throw itemNotFoundError();
+    return row[i];
+}
+
+std::optional<size_t> RecordsetState::findField(std::string_view name) const {
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (sameNameIgnoringCase(fields[i].name, name)) return i;
+    }
+    return std::nullopt;
+}
+
+}  // namespace tdv::db

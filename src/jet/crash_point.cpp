@@ -1,0 +1,30 @@
+#include "jet/crash_point.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace jet {
+
+CrashPoints::CrashPoints(std::string_view spec) {
+    auto colon = spec.find(':');
+    point_ = std::string(spec.substr(0, colon));
+    if (colon != std::string_view::npos) {
+        std::string count(spec.substr(colon + 1));
+        char* end = nullptr;
+        long n = std::strtol(count.c_str(), &end, 10);
+        wanted_ = (end && *end == '\0' && n > 0) ? n : 1;
+    }
+}
+
+CrashPoints CrashPoints::fromEnvironment() {
+    const char* spec = std::getenv("TDV_CRASH_AT");
+    return spec && *spec ? CrashPoints(spec) : CrashPoints();
+}
+
+void CrashPoints::reached(std::string_view point) {
+    if (point_.empty() || point != point_) return;
+    if (++seen_ == wanted_) ::_exit(kExitCode);
+}
+
+}  // namespace jet

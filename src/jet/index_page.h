@@ -1,0 +1,102 @@
+// One index page decoded: header fields and entries with prefix compression undone.
+//
+// Index trees are made of leaf pages (type 0x04, entries point at data rows) and
+// intermediate pages (type 0x03, entries point at child index pages). Both kinds share one
+// layout: a small header (owning table definition page, previous/next page of the same
+// level, the "tail" child of an intermediate page, the length of the prefix shared by the
+// page's entries), then a bitmap with one bit per byte of the entry area marking where each
+// entry ends, then the entries themselves.
+//
+// Entry bytes: key bytes, then the data row (3-byte page number, big-endian, and a 1-byte
+// row number); an intermediate entry is followed by its child page (4 bytes, big-endian).
+// The first entry on a page is stored whole; every later entry omits the page's prefix
+// (the first prefixLength bytes of the first entry), which may reach into the row pointer.
+//
+// An intermediate entry holds the greatest entry (key and row) of its child's subtree; the
+// last child of an intermediate page is not an entry but the page's tail pointer.
+//
+// Jet 3 and Jet 4 differ only in where the header fields sit and how big the bitmap is;
+// those differences are data (IndexPageLayout), not code paths.
+//
+// decodeIndexPage checks every length and offset against the page and throws
+// Error(Corrupt) naming table, index and page when something is out of range.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "jet/database.h"
+#include "jet/schema.h"
+#include "jet/value.h"
+
+namespace jet {
+
+constexpr uint8_t kIndexIntermediatePage = 0x03;
+constexpr uint8_t kIndexLeafPage = 0x04;
+
+// Where the header fields and the entry bitmap of an index page are, per format version.
+struct IndexPageLayout {
+    uint32_t freeSpaceOffset;  // 2 bytes: unused bytes at the end of the page
+    uint32_t ownerOffset;      // 4 bytes: table definition page owning the index
+    uint32_t prevOffset;       // 4 bytes: previous page of the same level (0 = none)
+    uint32_t nextOffset;       // 4 bytes: next page of the same level (0 = none)
+    uint32_t tailOffset;       // 4 bytes: last child of an intermediate page (0 = none)
+    uint32_t prefixOffset;     // prefix length of the page's entries
+    uint32_t prefixSize;       // bytes of the prefix length field (1 or 2)
+    uint32_t bitmapOffset;     // first byte of the entry-end bitmap
+    uint32_t bitmapSize;       // bytes of the bitmap
+    uint32_t pageSize;
+
+    uint32_t firstEntryOffset() const { return bitmapOffset + bitmapSize; }
+    // Bytes available to entries: limited by the page and by the bitmap.
+    uint32_t entryAreaSize() const;
+};
+
+const IndexPageLayout& indexPageLayout(JetVersion version);
+
+// Bytes after an entry's key: row pointer (4), plus the child page (4) on intermediate pages.
+constexpr uint32_t kLeafEntryTrailer = 4;
+constexpr uint32_t kIntermediateEntryTrailer = 8;
+
+struct IndexPageEntry {
+    Bytes key;
+    RowId row;
+    uint32_t child = 0;  // intermediate pages only
+};
+
+// Order of entries within an index: key bytes (unsigned, shorter first on a common
+// prefix), then the row address. Both return <0, 0, >0.
+int compareKeys(const Bytes& a, const Bytes& b);
+int compareEntries(const Bytes& keyA, RowId rowA, const Bytes& keyB, RowId rowB);
+
+struct IndexPage {
+    uint32_t number = 0;
+    bool leaf = true;
+    uint32_t owner = 0;
+    uint32_t prev = 0;
+    uint32_t next = 0;
+    uint32_t tail = 0;
+    uint32_t freeSpace = 0;
+    uint32_t prefixLength = 0;
+    uint32_t usedBytes = 0;  // end of the last entry within the entry area
+    std::vector<IndexPageEntry> entries;
+};
+
+// Names used in damage messages: "index 'X' of table 'T'".
+struct IndexLocation {
+    std::string table;
+    std::string index;
+    std::string describe(uint32_t page) const;
+};
+
+[[noreturn]] void throwIndexDamage(const IndexLocation& where, uint32_t page,
+                                   const std::string& what);
+
+// Decodes a whole page (its size must be layout.pageSize). Throws Error(Corrupt) when the
+// page is not an index page or an entry does not fit.
+IndexPage decodeIndexPage(std::span<const uint8_t> bytes, uint32_t number,
+                          const IndexPageLayout& layout, const IndexLocation& where);
+
+}  // namespace jet

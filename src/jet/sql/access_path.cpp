@@ -1,0 +1,162 @@
+#include "jet/sql/access_path.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "jet/error.h"
+#include "jet/index_key.h"
+#include "jet/index_reader.h"
+#include "jet/sql/expr_eval.h"
+
+namespace jet::sql {
+
+namespace {
+
+template <class T>
+std::optional<Value> wholeNumber(long double n) {
+    if (n != std::floor(n) || n < static_cast<long double>(std::numeric_limits<T>::min()) ||
+        n > static_cast<long double>(std::numeric_limits<T>::max())) {
+        return std::nullopt;
+    }
+    return Value(Value::Storage(static_cast<T>(n)));
+}
+
+bool startsWith(const Bytes& key, const Bytes& prefix) {
+    return key.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), key.begin());
+}
+
+}  // namespace
+
+std::vector<const Expr*> conjunctsOf(const Expr* where) {
+    std::vector<const Expr*> out;
+    std::vector<const Expr*> stack;
+    if (where) stack.push_back(where);
+    while (!stack.empty()) {
+        const Expr* e = stack.back();
+        stack.pop_back();
+        if (e->kind == Expr::Kind::And) {
+            stack.push_back(e->args[1].get());
+            stack.push_back(e->args[0].get());
+        } else {
+            out.push_back(e);
+        }
+    }
+    return out;
+}
+
+bool refersOnlyTo(const Expr& e, int slot) {
+    if (e.kind == Expr::Kind::Column && e.column.boundSource != slot) return false;
+    for (const auto& a : e.args) {
+        if (!refersOnlyTo(*a, slot)) return false;
+    }
+    return true;
+}
+
+std::optional<Value> keyValueFor(const ColumnDef& column, const Value& literal) {
+    if (literal.isNull()) return std::nullopt;
+    if (column.type == ColumnType::Text) {
+        if (!literal.is<Text>()) return std::nullopt;
+        return literal;
+    }
+    std::optional<long double> n = numericValue(literal);
+    if (!n && literal.is<Text>()) n = parseNumber(literal.get<Text>().utf8);
+    if (!n || literal.is<bool>()) return std::nullopt;
+    switch (column.type) {
+        case ColumnType::Byte:
+            return wholeNumber<uint8_t>(*n);
+        case ColumnType::Integer:
+            return wholeNumber<int16_t>(*n);
+        case ColumnType::Long:
+            return wholeNumber<int32_t>(*n);
+        case ColumnType::Double: {
+            auto d = static_cast<double>(*n);
+            if (static_cast<long double>(d) != *n) return std::nullopt;
+            return Value(Value::Storage(d));
+        }
+        case ColumnType::Single: {
+            auto f = static_cast<float>(*n);
+            if (static_cast<long double>(f) != *n) return std::nullopt;
+            return Value(Value::Storage(f));
+        }
+        case ColumnType::Currency: {
+            long double scaled = *n * 10000.0L;
+            if (scaled != std::floor(scaled) || std::fabs(scaled) > 9.2e18L) return std::nullopt;
+            return Value(Value::Storage(Currency{static_cast<int64_t>(scaled)}));
+        }
+        case ColumnType::DateTime:
+            if (!literal.is<DateTime>()) return std::nullopt;
+            return literal;
+        default:
+            return std::nullopt;
+    }
+}
+
+std::optional<Bytes> firstColumnKey(const TableDef& table, const IndexDef& index,
+                                    const Value& value, JetVersion version) {
+    if (index.columns.empty() || index.columns[0].column >= table.columns.size()) {
+        return std::nullopt;
+    }
+    const ColumnDef& column = table.columns[index.columns[0].column];
+    std::optional<Value> keyed = keyValueFor(column, value);
+    if (!keyed) return std::nullopt;
+    Bytes key;
+    try {
+        appendColumnKey(key, column, *keyed, index.columns[0].ascending, version);
+    } catch (const Error& e) {
+        if (e.kind() == ErrorKind::Unsupported) return std::nullopt;
+        throw;
+    }
+    return key;
+}
+
+AccessPath chooseAccessPath(const TableDef& table, int slot,
+                            const std::vector<const Expr*>& conjuncts, JetVersion version) {
+    AccessPath best;
+    for (const Expr* c : conjuncts) {
+        if (c->kind != Expr::Kind::Compare || c->op != CompareOp::Eq) continue;
+        const Expr* col = c->args[0].get();
+        const Expr* lit = c->args[1].get();
+        if (col->kind != Expr::Kind::Column) std::swap(col, lit);
+        if (col->kind != Expr::Kind::Column || lit->kind != Expr::Kind::Literal) continue;
+        if (col->column.boundSource != slot) continue;
+        for (const IndexDef& index : table.indexes) {
+            if (index.columns.empty() || index.columns[0].column != col->column.boundColumn)
+                continue;
+            // Prefer the narrowest index: its entries are the shortest to read.
+            if (best.index && best.index->columns.size() <= index.columns.size()) continue;
+            if (auto key = firstColumnKey(table, index, lit->literal, version)) {
+                best.index = &index;
+                best.keyPrefix = std::move(*key);
+            }
+        }
+    }
+    return best;
+}
+
+std::vector<RowId> indexCandidates(Database& db, const TableDef& table, const IndexDef& index,
+                                   const Bytes& prefix) {
+    std::vector<RowId> rows;
+    IndexReader reader(db, table, index);
+    IndexCursor cursor = reader.seek(prefix);
+    while (cursor.next()) {
+        const IndexEntry& entry = cursor.entry();
+        if (!startsWith(entry.key, prefix)) break;
+        rows.push_back(entry.row);
+    }
+    return rows;
+}
+
+void forEachCandidate(Database& db, const TableDef& table, const AccessPath& path,
+                      const ColumnMask& mask, const RowVisitor& visit) {
+    if (!path.index) {
+        TableScan scan = db.scan(table, mask);
+        while (scan.next()) visit(scan.rowId(), scan.values());
+        return;
+    }
+    for (RowId id : indexCandidates(db, table, *path.index, path.keyPrefix)) {
+        visit(id, db.readRow(table, id, mask));
+    }
+}
+
+}  // namespace jet::sql

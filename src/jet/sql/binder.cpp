@@ -1,0 +1,121 @@
+#include "jet/sql/binder.h"
+
+#include "jet/error.h"
+#include "jet/sql/expr_eval.h"
+#include "jet/sql/lexer.h"
+#include "jet/sql/parser.h"
+
+namespace jet::sql {
+
+namespace {
+
+bool isNumericColumn(ColumnType t) {
+    switch (t) {
+        case ColumnType::Boolean:
+        case ColumnType::Byte:
+        case ColumnType::Integer:
+        case ColumnType::Long:
+        case ColumnType::Currency:
+        case ColumnType::Single:
+        case ColumnType::Double:
+        case ColumnType::DateTime:
+        case ColumnType::Decimal:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool isNumericLiteral(const Value& v) {
+    return numericValue(v).has_value();
+}
+
+}  // namespace
+
+const TableDef& findTable(Database& db, std::string_view name) {
+    if (!db.hasTable(name)) {
+        throw Error(ErrorKind::NoSuchTable, errnum::kNoSuchTable,
+                    "The Microsoft Jet database engine cannot find the input table or query '" +
+                        std::string(name) +
+                        "'.  Make sure it exists and that its name is spelled correctly.");
+    }
+    return db.table(name);
+}
+
+void throwUnknownName(const std::string& name) {
+    throw Error(ErrorKind::NoSuchColumn, errnum::kUnknownName,
+                "The Microsoft Jet database engine does not recognize '" + name +
+                    "' as a valid field name or expression.");
+}
+
+bool Binder::tryBindColumn(ColumnRef& ref) const {
+    int found = -1;
+    size_t column = 0;
+    for (size_t s = 0; s < sources_.size(); ++s) {
+        const TableDef& t = *sources_[s].table;
+        if (!ref.table.empty() && !equalsIgnoreCase(ref.table, t.name)) continue;
+        auto pos = t.findColumn(ref.column);
+        if (!pos) continue;
+        if (found >= 0) {
+            throw Error(ErrorKind::NoSuchColumn, errnum::kAmbiguousField,
+                        "The specified field '" + ref.display() +
+                            "' could refer to more than one table listed in the FROM clause "
+                            "of your SQL statement.");
+        }
+        found = static_cast<int>(s);
+        column = *pos;
+    }
+    if (found < 0) return false;
+    ref.boundSource = found;
+    ref.boundColumn = column;
+    return true;
+}
+
+void Binder::bindColumn(ColumnRef& ref) const {
+    if (!tryBindColumn(ref)) throwUnknownName(ref.display());
+}
+
+const ColumnDef& Binder::columnOf(const ColumnRef& ref) const {
+    if (ref.boundSource < 0 || static_cast<size_t>(ref.boundSource) >= sources_.size()) {
+        throw Error(ErrorKind::Internal, errnum::kInternal, "Column not bound: " + ref.display());
+    }
+    const TableDef& t = *sources_[static_cast<size_t>(ref.boundSource)].table;
+    if (ref.boundColumn >= t.columns.size()) {
+        throw Error(ErrorKind::Internal, errnum::kInternal,
+                    "Column out of range: " + ref.display());
+    }
+    return t.columns[ref.boundColumn];
+}
+
+void Binder::bindExpr(Expr& e) const {
+    if (e.kind == Expr::Kind::Column) bindColumn(e.column);
+    for (auto& a : e.args) bindExpr(*a);
+    if (e.kind == Expr::Kind::Compare) {
+        checkComparable(*e.args[0], *e.args[1]);
+        checkComparable(*e.args[1], *e.args[0]);
+    }
+}
+
+// Jet refuses, before reading any row, a comparison of a column with a literal that no
+// value of the column's type can equal.
+void Binder::checkComparable(const Expr& a, const Expr& b) const {
+    if (a.kind != Expr::Kind::Column || b.kind != Expr::Kind::Literal || b.literal.isNull()) return;
+    const ColumnDef& col = columnOf(a.column);
+    const Value& lit = b.literal;
+    if (col.isText()) {
+        if (!lit.is<Text>()) throwTypeMismatch();
+        return;
+    }
+    if (isNumericColumn(col.type)) {
+        if (isNumericLiteral(lit)) return;
+        if (!lit.is<Text>()) throwTypeMismatch();
+        const std::string& s = lit.get<Text>().utf8;
+        DateTime d;
+        if (parseNumber(s)) return;
+        if (col.type == ColumnType::DateTime && parseDateLiteral(s, d)) return;
+        throwTypeMismatch();
+    }
+    if (col.type == ColumnType::Guid && !lit.is<Text>()) throwTypeMismatch();
+}
+
+}  // namespace jet::sql

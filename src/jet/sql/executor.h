@@ -1,0 +1,17 @@
+// Running bound statements: planning (index lookup or scan, join strategy), filtering,
+// sorting and counting. query() in sql.h parses and hands over to these.
+#pragma once
+
+#include "jet/database.h"
+#include "jet/sql/ast.h"
+#include "jet/sql/sql.h"
+
+namespace jet::sql {
+
+ResultSet executeSelect(Database& db, SelectStmt& select, const QueryOptions& options);
+
+// Binds an UPDATE or DELETE (table, SET columns, WHERE), raising the same errors a run
+// would raise for bad names or types. Running them needs the writing engine.
+void checkWriteStatement(Database& db, Statement& statement);
+
+}  // namespace jet::sql

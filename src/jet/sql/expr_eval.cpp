@@ -1,0 +1,446 @@
+#include "jet/sql/expr_eval.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "jet/error.h"
+#include "jet/index_key.h"
+#include "jet/sql/parser.h"
+
+namespace jet::sql {
+
+namespace {
+
+int sign(long double d) {
+    return d < 0 ? -1 : (d > 0 ? 1 : 0);
+}
+
+long double decimalValue(const Decimal& d) {
+    long double v = 0;
+    for (int i = 2; i >= 0; --i) v = v * 4294967296.0L + d.mantissa[static_cast<size_t>(i)];
+    for (int i = 0; i < d.scale; ++i) v /= 10;
+    return d.negative ? -v : v;
+}
+
+// Decodes one UTF-8 character; a malformed byte stands for itself so matching never stops.
+char32_t nextCodePoint(std::string_view s, size_t& i) {
+    auto b = static_cast<unsigned char>(s[i]);
+    int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+    if (extra == 0 || i + static_cast<size_t>(extra) >= s.size()) {
+        ++i;
+        return b;
+    }
+    char32_t cp = b & (0x3F >> extra);
+    for (int k = 1; k <= extra; ++k) {
+        auto c = static_cast<unsigned char>(s[i + static_cast<size_t>(k)]);
+        if ((c & 0xC0) != 0x80) {
+            ++i;
+            return b;
+        }
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    i += static_cast<size_t>(extra) + 1;
+    return cp;
+}
+
+// Simple case folding for the scripts Access text commonly holds.
+char32_t fold(char32_t c) {
+    if (c >= 'A' && c <= 'Z') return c + 32;
+    if (c < 0x80) return c;
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
+    if (c >= 0x100 && c <= 0x17F) {
+        bool oddUpper = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+        if (oddUpper) return (c % 2 == 1) ? c + 1 : c;
+        if (c == 0x178) return 0xFF;
+        return (c % 2 == 0 && c != 0x138) ? c + 1 : c;
+    }
+    if (c >= 0x391 && c <= 0x3A9) return c + 32;
+    if (c >= 0x410 && c <= 0x42F) return c + 32;
+    if (c >= 0x400 && c <= 0x40F) return c + 80;
+    return c;
+}
+
+std::u32string foldedCodePoints(std::string_view s) {
+    std::u32string out;
+    size_t i = 0;
+    while (i < s.size()) out.push_back(fold(nextCodePoint(s, i)));
+    return out;
+}
+
+// One element of a LIKE pattern.
+struct PatternItem {
+    enum class Kind { Char, Any, Run, List } kind = Kind::Char;
+    char32_t ch = 0;
+    bool negated = false;
+    std::vector<std::pair<char32_t, char32_t>> ranges;
+};
+
+std::vector<PatternItem> compilePattern(std::u32string_view p) {
+    std::vector<PatternItem> out;
+    // Past the last ']' no '[' can open a list; knowing that keeps compiling linear.
+    const size_t lastClose = p.rfind(']');
+    for (size_t i = 0; i < p.size(); ++i) {
+        char32_t c = p[i];
+        PatternItem item;
+        if (c == '%' || c == '*') {
+            item.kind = PatternItem::Kind::Run;
+            if (!out.empty() && out.back().kind == PatternItem::Kind::Run) continue;
+        } else if (c == '_' || c == '?') {
+            item.kind = PatternItem::Kind::Any;
+        } else if (c == '[') {
+            size_t close = (lastClose == std::u32string_view::npos || lastClose <= i)
+                               ? std::u32string_view::npos
+                               : p.find(']', i + 1);
+            if (close == std::u32string_view::npos) {
+                item.ch = c;  // an unclosed bracket is an ordinary character
+            } else {
+                item.kind = PatternItem::Kind::List;
+                size_t j = i + 1;
+                if (j < close && p[j] == '!') {
+                    item.negated = true;
+                    ++j;
+                }
+                for (; j < close; ++j) {
+                    if (j + 2 < close && p[j + 1] == '-') {
+                        item.ranges.emplace_back(p[j], p[j + 2]);
+                        j += 2;
+                    } else {
+                        item.ranges.emplace_back(p[j], p[j]);
+                    }
+                }
+                i = close;
+            }
+        } else {
+            item.ch = c;
+        }
+        out.push_back(std::move(item));
+    }
+    return out;
+}
+
+bool itemMatches(const PatternItem& item, char32_t c) {
+    switch (item.kind) {
+        case PatternItem::Kind::Char:
+            return item.ch == c;
+        case PatternItem::Kind::Any:
+            return true;
+        case PatternItem::Kind::Run:
+            return true;
+        case PatternItem::Kind::List: {
+            bool in = false;
+            for (auto [lo, hi] : item.ranges) in = in || (c >= lo && c <= hi);
+            // A "[]" list matches the empty string only, never a character.
+            if (item.ranges.empty()) return false;
+            return in != item.negated;
+        }
+    }
+    return false;
+}
+
+std::string trimmedZeros(std::string s) {
+    if (s.find('.') == std::string::npos) return s;
+    while (!s.empty() && s.back() == '0') s.pop_back();
+    if (!s.empty() && s.back() == '.') s.pop_back();
+    return s;
+}
+
+std::string formatGeneral(long double v, int digits) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*Lg", digits, v);
+    std::string s(buf);
+    size_t e = s.find('e');
+    if (e != std::string::npos) s[e] = 'E';
+    return s;
+}
+
+std::string dateText(double days) {
+    double whole = std::floor(days);
+    double fraction = std::fabs(days - whole);
+    if (days < 0) {  // before the epoch the fraction still counts forward from midnight
+        whole = std::ceil(days);
+        fraction = std::fabs(days - whole);
+    }
+    auto z = static_cast<int64_t>(whole) - 25569 + 719468;
+    int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    int64_t doe = z - era * 146097;
+    int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    int64_t y = yoe + era * 400;
+    int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    int64_t mp = (5 * doy + 2) / 153;
+    int64_t d = doy - (153 * mp + 2) / 5 + 1;
+    int64_t m = mp < 10 ? mp + 3 : mp - 9;
+    if (m <= 2) ++y;
+    auto secs = static_cast<int64_t>(std::llround(fraction * 86400.0));
+    if (secs >= 86400) secs = 86399;
+    std::string out;
+    char buf[64];
+    if (whole != 0) {
+        std::snprintf(buf, sizeof buf, "%d/%d/%d", static_cast<int>(m), static_cast<int>(d),
+                      static_cast<int>(y));
+        out = buf;
+    }
+    if (secs != 0 || whole == 0) {
+        int64_t h = secs / 3600;
+        int h12 = static_cast<int>(h % 12 == 0 ? 12 : h % 12);
+        std::snprintf(buf, sizeof buf, "%d:%02d:%02d %s", h12, static_cast<int>(secs / 60 % 60),
+                      static_cast<int>(secs % 60), h < 12 ? "AM" : "PM");
+        if (!out.empty()) out += ' ';
+        out += buf;
+    }
+    return out;
+}
+
+int compareBytes(const uint8_t* a, size_t na, const uint8_t* b, size_t nb) {
+    int c = std::memcmp(a, b, std::min(na, nb));
+    if (c != 0) return c < 0 ? -1 : 1;
+    return na < nb ? -1 : (na > nb ? 1 : 0);
+}
+
+}  // namespace
+
+[[noreturn]] void throwTypeMismatch() {
+    throw Error(ErrorKind::Type, errnum::kType, "Data type mismatch in criteria expression.");
+}
+
+std::optional<long double> numericValue(const Value& v) {
+    return std::visit(
+        [](const auto& x) -> std::optional<long double> {
+            using T = std::decay_t<decltype(x)>;
+            if constexpr (std::is_same_v<T, bool>) {
+                return x ? -1.0L : 0.0L;
+            } else if constexpr (std::is_same_v<T, uint8_t> || std::is_same_v<T, int16_t> ||
+                                 std::is_same_v<T, int32_t> || std::is_same_v<T, float> ||
+                                 std::is_same_v<T, double>) {
+                return static_cast<long double>(x);
+            } else if constexpr (std::is_same_v<T, Currency>) {
+                return static_cast<long double>(x.scaled) / 10000.0L;
+            } else if constexpr (std::is_same_v<T, DateTime>) {
+                return static_cast<long double>(x.days);
+            } else if constexpr (std::is_same_v<T, Decimal>) {
+                return decimalValue(x);
+            } else {
+                return std::nullopt;
+            }
+        },
+        v.storage());
+}
+
+std::optional<long double> parseNumber(std::string_view text) {
+    std::string s(text);
+    size_t b = s.find_first_not_of(' ');
+    if (b == std::string::npos) return std::nullopt;
+    s = s.substr(b, s.find_last_not_of(' ') - b + 1);
+    if (s.empty() || s.size() > 100) return std::nullopt;
+    for (char c : s) {
+        bool ok =
+            (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E';
+        if (!ok) return std::nullopt;
+    }
+    char* end = nullptr;
+    long double v = std::strtold(s.c_str(), &end);
+    if (end != s.c_str() + s.size() || !std::isfinite(v)) return std::nullopt;
+    return v;
+}
+
+std::string textForm(const Value& v) {
+    return std::visit(
+        [](const auto& x) -> std::string {
+            using T = std::decay_t<decltype(x)>;
+            if constexpr (std::is_same_v<T, std::monostate>) {
+                return "";
+            } else if constexpr (std::is_same_v<T, bool>) {
+                return x ? "-1" : "0";  // Jet holds Yes/No as -1 / 0
+            } else if constexpr (std::is_same_v<T, uint8_t> || std::is_same_v<T, int16_t> ||
+                                 std::is_same_v<T, int32_t>) {
+                return std::to_string(x);
+            } else if constexpr (std::is_same_v<T, Currency>) {
+                return trimmedZeros(formatCurrency(x));
+            } else if constexpr (std::is_same_v<T, float>) {
+                return formatGeneral(x, 7);
+            } else if constexpr (std::is_same_v<T, double>) {
+                return formatGeneral(x, 15);
+            } else if constexpr (std::is_same_v<T, DateTime>) {
+                return dateText(x.days);
+            } else if constexpr (std::is_same_v<T, Text>) {
+                return x.utf8;
+            } else if constexpr (std::is_same_v<T, Bytes>) {
+                return std::string(x.begin(), x.end());
+            } else if constexpr (std::is_same_v<T, Guid>) {
+                return formatGuid(x);
+            } else {
+                return trimmedZeros(formatDecimal(x));
+            }
+        },
+        v.storage());
+}
+
+bool likeMatch(std::string_view text, std::string_view pattern) {
+    std::u32string t = foldedCodePoints(text);
+    std::u32string p32 = foldedCodePoints(pattern);
+    std::vector<PatternItem> p = compilePattern(p32);
+    // Greedy matching with one backtrack point per run: linear in practice, never exponential.
+    size_t ti = 0, pi = 0;
+    size_t starP = std::u32string::npos, starT = 0;
+    while (ti < t.size()) {
+        if (pi < p.size() && p[pi].kind == PatternItem::Kind::Run) {
+            starP = pi++;
+            starT = ti;
+        } else if (pi < p.size() && itemMatches(p[pi], t[ti])) {
+            ++pi;
+            ++ti;
+        } else if (starP != std::u32string::npos) {
+            pi = starP + 1;
+            ti = ++starT;
+        } else {
+            return false;
+        }
+    }
+    while (pi < p.size() && (p[pi].kind == PatternItem::Kind::Run ||
+                             (p[pi].kind == PatternItem::Kind::List && p[pi].ranges.empty()))) {
+        ++pi;
+    }
+    return pi == p.size();
+}
+
+int Evaluator::compare(const Value& a, const Value& b) const {
+    if (a.is<Text>() && b.is<Text>()) {
+        int c = compareText(a.get<Text>().utf8, b.get<Text>().utf8, version_);
+        return c < 0 ? -1 : (c > 0 ? 1 : 0);
+    }
+    if (a.is<Currency>() && b.is<Currency>()) {
+        auto x = a.get<Currency>().scaled, y = b.get<Currency>().scaled;
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    if (a.is<Guid>() || b.is<Guid>()) {
+        if (a.is<Guid>() && b.is<Guid>()) {
+            return compareBytes(a.get<Guid>().bytes.data(), 16, b.get<Guid>().bytes.data(), 16);
+        }
+        const Value& text = a.is<Guid>() ? b : a;
+        if (!text.is<Text>()) throwTypeMismatch();
+        int c = compareText(textForm(a), textForm(b), version_);
+        return c < 0 ? -1 : (c > 0 ? 1 : 0);
+    }
+    if (a.is<Bytes>() || b.is<Bytes>()) {
+        if (!a.is<Bytes>() || !b.is<Bytes>()) throwTypeMismatch();
+        const Bytes& x = a.get<Bytes>();
+        const Bytes& y = b.get<Bytes>();
+        return compareBytes(x.data(), x.size(), y.data(), y.size());
+    }
+    auto na = numericValue(a), nb = numericValue(b);
+    auto fromText = [](const Value& text, const Value& other) -> std::optional<long double> {
+        const std::string& s = text.get<Text>().utf8;
+        if (auto n = parseNumber(s)) return n;
+        DateTime d;
+        if (other.is<DateTime>() && parseDateLiteral(s, d)) return static_cast<long double>(d.days);
+        return std::nullopt;
+    };
+    if (!na && a.is<Text>()) na = fromText(a, b);
+    if (!nb && b.is<Text>()) nb = fromText(b, a);
+    if (!na || !nb) throwTypeMismatch();
+    return sign(*na - *nb);
+}
+
+int Evaluator::compareForSort(const Value& a, const Value& b) const {
+    if (a.isNull() || b.isNull()) return a.isNull() == b.isNull() ? 0 : (a.isNull() ? -1 : 1);
+    return compare(a, b);
+}
+
+const Value& Evaluator::operand(const Expr& e, const RowContext& row) const {
+    if (e.kind == Expr::Kind::Literal) return e.literal;
+    if (e.kind == Expr::Kind::Column) {
+        int s = e.column.boundSource;
+        if (s < 0 || s > 1 || row.sources[static_cast<size_t>(s)] == nullptr) {
+            throw Error(ErrorKind::Internal, errnum::kInternal,
+                        "Column '" + e.column.display() + "' was not bound");
+        }
+        const auto& values = *row.sources[static_cast<size_t>(s)];
+        if (e.column.boundColumn >= values.size()) {
+            throw Error(ErrorKind::Internal, errnum::kInternal, "Row shorter than its table");
+        }
+        return values[e.column.boundColumn];
+    }
+    // A predicate used as a value ("WHERE (a = 1) = True") is beyond what the engine runs.
+    throw Error(ErrorKind::Unsupported, errnum::kUnsupported,
+                "Expressions of this kind are not supported in a comparison.");
+}
+
+Truth Evaluator::test(const Expr& e, const RowContext& row) const {
+    switch (e.kind) {
+        case Expr::Kind::And: {
+            Truth a = test(*e.args[0], row);
+            if (a == Truth::False) return Truth::False;
+            Truth b = test(*e.args[1], row);
+            if (b == Truth::False) return Truth::False;
+            return (a == Truth::True && b == Truth::True) ? Truth::True : Truth::Unknown;
+        }
+        case Expr::Kind::Or: {
+            Truth a = test(*e.args[0], row);
+            if (a == Truth::True) return Truth::True;
+            Truth b = test(*e.args[1], row);
+            if (b == Truth::True) return Truth::True;
+            return (a == Truth::False && b == Truth::False) ? Truth::False : Truth::Unknown;
+        }
+        case Expr::Kind::Not: {
+            Truth a = test(*e.args[0], row);
+            return a == Truth::Unknown ? a : (a == Truth::True ? Truth::False : Truth::True);
+        }
+        case Expr::Kind::IsNull: {
+            bool null = operand(*e.args[0], row).isNull();
+            return null != e.negated ? Truth::True : Truth::False;
+        }
+        case Expr::Kind::Like: {
+            const Value& v = operand(*e.args[0], row);
+            const Value& p = operand(*e.args[1], row);
+            if (v.isNull() || p.isNull()) return Truth::Unknown;
+            bool m = likeMatch(v.is<Text>() ? v.get<Text>().utf8 : textForm(v),
+                               p.is<Text>() ? p.get<Text>().utf8 : textForm(p));
+            return m != e.negated ? Truth::True : Truth::False;
+        }
+        case Expr::Kind::Compare: {
+            const Value& a = operand(*e.args[0], row);
+            const Value& b = operand(*e.args[1], row);
+            if (a.isNull() || b.isNull()) return Truth::Unknown;
+            int c = compare(a, b);
+            bool r = false;
+            switch (e.op) {
+                case CompareOp::Eq:
+                    r = c == 0;
+                    break;
+                case CompareOp::Ne:
+                    r = c != 0;
+                    break;
+                case CompareOp::Lt:
+                    r = c < 0;
+                    break;
+                case CompareOp::Gt:
+                    r = c > 0;
+                    break;
+                case CompareOp::Le:
+                    r = c <= 0;
+                    break;
+                case CompareOp::Ge:
+                    r = c >= 0;
+                    break;
+            }
+            return r ? Truth::True : Truth::False;
+        }
+        case Expr::Kind::Literal:
+        case Expr::Kind::Column: {
+            // A bare value as a condition: Null is unknown, zero false, anything else true.
+            const Value& v = operand(e, row);
+            if (v.isNull()) return Truth::Unknown;
+            auto n = numericValue(v);
+            if (!n) {
+                if (!v.is<Text>()) throwTypeMismatch();
+                n = parseNumber(v.get<Text>().utf8);
+                if (!n) throwTypeMismatch();
+            }
+            return *n != 0 ? Truth::True : Truth::False;
+        }
+    }
+    return Truth::Unknown;
+}
+
+}  // namespace jet::sql

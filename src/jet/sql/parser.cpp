@@ -1,0 +1,509 @@
+#include "jet/sql/parser.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+#include "jet/error.h"
+#include "jet/sql/lexer.h"
+
+namespace jet::sql {
+
+namespace {
+
+// Longest select list, SET list or ORDER BY list accepted (Jet's own limit is 255 fields).
+constexpr size_t kMaxListItems = 1000;
+
+// Words that end or structure a clause and so cannot be a bare column or table name.
+bool isReserved(const Token& t) {
+    static constexpr std::string_view kWords[] = {
+        "select", "from",   "where", "order", "by",   "and", "or", "not",
+        "is",     "null",   "like",  "inner", "join", "on",  "as", "set",
+        "update", "delete", "true",  "false", "asc",  "desc"};
+    if (t.kind != TokenKind::Word) return false;
+    for (auto w : kWords) {
+        if (t.isWord(w)) return true;
+    }
+    return false;
+}
+
+[[noreturn]] void fail(long number, const std::string& message) {
+    throw Error(ErrorKind::Syntax, number, message);
+}
+
+// Which clause is being parsed decides the message a mistake gets.
+enum class Clause { Where, On, Set };
+
+class Parser {
+public:
+    Parser(std::string_view sql, std::vector<Token> tokens) : sql_(sql), t_(std::move(tokens)) {}
+
+    Statement statement() {
+        const Token& first = peek();
+        Statement out;
+        if (first.isWord("select")) {
+            out = select();
+        } else if (first.isWord("update")) {
+            out = update();
+        } else if (first.isWord("delete")) {
+            out = deleteStatement();
+        } else {
+            fail(errnum::kInvalidStatement,
+                 "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or "
+                 "'UPDATE'.");
+        }
+        if (peek().isSymbol(";")) advance();
+        if (peek().kind != TokenKind::End) {
+            fail(errnum::kTrailingCharacters, "Characters found after end of SQL statement.");
+        }
+        return out;
+    }
+
+private:
+    const Token& peek(size_t ahead = 0) const {
+        size_t i = pos_ + ahead;
+        return i < t_.size() ? t_[i] : t_.back();
+    }
+    const Token& advance() {
+        const Token& t = peek();
+        if (pos_ + 1 < t_.size()) ++pos_;
+        return t;
+    }
+    bool acceptWord(std::string_view w) {
+        if (!peek().isWord(w)) return false;
+        advance();
+        return true;
+    }
+    bool acceptSymbol(std::string_view s) {
+        if (!peek().isSymbol(s)) return false;
+        advance();
+        return true;
+    }
+    bool atName() const {
+        const Token& t = peek();
+        return t.kind == TokenKind::Bracketed || (t.kind == TokenKind::Word && !isReserved(t));
+    }
+
+    // ----- SELECT -----
+
+    SelectStmt select() {
+        advance();  // SELECT
+        SelectStmt s;
+        selectList(s);
+        if (!acceptWord("from")) selectError();
+        fromClause(s);
+        if (peek().isWord("where")) {
+            advance();
+            s.where = clauseExpression(Clause::Where, s.whereText);
+        }
+        if (peek().isWord("order")) orderBy(s);
+        return s;
+    }
+
+    [[noreturn]] void selectError() {
+        fail(errnum::kSyntaxSelect,
+             "The SELECT statement includes a reserved word or an argument name that is "
+             "misspelled or missing, or the punctuation is incorrect.");
+    }
+
+    void selectList(SelectStmt& s) {
+        if (acceptSymbol("*")) {
+            s.items.push_back(SelectItem{SelectItem::Kind::Star, {}, {}});
+            return;
+        }
+        do {
+            if (s.items.size() >= kMaxListItems)
+                fail(errnum::kQueryTooComplex, "Query is too complex.");
+            s.items.push_back(selectItem());
+        } while (acceptSymbol(","));
+    }
+
+    SelectItem selectItem() {
+        SelectItem item;
+        if (peek().isWord("count") && peek(1).isSymbol("(")) {
+            advance();
+            advance();
+            if (!acceptSymbol("*") || !acceptSymbol(")")) selectError();
+            item.kind = SelectItem::Kind::CountStar;
+        } else {
+            if (!atName()) selectError();
+            item.kind = SelectItem::Kind::Column;
+            item.column = columnRefOr([this] { selectError(); });
+        }
+        if (acceptWord("as")) {
+            if (!atName()) selectError();
+            item.alias = advance().text;
+        }
+        return item;
+    }
+
+    [[noreturn]] void fromError() { fail(errnum::kSyntaxFrom, "Syntax error in FROM clause."); }
+
+    std::string tableName() {
+        if (!atName()) fromError();
+        return advance().text;
+    }
+
+    void fromClause(SelectStmt& s) {
+        s.from = tableName();
+        if (peek().isWord("inner") || peek().isWord("join")) {
+            acceptWord("inner");
+            if (!acceptWord("join")) fromError();
+            JoinClause j;
+            j.table = tableName();
+            if (!acceptWord("on")) fromError();
+            std::string onText;
+            j.on = clauseExpression(Clause::On, onText);
+            s.join = std::move(j);
+        }
+        const Token& t = peek();
+        if (t.kind == TokenKind::End || t.isSymbol(";") || t.isWord("where") || t.isWord("order")) {
+            return;
+        }
+        if (t.isWord("left") || t.isWord("right") || t.isSymbol(",") || t.isWord("inner") ||
+            t.isWord("join") || atName()) {
+            fromError();
+        }
+        fail(errnum::kSyntaxSelect,
+             "The SELECT statement includes a reserved word or an argument name that is "
+             "misspelled or missing, or the punctuation is incorrect.");
+    }
+
+    void orderBy(SelectStmt& s) {
+        advance();  // ORDER
+        auto orderError = [] { fail(errnum::kSyntaxOrderBy, "Syntax error in ORDER BY clause."); };
+        if (!acceptWord("by")) orderError();
+        do {
+            if (s.orderBy.size() >= kMaxListItems)
+                fail(errnum::kQueryTooComplex, "Query is too complex.");
+            if (!atName()) orderError();
+            OrderItem item;
+            item.column = columnRefOr(orderError);
+            if (acceptWord("desc")) {
+                item.descending = true;
+            } else {
+                acceptWord("asc");
+            }
+            s.orderBy.push_back(std::move(item));
+        } while (acceptSymbol(","));
+        const Token& t = peek();
+        if (t.kind != TokenKind::End && !t.isSymbol(";")) orderError();
+    }
+
+    struct NameError {};  // "Table." not followed by a name
+
+    template <class OnError>
+    ColumnRef columnRefOr(OnError onError) {
+        try {
+            return columnRef();
+        } catch (const NameError&) {
+            onError();
+        }
+        throw NameError{};
+    }
+
+    ColumnRef columnRef() {
+        ColumnRef ref;
+        ref.column = advance().text;
+        if (peek().isSymbol(".")) {
+            advance();
+            if (!atName()) throw NameError{};
+            ref.table = std::move(ref.column);
+            ref.column = advance().text;
+        }
+        return ref;
+    }
+
+    // ----- UPDATE / DELETE -----
+
+    [[noreturn]] void updateError() {
+        fail(errnum::kSyntaxUpdate, "Syntax error in UPDATE statement.");
+    }
+
+    UpdateStmt update() {
+        advance();  // UPDATE
+        UpdateStmt u;
+        if (!atName()) updateError();
+        u.table = advance().text;
+        if (!acceptWord("set")) updateError();
+        do {
+            if (u.assignments.size() >= kMaxListItems)
+                fail(errnum::kQueryTooComplex, "Query is too complex.");
+            if (!atName()) updateError();
+            Assignment a;
+            a.column = columnRefOr([this] { updateError(); });
+            if (!acceptSymbol("=")) updateError();
+            std::string valueText;
+            a.value = clauseExpression(Clause::Set, valueText);
+            u.assignments.push_back(std::move(a));
+        } while (acceptSymbol(","));
+        if (acceptWord("where")) u.where = clauseExpression(Clause::Where, u.whereText);
+        return u;
+    }
+
+    DeleteStmt deleteStatement() {
+        advance();  // DELETE
+        DeleteStmt d;
+        if (!acceptSymbol("*")) {
+            // DELETE Table.* FROM Table
+            if (atName() && peek(1).isSymbol(".") && peek(2).isSymbol("*")) {
+                advance();
+                advance();
+                advance();
+            }
+        }
+        if (!acceptWord("from")) fromError();
+        d.table = tableName();
+        if (acceptWord("where")) d.where = clauseExpression(Clause::Where, d.whereText);
+        return d;
+    }
+
+    // ----- expressions -----
+
+    // The source text of the clause's expression, from its first token to the end of the
+    // clause (the next top-level clause keyword, ';' or the end of the statement).
+    std::string clauseText(size_t startToken, Clause clause) const {
+        size_t depth = 0;
+        size_t i = startToken;
+        size_t endOffset = t_[startToken].offset;
+        for (; i < t_.size(); ++i) {
+            const Token& t = t_[i];
+            if (t.kind == TokenKind::End || t.kind == TokenKind::Invalid) {
+                if (t.kind == TokenKind::Invalid) endOffset = sql_.size();
+                break;
+            }
+            if (t.isSymbol("(")) ++depth;
+            if (t.isSymbol(")") && depth > 0) --depth;
+            if (depth == 0 && (t.isSymbol(";") || t.isWord("order") ||
+                               (clause == Clause::On && t.isWord("where")) ||
+                               (clause == Clause::Set && (t.isSymbol(",") || t.isWord("where"))))) {
+                break;
+            }
+            endOffset = t.end;
+        }
+        size_t begin = t_[startToken].offset;
+        if (endOffset < begin) endOffset = begin;
+        std::string text(sql_.substr(begin, endOffset - begin));
+        while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' ||
+                                 text.back() == '\n')) {
+            text.pop_back();
+        }
+        return text;
+    }
+
+    enum class Problem { Plain, MissingOperator, String, Date };
+
+    [[noreturn]] void exprError(Clause clause, size_t startToken, Problem problem) {
+        if (clause == Clause::On) fail(errnum::kSyntaxJoin, "Syntax error in JOIN operation.");
+        std::string text = clauseText(startToken, clause);
+        std::string kind;
+        switch (problem) {
+            case Problem::Plain:
+                kind = "Syntax error";
+                break;
+            case Problem::MissingOperator:
+                kind = "Syntax error (missing operator)";
+                break;
+            case Problem::String:
+                kind = "Syntax error in string";
+                break;
+            case Problem::Date:
+                kind = "Syntax error in date";
+                break;
+        }
+        fail(errnum::kSyntax, kind + " in query expression '" + text + "'.");
+    }
+
+    struct ExprFailure {
+        Problem problem;
+    };
+
+    ExprPtr clauseExpression(Clause clause, std::string& textOut) {
+        size_t start = pos_;
+        ExprPtr e;
+        try {
+            e = orExpr(0);
+        } catch (const ExprFailure& f) {
+            exprError(clause, start, f.problem);
+        } catch (const NameError&) {
+            exprError(clause, start, Problem::Plain);
+        }
+        const Token& t = peek();
+        bool clauseEnds = t.kind == TokenKind::End || t.isSymbol(";") || t.isWord("order") ||
+                          ((clause == Clause::On || clause == Clause::Set) && t.isWord("where")) ||
+                          (clause == Clause::Set && t.isSymbol(","));
+        if (!clauseEnds) {
+            Problem p = Problem::MissingOperator;
+            if (t.kind == TokenKind::Invalid) p = invalidProblem(t);
+            exprError(clause, start, p);
+        }
+        textOut = clauseText(start, clause);
+        return e;
+    }
+
+    static Problem invalidProblem(const Token& t) {
+        if (t.text == "string") return Problem::String;
+        if (t.text == "date") return Problem::Date;
+        return Problem::Plain;
+    }
+
+    static void checkDepth(int depth) {
+        if (depth > kMaxExpressionDepth) fail(errnum::kQueryTooComplex, "Query is too complex.");
+    }
+
+    static ExprPtr node(Expr::Kind kind, ExprPtr a, ExprPtr b = nullptr) {
+        auto e = std::make_unique<Expr>();
+        e->kind = kind;
+        e->args.push_back(std::move(a));
+        if (b) e->args.push_back(std::move(b));
+        return e;
+    }
+
+    ExprPtr orExpr(int depth) {
+        checkDepth(depth);
+        ExprPtr left = andExpr(depth + 1);
+        while (acceptWord("or")) left = node(Expr::Kind::Or, std::move(left), andExpr(depth + 1));
+        return left;
+    }
+
+    ExprPtr andExpr(int depth) {
+        checkDepth(depth);
+        ExprPtr left = notExpr(depth + 1);
+        while (acceptWord("and")) left = node(Expr::Kind::And, std::move(left), notExpr(depth + 1));
+        return left;
+    }
+
+    ExprPtr notExpr(int depth) {
+        checkDepth(depth);
+        if (acceptWord("not")) return node(Expr::Kind::Not, notExpr(depth + 1));
+        return predicate(depth + 1);
+    }
+
+    ExprPtr predicate(int depth) {
+        checkDepth(depth);
+        ExprPtr left = operand(depth + 1);
+        const Token& t = peek();
+        if (t.kind == TokenKind::Symbol) {
+            static const std::pair<std::string_view, CompareOp> kOps[] = {
+                {"=", CompareOp::Eq}, {"<>", CompareOp::Ne}, {"<", CompareOp::Lt},
+                {">", CompareOp::Gt}, {"<=", CompareOp::Le}, {">=", CompareOp::Ge}};
+            for (const auto& [sym, op] : kOps) {
+                if (t.text == sym) {
+                    advance();
+                    ExprPtr e = node(Expr::Kind::Compare, std::move(left), operand(depth + 1));
+                    e->op = op;
+                    return e;
+                }
+            }
+            return left;
+        }
+        if (t.isWord("is")) {
+            advance();
+            bool negated = acceptWord("not");
+            if (!acceptWord("null")) throw ExprFailure{Problem::MissingOperator};
+            ExprPtr e = node(Expr::Kind::IsNull, std::move(left));
+            e->negated = negated;
+            return e;
+        }
+        bool notLike = t.isWord("not") && peek(1).isWord("like");
+        if (t.isWord("like") || notLike) {
+            if (notLike) advance();
+            advance();
+            ExprPtr e = node(Expr::Kind::Like, std::move(left), operand(depth + 1));
+            e->negated = notLike;
+            return e;
+        }
+        return left;
+    }
+
+    ExprPtr operand(int depth) {
+        checkDepth(depth);
+        const Token& t = peek();
+        if (t.kind == TokenKind::Invalid) throw ExprFailure{invalidProblem(t)};
+        if (t.isSymbol("(")) {
+            advance();
+            ExprPtr inner = orExpr(depth + 1);
+            if (!acceptSymbol(")")) {
+                throw ExprFailure{peek().kind == TokenKind::End ? Problem::Plain
+                                                                : Problem::MissingOperator};
+            }
+            return inner;
+        }
+        if (t.isSymbol("-") || t.isSymbol("+")) {
+            bool negative = t.isSymbol("-");
+            advance();
+            if (peek().kind != TokenKind::Number) throw ExprFailure{Problem::Plain};
+            return literal(number(advance().text, negative));
+        }
+        switch (t.kind) {
+            case TokenKind::String:
+                return literal(Value::text(advance().text));
+            case TokenKind::Number:
+                return literal(number(advance().text, false));
+            case TokenKind::Date: {
+                DateTime d;
+                if (!parseDateLiteral(t.text, d)) throw ExprFailure{Problem::Date};
+                advance();
+                return literal(Value(Value::Storage(d)));
+            }
+            default:
+                break;
+        }
+        if (t.isWord("null")) {
+            advance();
+            return literal(Value::null());
+        }
+        if (t.isWord("true") || t.isWord("false")) {
+            bool b = t.isWord("true");
+            advance();
+            return literal(Value(Value::Storage(b)));
+        }
+        if (atName()) {
+            auto e = std::make_unique<Expr>();
+            e->kind = Expr::Kind::Column;
+            e->column = columnRef();
+            return e;
+        }
+        throw ExprFailure{Problem::Plain};
+    }
+
+    static ExprPtr literal(Value v) {
+        auto e = std::make_unique<Expr>();
+        e->kind = Expr::Kind::Literal;
+        e->literal = std::move(v);
+        return e;
+    }
+
+    // Whole numbers that fit a Long are Longs (as Jet types them); others are Doubles.
+    static Value number(const std::string& text, bool negative) {
+        bool whole = text.find_first_of(".eE") == std::string::npos;
+        if (whole) {
+            int64_t v = 0;
+            auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+            if (ec == std::errc() && p == text.data() + text.size()) {
+                if (negative) v = -v;
+                if (v >= std::numeric_limits<int32_t>::min() &&
+                    v <= std::numeric_limits<int32_t>::max()) {
+                    return Value(Value::Storage(static_cast<int32_t>(v)));
+                }
+            }
+        }
+        double d = std::strtod(text.c_str(), nullptr);
+        if (!std::isfinite(d)) throw ExprFailure{Problem::Plain};
+        return Value(Value::Storage(negative ? -d : d));
+    }
+
+    std::string_view sql_;
+    std::vector<Token> t_;
+    size_t pos_ = 0;
+};
+
+}  // namespace
+
+Statement parse(std::string_view sqlText) {
+    Parser p(sqlText, tokenize(sqlText));
+    return p.statement();
+}
+
+}  // namespace jet::sql

@@ -1,0 +1,146 @@
+#include "jet/value.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace jet {
+
+const char* columnTypeName(ColumnType t) {
+    switch (t) {
+        case ColumnType::Boolean:
+            return "Boolean";
+        case ColumnType::Byte:
+            return "Byte";
+        case ColumnType::Integer:
+            return "Integer";
+        case ColumnType::Long:
+            return "Long";
+        case ColumnType::Currency:
+            return "Currency";
+        case ColumnType::Single:
+            return "Single";
+        case ColumnType::Double:
+            return "Double";
+        case ColumnType::DateTime:
+            return "DateTime";
+        case ColumnType::Binary:
+            return "Binary";
+        case ColumnType::Text:
+            return "Text";
+        case ColumnType::OLE:
+            return "OLE";
+        case ColumnType::Memo:
+            return "Memo";
+        case ColumnType::Guid:
+            return "GUID";
+        case ColumnType::Decimal:
+            return "Decimal";
+    }
+    return "Unknown";
+}
+
+std::string formatGuid(const Guid& g) {
+    // The first three fields are little-endian on disk, the last eight bytes in order.
+    static constexpr int kOrder[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out = "{";
+    for (int i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) out += '-';
+        uint8_t b = g.bytes[static_cast<size_t>(kOrder[i])];
+        out += kHex[b >> 4];
+        out += kHex[b & 0xF];
+    }
+    out += '}';
+    return out;
+}
+
+std::string formatCurrency(const Currency& c) {
+    bool negative = c.scaled < 0;
+    // Work in unsigned so that the most negative value has a magnitude.
+    uint64_t mag = negative ? 0 - static_cast<uint64_t>(c.scaled) : static_cast<uint64_t>(c.scaled);
+    char frac[8];
+    std::snprintf(frac, sizeof frac, "%04llu", static_cast<unsigned long long>(mag % 10000));
+    return (negative ? "-" : "") + std::to_string(mag / 10000) + "." + frac;
+}
+
+std::string formatDecimal(const Decimal& d) {
+    // Repeated division of the 96-bit mantissa by 10.
+    std::array<uint32_t, 3> m = d.mantissa;
+    std::string digits;
+    while (m[0] != 0 || m[1] != 0 || m[2] != 0) {
+        uint64_t rem = 0;
+        for (int i = 2; i >= 0; --i) {
+            uint64_t cur = (rem << 32) | m[static_cast<size_t>(i)];
+            m[static_cast<size_t>(i)] = static_cast<uint32_t>(cur / 10);
+            rem = cur % 10;
+        }
+        digits.insert(digits.begin(), static_cast<char>('0' + rem));
+    }
+    bool zero = digits.empty();
+    if (digits.size() <= d.scale) digits.insert(0, d.scale + 1 - digits.size(), '0');
+    if (d.scale > 0) digits.insert(digits.size() - d.scale, ".");
+    return (d.negative && !zero ? "-" : "") + digits;
+}
+
+namespace {
+
+// Days since 1970-01-01 -> civil date (proleptic Gregorian).
+void civilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
+    z += 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    y = static_cast<int64_t>(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = doy - (153 * mp + 2) / 5 + 1;
+    m = mp < 10 ? mp + 3 : mp - 9;
+    if (m <= 2) ++y;
+}
+
+constexpr int64_t kMsPerDay = 86400000;
+constexpr int64_t kOleEpochToUnixDays = 25569;  // 1899-12-30 -> 1970-01-01
+
+}  // namespace
+
+std::string formatDateTime(const DateTime& dt) {
+    double days = dt.days;
+    if (!std::isfinite(days) || std::fabs(days) > 3.0e6) return formatDouble(days);
+    // OLE dates before the epoch count whole days backwards but the time of day forwards:
+    // -1.25 is 1899-12-29 06:00.
+    double whole = std::trunc(days);
+    double frac = std::fabs(days - whole);
+    int64_t ms = static_cast<int64_t>(whole) * kMsPerDay + std::llround(frac * kMsPerDay);
+    int64_t dayNum = ms >= 0 ? ms / kMsPerDay : -((-ms + kMsPerDay - 1) / kMsPerDay);
+    int64_t msOfDay = ms - dayNum * kMsPerDay;
+    int64_t y;
+    unsigned mo, d;
+    civilFromDays(dayNum - kOleEpochToUnixDays, y, mo, d);
+    unsigned h = static_cast<unsigned>(msOfDay / 3600000);
+    unsigned mi = static_cast<unsigned>(msOfDay / 60000 % 60);
+    unsigned s = static_cast<unsigned>(msOfDay / 1000 % 60);
+    unsigned milli = static_cast<unsigned>(msOfDay % 1000);
+    char buf[48];
+    if (milli != 0)
+        std::snprintf(buf, sizeof buf, "%04lld-%02u-%02uT%02u:%02u:%02u.%03u",
+                      static_cast<long long>(y), mo, d, h, mi, s, milli);
+    else
+        std::snprintf(buf, sizeof buf, "%04lld-%02u-%02uT%02u:%02u:%02u", static_cast<long long>(y),
+                      mo, d, h, mi, s);
+    return buf;
+}
+
+std::string formatDouble(double v) {
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+std::string formatSingle(float v) {
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+}  // namespace jet

@@ -1,0 +1,1 @@
+SELECT [data] FROM [Table1] WHERE [otherfk3] = -1.5e3 OR data LIKE "?a[z-a]#*"

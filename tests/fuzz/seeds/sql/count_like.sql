@@ -1,0 +1,1 @@
+SELECT COUNT(*) FROM Table2 WHERE data LIKE "b*" AND NOT (id <> 1 OR id IS NULL)

@@ -1,0 +1,1 @@
+SELECT Table1.id, Table2.data FROM Table1 INNER JOIN Table2 ON Table1.otherfk1 = Table2.id WHERE Table1.data >= 'baz'

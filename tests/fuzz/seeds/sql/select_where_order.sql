@@ -1,0 +1,1 @@
+SELECT id, data AS d FROM Table1 WHERE id = 2 ORDER BY data DESC

@@ -1,0 +1,1 @@
+UPDATE Table3 SET data = 'x', id = 7 WHERE id < 3

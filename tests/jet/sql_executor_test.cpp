@@ -1,0 +1,382 @@
+// Running SELECTs on the real Access files: every statement shape the program sends,
+// Jet's comparison and LIKE rules, Access's sort order, index lookups agreeing with scans
+// (and not scanning), joins, COUNT(*) and Jet's errors.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "jet/database.h"
+#include "jet/error.h"
+#include "jet/index_reader.h"
+#include "jet/sql/expr_eval.h"
+#include "jet/sql/sql.h"
+#include "support/testdata.h"
+
+namespace jet::sql {
+namespace {
+
+using ::testing::ElementsAre;
+using Rows = std::vector<std::vector<std::string>>;
+
+std::shared_ptr<Database> openTest(const std::string& relative) {
+    return Database::open((tdv::test::testdataDir() / relative).string());
+}
+
+std::string show(const Value& v) {
+    return v.isNull() ? "NULL" : textForm(v);
+}
+
+Rows rowsOf(const ResultSet& r) {
+    Rows out;
+    for (const auto& row : r.rows) {
+        std::vector<std::string> line;
+        for (const auto& v : row) line.push_back(show(v));
+        out.push_back(line);
+    }
+    return out;
+}
+
+Rows run(Database& db, const std::string& sql, bool useIndexes = true) {
+    return rowsOf(query(db, sql, QueryOptions{useIndexes}));
+}
+
+std::vector<std::string> names(const ResultSet& r) {
+    std::vector<std::string> out;
+    for (const auto& c : r.columns) out.push_back(c.name);
+    return out;
+}
+
+Error errorOf(Database& db, const std::string& sql) {
+    try {
+        query(db, sql);
+    } catch (const Error& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no error for: " << sql;
+    return Error(ErrorKind::Internal, 0, "");
+}
+
+std::string quoted(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) {
+        out += c;
+        if (c == '\'') out += '\'';
+    }
+    return out + "'";
+}
+
+class IndexTestFile : public ::testing::TestWithParam<std::string> {
+protected:
+    void SetUp() override { db = openTest(GetParam()); }
+    std::shared_ptr<Database> db;
+};
+
+INSTANTIATE_TEST_SUITE_P(BothVersions, IndexTestFile,
+                         ::testing::Values("V1997/indexTestV1997.mdb", "V2000/indexTestV2000.mdb"));
+
+TEST_P(IndexTestFile, SelectStarKeepsTableOrderTypesAndRowIds) {
+    ResultSet r = query(*db, "SELECT * FROM Table1");
+    EXPECT_THAT(names(r), ElementsAre("id", "otherfk1", "otherfk2", "data", "otherfk3"));
+    EXPECT_EQ(r.columns[0].type, ColumnType::Long);
+    EXPECT_EQ(r.columns[3].type, ColumnType::Text);
+    EXPECT_EQ(r.columns[3].baseTable, "Table1");
+    EXPECT_EQ(r.columns[3].baseColumn, "data");
+    EXPECT_EQ(r.baseTable, "Table1");
+    ASSERT_EQ(r.rows.size(), 4u);
+    ASSERT_EQ(r.rowIds.size(), 4u);
+    const TableDef& t = db->table("Table1");
+    for (size_t i = 0; i < r.rows.size(); ++i) {
+        EXPECT_EQ(db->readRow(t, r.rowIds[i]), r.rows[i]) << i;
+    }
+    EXPECT_EQ(rowsOf(r)[2], (std::vector<std::string>{"2", "1", "11", "baz11-2", "0"}));
+}
+
+TEST_P(IndexTestFile, ProgramStatementShapes) {
+    // WHERE column='literal' (text compares without case), WHERE index=5-style numbers.
+    EXPECT_EQ(run(*db, "SELECT * FROM Table1 WHERE data='BAZ11'"),
+              (Rows{{"1", "1", "11", "baz11", "0"}}));
+    EXPECT_EQ(run(*db, "SELECT data FROM Table1 WHERE id=3"), (Rows{{"baz13"}}));
+    // Column list, AS aliases with and without case, IS NOT NULL, AND.
+    ResultSet r = query(*db,
+                        "SELECT data as Alias, ID, otherfk2 AS [Other Key] from TABLE1 WHERE "
+                        "otherfk1=1 AND data IS NOT NULL");
+    EXPECT_THAT(names(r), ElementsAre("Alias", "id", "Other Key"));
+    EXPECT_EQ(rowsOf(r), (Rows{{"baz11", "1", "11"}, {"baz11-2", "2", "11"}}));
+    // ORDER BY, both directions, several keys.
+    EXPECT_EQ(run(*db, "SELECT id FROM Table1 ORDER BY otherfk1 DESC, data"),
+              (Rows{{"3"}, {"1"}, {"2"}, {"0"}}));
+    EXPECT_EQ(run(*db, "SELECT id FROM Table1 WHERE NOT (id = 1 OR id > 2) ORDER BY Table1.id"),
+              (Rows{{"0"}, {"2"}}));
+    // COUNT(*) is a Long called Expr1000.
+    ResultSet c = query(*db, "SELECT COUNT(*) FROM Table1 WHERE otherfk1=1");
+    EXPECT_THAT(names(c), ElementsAre("Expr1000"));
+    EXPECT_EQ(c.columns[0].type, ColumnType::Long);
+    EXPECT_EQ(rowsOf(c), (Rows{{"2"}}));
+    EXPECT_TRUE(c.rowIds.empty());
+    EXPECT_EQ(run(*db, "SELECT COUNT(*) FROM Table1 WHERE data = 'none'"), (Rows{{"0"}}));
+}
+
+TEST_P(IndexTestFile, InnerJoin) {
+    ResultSet r = query(*db,
+                        "SELECT Table1.id, Table2.data FROM Table1 INNER JOIN Table2 ON "
+                        "Table2.id= Table1.otherfk1 WHERE otherfk2 >= 11 ORDER BY Table1.id");
+    EXPECT_THAT(names(r), ElementsAre("id", "data"));
+    EXPECT_EQ(rowsOf(r), (Rows{{"1", "foo1"}, {"2", "foo1"}, {"3", "foo2"}}));
+    EXPECT_TRUE(r.baseTable.empty());
+    EXPECT_TRUE(r.rowIds.empty());
+    // A name both tables have is shown with its table.
+    ResultSet both = query(*db,
+                           "SELECT Table1.data, Table3.data FROM Table1 INNER JOIN Table3 ON "
+                           "Table1.otherfk2 = Table3.id WHERE Table3.data = 'bar13'");
+    EXPECT_THAT(names(both), ElementsAre("Table1.data", "Table3.data"));
+    EXPECT_EQ(rowsOf(both), (Rows{{"baz13", "bar13"}}));
+    // The same rows with and without indexes (index probe versus hash join).
+    const char* sql =
+        "SELECT * FROM Table2 INNER JOIN Table1 ON Table1.otherfk1 = Table2.id ORDER BY "
+        "Table1.id";
+    EXPECT_EQ(run(*db, sql, true), run(*db, sql, false));
+    EXPECT_EQ(run(*db, sql).size(), 4u);
+    EXPECT_THAT(names(query(*db, sql)),
+                ElementsAre("Table2.id", "Table2.data", "Table1.id", "otherfk1", "otherfk2",
+                            "Table1.data", "otherfk3"));
+    EXPECT_EQ(
+        errorOf(*db, "SELECT data FROM Table1 INNER JOIN Table2 ON Table1.otherfk1 = Table2.id")
+            .number(),
+        3079);
+}
+
+TEST_P(IndexTestFile, JoinPlansProbeAnIndexOrHashNeverNestedScans) {
+    // The program's join shape: the WHERE restricts the FROM table, the joined table is
+    // probed through the index on its join column.
+    std::vector<std::string> plan;
+    ResultSet r = query(*db,
+                        "SELECT Table2.id, Table2.data FROM Table1 INNER JOIN Table2 ON "
+                        "Table2.id= Table1.otherfk1 WHERE otherfk2=11",
+                        QueryOptions{true, &plan});
+    EXPECT_EQ(rowsOf(r), (Rows{{"1", "foo1"}, {"1", "foo1"}}));
+    EXPECT_THAT(
+        plan, ElementsAre("Table2: join probe by index id", "Table1: index Table3Table1, 2 rows"));
+    // Joining on a column no index starts with: one hash of the other table.
+    plan.clear();
+    Rows hashed = rowsOf(query(*db,
+                               "SELECT Table2.data, Table1.id FROM Table2 INNER JOIN Table1 ON "
+                               "Table1.data = Table2.data",
+                               QueryOptions{true, &plan}));
+    EXPECT_TRUE(hashed.empty());
+    EXPECT_THAT(plan, ElementsAre("Table1: join hash of 4 rows", "Table2: scan"));
+}
+
+TEST_P(IndexTestFile, LikeWildcards) {
+    auto ids = [&](const std::string& pattern) {
+        Rows rows = run(*db, "SELECT id FROM Table1 WHERE data LIKE " + quoted(pattern));
+        std::string out;
+        for (const auto& r : rows) out += r[0];
+        return out;
+    };
+    EXPECT_EQ(ids("baz1%"), "123");
+    EXPECT_EQ(ids("BAZ1*"), "123");
+    EXPECT_EQ(ids("baz1_"), "13");
+    EXPECT_EQ(ids("baz1?"), "13");
+    EXPECT_EQ(ids("%-_"), "2");
+    EXPECT_EQ(ids("baz1[!1]"), "3");
+    EXPECT_EQ(ids("baz[0-1]"), "0");
+    EXPECT_EQ(ids("baz"), "");
+    EXPECT_EQ(run(*db, "SELECT id FROM Table1 WHERE data NOT LIKE 'baz1%'"), (Rows{{"0"}}));
+    // On a number, LIKE matches the number's text.
+    EXPECT_EQ(run(*db, "SELECT id FROM Table1 WHERE otherfk2 LIKE '1_' AND id LIKE '[02]'"),
+              (Rows{{"0"}, {"2"}}));
+}
+
+TEST_P(IndexTestFile, ErrorsNameWhatIsMissing) {
+    Error t = errorOf(*db, "SELECT * FROM NoSuchTable WHERE a=1");
+    EXPECT_EQ(t.kind(), ErrorKind::NoSuchTable);
+    EXPECT_EQ(t.number(), 3078);
+    EXPECT_EQ(t.description(),
+              "The Microsoft Jet database engine cannot find the input table or query "
+              "'NoSuchTable'.  Make sure it exists and that its name is spelled correctly.");
+    for (const char* sql : {"SELECT nope FROM Table1", "SELECT * FROM Table1 WHERE nope = 1",
+                            "SELECT * FROM Table1 ORDER BY nope", "SELECT Table2.id FROM Table1"}) {
+        Error c = errorOf(*db, sql);
+        EXPECT_EQ(c.kind(), ErrorKind::NoSuchColumn) << sql;
+        EXPECT_EQ(c.number(), 3070) << sql;
+        EXPECT_THAT(c.description(),
+                    ::testing::HasSubstr(std::string(sql).find("Table2") != std::string::npos
+                                             ? "'Table2.id'"
+                                             : "'nope'"));
+    }
+    EXPECT_EQ(errorOf(*db, "SELECT * FROM Table1 WHERE data = 5").number(), 3464);
+    EXPECT_EQ(errorOf(*db, "SELECT * FROM Table1 WHERE id = 'five'").number(), 3464);
+    EXPECT_EQ(errorOf(*db, "SELECT * FROM Table1 WHERE id < #1/1/2000# OR data > 1").number(),
+              3464);
+    EXPECT_EQ(errorOf(*db, "SELECT id, COUNT(*) FROM Table1").number(), 3122);
+    EXPECT_EQ(errorOf(*db, "SELECT * FROM Table1 WHERE (id = 1").number(), 3075);
+    EXPECT_EQ(
+        errorOf(*db, "SELECT * FROM Table1 INNER JOIN Table2 ON Table1.id > Table2.id").number(),
+        3296);
+    // A number in quotes is still a number.
+    EXPECT_EQ(run(*db, "SELECT data FROM Table1 WHERE id = '3'"), (Rows{{"baz13"}}));
+}
+
+TEST_P(IndexTestFile, UpdateAndDeleteAreCheckedButNotRunYet) {
+    Error u = errorOf(*db, "UPDATE Table1 SET data='x' WHERE id=1");
+    EXPECT_EQ(u.kind(), ErrorKind::Unsupported);
+    EXPECT_EQ(u.description(), "UPDATE and DELETE are not supported yet");
+    EXPECT_EQ(errorOf(*db, "DELETE * FROM Table1").kind(), ErrorKind::Unsupported);
+    EXPECT_EQ(errorOf(*db, "UPDATE Table1 SET nope='x'").number(), 3070);
+    EXPECT_EQ(errorOf(*db, "DELETE FROM Table1 WHERE nope=1").number(), 3070);
+    EXPECT_EQ(errorOf(*db, "DELETE FROM Gone").number(), 3078);
+    // The rows are untouched.
+    EXPECT_EQ(run(*db, "SELECT COUNT(*) FROM Table1"), (Rows{{"4"}}));
+}
+
+TEST(SqlExecutor, ComparesAcrossColumnTypes) {
+    auto db = openTest("V2000/testV2000.mdb");
+    auto a = [&](const std::string& where) {
+        std::string out;
+        for (const auto& r : run(*db, "SELECT A FROM Table1 WHERE " + where)) out += r[0] + ";";
+        return out;
+    };
+    EXPECT_EQ(a("I = True"), "abcdefg;");
+    EXPECT_EQ(a("I = -1"), "abcdefg;");
+    EXPECT_EQ(a("I = False AND I <> True"), "a;");
+    EXPECT_EQ(a("C = 2 AND D = 222 AND E = 333333333"), "abcdefg;");
+    EXPECT_EQ(a("C < 2.5 AND D > 0.5"), "abcdefg;");
+    EXPECT_EQ(a("F > 444.5 AND F < 444.6"), "abcdefg;");
+    EXPECT_EQ(a("H = 3.5"), "abcdefg;");
+    EXPECT_EQ(a("H = '3.50'"), "abcdefg;");
+    EXPECT_EQ(a("G = #9/21/1974#"), "abcdefg;");
+    EXPECT_EQ(a("G >= #1981-12-12# "), "a;");
+    EXPECT_EQ(a("A = 'ABCDEFG' OR B = 'B'"), "abcdefg;a;");
+    EXPECT_EQ(a("A > 'a'"), "abcdefg;");
+    EXPECT_EQ(a("A IS NULL"), "");
+    EXPECT_EQ(a("C = 1 OR NOT (D <> 0)"), "a;");
+    EXPECT_EQ(errorOf(*db, "SELECT A FROM Table1 WHERE C = 'two'").number(), 3464);
+    EXPECT_EQ(errorOf(*db, "SELECT A FROM Table1 WHERE B = #1/1/2000#").number(), 3464);
+}
+
+TEST(SqlExecutor, NullsAreUnknownAndSortFirst) {
+    auto db = openTest("V2000/compIndexTestV2000.mdb");
+    Rows nulls = run(*db, "SELECT CD_AGENTE FROM Table1 WHERE CD_AGENTE IS NULL");
+    Rows notEqual = run(*db, "SELECT CD_AGENTE FROM Table1 WHERE CD_AGENTE <> 19");
+    Rows all = run(*db, "SELECT CD_AGENTE FROM Table1");
+    ASSERT_FALSE(nulls.empty());
+    // Null <> 19 is not true, so the Null rows are in neither side of the comparison.
+    EXPECT_EQ(notEqual.size() + 1 + nulls.size(), all.size());
+    Rows asc = run(*db, "SELECT CD_AGENTE FROM Table1 ORDER BY CD_AGENTE");
+    Rows desc = run(*db, "SELECT CD_AGENTE FROM Table1 ORDER BY CD_AGENTE DESC");
+    EXPECT_EQ(asc.front()[0], "NULL");
+    EXPECT_EQ(desc.back()[0], "NULL");
+    for (size_t i = nulls.size() + 1; i < asc.size(); ++i) {
+        EXPECT_LT(std::stol(asc[i - 1][0]), std::stol(asc[i][0]));
+    }
+}
+
+class CompIndexFile : public ::testing::TestWithParam<std::string> {};
+INSTANTIATE_TEST_SUITE_P(BothVersions, CompIndexFile,
+                         ::testing::Values("V1997/compIndexTestV1997.mdb",
+                                           "V2000/compIndexTestV2000.mdb"));
+
+TEST_P(CompIndexFile, IndexLookupMatchesScanAndReadsOnlyTheMatchingRow) {
+    auto db = openTest(GetParam());
+    Rows keys = run(*db, "SELECT CD_AGENTE FROM Table1 WHERE CD_AGENTE IS NOT NULL");
+    ASSERT_GT(keys.size(), 500u);
+    for (const auto& k : keys) {
+        std::string sql =
+            "SELECT * FROM Table1 WHERE CD_AGENTE=" + k[0] + " AND RS_AGENTE LIKE '*'";
+        std::vector<std::string> plan;
+        Rows indexed = rowsOf(query(*db, sql, QueryOptions{true, &plan}));
+        ASSERT_EQ(indexed, run(*db, sql, false)) << sql;
+        ASSERT_EQ(indexed.size(), 1u) << sql;
+        // The index (descending here) gave exactly one candidate row: nothing was scanned.
+        ASSERT_THAT(plan, ElementsAre("Table1: index CD_AGENTE, 1 rows")) << sql;
+    }
+    // Conditions an index cannot serve fall back to a scan.
+    std::vector<std::string> plan;
+    query(*db, "SELECT * FROM Table1 WHERE CD_AGENTE > 19 OR CD_AGENTE = 27",
+          QueryOptions{true, &plan});
+    EXPECT_THAT(plan, ElementsAre("Table1: scan"));
+    plan.clear();
+    query(*db, "SELECT * FROM Table1 WHERE CD_AGENTE = 2.5", QueryOptions{true, &plan});
+    EXPECT_THAT(plan, ElementsAre("Table1: scan"));
+}
+
+TEST(SqlExecutor, TextIndexLookupsMatchScansForEveryKey) {
+    auto db = openTest("V1997/testIndexCodesV1997.mdb");
+    for (const char* table : {"Table1", "Table1_desc", "Table11", "Table13"}) {
+        Rows values =
+            run(*db, std::string("SELECT data FROM ") + table + " WHERE data IS NOT NULL");
+        ASSERT_FALSE(values.empty()) << table;
+        for (const auto& v : values) {
+            std::string sql =
+                std::string("SELECT * FROM ") + table + " WHERE data = " + quoted(v[0]);
+            Rows indexed = run(*db, sql, true);
+            ASSERT_EQ(indexed, run(*db, sql, false)) << sql;
+            ASSERT_FALSE(indexed.empty()) << sql;
+        }
+    }
+    // A prefix of a two-column index: data1 is its first column.
+    for (const char* table : {"Table12", "Table12_desc_asc"}) {
+        std::string sql = std::string("SELECT name FROM ") + table + " WHERE data1 = 'STUFF'";
+        EXPECT_EQ(run(*db, sql, true), (Rows{{"row0"}})) << table;
+        EXPECT_EQ(run(*db, sql, false), (Rows{{"row0"}})) << table;
+    }
+}
+
+TEST(SqlExecutor, OrderByTextFollowsAccessIndexOrder) {
+    // Access stored the DataIndex entries in its own sort order: ORDER BY must agree.
+    auto db = openTest("V1997/testIndexCodesV1997.mdb");
+    const TableDef& t = db->table("Table1");
+    const IndexDef* index = t.findIndex("DataIndex");
+    ASSERT_NE(index, nullptr);
+    std::vector<std::string> indexOrder;
+    IndexReader reader(*db, t, *index);
+    IndexCursor cursor = reader.all();
+    size_t dataColumn = *t.findColumn("data");
+    while (cursor.next())
+        indexOrder.push_back(show(db->readRow(t, cursor.entry().row)[dataColumn]));
+    std::vector<std::string> sqlOrder;
+    for (const auto& r : run(*db, "SELECT data FROM Table1 ORDER BY data"))
+        sqlOrder.push_back(r[0]);
+    EXPECT_EQ(sqlOrder, indexOrder);
+    // Case does not order; accents come after the plain letter.
+    std::vector<std::string> desc;
+    for (const auto& r : run(*db, "SELECT data FROM Table1 ORDER BY data DESC"))
+        desc.push_back(r[0]);
+    EXPECT_EQ(desc.back(), "NULL");
+}
+
+TEST(SqlExecutor, OrderByTextIgnoresCaseInJet4) {
+    auto db = openTest("V2000/fixedTextTestV2000.mdb");
+    EXPECT_EQ(run(*db, "SELECT c_user_login FROM users ORDER BY c_user_login"),
+              (Rows{{"admin"}, {"CORE USER"}}));
+    EXPECT_EQ(run(*db, "SELECT c_user_login FROM users ORDER BY c_user_login DESC"),
+              (Rows{{"CORE USER"}, {"admin"}}));
+    EXPECT_EQ(run(*db, "SELECT i_user_id FROM users WHERE c_user_login = 'Core User'"),
+              (Rows{{"1"}}));
+    EXPECT_EQ(run(*db, "SELECT i_user_id FROM users WHERE c_user_login = 'Core User'", false),
+              (Rows{{"1"}}));
+}
+
+TEST(SqlExecutor, LikeMatching) {
+    EXPECT_TRUE(likeMatch("Pager1", "pager%"));
+    EXPECT_TRUE(likeMatch("PAGER", "pager*"));
+    EXPECT_FALSE(likeMatch("apager", "pager%"));
+    EXPECT_TRUE(likeMatch("ÉCOLE", "école"));
+    EXPECT_TRUE(likeMatch("été", "_t?"));
+    EXPECT_FALSE(likeMatch("ete", "été"));
+    EXPECT_TRUE(likeMatch("a%b", "a[%]b"));
+    EXPECT_FALSE(likeMatch("axb", "a[%]b"));
+    EXPECT_TRUE(likeMatch("", "%"));
+    EXPECT_FALSE(likeMatch("", "_"));
+    EXPECT_TRUE(likeMatch("abcabcabd", "%abc%abd"));
+    // Many runs against a long text stays fast (no exponential backtracking).
+    EXPECT_FALSE(likeMatch(std::string(5000, 'a'), std::string(50, '%') + "b"));
+    EXPECT_FALSE(likeMatch("abc", std::string(60000, '[')));
+    EXPECT_TRUE(likeMatch("[[", "[[]["));
+}
+
+}  // namespace
+}  // namespace jet::sql
