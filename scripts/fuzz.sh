@@ -15,7 +15,7 @@ shift || true
 wanted=("$@")
 testdata="$(cd "$here/.." && pwd)/shared/testdata/access"
 
-"$here/scripts/install-deps.sh"
+command -v clang++ >/dev/null || { echo "the fuzz targets need clang (scripts/install-deps.sh)" >&2; exit 1; }
 dir="$("$here/scripts/build.sh" fuzz | tail -n 1)"
 
 seed_real_files() {

@@ -40,7 +40,8 @@ std::string dataSourceOf(std::string_view cs) {
         size_t end;
         if (v < cs.size() && cs[v] == '"') {
             end = cs.find('"', v + 1);
-            if (end == std::string_view::npos) throw std::invalid_argument("Unterminated quote in connection string");
+            if (end == std::string_view::npos)
+                throw std::invalid_argument("Unterminated quote in connection string");
             value = std::string(cs.substr(v + 1, end - v - 1));
             end = cs.find(';', end);
         } else {
@@ -56,7 +57,8 @@ std::string dataSourceOf(std::string_view cs) {
         if (end == std::string_view::npos) break;
         i = end + 1;
     }
-    if (!haveSource || source.empty()) throw std::invalid_argument("Connection string has no Data Source");
+    if (!haveSource || source.empty())
+        throw std::invalid_argument("Connection string has no Data Source");
     return source;
 }
 

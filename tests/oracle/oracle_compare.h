@@ -194,14 +194,19 @@ inline bool exportFloatPrecision(jet::ColumnType type, const Json& ours, const J
     return sameDouble(std::strtod(buf, nullptr), *b);
 }
 
-// mdb-export's date format (strftime) has no milliseconds; it drops them.
+// mdb-export's date format (strftime) has no milliseconds; it rounds to the nearest second
+// (either way at exactly half a second).
 inline bool exportNoMilliseconds(jet::ColumnType type, const Json& ours, const Json& theirs) {
     if (type != jet::ColumnType::DateTime || !ours.is_string() || !theirs.is_string()) return false;
     auto a = parseDumpDate(ours.get<std::string>());
     auto b = parseDumpDate(theirs.get<std::string>());
-    if (!a || !b || *a % 1000 == 0) return false;
-    int64_t truncated = *a >= 0 ? *a / 1000 * 1000 : -((-*a + 999) / 1000 * 1000);
-    return *b == truncated;
+    if (!a || !b) return false;
+    const int64_t ms = ((*a % 1000) + 1000) % 1000;
+    if (ms == 0) return false;
+    const int64_t down = *a - ms, up = down + 1000;
+    if (ms < 500) return *b == down;
+    if (ms > 500) return *b == up;
+    return *b == down || *b == up;
 }
 
 // mdb-export refuses OLE dates below 0 (before 1899-12-30) or above 1e6 days (after
@@ -247,7 +252,8 @@ inline const std::vector<Quirk>& knownQuirks() {
          "mdb-export prints Single with 8 and Double with 16 significant digits (printf %g)",
          exportFloatPrecision},
         {"export-no-milliseconds", Oracle::MdbExport,
-         "mdb-export's strftime date format cannot show milliseconds", exportNoMilliseconds},
+         "mdb-export's strftime date format cannot show milliseconds: rounded to seconds",
+         exportNoMilliseconds},
         {"export-dates-out-of-range", Oracle::MdbExport,
          "mdb-export prints dates before 1899-12-30 or after 4637-11-25 (OLE date < 0 or > 1e6) "
          "as 1900-01-00T00:00:00",

@@ -1,0 +1,71 @@
+#include "jet/index_writer.h"
+
+#include "jet/error.h"
+#include "jet/format.h"
+#include "jet/index_owned_pages.h"
+#include "jet/index_tree_writer.h"
+#include "jet/page_file.h"
+
+namespace jet {
+namespace {
+
+// A key whose every column is Null: each part is the Null flag alone (0x00 ascending,
+// 0xFF descending). Booleans are never Null in a key.
+bool allNullKey(const TableDef& table, const IndexDef& index, const Bytes& key) {
+    if (key.size() != index.columns.size()) return false;
+    for (size_t i = 0; i < key.size(); ++i) {
+        const IndexColumn& c = index.columns[i];
+        if (c.column < table.columns.size() && table.columns[c.column].type == ColumnType::Boolean)
+            return false;
+        if (key[i] != (c.ascending ? 0x00 : 0xFF)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+IndexWriter::IndexWriter(Database& db, const TableDef& table, const IndexDef& index)
+    : db_(db), table_(table), index_(index) {}
+
+void IndexWriter::checkInsert(const Bytes& key, RowId row) {
+    if (!index_.unique && !index_.primaryKey) return;
+    if (allNullKey(table_, index_, key)) return;
+    IndexTreeWriter tree(db_.pages(), db_.info().version, index_.rootPage, table_.definitionPage,
+                         IndexLocation{table_.name, index_.name});
+    if (tree.hasOtherEntryWithKey(key, row))
+        throw Error(ErrorKind::Constraint, errnum::kDuplicate,
+                    "The changes you requested to the table were not successful because they "
+                    "would create duplicate values in the index, primary key, or relationship. "
+                    "Change the data in the field or fields that contain duplicate data, remove "
+                    "the index, or redefine the index to permit duplicate entries and try "
+                    "again. (index '" +
+                        index_.name + "' of table '" + table_.name + "')");
+}
+
+void IndexWriter::insert(const Bytes& key, RowId row) {
+    PageFile& pages = db_.pages();
+    if (!pages.inWrite())
+        throw Error(ErrorKind::Internal, errnum::kInternal,
+                    "index entries are written only inside a save");
+    const Format& format = db_.format();
+    const uint32_t tdef = table_.definitionPage;
+    const int real = index_.realNumber;
+    auto recordPage = [&pages, &format, tdef, real](uint32_t page) {
+        addPageToUsageMap(pages, format, realIndexOwnedPagesRow(pages, format, tdef, real), page);
+    };
+    IndexTreeWriter tree(pages, db_.info().version, index_.rootPage, tdef,
+                         IndexLocation{table_.name, index_.name}, recordPage);
+    tree.insert(key, row);
+}
+
+void IndexWriter::remove(const Bytes& key, RowId row) {
+    PageFile& pages = db_.pages();
+    if (!pages.inWrite())
+        throw Error(ErrorKind::Internal, errnum::kInternal,
+                    "index entries are written only inside a save");
+    IndexTreeWriter tree(pages, db_.info().version, index_.rootPage, table_.definitionPage,
+                         IndexLocation{table_.name, index_.name});
+    tree.remove(key, row);
+}
+
+}  // namespace jet

@@ -1,0 +1,42 @@
+// Index maintenance: adding and removing entries in an index tree, as Access does.
+//
+// Entries are written byte-identical to what Access writes: leaf entries prefix-compressed
+// against the page's first entry, intermediate entries naming the last key of each child,
+// the entry-start bitmap and free-space fields kept exact. A full page splits (and a full
+// root gains a new level) with the root page number kept, so the table definition never
+// needs rewriting for an index change.
+//
+// A write is two-phase. The caller first asks planInsert/planRemove for every index of the
+// row (they read only and throw Error(Constraint, kDuplicate) for a duplicate key in a
+// unique index); only when every index and constraint agrees does it apply the plans,
+// which write pages through the open save of the PageFile (PageFile::beginWrite).
+#pragma once
+
+#include <memory>
+
+#include "jet/database.h"
+#include "jet/index_reader.h"
+#include "jet/schema.h"
+#include "jet/value.h"
+
+namespace jet {
+
+class IndexWriter {
+public:
+    IndexWriter(Database& db, const TableDef& table, const IndexDef& index);
+
+    // Checks that key may be added for row (unique indexes: no other entry with this key).
+    // Reads only. Throws Error(Constraint) naming the index when it would duplicate a key.
+    void checkInsert(const Bytes& key, RowId row);
+    // Adds the entry; the save must be open. Splits pages and adds levels as needed.
+    void insert(const Bytes& key, RowId row);
+    // Removes the entry (key, row); throws Error(Corrupt) when it is not in the index.
+    void remove(const Bytes& key, RowId row);
+
+private:
+    Database& db_;
+    const TableDef& table_;
+    const IndexDef& index_;
+};
+
+}  // namespace jet
