@@ -28,7 +28,9 @@ unsigned displaySize(const jet::ColumnDef& c, jet::JetVersion v) {
 void printSchema(jet::Database& db, const jet::TableDef& t, std::string& out) {
     out += "TABLE " + t.name + "\n";
     for (const auto& c : t.columns) {
-        out += "  COLUMN " + c.name + " " + jet::columnTypeName(c.type) + " " +
+        std::string type = jet::columnTypeName(c.type);
+        if (type == "Unknown") type += "(" + std::to_string(static_cast<int>(c.type)) + ")";
+        out += "  COLUMN " + c.name + " " + type + " " +
                std::to_string(displaySize(c, db.info().version));
         if (c.type == jet::ColumnType::Decimal)
             out += " (" + std::to_string(c.precision) + "," + std::to_string(c.scale) + ")";

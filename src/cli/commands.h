@@ -12,5 +12,9 @@ namespace tdv::cli {
 void registerEngineCommands(CLI::App& app);
 // tdv sql
 void registerSqlCommand(CLI::App& app);
+// tdv check
+void registerCheckCommand(CLI::App& app);
+// tdv create-db
+void registerCreateDbCommand(CLI::App& app);
 
 }  // namespace tdv::cli

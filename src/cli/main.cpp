@@ -13,6 +13,8 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     tdv::cli::registerEngineCommands(app);
     tdv::cli::registerSqlCommand(app);
+    tdv::cli::registerCheckCommand(app);
+    tdv::cli::registerCreateDbCommand(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -56,10 +56,27 @@ std::shared_ptr<Database> Database::open(const std::string& path) {
 }
 
 std::shared_ptr<Database> Database::open(const std::string& path, FileSystem& fs) {
+    return open(path, fs, OpenOptions{});
+}
+
+std::shared_ptr<Database> Database::open(const std::string& path, const OpenOptions& options) {
+    return open(path, FileSystem::real(), options);
+}
+
+std::shared_ptr<Database> Database::open(const std::string& path, FileSystem& fs,
+                                         const OpenOptions& options) {
     std::shared_ptr<Database> db(new Database());
     Impl& d = *db->impl_;
     d.path = path;
-    d.pages = std::make_unique<PageFile>(fs.open(path, FileSystem::Mode::ReadOnly), 0);
+    if (options.writable) {
+        PageFileOptions po;
+        po.writable = true;
+        po.busyTimeout = options.busyTimeout;
+        po.crashAt = options.crashAt;
+        d.pages = std::make_unique<PageFile>(fs, path, po, 0);
+    } else {
+        d.pages = std::make_unique<PageFile>(fs.open(path, FileSystem::Mode::ReadOnly), 0);
+    }
     d.info = readDatabaseInfo(*d.pages);
     d.format = &formatFor(d.info.version);
     d.text = std::make_unique<TextDecoder>(d.format->textEncoding, d.info.codePage);
@@ -79,6 +96,20 @@ const std::string& Database::path() const {
 }
 PageFile& Database::pages() {
     return *impl_->pages;
+}
+
+bool Database::writable() const {
+    return impl_->pages->writable();
+}
+
+void Database::refreshTableCounters() {
+    const Format& f = *impl_->format;
+    for (auto& [page, def] : impl_->definitions) {
+        Page p = impl_->pages->read(page);
+        ByteView v(p->data(), p->size());
+        def->rowCount = v.u32(f.tdefRowCountOffset);
+        def->nextAutoNumber = v.u32(f.tdefAutoNumberOffset);
+    }
 }
 
 std::vector<std::string> Database::tableNames() const {

@@ -7,11 +7,17 @@
 // Every offset, length and page number read from the file is checked; a damaged file raises
 // jet::Error (ErrorKind::Corrupt) naming the table, page and row, never crashes or loops.
 //
-// A Database is not thread-safe; one thread may use several scans of it at once.
+// A Database is not thread-safe; one thread may use several scans of it at once. Scans and
+// TableDef references point into their Database: keep it alive while they are in use.
+// Scan order is the table's data pages in page order and the rows of each page in slot
+// order; a row that was moved to another page (an overflow row) is returned at its original
+// slot, with that slot's RowId (the address index entries refer to).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +49,16 @@ using ColumnMask = std::vector<bool>;
 
 class Database;
 
+// How to open a database. Writable opens take the file's locks and its rollback journal
+// (page_file.h), roll back a save a crashed writer left, and let TableWriter change rows.
+struct OpenOptions {
+    bool writable = false;
+    // How long a save waits for another program's lock before failing with Error(Busy).
+    std::chrono::milliseconds busyTimeout{3000};
+    // Test hook: crash point of the saves (crash_point.h); else TDV_CRASH_AT.
+    std::optional<std::string> crashAt;
+};
+
 class TableScan {
 public:
     // Advances to the next live row (deleted rows and overflow targets are skipped,
@@ -70,6 +86,10 @@ public:
     static std::shared_ptr<Database> open(const std::string& path);
     // Same, through a given file system (tests and fuzzing use an in-memory one).
     static std::shared_ptr<Database> open(const std::string& path, FileSystem& fs);
+    // Opens with options; writable on a read-only file throws Error(ReadOnly).
+    static std::shared_ptr<Database> open(const std::string& path, const OpenOptions& options);
+    static std::shared_ptr<Database> open(const std::string& path, FileSystem& fs,
+                                          const OpenOptions& options);
     ~Database();
 
     const DatabaseInfo& info() const;
@@ -91,6 +111,10 @@ public:
     bool rowExists(const TableDef& table, RowId row);
 
     PageFile& pages();
+    bool writable() const;
+    // Re-reads the counters (row count, last autonumber) of every table definition read so
+    // far, after a save changed them (TableWriter calls it after each commit or rollback).
+    void refreshTableCounters();
 
 private:
     Database();

@@ -16,10 +16,9 @@ namespace jet {
 uint32_t realIndexOwnedPagesRow(PageFile& pages, const Format& format, uint32_t definitionPage,
                                 int realNumber);
 
-// Marks page in the usage map held in the row at rowPointer (inline maps whose range
-// covers the page, reference maps whose map page for it exists). Throws
-// Error(Unsupported) when the map would have to be rebuilt to record it, Error(Corrupt)
-// when the map cannot be read. Writes through the open save.
-void addPageToUsageMap(PageFile& pages, const Format& format, uint32_t rowPointer, uint32_t page);
+// Marks page as owned by physical index realNumber (through the open save; the map grows
+// as usage_map_writer.h describes).
+void recordIndexPage(PageFile& pages, const Format& format, uint32_t definitionPage, int realNumber,
+                     uint32_t page);
 
 }  // namespace jet

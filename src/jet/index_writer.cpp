@@ -51,7 +51,7 @@ void IndexWriter::insert(const Bytes& key, RowId row) {
     const uint32_t tdef = table_.definitionPage;
     const int real = index_.realNumber;
     auto recordPage = [&pages, &format, tdef, real](uint32_t page) {
-        addPageToUsageMap(pages, format, realIndexOwnedPagesRow(pages, format, tdef, real), page);
+        recordIndexPage(pages, format, tdef, real, page);
     };
     IndexTreeWriter tree(pages, db_.info().version, index_.rootPage, tdef,
                          IndexLocation{table_.name, index_.name}, recordPage);

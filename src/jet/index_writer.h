@@ -4,12 +4,20 @@
 // against the page's first entry, intermediate entries naming the last key of each child,
 // the entry-start bitmap and free-space fields kept exact. A full page splits (and a full
 // root gains a new level) with the root page number kept, so the table definition never
-// needs rewriting for an index change.
+// needs rewriting for an index change. New pages are appended to the file and recorded in
+// the index's own owned-pages usage map. The tree rules are in index_tree_writer.h.
 //
-// A write is two-phase. The caller first asks planInsert/planRemove for every index of the
-// row (they read only and throw Error(Constraint, kDuplicate) for a duplicate key in a
-// unique index); only when every index and constraint agrees does it apply the plans,
-// which write pages through the open save of the PageFile (PageFile::beginWrite).
+// A write is two-phase. The caller first calls checkInsert for every index of the row
+// (it reads only and throws Error(Constraint, kDuplicate) for a duplicate key in a unique
+// index); only when every index and constraint agrees does it call insert/remove, which
+// write pages through the open save of the PageFile (PageFile::beginWrite). insert/remove
+// check what they read before writing, but a damaged page met half-way through a split
+// (or an owned-pages map that cannot record a new page, Error(Unsupported)) throws with
+// part of the change already in the save: the caller must then roll the save back.
+//
+// Which rows get entries (ignore-nulls indexes leave out rows whose indexed columns are
+// all Null; primary keys and required indexes refuse Nulls) is the caller's rule: the
+// writer stores whatever key it is given.
 #pragma once
 
 #include <memory>

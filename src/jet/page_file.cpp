@@ -103,19 +103,26 @@ PageFile::ReadScope::~ReadScope() {
     pages_.leaveRead();
 }
 
+// The depth counts every open ReadScope. The shared Pages lock is held while the depth is
+// above zero, except inside a save, whose Writer lock already keeps other savers out;
+// endWrite() puts the Pages lock back in line with the depth.
 void PageFile::enterRead() {
-    if (!fs_ || inWrite_ || readDepth_++ > 0) return;
+    if (!fs_ || readDepth_++ > 0 || inWrite_) return;
     try {
         acquireLock(*file_, LockRange::Pages, LockMode::Shared, options_.busyTimeout, path_);
         validateCache();
     } catch (...) {
-        leaveRead();
+        --readDepth_;
+        try {
+            file_->tryLock(LockRange::Pages, LockMode::Unlocked);
+        } catch (...) {
+        }
         throw;
     }
 }
 
 void PageFile::leaveRead() noexcept {
-    if (!fs_ || inWrite_ || readDepth_ == 0 || --readDepth_ > 0) return;
+    if (!fs_ || readDepth_ == 0 || --readDepth_ > 0 || inWrite_) return;
     try {
         file_->tryLock(LockRange::Pages, LockMode::Unlocked);
     } catch (...) {

@@ -28,6 +28,9 @@
 // is read. beginWrite() refuses, with a clear error, when the file was changed by another
 // program since it was opened (size, modification time or identity differ).
 //
+// A save may start and end inside a ReadScope (a scan that stays open while a row is
+// updated); the scope's shared lock is upgraded for the commit and given back after it.
+//
 // A PageFile is not thread-safe; several PageFiles (in one process or several) may share a
 // file, the locks keep them apart.
 #pragma once
@@ -118,6 +121,7 @@ private:
     Page readCommitted(uint32_t n);
     void cachePut(uint32_t n, Page page);
     void endWrite() noexcept;
+    LockMode pagesLockBetweenWrites() const;
     void commitLocked();
     void checkPage(const std::vector<uint8_t>& contents) const;
 

@@ -28,11 +28,10 @@ void PageFile::beginWrite() {
         throw Error(ErrorKind::ReadOnly, errnum::kReadOnly,
                     "Cannot save changes: the database '" + path_ + "' is open read-only");
     if (pageSize_ == 0) internal("the page size is not known yet");
-    if (readDepth_ > 0) internal("a save cannot start inside a ReadScope");
     LockHolder writer(*file_, LockRange::Writer, LockMode::Exclusive, LockMode::Unlocked,
                       options_.busyTimeout, path_);
     if (fs_->exists(journalPathFor(path_))) {
-        LockHolder pages(*file_, LockRange::Pages, LockMode::Exclusive, LockMode::Unlocked,
+        LockHolder pages(*file_, LockRange::Pages, LockMode::Exclusive, pagesLockBetweenWrites(),
                          options_.busyTimeout, path_);
         recoverJournal(*fs_, path_, *file_, 0, crash_);
     }
@@ -87,10 +86,17 @@ void PageFile::rollback() noexcept {
     endWrite();
 }
 
+LockMode PageFile::pagesLockBetweenWrites() const {
+    return readDepth_ > 0 ? LockMode::Shared : LockMode::Unlocked;
+}
+
 void PageFile::endWrite() noexcept {
     inWrite_ = false;
     dirty_.clear();
     try {
+        // While this PageFile holds the Writer lock nobody else holds Pages exclusively, so
+        // taking it shared for ReadScopes opened during the save cannot fail here.
+        file_->tryLock(LockRange::Pages, pagesLockBetweenWrites());
         file_->tryLock(LockRange::Writer, LockMode::Unlocked);
     } catch (...) {
         // The kernel drops the lock with the file.
@@ -109,7 +115,7 @@ void PageFile::commit() {
 }
 
 void PageFile::commitLocked() {
-    LockHolder pages(*file_, LockRange::Pages, LockMode::Exclusive, LockMode::Unlocked,
+    LockHolder pages(*file_, LockRange::Pages, LockMode::Exclusive, pagesLockBetweenWrites(),
                      options_.busyTimeout, path_);
     // Originals of the pages this save overwrites (appended pages need none: invariant 6).
     std::vector<std::vector<uint8_t>> originals;

@@ -57,9 +57,9 @@ void appendVarTrailer(Bytes& row, const std::vector<uint32_t>& offsets, const Fo
         jumps = need;
     }
     for (size_t i = offsets.size(); i-- > 0;) row.push_back(static_cast<uint8_t>(offsets[i]));
-    // Entry b-1 names the first offset at or past byte 256 * b; boundaries the offsets
-    // never reach get the column count (which no offset index equals before the end).
-    std::vector<uint8_t> table(jumps, static_cast<uint8_t>(varCount));
+    // Entry b-1 names the first offset at or past byte 256 * b; a boundary the offsets
+    // never reach (the table is sized by the whole row) holds 0xFF, as Access writes it.
+    std::vector<uint8_t> table(jumps, 0xFF);
     for (size_t b = 1; b <= jumps; ++b) {
         for (size_t i = 0; i <= varCount; ++i) {
             if (offsets[i] >= 256 * b) {
@@ -229,8 +229,8 @@ Bytes RowEncoder::encode(const std::vector<Value>& values, const LongValueSink& 
         if (!c.isLongValue()) continue;
         Bytes data = encodeData(c, values[i]);
         varData[slot] = sink(c, data, free + longvalue::kHeaderSize);
-        size_t extra = varData[slot].size() - std::min<size_t>(varData[slot].size(),
-                                                               longvalue::kHeaderSize);
+        size_t extra =
+            varData[slot].size() - std::min<size_t>(varData[slot].size(), longvalue::kHeaderSize);
         if (extra > free)
             throw Error(ErrorKind::Internal, errnum::kInternal,
                         "long value of column '" + c.name + "' took more row space than given");

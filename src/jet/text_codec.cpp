@@ -170,31 +170,34 @@ std::string utf8ToUtf16le(std::string_view s) {
     return out;
 }
 
-CodePageDecoder::CodePageDecoder(uint16_t codePage)
-    : codePage_(codePage), iconvName_(iconvNameFor(codePage)) {
-    iconv_t cd = ::iconv_open("UTF-8", iconvName_.c_str());
+CodePageDecoder::CodePageDecoder(uint16_t codePage) : codePage_(codePage) {
+    iconv_t cd = ::iconv_open("UTF-8", iconvNameFor(codePage).c_str());
     if (cd == reinterpret_cast<iconv_t>(-1))
         throw Error(ErrorKind::Unsupported, errnum::kUnsupported,
                     "Text code page " + std::to_string(codePage) + " is not supported");
-    if (!isMultiByte(codePage)) {
-        singleByte_ = true;
-        table_ = std::make_unique<std::string[]>(256);
-        for (int b = 0; b < 256; ++b) {
-            uint8_t byte = static_cast<uint8_t>(b);
-            iconvAppend(cd, table_[b], &byte, 1);
-            // Windows maps the five bytes Windows-1252 leaves undefined to the C1 controls
-            // of the same value; iconv refuses them.
-            if (codePage == 1252 && (table_[b].empty() || table_[b] == "\xEF\xBF\xBD")) {
-                table_[b].clear();
-                appendUtf8(table_[b], byte);
-            }
-            if (table_[b].empty()) appendUtf8(table_[b], kReplacement);
+    if (isMultiByte(codePage)) {
+        converter_ = cd;
+        return;
+    }
+    singleByte_ = true;
+    table_ = std::make_unique<std::string[]>(256);
+    for (int b = 0; b < 256; ++b) {
+        uint8_t byte = static_cast<uint8_t>(b);
+        iconvAppend(cd, table_[b], &byte, 1);
+        // Windows maps the five bytes Windows-1252 leaves undefined to the C1 controls
+        // of the same value; iconv refuses them.
+        if (codePage == 1252 && (table_[b].empty() || table_[b] == "\xEF\xBF\xBD")) {
+            table_[b].clear();
+            appendUtf8(table_[b], byte);
         }
+        if (table_[b].empty()) appendUtf8(table_[b], kReplacement);
     }
     ::iconv_close(cd);
 }
 
-CodePageDecoder::~CodePageDecoder() = default;
+CodePageDecoder::~CodePageDecoder() {
+    if (converter_) ::iconv_close(static_cast<iconv_t>(converter_));
+}
 
 void CodePageDecoder::append(std::string& out, const uint8_t* data, size_t size) const {
     if (singleByte_) {
@@ -207,12 +210,9 @@ void CodePageDecoder::append(std::string& out, const uint8_t* data, size_t size)
         }
         return;
     }
-    iconv_t cd = ::iconv_open("UTF-8", iconvName_.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        throw Error(ErrorKind::Unsupported, errnum::kUnsupported,
-                    "Text code page " + std::to_string(codePage_) + " is not supported");
+    iconv_t cd = static_cast<iconv_t>(converter_);
+    ::iconv(cd, nullptr, nullptr, nullptr, nullptr);  // each value starts in the initial state
     iconvAppend(cd, out, data, size);
-    ::iconv_close(cd);
 }
 
 TextDecoder::TextDecoder(TextEncoding encoding, uint16_t codePage) {

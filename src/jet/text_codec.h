@@ -47,7 +47,7 @@ private:
     uint16_t codePage_;
     bool singleByte_ = false;
     std::unique_ptr<std::string[]> table_;  // 256 UTF-8 strings for single-byte code pages
-    std::string iconvName_;
+    void* converter_ = nullptr;             // iconv_t for multi-byte code pages, opened once
 };
 
 // The text decoding of one database: Jet 4 UTF-16 (plain or compressed), or Jet 3 bytes in

@@ -1,8 +1,9 @@
 // UTF-8 text -> the bytes a database stores (the inverse of text_codec.h).
 //
 // Jet 4 stores UTF-16LE. A column flagged for compression holds a value "compressed"
-// (marker 0xFF 0xFE, then one byte per character) when every character is U+0001..U+00FF
-// and the value is at most kMaxCompressedChars characters, as Access does; other values
+// (marker 0xFF 0xFE, then one byte per character) when every character is U+0001..U+00FF,
+// the value has 3 to kMaxCompressedChars characters (shorter ones would not get smaller),
+// as Access does; other values
 // are stored as plain UTF-16LE, which every reader accepts as well.
 // Jet 3 stores text in the database's code page; a character the code page cannot hold is
 // refused with Error(Type) naming it, never replaced silently.
@@ -12,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "jet/format.h"
 #include "jet/value.h"
@@ -27,7 +29,9 @@ size_t utf16Length(std::string_view utf8);
 // Jet 4 bytes of a text value; compressed when allowed and possible.
 Bytes encodeJet4Text(std::string_view utf8, bool compressible);
 
-// Converts UTF-8 to one Windows code page (single- or multi-byte) through iconv.
+// Converts UTF-8 to one Windows code page. Single-byte code pages use the exact inverse of
+// the decoder's table (so every text read from a file writes back to the same bytes);
+// multi-byte code pages go through iconv.
 class CodePageEncoder {
 public:
     // Throws Error(Unsupported) when iconv knows no such code page.
@@ -40,8 +44,10 @@ public:
     Bytes encode(std::string_view utf8) const;
 
 private:
+    [[noreturn]] void refuse(std::string_view utf8, size_t at) const;
     uint16_t codePage_;
-    void* cd_;  // iconv_t
+    std::unordered_map<std::string, uint8_t> single_;  // UTF-8 character -> byte
+    void* cd_ = nullptr;                               // iconv_t for multi-byte code pages
 };
 
 // The text encoding of one database (Jet 4: UTF-16; Jet 3: its code page, 0 = 1252).

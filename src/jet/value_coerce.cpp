@@ -117,8 +117,7 @@ Value coerceValue(const ColumnDef& c, const Value& v, JetVersion version) {
         case ColumnType::Single: {
             std::optional<double> d = asDouble(v);
             if (!d) mismatch(c, "this value");
-            if (std::isfinite(*d) && std::fabs(*d) > std::numeric_limits<float>::max())
-                overflow(c);
+            if (std::isfinite(*d) && std::fabs(*d) > std::numeric_limits<float>::max()) overflow(c);
             return Value(S(static_cast<float>(*d)));
         }
         case ColumnType::Double: {

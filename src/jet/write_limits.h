@@ -32,6 +32,8 @@ constexpr long kFieldTooSmall = 3163;    // the field is too small for the data
 constexpr long kNumericOverflow = 3349;  // numeric field overflow
 constexpr long kRecordTooLarge = 3047;   // record is too large
 constexpr long kNullInIndex = 3058;      // index or primary key cannot contain a Null value
+constexpr long kNotUpdatable = 3164;     // the field cannot be updated (autonumber)
+constexpr long kRecordDeleted = 3167;    // the record is deleted
 }  // namespace errnum
 
 }  // namespace jet

@@ -150,7 +150,7 @@ const char* readerTypeName(jet::ColumnType t) {
     return "?";
 }
 
-const char* schemaTypeName(jet::ColumnType t) {
+std::string schemaTypeName(jet::ColumnType t) {
     switch (t) {
         case jet::ColumnType::Boolean:
             return "Boolean";
@@ -181,7 +181,10 @@ const char* schemaTypeName(jet::ColumnType t) {
         case jet::ColumnType::Decimal:
             return "Numeric";
     }
-    return "?";
+    // mdb-schema names a type it does not know by its code.
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "Unknown_%04X", static_cast<unsigned>(t));
+    return buf;
 }
 
 // Collects disagreements of one database and counts the oracle limitations that explained

@@ -262,3 +262,23 @@ TEST(DatabaseRead, ReadRowByAddressMatchesTheScan) {
     EXPECT_FALSE(db->rowExists(t, RowId{t.definitionPage, 0}));  // not a data page of the table
     EXPECT_THROW(db->readRow(t, RowId{1, 0}), Error);
 }
+
+TEST(DatabaseRead, DefinitionsSpanningSeveralPages) {
+    // Table2's definition continues on a second definition page: the column names and
+    // indexes stored there must come out whole.
+    auto db = openTest("V2000/testV2000.mdb");
+    const TableDef& t = db->table("Table2");
+    ASSERT_EQ(t.columns.size(), 89u);
+    EXPECT_EQ(t.columns[88].name, "column89");
+    const IndexDef* ix = t.findIndex("column75");
+    ASSERT_NE(ix, nullptr);
+    ASSERT_EQ(ix->columns.size(), 1u);
+    EXPECT_EQ(t.columns[ix->columns[0].column].name, "column75");
+    auto v3 = openTest("V1997/test2V1997.mdb");
+    const TableDef& p = v3->table("MSP_PROJECTS");
+    EXPECT_EQ(p.columns.back().name, "RESERVED_BINARY_DATA");
+    const IndexDef* byName = p.findIndex("I_PROJ_NAME");
+    ASSERT_NE(byName, nullptr);
+    EXPECT_TRUE(byName->unique);
+    EXPECT_EQ(p.columns[byName->columns.at(0).column].name, "PROJ_NAME");
+}

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <random>
@@ -81,16 +82,20 @@ private:
         if (depth >= 16) return std::nullopt;
         jet::IndexPage p = read(n);
         if (p.leaf) {
-            if (leafDepth_) EXPECT_EQ(*leafDepth_, depth);
+            if (leafDepth_) {
+                EXPECT_EQ(*leafDepth_, depth);
+            }
             leafDepth_ = depth;
             EXPECT_EQ(p.tail, 0u);
             leaves_.push_back({n, p.prev, p.next});
-            if (depth > 0) EXPECT_FALSE(p.entries.empty()) << "empty leaf " << n;
+            if (depth > 0) {
+                EXPECT_FALSE(p.entries.empty()) << "empty leaf " << n;
+            }
             if (p.entries.empty()) return std::nullopt;
             return Entry{p.entries.back().key, p.entries.back().row};
         }
-        if (p.entries.size() == 1) EXPECT_TRUE(p.tail == 0 || true);
-        EXPECT_TRUE(!p.entries.empty() || p.tail != 0) << "node " << n;
+        // A single child is an entry, never a lone tail.
+        EXPECT_FALSE(p.entries.empty()) << "node " << n;
         std::optional<Entry> max;
         for (const auto& e : p.entries) {
             max = walk(e.child, depth + 1);
@@ -196,8 +201,8 @@ TEST_P(IndexRoundTrip, RemovedAndReAddedEntriesGiveTheSameIndex) {
     const jet::JetVersion v = db->info().version;
 
     struct Work {
-        const jet::TableDef* table;
-        const jet::IndexDef* index;
+        std::string table, index;
+        uint32_t root = 0, owner = 0;
         std::vector<Entry> entries;  // from the rows' values
     };
     std::vector<Work> work;
@@ -206,7 +211,7 @@ TEST_P(IndexRoundTrip, RemovedAndReAddedEntriesGiveTheSameIndex) {
         const jet::TableDef& t = db->table(name);
         for (const auto& ix : t.indexes) {
             if (ix.rootPage == 0 || !roots.insert(ix.rootPage).second) continue;
-            Work w{&t, &ix, {}};
+            Work w{t.name, ix.name, ix.rootPage, t.definitionPage, {}};
             bool encodable = true;
             jet::TableScan scan = db->scan(t);
             while (scan.next()) {
@@ -237,8 +242,7 @@ TEST_P(IndexRoundTrip, RemovedAndReAddedEntriesGiveTheSameIndex) {
         pages.beginWrite();
         std::mt19937 rng(7);
         for (const Work& w : work) {
-            jet::IndexTreeWriter tree(pages, v, w.index->rootPage, w.table->definitionPage,
-                                      {w.table->name, w.index->name});
+            jet::IndexTreeWriter tree(pages, v, w.root, w.owner, {w.table, w.index});
             std::vector<Entry> order = w.entries;
             std::shuffle(order.begin(), order.end(), rng);
             // Remove everything, checking the remainder halfway.
@@ -246,23 +250,26 @@ TEST_P(IndexRoundTrip, RemovedAndReAddedEntriesGiveTheSameIndex) {
             for (size_t i = 0; i < order.size(); ++i) {
                 tree.remove(order[i].key, order[i].row);
                 left.erase(std::find(left.begin(), left.end(), order[i]));
-                if (i == order.size() / 2)
-                    ASSERT_EQ(left, readAll(pages, v, w.index->rootPage, w.table->definitionPage));
+                if (i == order.size() / 2) {
+                    ASSERT_EQ(left, readAll(pages, v, w.root, w.owner));
+                }
             }
-            ASSERT_TRUE(readAll(pages, v, w.index->rootPage, w.table->definitionPage).empty());
+            ASSERT_TRUE(readAll(pages, v, w.root, w.owner).empty());
             EXPECT_THROW(tree.remove(Bytes{0x7F, 1}, RowId{1, 1}), jet::Error);
             std::shuffle(order.begin(), order.end(), rng);
             for (const Entry& e : order) tree.insert(e.key, e.row);
-            EXPECT_THROW(tree.insert(order.front().key, order.front().row), jet::Error);
-            ShapeChecker(pages, v, w.table->definitionPage).check(w.index->rootPage);
+            if (!order.empty()) {
+                EXPECT_THROW(tree.insert(order.front().key, order.front().row), jet::Error);
+            }
+            ShapeChecker(pages, v, w.owner).check(w.root);
         }
         pages.commit();
     }
 
     db = jet::Database::open(copy.string());
     for (const Work& w : work) {
-        const jet::TableDef& t = db->table(w.table->name);
-        const jet::IndexDef* ix = t.findIndex(w.index->name);
+        const jet::TableDef& t = db->table(w.table);
+        const jet::IndexDef* ix = t.findIndex(w.index);
         ASSERT_NE(ix, nullptr);
         EXPECT_EQ(w.entries, readAll(db->pages(), v, ix->rootPage, t.definitionPage));
         EXPECT_EQ(jet::checkIndex(*db, t, *ix), std::vector<std::string>{})
@@ -325,7 +332,7 @@ TEST_P(IndexGrowth, ThousandsOfEntriesSplitPagesAndAddLevels) {
         for (int i = 0; i < 3000; ++i) {
             Entry e;
             if (round == 0) {
-                e.key = syntheticKey(rng, 4 + rng() % 24);
+                e.key = syntheticKey(rng, 30 + rng() % 80);  // long keys: few per page
             } else {
                 e.key = Bytes{0x7F, 0xFE, static_cast<uint8_t>(i / 256),
                               static_cast<uint8_t>(i % 256 / 4)};
@@ -387,7 +394,14 @@ TEST_P(IndexGrowth, ThousandsOfEntriesSplitPagesAndAddLevels) {
 INSTANTIATE_TEST_SUITE_P(RealFiles, IndexGrowth,
                          ::testing::Values(GrowthCase{"V2000/indexTestV2000.mdb", "Table1"},
                                            GrowthCase{"V1997/indexTestV1997.mdb", "Table1"},
-                                           GrowthCase{"V2000/bigIndexTestV2000.mdb", "Table1"}));
+                                           GrowthCase{"V2000/bigIndexTestV2000.mdb", "Table1"},
+                                           // Trees Access made two levels deep.
+                                           GrowthCase{"V2000/compIndexTestV2000.mdb", "Table1"},
+                                           GrowthCase{"V1997/testIndexCodesV1997.mdb", "Table1"}),
+                         [](const ::testing::TestParamInfo<GrowthCase>& info) {
+                             std::string name = std::filesystem::path(info.param.file).stem();
+                             return name;
+                         });
 
 // --- Unique indexes ---------------------------------------------------------------------
 
@@ -403,7 +417,7 @@ TEST(IndexWriterCheck, RefusesADuplicateKeyInAUniqueIndexOnly) {
                     readAll(db->pages(), db->info().version, ix.rootPage, t.definitionPage);
                 if (entries.empty()) continue;
                 jet::IndexWriter writer(*db, t, ix);
-                const Entry& e = entries.front();
+                const Entry& e = entries.back();  // the greatest key: never all Null
                 RowId other{e.row.page, static_cast<uint16_t>(e.row.row + 1)};
                 EXPECT_NO_THROW(writer.checkInsert(e.key, e.row));  // its own entry
                 Bytes fresh = entries.back().key;
@@ -435,6 +449,97 @@ TEST(IndexWriterCheck, WritesNeedAnOpenSave) {
     jet::IndexWriter writer(*db, t, t.indexes.front());
     EXPECT_THROW(writer.insert(Bytes{0x7F, 1}, RowId{1, 1}), jet::Error);
     EXPECT_THROW(writer.remove(Bytes{0x7F, 1}, RowId{1, 1}), jet::Error);
+}
+
+}  // namespace
+
+namespace {
+
+// --- Damage and limits ------------------------------------------------------------------
+
+void patchLe32(const std::filesystem::path& file, uint64_t offset, uint32_t value) {
+    std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(static_cast<std::streamoff>(offset));
+    for (int i = 0; i < 4; ++i) f.put(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+std::string fileBytes(const std::filesystem::path& file) {
+    std::ifstream f(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+// compIndexTestV2000.mdb, table Table1: its index tree is an intermediate root (page 29)
+// with one entry and a tail, over two leaves.
+constexpr uint32_t kCompRoot = 29;
+constexpr uint32_t kCompOwner = 15;
+
+TEST(IndexWriterDamage, BadChildPointersAreReportedNotFollowed) {
+    const auto& layout = jet::indexPageLayout(jet::JetVersion::Jet4);
+    for (uint32_t badTail : {9999u, kCompRoot}) {  // beyond the file; a loop to the root
+        TempDir dir;
+        auto copy = dir.copy(testdataDir() / "V2000/compIndexTestV2000.mdb");
+        patchLe32(copy, uint64_t{kCompRoot} * 4096 + layout.tailOffset, badTail);
+        jet::PageFile pages = openWritable(copy, jet::JetVersion::Jet4);
+        pages.beginWrite();
+        jet::IndexTreeWriter tree(pages, jet::JetVersion::Jet4, kCompRoot, kCompOwner,
+                                  {"Table1", "idx"});
+        try {
+            tree.insert(Bytes{0xFF, 0xFF, 0xFF}, RowId{1, 1});  // beyond every entry: the tail
+            ADD_FAILURE() << "damage not noticed";
+        } catch (const jet::Error& e) {
+            EXPECT_EQ(e.kind(), jet::ErrorKind::Corrupt);
+            EXPECT_NE(std::string(e.what()).find("Table1"), std::string::npos);
+        }
+        pages.rollback();
+    }
+}
+
+TEST(IndexWriterDamage, WrongOwnerIsReported) {
+    TempDir dir;
+    auto copy = dir.copy(testdataDir() / "V2000/compIndexTestV2000.mdb");
+    jet::PageFile pages = openWritable(copy, jet::JetVersion::Jet4);
+    pages.beginWrite();
+    jet::IndexTreeWriter tree(pages, jet::JetVersion::Jet4, kCompRoot, kCompOwner + 1,
+                              {"Table1", "idx"});
+    EXPECT_THROW(tree.insert(Bytes{0x7F, 1}, RowId{1, 1}), jet::Error);
+    EXPECT_THROW(tree.remove(Bytes{0x7F, 1}, RowId{1, 1}), jet::Error);
+    pages.rollback();
+}
+
+TEST(IndexOwnedPages, FindsEachIndexMapAndRefusesPagesOutsideIt) {
+    TempDir dir;
+    auto copy = dir.copy(testdataDir() / "V2000/compIndexTestV2000.mdb");
+    const std::string before = fileBytes(copy);
+    const jet::Format& format = jet::formatFor(jet::JetVersion::Jet4);
+    jet::PageFile pages = openWritable(copy, jet::JetVersion::Jet4);
+    const uint32_t row = jet::realIndexOwnedPagesRow(pages, format, kCompOwner, 0);
+    // The map lists exactly the tree's pages.
+    jet::UsageMap map = jet::UsageMap::load(pages, format, row);
+    std::vector<uint32_t> owned;
+    while (auto p = map.next(pages)) owned.push_back(*p);
+    EXPECT_EQ(owned, (std::vector<uint32_t>{29, 32, 33}));
+    EXPECT_THROW(jet::realIndexOwnedPagesRow(pages, format, kCompOwner, 1), jet::Error);
+
+    pages.beginWrite();
+    try {
+        jet::addPageToUsageMap(pages, format, row, 1000000);
+        ADD_FAILURE() << "page outside the inline map accepted";
+    } catch (const jet::Error& e) {
+        EXPECT_EQ(e.kind(), jet::ErrorKind::Unsupported);
+    }
+    jet::addPageToUsageMap(pages, format, row, 40);
+    jet::UsageMap grown = jet::UsageMap::load(pages, format, row);
+    owned.clear();
+    // Page 40 is beyond the file, so only the first pages can be listed before the map
+    // names it: the map must hold exactly the old pages and then page 40.
+    EXPECT_THROW(
+        {
+            while (auto p = grown.next(pages)) owned.push_back(*p);
+        },
+        jet::Error);
+    EXPECT_EQ(owned, (std::vector<uint32_t>{29, 32, 33}));
+    pages.rollback();
+    EXPECT_EQ(before, fileBytes(copy));
 }
 
 }  // namespace

@@ -147,8 +147,8 @@ TEST(Journal, Invariant2_TornJournalsAreRecognised) {
         std::function<void(std::vector<uint8_t>&)> apply;
     };
     std::vector<Damage> damages = {
-        {"cut inside the last record", [](auto& j) { j.resize(j.size() - 1); }},
-        {"cut inside the header", [](auto& j) { j.resize(20); }},
+        {"cut inside the last record", [](auto& j) { j.pop_back(); }},
+        {"cut inside the header", [](auto& j) { j.erase(j.begin() + 20, j.end()); }},
         {"empty", [](auto& j) { j.clear(); }},
         {"byte of a record's page", [](auto& j) { j[40 + 4 + 100] ^= 1; }},
         {"record's page number", [](auto& j) { j[40] ^= 2; }},

@@ -186,6 +186,33 @@ TEST_F(PageWrite, CommitWaitsForReadersAndUndoesTheSaveWhenTheyStay) {
     EXPECT_EQ((*reader.read(1))[0], 0x11);
 }
 
+TEST_F(PageWrite, ASaveInsideAReadScopeKeepsTheScopesLock) {
+    PageFile pf(fs, "db.mdb", writable(), kPageSize);
+    {
+        PageFile::ReadScope scope(pf);
+        EXPECT_EQ((*pf.read(1))[0], 2);
+        pf.beginWrite();
+        {
+            PageFile::ReadScope inner(pf);  // opened and closed inside the save
+            EXPECT_EQ((*pf.read(2))[0], 3);
+        }
+        pf.write(1, filled(0x21));
+        pf.commit();
+        EXPECT_EQ((*pf.read(1))[0], 0x21);
+        // The scope still holds its shared lock: another program cannot commit now.
+        PageFile other(fs, "db.mdb", writable(100ms), kPageSize);
+        other.beginWrite();
+        other.write(2, filled(0x22));
+        EXPECT_EQ(errorOf([&] { other.commit(); }).kind(), ErrorKind::Busy);
+    }
+    // Scope closed: the lock is free again.
+    PageFile third(fs, "db.mdb", writable(100ms), kPageSize);
+    third.beginWrite();
+    third.write(2, filled(0x23));
+    third.commit();
+    EXPECT_EQ((*pf.read(2))[0], 0x23);
+}
+
 TEST_F(PageWrite, ReaderWaitsForAWriterHoldingThePagesThenFailsBusy) {
     PageFile reader(fs, "db.mdb", PageFileOptions{false, 100ms, {}}, kPageSize);
     auto intruder = fs.open("db.mdb", FileSystem::Mode::ReadWrite);

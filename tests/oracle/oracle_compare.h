@@ -154,6 +154,13 @@ inline bool undefinedCp1252Replaced(const Json& ours, const Json& theirs, char32
     return any;
 }
 
+// Whether the engine's type code is one of the Jet column types every reader knows (Jet 4
+// also stores undocumented ones, for example 0x11 in MSysAccessObjects, read as bytes).
+inline bool isKnownType(jet::ColumnType t) {
+    const auto c = static_cast<uint8_t>(t);
+    return (c >= 0x01 && c <= 0x0C) || c == 0x0F || c == 0x10;
+}
+
 // ---- exact, type-aware comparison ----------------------------------------------------------
 
 inline bool sameValue(jet::ColumnType type, const Json& ours, const Json& theirs) {
@@ -246,6 +253,23 @@ inline bool readerNegativeDatesLinear(jet::ColumnType type, const Json& ours, co
     return *b == linear || std::llabs(*b - linear) <= 1;  // mdb-reader rounds after scaling
 }
 
+// mdb-export prints an empty field (NULL) for column types it does not know.
+inline bool exportUnknownTypeNull(jet::ColumnType type, const Json& ours, const Json& theirs) {
+    return !isKnownType(type) && !ours.is_null() && theirs.is_null();
+}
+
+// mdb-export -b hex treats Binary data as a C string: it stops at the first zero byte
+// (printing nothing when the data starts with one).
+inline bool exportBinaryCutAtZero(jet::ColumnType type, const Json& ours, const Json& theirs) {
+    if (type != jet::ColumnType::Binary || !ours.is_object() || !ours.contains("hex")) return false;
+    const std::string a = ours["hex"].get<std::string>();
+    if (theirs.is_null()) return a.rfind("00", 0) == 0;
+    if (!theirs.is_object() || !theirs.contains("hex")) return false;
+    const std::string b = theirs["hex"].get<std::string>();
+    return b.size() % 2 == 0 && b.size() < a.size() && a.compare(0, b.size(), b) == 0 &&
+           a.compare(b.size(), 2, "00") == 0 && b.find("00") == std::string::npos;
+}
+
 inline const std::vector<Quirk>& knownQuirks() {
     static const std::vector<Quirk> quirks = {
         {"export-float-precision", Oracle::MdbExport,
@@ -262,6 +286,11 @@ inline const std::vector<Quirk>& knownQuirks() {
          "mdb-export prints '?' for Jet 3 bytes undefined in Windows-1252 (0x81 0x8D 0x8F 0x90 "
          "0x9D; Windows decodes them to U+0081...)",
          exportUndefinedCp1252},
+        {"export-binary-cut-at-zero", Oracle::MdbExport,
+         "mdb-export -b hex stops Binary data at its first zero byte", exportBinaryCutAtZero},
+        {"export-unknown-type-null", Oracle::MdbExport,
+         "mdb-export prints nothing for column types it does not know (e.g. 0x11)",
+         exportUnknownTypeNull},
         {"reader-undefined-cp1252", Oracle::MdbReader,
          "mdb-reader decodes Jet 3 bytes undefined in Windows-1252 as U+FFFD",
          readerUndefinedCp1252},

@@ -1,0 +1,300 @@
+#include "jet/create_db.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+
+#include "jet/db_image.h"
+#include "jet/error.h"
+#include "jet/format.h"
+#include "jet/header.h"
+#include "jet/system_tables.h"
+#include "jet/value_coerce.h"
+
+namespace jet {
+namespace {
+
+constexpr char kSignature[] = "Standard Jet DB";  // at offset 4, with its NUL
+constexpr uint16_t kCodePage1252 = 1252;
+constexpr uint16_t kGeneralLegacySortOrder = 0x0409;
+constexpr uint32_t kPasswordOffset = 0x42;
+constexpr uint32_t kPasswordWords = 10;  // 40 bytes, Jet 4
+constexpr uint32_t kCreationDateOffset = 0x72;
+constexpr uint32_t kEngineFieldOffset = 0x98;  // a constant, then the "4.0" engine version
+constexpr uint32_t kEngineFieldValue = 0x0654;
+constexpr uint32_t kPageTailOffset = 0xE00;    // constant pattern Access leaves at the end
+constexpr double kUnixEpochOleDays = 25569.0;  // 1970-01-01 as an OLE automation date
+
+void put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+    b[at] = static_cast<uint8_t>(v);
+    b[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+void put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+    put16(b, at, v & 0xFFFF);
+    put16(b, at + 2, v >> 16);
+}
+
+double nowOleDate() {
+    using namespace std::chrono;
+    double seconds = duration<double>(system_clock::now().time_since_epoch()).count();
+    // Whole milliseconds, as Access stores times.
+    return kUnixEpochOleDays + std::round(seconds * 1000.0) / 86400000.0;
+}
+
+// Page 0: signature, version, and the masked region with code page, sort order, creation
+// date and the (empty) password, which Access stores combined with the creation date.
+std::vector<uint8_t> definitionPage(const Format& f, double created) {
+    std::vector<uint8_t> p(f.pageSize, 0);
+    p[0] = pagetype::kDefinition;
+    p[1] = 0x01;
+    std::memcpy(p.data() + 4, kSignature, sizeof kSignature);
+    put32(p, f.versionOffset, 1);
+    // The first words of the masked region hold the constants 0x100, 0x101, 2, 3, 4, 5.
+    const uint32_t leading[] = {0x100, 0x101, 2, 3, 4, 5};
+    for (size_t i = 0; i < std::size(leading); ++i) put32(p, f.maskedOffset + 4 * i, leading[i]);
+    put16(p, f.codePageOffset, kCodePage1252);
+    auto dateWord = static_cast<uint32_t>(static_cast<int32_t>(std::floor(created)));
+    for (uint32_t i = 0; i < kPasswordWords; ++i) put32(p, kPasswordOffset + 4 * i, dateWord);
+    put16(p, f.sortOrderOffset, kGeneralLegacySortOrder);
+    uint64_t bits;
+    std::memcpy(&bits, &created, sizeof bits);
+    put32(p, kCreationDateOffset, static_cast<uint32_t>(bits));
+    put32(p, kCreationDateOffset + 4, static_cast<uint32_t>(bits >> 32));
+    applyHeaderMask(p.data(), f);
+    put32(p, kEngineFieldOffset, kEngineFieldValue);
+    std::memcpy(p.data() + kEngineFieldOffset + 4, "4.0", 4);
+    p[kPageTailOffset] = 0x01;
+    for (size_t i = kPageTailOffset + 1; i < f.pageSize; i += 2) p[i] = 0x01;
+    return p;
+}
+
+// Page 1: the database-wide map of unused pages (every page past the end of the file
+// within the map's reach), then an empty second map.
+std::vector<uint8_t> globalUsageMapPage(const Format& f, uint32_t pageCount) {
+    constexpr uint32_t kRowSize = 69;
+    constexpr uint32_t kBits = 64 * 8;
+    std::vector<uint8_t> p(f.pageSize, 0);
+    p[0] = pagetype::kData;
+    p[1] = 0x01;
+    put32(p, f.dataOwnerOffset, 1);
+    put16(p, f.dataRowCountOffset, 2);
+    uint32_t row0 = f.pageSize - kRowSize;
+    uint32_t row1 = row0 - kRowSize;
+    put16(p, f.dataRowTableOffset, row0);
+    put16(p, f.dataRowTableOffset + 2, row1);
+    put16(p, 2, row1 - f.dataRowTableOffset - 4);
+    for (uint32_t page = pageCount; page < kBits; ++page)
+        p[row0 + 5 + page / 8] |= static_cast<uint8_t>(1u << (page % 8));
+    return p;
+}
+
+struct PlannedTable {
+    TableDef def;
+    TableDefExtras extras;
+    TablePlacement place;
+    std::vector<uint32_t> defPages;
+    const std::vector<std::vector<Value>>* rows = nullptr;
+    std::vector<std::vector<Value>> ownRows;  // system tables
+};
+
+// Reserves the pages and map rows of one table: definition page(s), map rows (owned and
+// free pages, Memo/OLE maps, index maps), index roots.
+void reservePages(DbImage& image, PlannedTable& t, bool mapsOnFreshPage,
+                  const std::vector<uint32_t>& definitionPages) {
+    size_t realCount = 0;
+    for (const IndexDef& ix : t.def.indexes)
+        realCount = std::max(realCount, static_cast<size_t>(ix.realNumber) + 1);
+    if (definitionPages.empty()) {
+        // The definition's size does not depend on the page numbers it holds.
+        t.extras.indexMapRows.assign(realCount, 0);
+        t.extras.longValueMaps.clear();
+        for (const ColumnDef& c : t.def.columns)
+            if (c.isLongValue()) t.extras.longValueMaps.push_back({c.number, 0, 0});
+        size_t n = tableDefPageCount(encodeTableDef(t.def, t.extras, image.format()).size(),
+                                     image.format());
+        for (size_t i = 0; i < n; ++i) t.defPages.push_back(image.reserve());
+    } else {
+        t.defPages = definitionPages;
+    }
+    t.def.definitionPage = t.defPages[0];
+    t.place.definitionPage = t.defPages[0];
+    t.place.usedPagesRow = image.reserveMapRow(mapsOnFreshPage);
+    t.place.freePagesRow = image.reserveMapRow();
+    t.extras.longValueMaps.clear();
+    for (const ColumnDef& c : t.def.columns) {
+        if (!c.isLongValue()) continue;
+        t.place.longValueUsedRows.push_back(image.reserveMapRow());
+        t.place.longValueFreeRows.push_back(image.reserveMapRow());
+        t.extras.longValueMaps.push_back(
+            {c.number, t.place.longValueUsedRows.back(), t.place.longValueFreeRows.back()});
+    }
+    // Long value maps are listed in the order of the column entries.
+    if (t.extras.entriesByName)
+        std::stable_sort(t.extras.longValueMaps.begin(), t.extras.longValueMaps.end(),
+                         [&](const LongValueMaps& a, const LongValueMaps& b) {
+                             auto name = [&](uint16_t n) -> const std::string& {
+                                 for (const ColumnDef& c : t.def.columns)
+                                     if (c.number == n) return c.name;
+                                 return t.def.name;
+                             };
+                             return name(a.columnNumber) < name(b.columnNumber);
+                         });
+    for (size_t r = 0; r < realCount; ++r) t.place.indexMapRows.push_back(image.reserveMapRow());
+    t.extras.indexMapRows = t.place.indexMapRows;
+    t.def.usedPagesMapRow = t.place.usedPagesRow;
+    t.def.freeSpaceMapRow = t.place.freePagesRow;
+}
+
+void reserveRoots(DbImage& image, PlannedTable& t) {
+    for (size_t r = 0; r < t.place.indexMapRows.size(); ++r)
+        t.place.indexRoots.push_back(image.reserve());
+    for (IndexDef& ix : t.def.indexes)
+        ix.rootPage = t.place.indexRoots[static_cast<size_t>(ix.realNumber)];
+}
+
+void writeContentAndDefinition(DbImage& image, PlannedTable& t) {
+    TableContent content = addTableContent(image, t.def, t.place, t.rows ? *t.rows : t.ownRows);
+    t.def.rowCount = content.rowCount;
+    t.extras.indexRowCounts = content.indexEntryCounts;
+    auto pages = splitTableDefPages(encodeTableDef(t.def, t.extras, image.format()), t.defPages,
+                                    image.format());
+    for (size_t i = 0; i < pages.size(); ++i) image.setPage(t.defPages[i], std::move(pages[i]));
+}
+
+std::vector<std::vector<Value>> coerceRows(const TableDef& def,
+                                           const std::vector<std::vector<Value>>& rows) {
+    std::vector<std::vector<Value>> out;
+    out.reserve(rows.size());
+    for (size_t r = 0; r < rows.size(); ++r) {
+        const std::string where = "table '" + def.name + "', row " + std::to_string(r + 1);
+        if (rows[r].size() != def.columns.size())
+            throw Error(ErrorKind::Type, errnum::kType,
+                        where + ": " + std::to_string(rows[r].size()) + " values for " +
+                            std::to_string(def.columns.size()) + " columns");
+        std::vector<Value> row;
+        for (size_t c = 0; c < def.columns.size(); ++c) {
+            try {
+                row.push_back(coerceValue(def.columns[c], rows[r][c], JetVersion::Jet4));
+            } catch (const Error& e) {
+                throw Error(e.kind(), e.number(),
+                            where + ", column '" + def.columns[c].name + "': " + e.what());
+            }
+        }
+        out.push_back(std::move(row));
+    }
+    return out;
+}
+
+}  // namespace
+
+std::vector<uint8_t> buildDatabaseFile(const NewDatabase& desc) {
+    const Format& f = jet4Format();
+    double created = desc.created.value_or(nowOleDate());
+
+    // User tables are checked before anything is laid out.
+    std::vector<PlannedTable> user;
+    std::vector<std::vector<std::vector<Value>>> userRows;
+    for (size_t i = 0; i < desc.tables.size(); ++i) {
+        PlannedTable t;
+        t.def = layoutNewTable(desc.tables[i].table, f);
+        for (size_t k = 0; k < i; ++k)
+            if (namesEqual(desc.tables[k].table.name, t.def.name))
+                throw Error(ErrorKind::Type, errnum::kSyntaxGeneric,
+                            "two tables are named '" + t.def.name + "'");
+        if (t.def.name.size() >= 4 && namesEqual(t.def.name.substr(0, 4), "MSys"))
+            throw Error(ErrorKind::Type, errnum::kSyntaxGeneric,
+                        "table '" + t.def.name + "': names starting with MSys are reserved");
+        userRows.push_back(coerceRows(t.def, desc.tables[i].rows));
+        user.push_back(std::move(t));
+    }
+
+    DbImage image(f);
+    uint32_t header = image.reserve();
+    uint32_t globalMap = image.reserve();
+    std::vector<PlannedTable> system;
+    for (SystemTable& s : systemTables(f)) {
+        PlannedTable t;
+        t.def = std::move(s.def);
+        t.extras = std::move(s.extras);
+        system.push_back(std::move(t));
+    }
+    std::vector<uint32_t> systemDefPages;
+    for (size_t i = 0; i < system.size(); ++i) systemDefPages.push_back(image.reserve());
+    for (size_t i = 0; i < system.size(); ++i)
+        reservePages(image, system[i], i == 0, {systemDefPages[i]});
+    for (PlannedTable& t : system) reserveRoots(image, t);
+    // MSysObjects and MSysACEs start with one data page each, right after the roots.
+    system[0].place.dataPages.push_back(image.reserve());
+    system[1].place.dataPages.push_back(image.reserve());
+
+    for (size_t i = 0; i < user.size(); ++i) {
+        user[i].rows = &userRows[i];
+        reservePages(image, user[i], true, {});
+        reserveRoots(image, user[i]);
+        writeContentAndDefinition(image, user[i]);
+    }
+
+    system[0].ownRows = catalogStandardRows(system[0].def, created);
+    for (const PlannedTable& t : system)
+        system[0].ownRows.push_back(
+            catalogTableRow(system[0].def, t.def.name, t.def.definitionPage, true, created));
+    for (const PlannedTable& t : user)
+        system[0].ownRows.push_back(
+            catalogTableRow(system[0].def, t.def.name, t.def.definitionPage, false, created));
+    system[1].ownRows = defaultPermissionRows(system[1].def);
+    for (PlannedTable& t : system) writeContentAndDefinition(image, t);
+
+    image.writeMapPages();
+    image.setPage(header, definitionPage(f, created));
+    image.setPage(globalMap, globalUsageMapPage(f, image.pageCount()));
+    return image.finish();
+}
+
+void createDatabase(const std::string& path, const NewDatabase& desc) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::exists(path, ec))
+        throw Error(ErrorKind::Io, errnum::kIo, "Cannot create '" + path + "': the file exists");
+    std::vector<uint8_t> bytes = buildDatabaseFile(desc);
+
+    std::string temp = path + ".creating";
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0)
+        throw Error(ErrorKind::Io, errnum::kIo,
+                    "Cannot create '" + temp + "': " + std::strerror(errno));
+    auto fail = [&](const std::string& what) {
+        int err = errno;
+        ::close(fd);
+        ::unlink(temp.c_str());
+        throw Error(ErrorKind::Io, errnum::kIo,
+                    "Cannot write '" + path + "': " + what + ": " + std::strerror(err));
+    };
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) fail("write");
+        done += static_cast<size_t>(n);
+    }
+    if (::fsync(fd) != 0) fail("sync");
+    if (::close(fd) != 0) {
+        ::unlink(temp.c_str());
+        throw Error(ErrorKind::Io, errnum::kIo, "Cannot write '" + path + "': close failed");
+    }
+    // link() refuses to replace a file that appeared meanwhile, unlike rename().
+    if (::link(temp.c_str(), path.c_str()) != 0) {
+        int err = errno;
+        ::unlink(temp.c_str());
+        throw Error(ErrorKind::Io, errnum::kIo,
+                    "Cannot create '" + path + "': " + std::strerror(err));
+    }
+    ::unlink(temp.c_str());
+}
+
+}  // namespace jet

@@ -1,0 +1,102 @@
+#include "jet/table_pages.h"
+
+#include <string>
+#include <vector>
+
+#include "jet/data_page.h"
+#include "jet/usage_map.h"
+#include "jet/usage_map_writer.h"
+
+namespace jet {
+namespace {
+
+void put32(std::vector<uint8_t>& page, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) page.at(at + i) = static_cast<uint8_t>(v >> (8 * i));
+}
+
+}  // namespace
+
+TablePages::TablePages(PageFile& pages, const Format& format, const TableDef& table,
+                       size_t minRowSize)
+    : pages_(pages), format_(format), table_(table), minRowSize_(minRowSize) {}
+
+DataPageEditor& TablePages::edit(uint32_t page) {
+    auto it = edited_.find(page);
+    if (it != edited_.end()) return it->second;
+    Page p = pages_.read(page);
+    ByteView view(p->data(), p->size());
+    try {
+        if (view.u8(0) != pagetype::kData || dataPageOwner(view, format_) != table_.definitionPage)
+            throwCorrupt("page is not a data page of the table");
+        return edited_.emplace(page, DataPageEditor::load(view, format_)).first->second;
+    } catch (const Error& e) {
+        rethrowWithContext(e, "table '" + table_.name + "', page " + std::to_string(page));
+    }
+}
+
+uint32_t TablePages::newPage() {
+    DataPageEditor fresh = DataPageEditor::fresh(format_, table_.definitionPage);
+    uint32_t page = pages_.append(fresh.build());
+    edited_.insert_or_assign(page, std::move(fresh));
+    UsageMapWriter(pages_, format_, table_.usedPagesMapRow).add(page);
+    return page;
+}
+
+uint32_t TablePages::pageWithRoom(size_t size, uint32_t avoid) {
+    std::vector<uint32_t> candidates;
+    UsageMap map = UsageMap::load(pages_, format_, table_.freeSpaceMapRow);
+    while (auto p = map.next(pages_)) candidates.push_back(*p);
+    for (auto it = candidates.rbegin(); it != candidates.rend(); ++it) {
+        if (*it == avoid) continue;
+        Page p = pages_.read(*it);
+        ByteView view(p->data(), p->size());
+        // The map may still name pages the table gave up; only its own data pages count.
+        if (view.u8(0) != pagetype::kData || dataPageOwner(view, format_) != table_.definitionPage)
+            continue;
+        auto known = edited_.find(*it);
+        bool fits = known != edited_.end() ? known->second.fitsNew(size)
+                                           : DataPageEditor::load(view, format_).fitsNew(size);
+        if (fits) return *it;
+    }
+    for (auto& [page, editor] : edited_)  // a page this write added has room first
+        if (page != avoid && editor.fitsNew(size)) return page;
+    return newPage();
+}
+
+void TablePages::flush() {
+    UsageMapWriter freeMap(pages_, format_, table_.freeSpaceMapRow);
+    for (auto& [page, editor] : edited_) {
+        pages_.write(page, editor.build());
+        bool room = editor.fitsNew(minRowSize_);
+        if (room != freeMap.contains(page)) {
+            if (room)
+                freeMap.add(page);
+            else
+                freeMap.remove(page);
+        }
+    }
+    edited_.clear();
+}
+
+uint32_t TablePages::rowCount() {
+    Page p = pages_.read(table_.definitionPage);
+    return ByteView(p->data(), p->size()).u32(format_.tdefRowCountOffset);
+}
+
+uint32_t TablePages::lastAutoNumber() {
+    Page p = pages_.read(table_.definitionPage);
+    return ByteView(p->data(), p->size()).u32(format_.tdefAutoNumberOffset);
+}
+
+void TablePages::setCounters(uint32_t rowCount, uint32_t lastAutoNumber) {
+    Page p = pages_.read(table_.definitionPage);
+    if ((*p)[0] != pagetype::kTableDef)
+        throwCorrupt("page " + std::to_string(table_.definitionPage) +
+                     " is not a table definition page");
+    std::vector<uint8_t> page(*p);
+    put32(page, format_.tdefRowCountOffset, rowCount);
+    put32(page, format_.tdefAutoNumberOffset, lastAutoNumber);
+    pages_.write(table_.definitionPage, std::move(page));
+}
+
+}  // namespace jet

@@ -1,0 +1,328 @@
+#include "jet/table_writer.h"
+
+#include <random>
+#include <string>
+
+#include "jet/data_page.h"
+#include "jet/format.h"
+#include "jet/long_value_writer.h"
+#include "jet/page_file.h"
+#include "jet/row_encoder.h"
+#include "jet/row_fields.h"
+#include "jet/table_index_changes.h"
+#include "jet/table_pages.h"
+#include "jet/value_coerce.h"
+#include "jet/write_limits.h"
+
+namespace jet {
+namespace {
+
+constexpr size_t kPointerSize = 4;
+
+bool knownType(ColumnType t) {
+    switch (t) {
+        case ColumnType::Boolean:
+        case ColumnType::Byte:
+        case ColumnType::Integer:
+        case ColumnType::Long:
+        case ColumnType::Currency:
+        case ColumnType::Single:
+        case ColumnType::Double:
+        case ColumnType::DateTime:
+        case ColumnType::Binary:
+        case ColumnType::Text:
+        case ColumnType::OLE:
+        case ColumnType::Memo:
+        case ColumnType::Guid:
+        case ColumnType::Decimal:
+            return true;
+    }
+    return false;
+}
+
+Bytes pointerRow(uint32_t page, uint16_t row) {
+    uint32_t raw = RowPointer{page, row}.raw();
+    return {static_cast<uint8_t>(raw), static_cast<uint8_t>(raw >> 8),
+            static_cast<uint8_t>(raw >> 16), static_cast<uint8_t>(raw >> 24)};
+}
+
+Guid randomGuid() {
+    std::random_device rd;
+    Guid g;
+    for (auto& b : g.bytes) b = static_cast<uint8_t>(rd());
+    g.bytes[7] = static_cast<uint8_t>((g.bytes[7] & 0x0F) | 0x40);  // version 4
+    g.bytes[8] = static_cast<uint8_t>((g.bytes[8] & 0x3F) | 0x80);  // variant
+    return g;
+}
+
+[[noreturn]] void rowGone(const TableDef& t, RowId id) {
+    throw Error(ErrorKind::Constraint, errnum::kRecordDeleted,
+                "Record is deleted: table '" + t.name + "' has no row " + std::to_string(id.row) +
+                    " on page " + std::to_string(id.page));
+}
+
+// Where a live row's bytes are: its own slot, or the body an overflow pointer names.
+struct RowPlace {
+    RowId home;
+    RowId body;
+    bool overflow = false;
+};
+
+RowPlace locate(TablePages& pages, const TableDef& t, RowId id) {
+    DataPageEditor& home = pages.edit(id.page);
+    if (id.row >= home.rowCount() || (home.flags(id.row) & rowflag::kDeleted)) rowGone(t, id);
+    RowPlace place{id, id, false};
+    if (!(home.flags(id.row) & rowflag::kLookup)) return place;
+    const Bytes& ptr = home.row(id.row);
+    if (ptr.size() < kPointerSize)
+        throwCorrupt("table '" + t.name + "': overflow row " + std::to_string(id.row) +
+                     " of page " + std::to_string(id.page) + " is too short for its pointer");
+    RowPointer target = RowPointer::fromRaw(loadU32(ptr.data()));
+    place.overflow = true;
+    place.body = {target.page, target.row};
+    DataPageEditor& body = pages.edit(target.page);
+    if (target.row >= body.rowCount() || (body.flags(target.row) & rowflag::kLookup) ||
+        (target.page == id.page && target.row == id.row))
+        throwCorrupt("table '" + t.name + "': overflow row " + std::to_string(id.row) +
+                     " of page " + std::to_string(id.page) + " points to no row body");
+    return place;
+}
+
+}  // namespace
+
+// ---- SaveScope ----
+
+SaveScope::SaveScope(Database& db) : db_(db) {
+    db_.pages().beginWrite();
+}
+
+SaveScope::~SaveScope() {
+    if (!open_) return;
+    if (db_.pages().inWrite()) db_.pages().rollback();
+    try {
+        db_.refreshTableCounters();
+    } catch (const Error&) {
+        // The cached counters stay as they were; the next read of the table reports the damage.
+    }
+}
+
+void SaveScope::commit() {
+    if (!open_) return;
+    open_ = false;
+    if (!db_.pages().inWrite())
+        throw Error(ErrorKind::Internal, errnum::kInternal,
+                    "The save was rolled back after a write failed; nothing was saved");
+    db_.pages().commit();
+    db_.refreshTableCounters();
+}
+
+// ---- TableWriter ----
+
+struct TableWriter::State {
+    RowEncoder encoder;
+    LongValueWriter longValues;
+    size_t minRowSize = 0;
+    bool secondPhase = false;
+};
+
+TableWriter::TableWriter(Database& db, std::string_view table)
+    : db_(db), table_(db.table(table)), text_(db.format().textEncoding, db.info().codePage) {
+    if (!db.pages().writable())
+        throw Error(ErrorKind::ReadOnly, errnum::kReadOnly,
+                    "Cannot update. Database or object is read-only: '" + db.path() +
+                        "' was opened for reading only");
+    for (const ColumnDef& c : table_.columns)
+        if (!knownType(c.type))
+            throw Error(ErrorKind::Unsupported, errnum::kUnsupported,
+                        "Table '" + table_.name + "': column '" + c.name +
+                            "' has a type this engine cannot write (" +
+                            std::to_string(static_cast<int>(c.type)) + ")");
+    // A relationship's index means Access enforces referential integrity on this table,
+    // which this engine does not check yet: refuse rather than break a relationship.
+    for (const IndexDef& ix : table_.indexes)
+        if (ix.foreignKey)
+            throw Error(ErrorKind::Unsupported, errnum::kUnsupported,
+                        "Table '" + table_.name + "' takes part in relationship '" + ix.name +
+                            "', which this engine cannot enforce yet; the table cannot be changed");
+    state_ = std::make_unique<State>(State{RowEncoder(table_, db.format(), text_),
+                                           LongValueWriter(db.pages(), db.format()), 0, false});
+    std::vector<Value> empty(table_.columns.size());
+    for (size_t i = 0; i < empty.size(); ++i)
+        if (table_.columns[i].type == ColumnType::Boolean) empty[i] = Value(Value::Storage(false));
+    state_->minRowSize =
+        state_->encoder
+            .encode(empty, [](const ColumnDef&, const Bytes&, size_t) { return Bytes(); })
+            .size();
+}
+
+TableWriter::~TableWriter() = default;
+
+template <class F>
+auto TableWriter::inSave(F&& body) {
+    PageFile& pages = db_.pages();
+    const bool own = !pages.inWrite();
+    if (own) pages.beginWrite();
+    state_->secondPhase = false;
+    try {
+        auto result = body();
+        if (own) {
+            pages.commit();
+            db_.refreshTableCounters();
+        }
+        return result;
+    } catch (...) {
+        state_->longValues.discard();
+        // A failure before anything was written leaves a caller's save usable; one after
+        // leaves it half-done, so it is rolled back here and the caller's commit refuses.
+        if (own || state_->secondPhase) pages.rollback();
+        if (own) db_.refreshTableCounters();
+        throw;
+    }
+}
+
+std::vector<Value> TableWriter::prepare(const std::vector<Value>& values,
+                                        const std::vector<Value>* old, uint32_t& last) {
+    if (values.size() != table_.columns.size())
+        throw Error(ErrorKind::Internal, errnum::kInternal,
+                    "table '" + table_.name + "' has " + std::to_string(table_.columns.size()) +
+                        " columns, " + std::to_string(values.size()) + " values were given");
+    const JetVersion version = db_.info().version;
+    std::vector<Value> out(values.size());
+    for (size_t i = 0; i < values.size(); ++i) {
+        const ColumnDef& c = table_.columns[i];
+        out[i] = coerceValue(c, values[i], version);
+        if (!c.autoNumber) continue;
+        if (old) {
+            if (out[i].isNull()) out[i] = (*old)[i];
+            if (out[i] != (*old)[i])
+                throw Error(ErrorKind::Constraint, errnum::kNotUpdatable,
+                            "Field '" + c.name + "' cannot be updated (it is an AutoNumber)");
+            continue;
+        }
+        if (c.type == ColumnType::Long) {
+            if (out[i].isNull()) {
+                if (last >= static_cast<uint32_t>(INT32_MAX))
+                    throw Error(ErrorKind::Type, errnum::kNumericOverflow,
+                                "AutoNumber of table '" + table_.name + "' is exhausted");
+                out[i] = Value(Value::Storage(static_cast<int32_t>(++last)));
+            } else if (int32_t v = out[i].get<int32_t>();
+                       v > 0 && static_cast<uint32_t>(v) > last) {
+                last = static_cast<uint32_t>(v);
+            }
+        } else if (c.type == ColumnType::Guid && out[i].isNull()) {
+            out[i] = Value(Value::Storage(randomGuid()));
+        }
+    }
+    return out;
+}
+
+size_t TableWriter::minRowSize() const {
+    return state_->minRowSize;
+}
+
+RowId TableWriter::insert(const std::vector<Value>& values) {
+    return inSave([&] {
+        TablePages pages(db_.pages(), db_.format(), table_, minRowSize());
+        uint32_t last = pages.lastAutoNumber();
+        uint32_t count = pages.rowCount();
+        std::vector<Value> row = prepare(values, nullptr, last);
+        IndexChanges indexes(db_, table_);
+        indexes.plan(nullptr, &row, RowId{});
+        LongValueWriter& lv = state_->longValues;
+        auto sizeOnly = [&](const ColumnDef&, const Bytes& d, size_t space) {
+            return Bytes(lv.fieldSize(d.size(), space), 0);
+        };
+        state_->encoder.encode(row, sizeOnly);
+
+        state_->secondPhase = true;
+        Bytes bytes = state_->encoder.encode(row, [&](const ColumnDef&, const Bytes& d,
+                                                      size_t space) { return lv.write(d, space); });
+        lv.flush();
+        uint32_t page = pages.pageWithRoom(bytes.size());
+        uint16_t slot = pages.edit(page).add(std::move(bytes));
+        pages.flush();
+        RowId id{page, slot};
+        indexes.apply(id);
+        pages.setCounters(count + 1, last);
+        return id;
+    });
+}
+
+void TableWriter::update(RowId id, const std::vector<Value>& values) {
+    inSave([&] {
+        TablePages pages(db_.pages(), db_.format(), table_, minRowSize());
+        RowPlace place = locate(pages, table_, id);
+        uint32_t last = pages.lastAutoNumber();
+        std::vector<Value> old = db_.readRow(table_, id);
+        std::vector<Value> row = prepare(values, &old, last);
+        IndexChanges indexes(db_, table_);
+        indexes.plan(&old, &row, id);
+        LongValueWriter& lv = state_->longValues;
+        state_->encoder.encode(row, [&](const ColumnDef&, const Bytes& d, size_t space) {
+            return Bytes(lv.fieldSize(d.size(), space), 0);
+        });
+
+        state_->secondPhase = true;
+        DataPageEditor& home = pages.edit(place.home.page);
+        DataPageEditor& body = pages.edit(place.body.page);
+        const Bytes oldBytes = body.row(place.body.row);
+        const Format& f = db_.format();
+        for (const ColumnDef& c : table_.columns)
+            if (c.isLongValue())
+                if (auto field =
+                        rawVariableField(ByteView(oldBytes.data(), oldBytes.size()), f, table_, c))
+                    lv.free(*field);
+        Bytes bytes = state_->encoder.encode(row, [&](const ColumnDef&, const Bytes& d,
+                                                      size_t space) { return lv.write(d, space); });
+        lv.flush();
+
+        const size_t n = bytes.size();
+        if (place.overflow && body.fitsReplacing(place.body.row, n)) {
+            body.replace(place.body.row, std::move(bytes), rowflag::kDeleted);
+        } else {
+            if (place.overflow) body.remove(place.body.row);
+            if (home.fitsReplacing(place.home.row, n)) {
+                home.replace(place.home.row, std::move(bytes), 0);
+            } else {
+                uint32_t page = pages.pageWithRoom(n, place.home.page);
+                uint16_t slot = pages.edit(page).add(std::move(bytes), rowflag::kDeleted);
+                home.replace(place.home.row, pointerRow(page, slot), rowflag::kLookup);
+            }
+        }
+        pages.flush();
+        indexes.apply(id);
+        return 0;
+    });
+}
+
+void TableWriter::remove(RowId id) {
+    inSave([&] {
+        TablePages pages(db_.pages(), db_.format(), table_, minRowSize());
+        RowPlace place = locate(pages, table_, id);
+        uint32_t count = pages.rowCount();
+        uint32_t last = pages.lastAutoNumber();
+        std::vector<Value> old = db_.readRow(table_, id);
+        IndexChanges indexes(db_, table_);
+        indexes.plan(&old, nullptr, id);
+
+        state_->secondPhase = true;
+        LongValueWriter& lv = state_->longValues;
+        DataPageEditor& home = pages.edit(place.home.page);
+        DataPageEditor& body = pages.edit(place.body.page);
+        const Bytes& oldBytes = body.row(place.body.row);
+        for (const ColumnDef& c : table_.columns)
+            if (c.isLongValue())
+                if (auto field = rawVariableField(ByteView(oldBytes.data(), oldBytes.size()),
+                                                  db_.format(), table_, c))
+                    lv.free(*field);
+        lv.flush();
+        if (place.overflow) body.remove(place.body.row);
+        home.remove(place.home.row);
+        pages.flush();
+        indexes.apply(id);
+        pages.setCounters(count == 0 ? 0 : count - 1, last);
+        return 0;
+    });
+}
+
+}  // namespace jet

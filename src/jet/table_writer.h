@@ -1,0 +1,81 @@
+// Inserting, updating and deleting rows of one table, keeping its data pages, long values,
+// usage maps, row count, autonumber and every index consistent.
+//
+// Each operation is two-phase. First, reading only: values are converted to their column
+// types (value_coerce.h), autonumbers assigned, the row encoded once without writing (so a
+// row too large is refused), every index's old and new key computed and every constraint
+// checked (table_index_changes.h). Any failure there leaves the file untouched. Then the
+// long values, the row, the index entries and the definition's counters are written.
+//
+// Each operation is one atomic save (PageFile::beginWrite/commit) unless the caller holds a
+// SaveScope, which groups several operations into one save (one SQL statement = one save).
+// A failure in the second phase rolls back the operation's own save; inside a SaveScope it
+// leaves the scope to roll back (the scope must then not commit).
+//
+// Rows keep their address (RowId) for life. An update that fits stays in place; otherwise
+// the row's body moves to another page and its slot keeps a 4-byte pointer to it (an
+// overflow row); an overflowed row is rewritten at its body, moved back home when it fits
+// there again, or moved again, never into a chain of pointers. A delete marks the slot
+// deleted and returns its bytes (and its long values' rows) to their pages.
+//
+// Autonumber: a Null in a Long autonumber column gets the table's next number; a value
+// given is kept and the counter moves past it. A Null in a GUID autonumber column gets a
+// random GUID. An update may not change an autonumber (Error(Constraint, 3164)).
+#pragma once
+
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "jet/database.h"
+#include "jet/schema.h"
+#include "jet/text_encoder.h"
+#include "jet/value.h"
+
+namespace jet {
+
+// Groups writes into one save: begins it, and commits it on commit(); destroyed without
+// commit() (or after a failed operation), it rolls everything back.
+class SaveScope {
+public:
+    explicit SaveScope(Database& db);
+    ~SaveScope();
+    SaveScope(const SaveScope&) = delete;
+    SaveScope& operator=(const SaveScope&) = delete;
+    void commit();
+
+private:
+    Database& db_;
+    bool open_ = true;
+};
+
+class TableWriter {
+public:
+    // Throws Error(ReadOnly) when the database was not opened for writing, NoSuchTable, or
+    // Error(Unsupported) when the table's layout cannot be written (unknown column types) or
+    // the table takes part in a relationship (referential integrity is not checked yet).
+    TableWriter(Database& db, std::string_view table);
+    ~TableWriter();
+
+    // values: one per TableDef::columns entry. Returns the new row's address.
+    RowId insert(const std::vector<Value>& values);
+    void update(RowId row, const std::vector<Value>& values);
+    void remove(RowId row);
+
+    const TableDef& table() const { return table_; }
+
+private:
+    template <class F>
+    auto inSave(F&& body);
+    std::vector<Value> prepare(const std::vector<Value>& values, const std::vector<Value>* old,
+                               uint32_t& lastAutoNumber);
+    size_t minRowSize() const;
+
+    Database& db_;
+    const TableDef& table_;
+    TextEncoder text_;
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace jet

@@ -1,0 +1,171 @@
+// Relationships of the real files and the checks a writer makes before changing rows:
+// Table1.otherfk1 -> Table2.id (cascade deletes) and Table1.otherfk2 -> Table3.id
+// (cascade updates) in the indexTest files of both versions.
+#include "jet/relationships.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "jet/related_rows.h"
+#include "support/testdata.h"
+
+using namespace jet;
+
+namespace {
+
+Value lng(int32_t v) {
+    return Value(Value::Storage(v));
+}
+
+const Relationship* find(const Relationships& r, const std::string& name) {
+    for (const auto& rel : r.all())
+        if (rel.name == name) return &rel;
+    return nullptr;
+}
+
+// Runs `f` and returns the Jet number of the Constraint error it throws (0 when none).
+template <class F>
+long constraintNumber(F f, std::string* text = nullptr) {
+    try {
+        f();
+    } catch (const Error& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::Constraint) << e.what();
+        if (text) *text = e.what();
+        return e.number();
+    }
+    return 0;
+}
+
+class RelationshipsTest : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override {
+        db = Database::open((tdv::test::testdataDir() / GetParam()).string());
+        rels = std::make_unique<Relationships>(Relationships::load(*db));
+    }
+    // Table1 columns: id, otherfk1, otherfk2, data, otherfk3.
+    std::vector<Value> table1Row(int32_t id, Value fk1, Value fk2) {
+        return {lng(id), std::move(fk1), std::move(fk2), Value::text("x"), lng(0)};
+    }
+    std::vector<Value> parentRow(int32_t id) { return {lng(id), Value::text("p")}; }
+
+    std::shared_ptr<Database> db;
+    std::unique_ptr<Relationships> rels;
+};
+
+TEST_P(RelationshipsTest, LoadsTheCatalog) {
+    const Relationship* deletes = find(*rels, "Table2Table1");
+    ASSERT_NE(deletes, nullptr);
+    EXPECT_EQ(deletes->childTable, "Table1");
+    EXPECT_EQ(deletes->childColumns, std::vector<std::string>{"otherfk1"});
+    EXPECT_EQ(deletes->parentTable, "Table2");
+    EXPECT_EQ(deletes->parentColumns, std::vector<std::string>{"id"});
+    EXPECT_TRUE(deletes->enforced());
+    EXPECT_TRUE(deletes->cascadesDeletes());
+    EXPECT_FALSE(deletes->cascadesUpdates());
+    const Relationship* updates = find(*rels, "Table3Table1");
+    ASSERT_NE(updates, nullptr);
+    EXPECT_TRUE(updates->cascadesUpdates());
+    EXPECT_FALSE(updates->cascadesDeletes());
+}
+
+TEST_P(RelationshipsTest, InsertNeedsParentRows) {
+    const TableDef& t1 = db->table("Table1");
+    EXPECT_EQ(constraintNumber([&] { rels->checkInsert(t1, table1Row(100, lng(1), lng(11))); }), 0);
+    std::string text;
+    EXPECT_EQ(
+        constraintNumber([&] { rels->checkInsert(t1, table1Row(100, lng(99), lng(11))); }, &text),
+        errnum::kRelationship);
+    EXPECT_NE(text.find("table 'Table2'"), std::string::npos) << text;
+    EXPECT_EQ(
+        constraintNumber([&] { rels->checkInsert(t1, table1Row(100, lng(1), lng(14))); }, &text),
+        errnum::kRelationship);
+    EXPECT_NE(text.find("table 'Table3'"), std::string::npos) << text;
+    // A Null foreign key refers to nothing.
+    EXPECT_EQ(constraintNumber(
+                  [&] { rels->checkInsert(t1, table1Row(100, Value::null(), Value::null())); }),
+              0);
+    // Parent tables have no enforced parents themselves.
+    EXPECT_EQ(constraintNumber([&] { rels->checkInsert(db->table("Table2"), parentRow(555)); }), 0);
+}
+
+TEST_P(RelationshipsTest, ChildUpdateNeedsParentRow) {
+    const TableDef& t1 = db->table("Table1");
+    auto before = table1Row(1, lng(1), lng(11));
+    EXPECT_EQ(
+        constraintNumber([&] { rels->checkUpdate(t1, before, table1Row(1, lng(2), lng(12))); }), 0);
+    EXPECT_EQ(
+        constraintNumber([&] { rels->checkUpdate(t1, before, table1Row(1, lng(1), lng(77))); }),
+        errnum::kRelationship);
+    EXPECT_EQ(constraintNumber(
+                  [&] { rels->checkUpdate(t1, before, table1Row(1, Value::null(), lng(11))); }),
+              0);
+}
+
+TEST_P(RelationshipsTest, ParentKeyWithChildrenCannotChangeOrGo) {
+    const TableDef& t2 = db->table("Table2");
+    const TableDef& t3 = db->table("Table3");
+    std::string text;
+    // Table1 rows refer to Table2 id 1 (cascading deletes are not performed).
+    EXPECT_EQ(constraintNumber([&] { rels->checkDelete(t2, parentRow(1)); }, &text),
+              kRelatedRecordsExist);
+    EXPECT_NE(text.find("table 'Table1' includes related records"), std::string::npos) << text;
+    EXPECT_NE(text.find("does not change them"), std::string::npos) << text;
+    // Nothing refers to a key no row has.
+    EXPECT_EQ(constraintNumber([&] { rels->checkDelete(t2, parentRow(4242)); }), 0);
+    // Table1 rows refer to Table3 id 11: its key cannot change (no cascading update) ...
+    EXPECT_EQ(constraintNumber([&] { rels->checkUpdate(t3, parentRow(11), parentRow(99)); }),
+              kRelatedRecordsExist);
+    // ... but its other columns can.
+    EXPECT_EQ(constraintNumber([&] {
+                  rels->checkUpdate(t3, parentRow(11), {lng(11), Value::text("changed")});
+              }),
+              0);
+    // Deleting a child row is always allowed.
+    EXPECT_EQ(constraintNumber(
+                  [&] { rels->checkDelete(db->table("Table1"), table1Row(1, lng(1), lng(11))); }),
+              0);
+}
+
+INSTANTIATE_TEST_SUITE_P(RealFiles, RelationshipsTest,
+                         ::testing::Values("V2000/indexTestV2000.mdb", "V1997/indexTestV1997.mdb"));
+
+TEST(Relationships, FilesWithoutRelationships) {
+    for (const char* file : {"jet4-empty/adox_jet4.mdb", "V1997/testV1997.mdb"}) {
+        auto db = Database::open((tdv::test::testdataDir() / file).string());
+        Relationships rels = Relationships::load(*db);
+        EXPECT_TRUE(rels.all().empty()) << file;
+    }
+}
+
+TEST(Relationships, NotEnforcedIsIgnored) {
+    Relationship rel;
+    rel.flags = relflag::kNotEnforced | relflag::kCascadeDeletes;
+    EXPECT_FALSE(rel.enforced());
+    rel.flags = relflag::kInherited;
+    EXPECT_FALSE(rel.enforced());
+    rel.flags = relflag::kCascadeUpdates | relflag::kCascadeDeletes;  // 4352, the NavPane ones
+    EXPECT_TRUE(rel.enforced());
+}
+
+TEST(Relationships, KeyValuesCompareLikeTheIndex) {
+    EXPECT_TRUE(keyValuesEqual(Value::text("Abc"), Value::text("aBC"), JetVersion::Jet4));
+    EXPECT_FALSE(keyValuesEqual(Value::text("Abc"), Value::text("Abd"), JetVersion::Jet4));
+    EXPECT_TRUE(keyValuesEqual(lng(7), Value(Value::Storage(int16_t{7})), JetVersion::Jet3));
+    EXPECT_FALSE(keyValuesEqual(lng(7), lng(8), JetVersion::Jet3));
+}
+
+TEST(Relationships, LookupByScanAndByIndexAgree) {
+    auto db = Database::open((tdv::test::testdataDir() / "V2000/indexTestV2000.mdb").string());
+    const TableDef& t1 = db->table("Table1");
+    // otherfk3 has no index (scan); otherfk1 has one.
+    const size_t fk1 = *t1.findColumn("otherfk1"), fk3 = *t1.findColumn("otherfk3"),
+                 data = *t1.findColumn("data");
+    EXPECT_TRUE(hasRowWithKey(*db, t1, {fk1}, {lng(2)}));
+    EXPECT_FALSE(hasRowWithKey(*db, t1, {fk1}, {lng(98)}));
+    EXPECT_TRUE(hasRowWithKey(*db, t1, {fk3}, {lng(0)}));
+    EXPECT_FALSE(hasRowWithKey(*db, t1, {fk3}, {lng(98)}));
+    EXPECT_TRUE(hasRowWithKey(*db, t1, {data}, {Value::text("BAZ13")}));
+}
+
+}  // namespace
