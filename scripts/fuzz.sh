@@ -16,7 +16,15 @@ wanted=("$@")
 testdata="$(cd "$here/.." && pwd)/shared/testdata/access"
 
 command -v clang++ >/dev/null || { echo "the fuzz targets need clang (scripts/install-deps.sh)" >&2; exit 1; }
-dir="$("$here/scripts/build.sh" fuzz | tail -n 1)"
+buildlog="$(mktemp)"
+if ! "$here/scripts/build.sh" fuzz >"$buildlog" 2>&1; then
+    echo "fuzz build failed:" >&2
+    grep -E 'error|FAILED' "$buildlog" | head -n 20 >&2
+    rm -f "$buildlog"
+    exit 1
+fi
+dir="$(tail -n 1 "$buildlog")"
+rm -f "$buildlog"
 
 seed_real_files() {
     local corpus="$1" count=0 f

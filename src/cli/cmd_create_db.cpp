@@ -368,7 +368,7 @@ void registerCreateDbCommand(CLI::App& app) {
     auto* cmd = app.add_subcommand(
         "create-db",
         "Create a new Access 2000 database with the tables and rows of a JSON description");
-    cmd->add_option("desc", *descriptionPath, "JSON description of the tables and rows")
+    cmd->add_option("description", *descriptionPath, "JSON description of the tables and rows")
         ->required();
     cmd->add_option("out", *outPath, "The database file to create (must not exist)")->required();
     cmd->callback([descriptionPath, outPath] {

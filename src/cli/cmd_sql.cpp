@@ -1,5 +1,7 @@
 // tdv sql FILE "SELECT ...": runs one Jet SQL statement and prints its rows as JSON Lines,
 // one object per row, keys in result column order, values as `tdv dump` writes them.
+// tdv sql FILE "UPDATE ..." / "DELETE ...": opens the file for writing, runs the statement
+// as one atomic save and prints the number of rows it changed or deleted.
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -30,10 +32,18 @@ struct SqlOptions {
 };
 
 void runSql(const SqlOptions& o) {
-    auto db = jet::Database::open(o.file);
     std::vector<std::string> plan;
     jet::sql::QueryOptions options;
     if (o.plan) options.plan = &plan;
+    if (!jet::sql::isSelect(o.statement)) {
+        auto db = jet::Database::open(o.file, jet::OpenOptions{.writable = true});
+        long affected = jet::sql::execute(*db, o.statement, options);
+        for (const auto& line : plan) std::cerr << "plan: " << line << "\n";
+        writeOut(std::to_string(affected) + "\n");
+        std::fflush(stdout);
+        return;
+    }
+    auto db = jet::Database::open(o.file);
     jet::sql::ResultSet result = jet::sql::query(*db, o.statement, options);
     for (const auto& line : plan) std::cerr << "plan: " << line << "\n";
     std::vector<std::string> names;
@@ -56,8 +66,8 @@ void registerSqlCommand(CLI::App& app) {
     auto o = std::make_shared<SqlOptions>();
     auto* cmd = app.add_subcommand(
         "sql",
-        "Run a Jet SQL SELECT on a database and print each row as one JSON object per line "
-        "(UPDATE and DELETE are not supported yet)");
+        "Run a Jet SQL statement on a database: a SELECT prints each row as one JSON object per "
+        "line; an UPDATE or DELETE changes the file and prints the number of rows affected");
     cmd->add_option("FILE", o->file, "Access database (.mdb)")->required();
     cmd->add_option("STATEMENT", o->statement, "SQL statement, e.g. \"SELECT * FROM Table1\"")
         ->required();

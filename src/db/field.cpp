@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "db/db_error.h"
+#include "db/record_edit.h"
 #include "db/recordset.h"
 #include "db/recordset_state.h"
 
@@ -101,6 +102,10 @@ Variant Field::GetChunk(long size) {
         return Variant::fromString(s.substr(from, n));
     }
     return Variant::null();
+}
+
+void Field::setValue(const Variant& value) {
+    assignField(*state_, index_, value);
 }
 
 long FieldList::Count() const {

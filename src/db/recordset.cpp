@@ -7,6 +7,7 @@
 #include "db/db_error.h"
 #include "db/error_mapping.h"
 #include "db/find_criterion.h"
+#include "db/record_edit.h"
 #include "db/recordset_state.h"
 #include "db/vb_text.h"
 #include "jet/index_key.h"
@@ -73,9 +74,22 @@ void Recordset::Open(std::string_view source, std::string_view connectString, lo
     if (state_->open) throw objectOpenError();
     if (!validCursorType(cursorType) || !validLockType(lockType)) throw badArgumentsError();
     const std::string path = dataSourceOrThrow(connectString);
-    auto db = cache_ ? cache_->open(path) : openDatabase(path);
+    const bool select = translatingEngineErrors([&] { return jet::sql::isSelect(source); });
+    const bool writable = !select || (lockType != adLockReadOnly && lockType != adLockUnspecified);
+    auto db = cache_ ? cache_->open(path, writable) : openDatabase(path, writable);
+    DatabaseCache* cache = cache_;
+    auto afterWrite = [cache, weak = std::weak_ptr<jet::Database>(db)] {
+        if (auto d = weak.lock(); d && cache) cache->noteWritten(*d);
+    };
+    if (!select) {
+        // A statement that returns no rows: it runs, and the recordset stays closed.
+        translatingEngineErrors([&] { return jet::sql::execute(*db, source); });
+        afterWrite();
+        return;
+    }
     auto result = translatingEngineErrors([&] { return jet::sql::query(*db, source); });
     OpenResultSet(std::move(result), db->info().version, cursorType, lockType);
+    state_->afterWrite = afterWrite;
     state_->db = std::move(db);
 }
 
@@ -100,8 +114,8 @@ void Recordset::OpenResultSet(jet::sql::ResultSet result, jet::JetVersion versio
     s.version = version;
     s.fields.reserve(result.columns.size());
     for (const auto& c : result.columns) {
-        s.fields.push_back(
-            FieldInfo{c.name, c.type, adoTypeOf(c.type), adoDefinedSize(c.type, c.size, version)});
+        s.fields.push_back(FieldInfo{c.name, c.type, adoTypeOf(c.type),
+                                     adoDefinedSize(c.type, c.size, version), c.baseColumn});
     }
     s.rows = std::move(result.rows);
     for (const auto& row : s.rows) {
@@ -118,6 +132,7 @@ void Recordset::OpenResultSet(jet::sql::ResultSet result, jet::JetVersion versio
 
 void Recordset::Close() {
     if (!state_ || !state_->open) throw objectClosedError();
+    if (hasPendingEdits(*state_)) throw illegalOperationError();
     *state_ = RecordsetState{};  // in place: Field handles keep pointing at a closed state
 }
 
@@ -154,6 +169,7 @@ bool Recordset::Bof() const {
 void Recordset::MoveFirst() {
     if (!state_) throw objectClosedError();
     state_->requireOpen();
+    saveRecord(*state_);
     if (state_->rows.empty()) throw noCurrentRecordError();
     state_->moveTo(0);
 }
@@ -161,6 +177,7 @@ void Recordset::MoveFirst() {
 void Recordset::MoveLast() {
     if (!state_) throw objectClosedError();
     state_->requireOpen();
+    saveRecord(*state_);
     if (state_->rows.empty()) throw noCurrentRecordError();
     state_->moveTo(static_cast<std::ptrdiff_t>(state_->rows.size()) - 1);
 }
@@ -168,6 +185,7 @@ void Recordset::MoveLast() {
 void Recordset::MoveNext() {
     if (!state_) throw objectClosedError();
     state_->requireOpen();
+    saveRecord(*state_);
     if (state_->atEof()) throw noCurrentRecordError();
     state_->moveTo(state_->position + 1);
 }
@@ -175,6 +193,7 @@ void Recordset::MoveNext() {
 void Recordset::MovePrevious() {
     if (!state_) throw objectClosedError();
     state_->requireOpen();
+    saveRecord(*state_);
     if (state_->atBof()) throw noCurrentRecordError();
     state_->moveTo(state_->position - 1);
 }
@@ -182,6 +201,7 @@ void Recordset::MovePrevious() {
 void Recordset::Find(std::string_view criterion) {
     if (!state_) throw objectClosedError();
     state_->requireOpen();
+    saveRecord(*state_);
     const FindCriterion c = parseFindCriterion(criterion);
     const auto index = state_->findField(c.column);
     if (!index) throw itemNotFoundError();
@@ -211,6 +231,24 @@ std::optional<jet::RowId> Recordset::CurrentRowId() const {
     if (!state_ || !state_->open || !state_->hasCurrent() || state_->rowIds.empty())
         return std::nullopt;
     return state_->rowIds[static_cast<size_t>(state_->position)];
+}
+
+void Recordset::Update() {
+    if (!state_) throw objectClosedError();
+    state_->requireOpen();
+    if (state_->lockType == adLockReadOnly) throw updateNotSupportedError();
+    saveRecord(*state_);
+}
+
+void Recordset::CancelUpdate() {
+    if (!state_) throw objectClosedError();
+    state_->requireOpen();
+    cancelEdits(*state_);
+}
+
+void Recordset::Delete() {
+    if (!state_) throw objectClosedError();
+    deleteRecord(*state_);
 }
 
 std::shared_ptr<jet::Database> Recordset::Database() const {

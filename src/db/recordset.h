@@ -8,8 +8,16 @@
 // Open runs the query through the engine at once and keeps every result row (a keyset
 // cursor's rows), so RecordCount is exact and moving never touches the file. For a SELECT
 // over one table the recordset also keeps that table's name and each row's address, which
-// is what writing a changed record back needs. Statements other than SELECT fail with the
-// engine's error.
+// is what writing a changed record back needs. An UPDATE or DELETE passed to Open runs as
+// one atomic save and leaves the recordset closed, as ADO does for a statement that returns
+// no rows.
+//
+// Writing (record_edit.h): with a lock type other than adLockReadOnly the file is opened for
+// writing; Field::setValue keeps a pending edit of the current record, Update saves it (and
+// moving to another record saves it first, as ADO does), CancelUpdate drops it, Delete
+// removes the current record, which then raises 3021 when read. A read-only recordset, a
+// join or a computed field raises 3251. Row addresses are stable, so every record stays
+// writable after earlier writes through the same recordset.
 //
 // Errors are DbError with the numbers the program shows: 3705 opening an open recordset,
 // 3704 using a closed one, 3021 reading a field or moving with no current record (at BOF or
@@ -55,6 +63,9 @@ public:
     // chunks, or moving, starts the next GetChunk of this field from the beginning again.
     // 3001 for a negative size; 3219 for a field that is not text or binary.
     Variant GetChunk(long size);
+    // Assigns a new value to the field of the current record (pending until Update); the
+    // value is converted to the column's type at once. 3251 when the recordset cannot write.
+    void setValue(const Variant& value);
 
 private:
     friend class Recordset;
@@ -100,7 +111,14 @@ public:
     // result's text sizes are counted.
     void OpenResultSet(jet::sql::ResultSet result, jet::JetVersion version,
                        long cursorType = adOpenKeyset, long lockType = adLockReadOnly);
+    // 3219 while the current record has edits not yet saved (Update or CancelUpdate first).
     void Close();
+
+    // Saves the pending edits of the current record (nothing to do when there are none).
+    void Update();
+    void CancelUpdate();
+    // Deletes the current record from its table.
+    void Delete();
 
     long State() const;
     // The cursor type in use: a client-side cursor is always static, as ADO makes it.

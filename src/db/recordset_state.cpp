@@ -26,6 +26,8 @@ void RecordsetState::requireOpen() const {
 void RecordsetState::requireCurrent() const {
     requireOpen();
     if (!hasCurrent()) throw noCurrentRecordError();
+    const auto at = static_cast<size_t>(position);
+    if (at < deleted.size() && deleted[at]) throw noCurrentRecordError();
 }
 
 void RecordsetState::moveTo(std::ptrdiff_t pos) {
@@ -42,6 +44,7 @@ const FieldInfo& RecordsetState::field(size_t i) const {
 const jet::Value& RecordsetState::currentValue(size_t i) const {
     requireCurrent();
     field(i);
+    if (i < pending.size() && pending[i]) return *pending[i];
     const auto& row = rows[static_cast<size_t>(position)];
     if (i >= row.size()) throw itemNotFoundError();
     return row[i];

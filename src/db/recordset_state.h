@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,6 +21,7 @@ struct FieldInfo {
     jet::ColumnType type = jet::ColumnType::Long;
     DataTypeEnum adoType = adInteger;
     long definedSize = 0;
+    std::string baseColumn;  // column of the base table it shows ("" for computed fields)
 };
 
 struct RecordsetState {
@@ -33,6 +35,13 @@ struct RecordsetState {
     std::vector<std::vector<jet::Value>> rows;
     std::string baseTable;
     std::vector<jet::RowId> rowIds;  // one per row for single-table results, else empty
+    // Rows removed through Delete: they stay in place (positions do not shift) but have no
+    // values any more.
+    std::vector<bool> deleted;
+    // Values assigned to fields of the current record and not yet saved (empty when none).
+    std::vector<std::optional<jet::Value>> pending;
+    // Called after this recordset changed its file, so cached readers are dropped.
+    std::function<void()> afterWrite;
 
     // Current record: 0..rows.size()-1; rows.size() is EOF, -1 is BOF.
     std::ptrdiff_t position = 0;
@@ -48,10 +57,10 @@ struct RecordsetState {
     bool hasCurrent() const { return !atEof() && !atBof(); }
 
     void requireOpen() const;         // 3704
-    void requireCurrent() const;      // 3704, 3021
+    void requireCurrent() const;      // 3704, 3021 (also for a deleted record)
     void moveTo(std::ptrdiff_t pos);  // also ends any GetChunk sequence
-    // Every read of a current value goes through here, so pending edits of a record can be
-    // laid over the stored row in one place.
+    // Every read of a current value goes through here: a pending edit of the field is laid
+    // over the stored row.
     const jet::Value& currentValue(size_t field) const;
     // Field `i`, 3265 when the recordset has no such field (a handle from an earlier open).
     const FieldInfo& field(size_t i) const;

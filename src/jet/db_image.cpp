@@ -186,14 +186,8 @@ private:
     std::map<std::pair<uint32_t, uint16_t>, uint32_t> links_;
 };
 
-struct LevelPage {
-    uint32_t number;
-    std::vector<IndexPageEntry> entries;
-    uint32_t tail = 0;
-};
-
-// Splits entries into pages that each fit (intermediate pages: the last child of a group
-// becomes its tail and needs no room).
+// Splits entries into pages that each fit. On intermediate levels every child is counted as
+// an entry although the last of each page becomes its tail: a little room is left unused.
 std::vector<std::vector<IndexPageEntry>> packLevel(const std::vector<IndexPageEntry>& entries,
                                                    bool leaf, const IndexPageLayout& layout,
                                                    uint32_t owner) {
@@ -203,7 +197,6 @@ std::vector<std::vector<IndexPageEntry>> packLevel(const std::vector<IndexPageEn
     probe.owner = owner;
     for (const IndexPageEntry& e : entries) {
         probe.entries.push_back(e);
-        // An intermediate group may hold one more child than its entries: the tail.
         if (!indexPageFits(probe, layout)) {
             probe.entries.pop_back();
             if (probe.entries.empty()) internal("an index entry does not fit an empty page");

@@ -168,7 +168,7 @@ TableDef parseTableDef(const std::vector<uint8_t>& bytes, const Format& f, const
         const RealIndex& r = reals[static_cast<size_t>(ix.realNumber)];
         for (auto [num, asc] : r.columns) {
             auto it = std::find_if(t.columns.begin(), t.columns.end(),
-                                   [num](const ColumnDef& col) { return col.number == num; });
+                                   [num = num](const ColumnDef& col) { return col.number == num; });
             if (it == t.columns.end())
                 throwCorrupt("index '" + ix.name + "' names column number " + std::to_string(num) +
                              ", which does not exist");

@@ -76,6 +76,8 @@ TEST(CreateDbCommand, WritesEveryTypeReadBackByTdvAndTheOracles) {
     r = runTdv("schema " + q(out) + " People");
     EXPECT_NE(r.out.find("INDEX NameBorn (Name ASC, Born DESC)"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("INDEX Uid (Uid ASC) UNIQUE IGNORENULLS"), std::string::npos) << r.out;
+    r = runTdv("check " + q(out));
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
     auto exported = runCommand("mdb-export " + q(out) + " People");
     EXPECT_EQ(exported.status, 0) << exported.err;
     EXPECT_NE(exported.out.find("\"Ann\""), std::string::npos) << exported.out;

@@ -228,7 +228,13 @@ private:
             note(o, "cannot list the tables: " + r.err);
             return;
         }
-        EXPECT_EQ(joined(ours), joined(lines(r.out)))
+        // Compared as sets: both oracles list catalog rows where their bodies lie, while the
+        // engine lists an overflowed catalog row at its home slot (the address its index
+        // entries point to), so the order may differ where MSysObjects has overflow rows.
+        std::vector<std::string> mine = ours, theirs = lines(r.out);
+        std::sort(mine.begin(), mine.end());
+        std::sort(theirs.begin(), theirs.end());
+        EXPECT_EQ(joined(mine), joined(theirs))
             << file_ << ": `tdv tables` (left) differs from " << oracleName(o) << " (right)";
     }
 

@@ -199,16 +199,20 @@ TEST(RecordsetOnFiles, ConnectionFailures) {
     EXPECT_EQ(rs.State(), adStateClosed);
 }
 
-TEST(RecordsetOnFiles, StatementsOtherThanSelectFailWithTheEnginesError) {
+TEST(RecordsetOnFiles, StatementsOtherThanSelectRunAndLeaveTheRecordsetClosed) {
     tdv::test::TempDir dir;
     const fs::path copy = dir.copy(file("V2000", "testV2000.mdb"));
     Recordset rs;
-    EXPECT_NE(openError(rs, "UPDATE Table1 SET B = 'x' WHERE A = 'a'", connect(copy)).number(), 0);
-    EXPECT_NE(openError(rs, "DELETE * FROM Table1", connect(copy)).number(), 0);
+    EXPECT_EQ(openError(rs, "UPDATE Table1 SET B = 'x' WHERE A = 'a'", connect(copy)).number(), 0);
     EXPECT_EQ(rs.State(), adStateClosed);
     Recordset check;
-    check.Open("SELECT * FROM Table1 WHERE B = 'b'", connect(copy), adOpenKeyset, adLockReadOnly);
+    check.Open("SELECT * FROM Table1 WHERE B = 'x'", connect(copy), adOpenKeyset, adLockReadOnly);
     EXPECT_EQ(check.RecordCount(), 1);
+    check.Close();
+    EXPECT_EQ(openError(rs, "DELETE * FROM Table1", connect(copy)).number(), 0);
+    EXPECT_EQ(rs.State(), adStateClosed);
+    check.Open("SELECT * FROM Table1", connect(copy), adOpenKeyset, adLockReadOnly);
+    EXPECT_EQ(check.RecordCount(), 0);
 }
 
 TEST(RecordsetOnFiles, NestedRecordsetsShareOneCachedDatabase) {

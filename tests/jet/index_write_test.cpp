@@ -71,6 +71,7 @@ private:
     jet::IndexPage read(uint32_t n) {
         jet::Page raw = pages_.read(n);
         jet::IndexPage p = jet::decodeIndexPage(*raw, n, layout_, {"t", "i"});
+        visited_.push_back(n);
         EXPECT_EQ(p.owner, owner_) << "page " << n;
         EXPECT_EQ(p.freeSpace + p.usedBytes + layout_.firstEntryOffset(), layout_.pageSize);
         return p;
@@ -114,6 +115,11 @@ private:
     uint32_t owner_;
     std::vector<Leaf> leaves_;
     std::optional<int> leafDepth_;
+    std::vector<uint32_t> visited_;
+
+public:
+    // Every page of the trees checked so far.
+    const std::vector<uint32_t>& visited() const { return visited_; }
 };
 
 // Problems of checkIndex other than entries of rows that do not exist (the synthetic
@@ -320,13 +326,11 @@ TEST_P(IndexGrowth, ThousandsOfEntriesSplitPagesAndAddLevels) {
     for (int round = 0; round < 2; ++round) {
         jet::PageFile pages = openWritable(copy, v);
         pages.beginWrite();
-        jet::IndexTreeWriter tree(
-            pages, v, ix.rootPage, owner, {tableName, ix.name}, [&](uint32_t n) {
-                newPages.insert(n);
-                jet::addPageToUsageMap(
-                    pages, format, jet::realIndexOwnedPagesRow(pages, format, owner, ix.realNumber),
-                    n);
-            });
+        jet::IndexTreeWriter tree(pages, v, ix.rootPage, owner, {tableName, ix.name},
+                                  [&](uint32_t n) {
+                                      newPages.insert(n);
+                                      jet::recordIndexPage(pages, format, owner, ix.realNumber, n);
+                                  });
         // Round 0: random keys (splits in the middle); round 1: ascending keys appended at
         // the right edge, with runs of equal keys ordered by row.
         for (int i = 0; i < 3000; ++i) {
@@ -506,7 +510,7 @@ TEST(IndexWriterDamage, WrongOwnerIsReported) {
     pages.rollback();
 }
 
-TEST(IndexOwnedPages, FindsEachIndexMapAndRefusesPagesOutsideIt) {
+TEST(IndexOwnedPages, FindsEachIndexMapAndRecordsNewPages) {
     TempDir dir;
     auto copy = dir.copy(testdataDir() / "V2000/compIndexTestV2000.mdb");
     const std::string before = fileBytes(copy);
@@ -520,26 +524,57 @@ TEST(IndexOwnedPages, FindsEachIndexMapAndRefusesPagesOutsideIt) {
     EXPECT_EQ(owned, (std::vector<uint32_t>{29, 32, 33}));
     EXPECT_THROW(jet::realIndexOwnedPagesRow(pages, format, kCompOwner, 1), jet::Error);
 
+    // Recording pages inside and far beyond the map's inline window keeps every page.
     pages.beginWrite();
-    try {
-        jet::addPageToUsageMap(pages, format, row, 1000000);
-        ADD_FAILURE() << "page outside the inline map accepted";
-    } catch (const jet::Error& e) {
-        EXPECT_EQ(e.kind(), jet::ErrorKind::Unsupported);
-    }
-    jet::addPageToUsageMap(pages, format, row, 40);
+    const uint32_t far = pages.pageCount() + 2000;
+    while (pages.pageCount() <= far) pages.append(std::vector<uint8_t>(4096, 0));
+    jet::recordIndexPage(pages, format, kCompOwner, 0, 40);
+    jet::recordIndexPage(pages, format, kCompOwner, 0, far);
     jet::UsageMap grown = jet::UsageMap::load(pages, format, row);
     owned.clear();
-    // Page 40 is beyond the file, so only the first pages can be listed before the map
-    // names it: the map must hold exactly the old pages and then page 40.
-    EXPECT_THROW(
-        {
-            while (auto p = grown.next(pages)) owned.push_back(*p);
-        },
-        jet::Error);
-    EXPECT_EQ(owned, (std::vector<uint32_t>{29, 32, 33}));
+    while (auto p = grown.next(pages)) owned.push_back(*p);
+    EXPECT_EQ(owned, (std::vector<uint32_t>{29, 32, 33, 40, far}));
     pages.rollback();
     EXPECT_EQ(before, fileBytes(copy));
+}
+
+TEST(IndexWriterSave, EntriesAddedThroughAWritableDatabaseAreOwnedAndReadable) {
+    for (const char* file : {"V2000/indexTestV2000.mdb", "V1997/indexTestV1997.mdb"}) {
+        TempDir dir;
+        auto copy = dir.copy(testdataDir() / file);
+        std::vector<Entry> expected;
+        {
+            auto db = jet::Database::open(copy.string(), jet::OpenOptions{.writable = true});
+            const jet::TableDef& t = db->table("Table1");
+            const jet::IndexDef& ix = t.indexes.front();
+            expected = readAll(db->pages(), db->info().version, ix.rootPage, t.definitionPage);
+            jet::IndexWriter writer(*db, t, ix);
+            db->pages().beginWrite();
+            for (uint32_t i = 0; i < 1500; ++i) {
+                Bytes key{0x7F, 0x90, static_cast<uint8_t>(i >> 8), static_cast<uint8_t>(i)};
+                RowId row{0x200000u + i / 100, static_cast<uint16_t>(i % 100)};
+                writer.checkInsert(key, row);
+                writer.insert(key, row);
+                expected.push_back({key, row});
+            }
+            db->pages().commit();
+        }
+        std::sort(expected.begin(), expected.end());
+        auto db = jet::Database::open(copy.string());
+        const jet::TableDef& t = db->table("Table1");
+        const jet::IndexDef& ix = t.indexes.front();
+        const jet::JetVersion v = db->info().version;
+        EXPECT_EQ(expected, readAll(db->pages(), v, ix.rootPage, t.definitionPage)) << file;
+        ShapeChecker shape(db->pages(), v, t.definitionPage);
+        EXPECT_GE(shape.check(ix.rootPage), 2) << file;
+        const jet::Format& format = jet::formatFor(v);
+        jet::UsageMap map = jet::UsageMap::load(
+            db->pages(), format,
+            jet::realIndexOwnedPagesRow(db->pages(), format, t.definitionPage, ix.realNumber));
+        std::set<uint32_t> owned;
+        while (auto p = map.next(db->pages())) owned.insert(*p);
+        for (uint32_t p : shape.visited()) EXPECT_TRUE(owned.count(p)) << file << " page " << p;
+    }
 }
 
 }  // namespace

@@ -220,10 +220,10 @@ TEST_P(IndexTestFile, ErrorsNameWhatIsMissing) {
     EXPECT_EQ(run(*db, "SELECT data FROM Table1 WHERE id = '3'"), (Rows{{"baz13"}}));
 }
 
-TEST_P(IndexTestFile, UpdateAndDeleteAreCheckedButNotRunYet) {
+TEST_P(IndexTestFile, QueryChecksUpdateAndDeleteButDoesNotRunThem) {
     Error u = errorOf(*db, "UPDATE Table1 SET data='x' WHERE id=1");
     EXPECT_EQ(u.kind(), ErrorKind::Unsupported);
-    EXPECT_EQ(u.description(), "UPDATE and DELETE are not supported yet");
+    EXPECT_EQ(u.description(), "UPDATE and DELETE return no rows: run them with execute()");
     EXPECT_EQ(errorOf(*db, "DELETE * FROM Table1").kind(), ErrorKind::Unsupported);
     EXPECT_EQ(errorOf(*db, "UPDATE Table1 SET nope='x'").number(), 3070);
     EXPECT_EQ(errorOf(*db, "DELETE FROM Table1 WHERE nope=1").number(), 3070);

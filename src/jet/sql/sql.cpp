@@ -2,6 +2,7 @@
 
 #include "jet/sql/executor.h"
 #include "jet/sql/parser.h"
+#include "jet/sql/write_statement.h"
 
 namespace jet::sql {
 
@@ -20,7 +21,19 @@ ResultSet query(Database& db, std::string_view sqlText, const QueryOptions& opti
     }
     checkWriteStatement(db, statement);
     throw Error(ErrorKind::Unsupported, errnum::kUnsupported,
-                "UPDATE and DELETE are not supported yet");
+                "UPDATE and DELETE return no rows: run them with execute()");
+}
+
+long execute(Database& db, std::string_view sqlText) {
+    return execute(db, sqlText, {});
+}
+
+long execute(Database& db, std::string_view sqlText, const QueryOptions& options) {
+    Statement statement = parse(sqlText);
+    if (auto* u = std::get_if<UpdateStmt>(&statement)) return executeUpdate(db, *u, options);
+    if (auto* d = std::get_if<DeleteStmt>(&statement)) return executeDelete(db, *d, options);
+    throw Error(ErrorKind::Unsupported, errnum::kUnsupported,
+                "A SELECT returns rows: run it with query()");
 }
 
 }  // namespace jet::sql

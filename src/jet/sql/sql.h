@@ -35,7 +35,7 @@ struct ResultSet {
 };
 
 // Runs a SELECT. Throws Error(Syntax) for bad SQL, NoSuchTable / NoSuchColumn naming the
-// missing name, Unsupported for a statement that is not a SELECT.
+// missing name, Unsupported for a statement that is not a SELECT (those go to execute()).
 ResultSet query(Database& db, std::string_view sqlText);
 
 struct QueryOptions {
@@ -47,6 +47,14 @@ struct QueryOptions {
     std::vector<std::string>* plan = nullptr;
 };
 ResultSet query(Database& db, std::string_view sqlText, const QueryOptions& options);
+
+// Runs an UPDATE or DELETE as one atomic save and returns the number of rows it changed or
+// deleted; on any error nothing is changed. The database must be open for writing
+// (Error(ReadOnly) otherwise). Same name errors as query(); a SET value that does not
+// convert to its column is Error(Type, 3464); a duplicate key Error(Constraint, 3022).
+// A SELECT is refused with Error(Unsupported).
+long execute(Database& db, std::string_view sqlText);
+long execute(Database& db, std::string_view sqlText, const QueryOptions& options);
 
 // Whether the text is a SELECT (as opposed to UPDATE / DELETE). Throws Error(Syntax).
 bool isSelect(std::string_view sqlText);

@@ -1,0 +1,102 @@
+// `tdv sql FILE "UPDATE ..." / "DELETE ..."` on copies of real files: prints the number of
+// rows affected, the change reads back through `tdv sql`, `tdv dump` and mdb-export alike,
+// and a refused statement leaves the file as it was.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "support/testdata.h"
+
+namespace {
+
+using tdv::test::runCommand;
+using tdv::test::runTdv;
+using tdv::test::shellQuote;
+namespace fs = std::filesystem;
+
+std::string bytesOf(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class SqlWriteCommand : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override { file_ = shellQuote(dir_.copy(tdv::test::testdataDir() / GetParam())); }
+
+    tdv::test::CommandResult sql(const std::string& statement) {
+        return runTdv("sql " + file_ + " " + shellQuote(statement));
+    }
+
+    // Table1 as mdb-export reads it, in tdv dump's JSON Lines shape.
+    std::string mdbExport() {
+        auto r = runCommand("python3 " + std::string(TDV_SOURCE_DIR) +
+                            "/tests/oracle/mdbexport_dump.py " + file_ + " Table1");
+        EXPECT_EQ(r.status, 0) << r.err;
+        return r.out;
+    }
+
+    tdv::test::TempDir dir_;
+    std::string file_;
+};
+
+TEST_P(SqlWriteCommand, UpdatePrintsRowsAffectedAndOraclesAgree) {
+    auto u = sql("UPDATE Table1 SET B='it''s new', D=5 WHERE A='a'");
+    ASSERT_EQ(u.status, 0) << u.err;
+    EXPECT_EQ(u.out, "1\n");
+    auto r = sql("SELECT B, D FROM Table1 WHERE A = 'a'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "{\"B\":\"it's new\",\"D\":5}\n");
+    auto all = sql("UPDATE Table1 SET H = 2");
+    EXPECT_EQ(all.out, "2\n") << all.err;
+
+    auto dump = runTdv("dump " + file_ + " Table1");
+    ASSERT_EQ(dump.status, 0) << dump.err;
+    EXPECT_THAT(dump.out, ::testing::HasSubstr("\"B\":\"it's new\""));
+    EXPECT_EQ(mdbExport(), dump.out);
+    auto check = runTdv("check " + file_);
+    EXPECT_EQ(check.status, 0) << check.out << check.err;
+}
+
+TEST_P(SqlWriteCommand, DeletePrintsRowsAffected) {
+    auto d = sql("DELETE FROM Table1 WHERE A = 'abcdefg'");
+    ASSERT_EQ(d.status, 0) << d.err;
+    EXPECT_EQ(d.out, "1\n");
+    EXPECT_EQ(sql("DELETE FROM Table1 WHERE A = 'abcdefg'").out, "0\n");
+    EXPECT_EQ(sql("DELETE * FROM Table1").out, "1\n");
+    EXPECT_EQ(sql("SELECT * FROM Table1").out, "");
+    EXPECT_EQ(mdbExport(), "");
+    auto check = runTdv("check " + file_);
+    EXPECT_EQ(check.status, 0) << check.out << check.err;
+}
+
+TEST_P(SqlWriteCommand, RefusedStatementsLeaveTheFileAlone) {
+    const fs::path path = dir_.path() / fs::path(GetParam()).filename();
+    const std::string before = bytesOf(path);
+    struct Case {
+        const char* sql;
+        const char* message;
+    } cases[] = {
+        {"UPDATE Table1 SET A = 'a'", "duplicate values in the index"},
+        {"UPDATE Table1 SET E = 'abc'", "Data type mismatch"},
+        {"UPDATE Table1 SET nope = 1", "does not recognize 'nope'"},
+        {"DELETE * FROM Missing", "cannot find the input table or query 'Missing'"},
+        {"UPDATE Table1 SET", "Syntax error in UPDATE statement"},
+    };
+    for (const auto& c : cases) {
+        auto r = sql(c.sql);
+        EXPECT_EQ(r.status, 1) << c.sql;
+        EXPECT_EQ(r.out, "") << c.sql;
+        EXPECT_THAT(r.err, ::testing::HasSubstr(c.message)) << c.sql;
+    }
+    EXPECT_TRUE(bytesOf(path) == before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, SqlWriteCommand,
+                         ::testing::Values("V2000/testV2000.mdb", "V1997/testV1997.mdb"),
+                         [](const auto& info) { return std::string(info.param).substr(0, 5); });
+
+}  // namespace

@@ -1,0 +1,193 @@
+// UPDATE and DELETE statements on copies of real Access files (Jet 4 and Jet 3): affected
+// counts, value conversion to column types, index use, atomicity (a failing statement leaves
+// the file byte for byte as it was), and files that our checker and the oracle readers read.
+#include <gtest/gtest.h>
+
+#include "jet/db_check.h"
+#include "jet/error.h"
+#include "jet/sql/sql.h"
+#include "jet/table_writer.h"
+#include "table_write_support.h"
+
+namespace tablewrite_test {
+namespace {
+
+using jet::sql::execute;
+
+struct Case {
+    const char* file;
+};
+
+// Table1 of testV*.mdb: A Text 50 (primary key), B Text 100 (indexed), C Byte, D Integer,
+// E Long, F Double, G DateTime, H Currency, I Boolean; rows A='a' and A='abcdefg'.
+class SqlWrite : public ::testing::TestWithParam<Case> {
+protected:
+    fs::path copy() { return dir_.copy(tdv::test::testdataDir() / GetParam().file); }
+
+    static Error errorOf(Database& db, const std::string& sql) {
+        try {
+            execute(db, sql);
+        } catch (const Error& e) {
+            return e;
+        }
+        ADD_FAILURE() << "no error for " << sql;
+        return Error(ErrorKind::Internal, 0, "");
+    }
+
+    static std::vector<std::string> clean(Database& db) {
+        std::vector<std::string> out;
+        for (const Problem& p : checkDatabase(db)) out.push_back(p.describe());
+        return out;
+    }
+
+    tdv::test::TempDir dir_;
+};
+
+std::vector<Value> rowWhere(Database& db, const std::string& a) {
+    auto r = jet::sql::query(db, "SELECT * FROM Table1 WHERE A = '" + a + "'");
+    EXPECT_EQ(r.rows.size(), 1u) << a;
+    return r.rows.empty() ? std::vector<Value>{} : r.rows[0];
+}
+
+TEST_P(SqlWrite, UpdateByIndexedKeyChangesOneRowAndKeepsIndexes) {
+    fs::path file = copy();
+    std::vector<std::string> expected;
+    {
+        auto db = openWritable(file);
+        std::vector<std::string> plan;
+        jet::sql::QueryOptions options;
+        options.plan = &plan;
+        EXPECT_EQ(execute(*db, "UPDATE Table1 SET B='changed', C=7 WHERE A='a'", options), 1);
+        ASSERT_EQ(plan.size(), 1u);
+        EXPECT_TRUE(plan[0].starts_with("Table1: index")) << plan[0];
+        auto row = rowWhere(*db, "a");
+        EXPECT_EQ(valueText(row[1]), "'changed'");
+        EXPECT_EQ(valueText(row[2]), "7");
+        // The other row is untouched; the indexed column finds the new value.
+        EXPECT_EQ(valueText(rowWhere(*db, "abcdefg")[1]), "'hijklmnop'");
+        auto byB = jet::sql::query(*db, "SELECT A FROM Table1 WHERE B = 'CHANGED'");
+        ASSERT_EQ(byB.rows.size(), 1u);
+        EXPECT_EQ(valueText(byB.rows[0][0]), "'a'");
+        expected = tableRows(*db, "Table1");
+    }
+    verifyFile(file, "Table1", expected);
+    auto db = Database::open(file.string());
+    EXPECT_EQ(clean(*db), std::vector<std::string>{});
+}
+
+TEST_P(SqlWrite, UpdateWithoutWhereConvertsLiteralsToColumnTypes) {
+    fs::path file = copy();
+    std::vector<std::string> expected;
+    {
+        auto db = openWritable(file);
+        EXPECT_EQ(execute(*db,
+                          "UPDATE Table1 SET B = 12, D = '42', E = 2.0, F = 3, G = #1/2/2000#, "
+                          "H = 1.25, I = True"),
+                  2);
+        for (const char* a : {"a", "abcdefg"}) {
+            auto row = rowWhere(*db, a);
+            EXPECT_EQ(valueText(row[1]), "'12'");
+            EXPECT_EQ(valueText(row[3]), "42");
+            EXPECT_EQ(valueText(row[4]), "2");
+            EXPECT_EQ(valueText(row[5]), "3");
+            EXPECT_EQ(valueText(row[6]), "2000-01-02T00:00:00");
+            EXPECT_EQ(valueText(row[7]), "1.2500");
+            EXPECT_EQ(valueText(row[8]), "true");
+        }
+        // Null clears a column; a column may take another column's value.
+        EXPECT_EQ(execute(*db, "UPDATE Table1 SET H = Null, B = A WHERE A = 'abcdefg'"), 1);
+        auto row = rowWhere(*db, "abcdefg");
+        EXPECT_TRUE(row[7].isNull());
+        EXPECT_EQ(valueText(row[1]), "'abcdefg'");
+        expected = tableRows(*db, "Table1");
+    }
+    verifyFile(file, "Table1", expected);
+    auto db = Database::open(file.string());
+    EXPECT_EQ(clean(*db), std::vector<std::string>{});
+}
+
+TEST_P(SqlWrite, FailingStatementsChangeNothing) {
+    fs::path file = copy();
+    const auto before = fileBytes(file);
+    {
+        auto db = openWritable(file);
+        // Both rows would get the primary key 'b': the second write is refused and the
+        // first one, already made in the same save, is rolled back.
+        Error dup = errorOf(*db, "UPDATE Table1 SET A = 'b'");
+        EXPECT_EQ(dup.kind(), ErrorKind::Constraint);
+        EXPECT_EQ(dup.number(), errnum::kDuplicate);
+        Error mismatch = errorOf(*db, "UPDATE Table1 SET E = 'abc' WHERE A = 'a'");
+        EXPECT_EQ(mismatch.number(), errnum::kType);
+        EXPECT_NE(mismatch.description().find("Data type mismatch"), std::string::npos);
+        Error unknown = errorOf(*db, "UPDATE Table1 SET Nope = 1");
+        EXPECT_EQ(unknown.number(), errnum::kUnknownName);
+        EXPECT_NE(unknown.description().find("Nope"), std::string::npos);
+        EXPECT_EQ(errorOf(*db, "DELETE FROM Missing").number(), errnum::kNoSuchTable);
+        EXPECT_EQ(errorOf(*db, "UPDATE Table1 SET C = 300").kind(), ErrorKind::Type);
+        EXPECT_EQ(errorOf(*db, "UPDATE Table1 SET B = 'x' WHERE E = 'x'").number(), errnum::kType);
+        // Nothing matches: nothing is written.
+        EXPECT_EQ(execute(*db, "UPDATE Table1 SET B = 'x' WHERE A = 'zzz'"), 0);
+        EXPECT_EQ(execute(*db, "DELETE FROM Table1 WHERE D = 999"), 0);
+        EXPECT_EQ(errorOf(*db, "SELECT * FROM Table1").kind(), ErrorKind::Unsupported);
+        EXPECT_EQ(tableRows(*db, "Table1").size(), 2u);
+    }
+    EXPECT_TRUE(fileBytes(file) == before);
+}
+
+TEST_P(SqlWrite, ReadOnlyDatabaseRefusesStatements) {
+    fs::path file = copy();
+    auto db = Database::open(file.string());
+    EXPECT_EQ(errorOf(*db, "DELETE * FROM Table1").kind(), ErrorKind::ReadOnly);
+    EXPECT_THROW(jet::sql::query(*db, "DELETE * FROM Table1"), Error);
+}
+
+TEST_P(SqlWrite, DeleteWithWhereThenEverything) {
+    fs::path file = copy();
+    {
+        auto db = openWritable(file);
+        EXPECT_EQ(execute(*db, "DELETE FROM Table1 WHERE A = 'abcdefg'"), 1);
+        auto rows = tableRows(*db, "Table1");
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_TRUE(rows[0].starts_with("'a'|")) << rows[0];
+        verifyFile(file, "Table1", rows);
+    }
+    {
+        auto db = openWritable(file);
+        EXPECT_EQ(execute(*db, "DELETE * FROM Table1"), 1);
+        EXPECT_EQ(execute(*db, "DELETE * FROM Table1"), 0);
+    }
+    verifyFile(file, "Table1", {});
+    auto db = Database::open(file.string());
+    EXPECT_EQ(clean(*db), std::vector<std::string>{});
+}
+
+TEST_P(SqlWrite, StatementsOverManyRows) {
+    fs::path file = copy();
+    {
+        auto db = openWritable(file);
+        TableWriter w(*db, "Table1");
+        for (int i = 0; i < 150; ++i) {
+            std::vector<Value> row(9);
+            row[0] = text("k" + std::to_string(i));
+            row[1] = text(i % 3 == 0 ? "three" : "other");
+            row[4] = val(static_cast<int32_t>(i));
+            row[8] = val(false);
+            w.insert(row);
+        }
+        EXPECT_EQ(execute(*db, "UPDATE Table1 SET B = 'tripled' WHERE B = 'three'"), 50);
+        EXPECT_EQ(execute(*db, "DELETE FROM Table1 WHERE E >= 100 AND A LIKE 'k%'"), 50);
+        EXPECT_EQ(execute(*db, "UPDATE Table1 SET D = 1 WHERE B LIKE 'tri*'"), 34);
+        auto count = jet::sql::query(*db, "SELECT COUNT(*) FROM Table1");
+        EXPECT_EQ(valueText(count.rows[0][0]), "102");
+    }
+    auto db = Database::open(file.string());
+    EXPECT_EQ(clean(*db), std::vector<std::string>{});
+    verifyFile(file, "Table1", tableRows(*db, "Table1"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SqlWrite, ::testing::Values(Case{"V2000/testV2000.mdb"}, Case{"V1997/testV1997.mdb"}),
+    [](const auto& info) { return std::string(info.param.file).substr(0, 5); });
+
+}  // namespace
+}  // namespace tablewrite_test
