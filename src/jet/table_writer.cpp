@@ -7,6 +7,7 @@
 #include "jet/format.h"
 #include "jet/long_value_writer.h"
 #include "jet/page_file.h"
+#include "jet/relationships.h"
 #include "jet/row_encoder.h"
 #include "jet/row_fields.h"
 #include "jet/table_index_changes.h"
@@ -121,6 +122,7 @@ void SaveScope::commit() {
 struct TableWriter::State {
     RowEncoder encoder;
     LongValueWriter longValues;
+    Relationships relationships;
     size_t minRowSize = 0;
     bool secondPhase = false;
 };
@@ -137,15 +139,11 @@ TableWriter::TableWriter(Database& db, std::string_view table)
                         "Table '" + table_.name + "': column '" + c.name +
                             "' has a type this engine cannot write (" +
                             std::to_string(static_cast<int>(c.type)) + ")");
-    // A relationship's index means Access enforces referential integrity on this table,
-    // which this engine does not check yet: refuse rather than break a relationship.
-    for (const IndexDef& ix : table_.indexes)
-        if (ix.foreignKey)
-            throw Error(ErrorKind::Unsupported, errnum::kUnsupported,
-                        "Table '" + table_.name + "' takes part in relationship '" + ix.name +
-                            "', which this engine cannot enforce yet; the table cannot be changed");
+    // Enforced relationships are checked in the first phase of every write (both when this
+    // table holds the foreign key and when it holds the referenced key).
     state_ = std::make_unique<State>(State{RowEncoder(table_, db.format(), text_),
-                                           LongValueWriter(db.pages(), db.format()), 0, false});
+                                           LongValueWriter(db.pages(), db.format()),
+                                           Relationships::load(db), 0, false});
     std::vector<Value> empty(table_.columns.size());
     for (size_t i = 0; i < empty.size(); ++i)
         if (table_.columns[i].type == ColumnType::Boolean) empty[i] = Value(Value::Storage(false));
@@ -226,6 +224,7 @@ RowId TableWriter::insert(const std::vector<Value>& values) {
         uint32_t last = pages.lastAutoNumber();
         uint32_t count = pages.rowCount();
         std::vector<Value> row = prepare(values, nullptr, last);
+        state_->relationships.checkInsert(table_, row);
         IndexChanges indexes(db_, table_);
         indexes.plan(nullptr, &row, RowId{});
         LongValueWriter& lv = state_->longValues;
@@ -255,6 +254,7 @@ void TableWriter::update(RowId id, const std::vector<Value>& values) {
         uint32_t last = pages.lastAutoNumber();
         std::vector<Value> old = db_.readRow(table_, id);
         std::vector<Value> row = prepare(values, &old, last);
+        state_->relationships.checkUpdate(table_, old, row);
         IndexChanges indexes(db_, table_);
         indexes.plan(&old, &row, id);
         LongValueWriter& lv = state_->longValues;
@@ -302,6 +302,7 @@ void TableWriter::remove(RowId id) {
         uint32_t count = pages.rowCount();
         uint32_t last = pages.lastAutoNumber();
         std::vector<Value> old = db_.readRow(table_, id);
+        state_->relationships.checkDelete(table_, old);
         IndexChanges indexes(db_, table_);
         indexes.plan(&old, nullptr, id);
 

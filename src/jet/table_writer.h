@@ -52,8 +52,9 @@ private:
 class TableWriter {
 public:
     // Throws Error(ReadOnly) when the database was not opened for writing, NoSuchTable, or
-    // Error(Unsupported) when the table's layout cannot be written (unknown column types) or
-    // the table takes part in a relationship (referential integrity is not checked yet).
+    // Error(Unsupported) when the table's layout cannot be written (unknown column types).
+    // Writes that would break an enforced relationship fail with Error(Constraint) before
+    // anything is written (relationships.h).
     TableWriter(Database& db, std::string_view table);
     ~TableWriter();
 

@@ -5,9 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 
+#include "jet/db_check.h"
 #include "jet/related_rows.h"
+#include "jet/table_writer.h"
 #include "support/testdata.h"
 
 using namespace jet;
@@ -169,3 +173,33 @@ TEST(Relationships, LookupByScanAndByIndexAgree) {
 }
 
 }  // namespace
+
+// The writer makes the same checks before it touches the file: a refused write leaves the
+// file byte for byte as it was, an allowed one goes through.
+TEST_P(RelationshipsTest, TableWriterEnforcesRelationshipsOnACopy) {
+    tdv::test::TempDir tmp;
+    const auto path = tmp.copy(tdv::test::testdataDir() / GetParam());
+    auto slurp = [&] {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    auto wdb = Database::open(path.string(), OpenOptions{.writable = true});
+    const std::string before = slurp();
+
+    TableWriter child(*wdb, "Table1");
+    EXPECT_EQ(constraintNumber([&] { child.insert(table1Row(900, lng(555), lng(11))); }),
+              errnum::kRelationship);
+    TableWriter parent(*wdb, "Table2");
+    RowId referenced{};
+    for (auto scan = wdb->scan(wdb->table("Table2")); scan.next();)
+        if (scan.values()[0] == lng(1)) referenced = scan.rowId();
+    ASSERT_NE(referenced.page, 0u);
+    EXPECT_EQ(constraintNumber([&] { parent.remove(referenced); }), kRelatedRecordsExist);
+    EXPECT_EQ(slurp(), before);
+
+    // A child row whose parents exist, and a parent nobody refers to, are written.
+    EXPECT_NO_THROW(child.insert(table1Row(901, lng(1), lng(11))));
+    const RowId lonely = parent.insert(parentRow(556));
+    EXPECT_NO_THROW(parent.remove(lonely));
+    EXPECT_TRUE(checkDatabase(*wdb).empty());
+}
