@@ -68,15 +68,13 @@ std::shared_ptr<Database> Database::open(const std::string& path, FileSystem& fs
     std::shared_ptr<Database> db(new Database());
     Impl& d = *db->impl_;
     d.path = path;
-    if (options.writable) {
-        PageFileOptions po;
-        po.writable = true;
-        po.busyTimeout = options.busyTimeout;
-        po.crashAt = options.crashAt;
-        d.pages = std::make_unique<PageFile>(fs, path, po, 0);
-    } else {
-        d.pages = std::make_unique<PageFile>(fs.open(path, FileSystem::Mode::ReadOnly), 0);
-    }
+    // Readers open through the locks too: they never see half of another program's save,
+    // and a save a crashed writer left unfinished is rolled back before anything is read.
+    PageFileOptions po;
+    po.writable = options.writable;
+    po.busyTimeout = options.busyTimeout;
+    po.crashAt = options.crashAt;
+    d.pages = std::make_unique<PageFile>(fs, path, po, 0);
     d.info = readDatabaseInfo(*d.pages);
     d.format = &formatFor(d.info.version);
     d.text = std::make_unique<TextDecoder>(d.format->textEncoding, d.info.codePage);
