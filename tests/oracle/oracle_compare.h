@@ -266,8 +266,22 @@ inline bool exportBinaryCutAtZero(jet::ColumnType type, const Json& ours, const 
     if (theirs.is_null()) return a.rfind("00", 0) == 0;
     if (!theirs.is_object() || !theirs.contains("hex")) return false;
     const std::string b = theirs["hex"].get<std::string>();
-    return b.size() % 2 == 0 && b.size() < a.size() && a.compare(0, b.size(), b) == 0 &&
-           a.compare(b.size(), 2, "00") == 0 && b.find("00") == std::string::npos;
+    if (b.size() % 2 != 0 || b.size() >= a.size() || a.compare(0, b.size(), b) != 0 ||
+        a.compare(b.size(), 2, "00") != 0)
+        return false;
+    for (size_t i = 0; i < b.size(); i += 2)  // whole bytes only: "8001" holds no zero byte
+        if (b.compare(i, 2, "00") == 0) return false;
+    return true;
+}
+
+// mdb-export writes text as a C string: a value holding a NUL character (Access leaves one
+// at the end of some system-table texts) is cut there.
+inline bool exportTextCutAtNul(jet::ColumnType type, const Json& ours, const Json& theirs) {
+    if (type != jet::ColumnType::Text && type != jet::ColumnType::Memo) return false;
+    if (!ours.is_string() || !theirs.is_string()) return false;
+    const std::string a = ours.get<std::string>();
+    const size_t nul = a.find('\0');
+    return nul != std::string::npos && theirs.get<std::string>() == a.substr(0, nul);
 }
 
 inline const std::vector<Quirk>& knownQuirks() {
@@ -288,6 +302,9 @@ inline const std::vector<Quirk>& knownQuirks() {
          exportUndefinedCp1252},
         {"export-binary-cut-at-zero", Oracle::MdbExport,
          "mdb-export -b hex stops Binary data at its first zero byte", exportBinaryCutAtZero},
+        {"export-text-cut-at-nul", Oracle::MdbExport,
+         "mdb-export writes text as a C string, cut at its first NUL character",
+         exportTextCutAtNul},
         {"export-unknown-type-null", Oracle::MdbExport,
          "mdb-export prints nothing for column types it does not know (e.g. 0x11)",
          exportUnknownTypeNull},
