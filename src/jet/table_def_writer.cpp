@@ -69,27 +69,6 @@ private:
     std::vector<uint8_t> out_;
 };
 
-bool isKnownType(ColumnType t) {
-    switch (t) {
-        case ColumnType::Boolean:
-        case ColumnType::Byte:
-        case ColumnType::Integer:
-        case ColumnType::Long:
-        case ColumnType::Currency:
-        case ColumnType::Single:
-        case ColumnType::Double:
-        case ColumnType::DateTime:
-        case ColumnType::Binary:
-        case ColumnType::Text:
-        case ColumnType::OLE:
-        case ColumnType::Memo:
-        case ColumnType::Guid:
-        case ColumnType::Decimal:
-            return true;
-    }
-    return false;
-}
-
 bool isVariable(ColumnType t) {
     return t == ColumnType::Text || t == ColumnType::Binary || t == ColumnType::Memo ||
            t == ColumnType::OLE;
@@ -168,7 +147,7 @@ TableDef layoutNewTable(const NewTable& desc, const Format& format) {
         const NewColumn& nc = desc.columns[i];
         checkObjectName(nc.name, "Column of " + tableWhere);
         const std::string where = tableWhere + ", column '" + nc.name + "'";
-        if (!isKnownType(nc.type))
+        if (!isKnownColumnType(nc.type))
             refuse(where + " has an unknown type (" + std::to_string(int(nc.type)) + ")");
         for (size_t k = 0; k < i; ++k)
             if (namesEqual(desc.columns[k].name, nc.name))

@@ -20,27 +20,6 @@ namespace {
 
 constexpr size_t kPointerSize = 4;
 
-bool knownType(ColumnType t) {
-    switch (t) {
-        case ColumnType::Boolean:
-        case ColumnType::Byte:
-        case ColumnType::Integer:
-        case ColumnType::Long:
-        case ColumnType::Currency:
-        case ColumnType::Single:
-        case ColumnType::Double:
-        case ColumnType::DateTime:
-        case ColumnType::Binary:
-        case ColumnType::Text:
-        case ColumnType::OLE:
-        case ColumnType::Memo:
-        case ColumnType::Guid:
-        case ColumnType::Decimal:
-            return true;
-    }
-    return false;
-}
-
 Bytes pointerRow(uint32_t page, uint16_t row) {
     uint32_t raw = RowPointer{page, row}.raw();
     return {static_cast<uint8_t>(raw), static_cast<uint8_t>(raw >> 8),
@@ -134,7 +113,7 @@ TableWriter::TableWriter(Database& db, std::string_view table)
                     "Cannot update. Database or object is read-only: '" + db.path() +
                         "' was opened for reading only");
     for (const ColumnDef& c : table_.columns)
-        if (!knownType(c.type))
+        if (!isKnownColumnType(c.type))
             throw Error(ErrorKind::Unsupported, errnum::kUnsupported,
                         "Table '" + table_.name + "': column '" + c.name +
                             "' has a type this engine cannot write (" +

@@ -6,6 +6,27 @@
 
 namespace jet {
 
+bool isKnownColumnType(ColumnType t) {
+    switch (t) {
+        case ColumnType::Boolean:
+        case ColumnType::Byte:
+        case ColumnType::Integer:
+        case ColumnType::Long:
+        case ColumnType::Currency:
+        case ColumnType::Single:
+        case ColumnType::Double:
+        case ColumnType::DateTime:
+        case ColumnType::Binary:
+        case ColumnType::Text:
+        case ColumnType::OLE:
+        case ColumnType::Memo:
+        case ColumnType::Guid:
+        case ColumnType::Decimal:
+            return true;
+    }
+    return false;
+}
+
 const char* columnTypeName(ColumnType t) {
     switch (t) {
         case ColumnType::Boolean:

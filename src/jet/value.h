@@ -34,6 +34,8 @@ enum class ColumnType : uint8_t {
 };
 
 const char* columnTypeName(ColumnType t);  // "Boolean", "Text", ... for schema listings
+// Whether t is one of the column types above (files may hold others, which are not written).
+bool isKnownColumnType(ColumnType t);
 
 using Bytes = std::vector<uint8_t>;
 
