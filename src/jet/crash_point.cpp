@@ -6,11 +6,11 @@
 
 namespace jet {
 
-CrashPoints::CrashPoints(std::string_view spec) {
-    auto colon = spec.find(':');
-    point_ = std::string(spec.substr(0, colon));
+CrashPoints::CrashPoints(std::string_view setting) {
+    auto colon = setting.find(':');
+    point_ = std::string(setting.substr(0, colon));
     if (colon != std::string_view::npos) {
-        std::string count(spec.substr(colon + 1));
+        std::string count(setting.substr(colon + 1));
         char* end = nullptr;
         long n = std::strtol(count.c_str(), &end, 10);
         wanted_ = (end && *end == '\0' && n > 0) ? n : 1;
@@ -18,8 +18,8 @@ CrashPoints::CrashPoints(std::string_view spec) {
 }
 
 CrashPoints CrashPoints::fromEnvironment() {
-    const char* spec = std::getenv("TDV_CRASH_AT");
-    return spec && *spec ? CrashPoints(spec) : CrashPoints();
+    const char* setting = std::getenv("TDV_CRASH_AT");
+    return setting && *setting ? CrashPoints(setting) : CrashPoints();
 }
 
 void CrashPoints::reached(std::string_view point) {

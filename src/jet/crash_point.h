@@ -10,7 +10,7 @@
 //   database-synced     every new page is durable, the journal still exists
 //   journal-removed     the journal is gone, its folder not yet synced
 //   recovery-page-written / recovery-synced   the same while rolling a journal back
-// Without a spec every call is a no-op, so release builds pay one string compare per point.
+// Without a setting every call is a no-op, so release builds pay one string compare per point.
 #pragma once
 
 #include <string>
@@ -23,8 +23,8 @@ public:
     static constexpr int kExitCode = 86;
 
     CrashPoints() = default;
-    explicit CrashPoints(std::string_view spec);
-    // The spec from TDV_CRASH_AT, or none.
+    explicit CrashPoints(std::string_view setting);
+    // The setting from TDV_CRASH_AT, or none.
     static CrashPoints fromEnvironment();
 
     void reached(std::string_view point);

@@ -43,19 +43,19 @@ struct PageSpec {
 
 // Writes a page the way Access lays it out: first entry whole, later entries without the
 // shared prefix, one bitmap bit at the end of each entry.
-std::vector<uint8_t> buildPage(const PageSpec& spec, const IndexPageLayout& layout) {
+std::vector<uint8_t> buildPage(const PageSpec& page, const IndexPageLayout& layout) {
     std::vector<uint8_t> p(layout.pageSize, 0);
-    p[0] = spec.leaf ? kIndexLeafPage : kIndexIntermediatePage;
+    p[0] = page.leaf ? kIndexLeafPage : kIndexIntermediatePage;
     p[1] = 1;
-    put32(p, layout.ownerOffset, spec.owner);
-    put32(p, layout.prevOffset, spec.prev);
-    put32(p, layout.nextOffset, spec.next);
-    put32(p, layout.tailOffset, spec.tail);
+    put32(p, layout.ownerOffset, page.owner);
+    put32(p, layout.prevOffset, page.prev);
+    put32(p, layout.nextOffset, page.next);
+    put32(p, layout.tailOffset, page.tail);
     std::vector<Bytes> whole;
-    for (const auto& e : spec.entries) whole.push_back(entryBytes(e, spec.leaf));
+    for (const auto& e : page.entries) whole.push_back(entryBytes(e, page.leaf));
     size_t prefix = 0;
-    if (spec.prefix >= 0) {
-        prefix = static_cast<size_t>(spec.prefix);
+    if (page.prefix >= 0) {
+        prefix = static_cast<size_t>(page.prefix);
     } else if (whole.size() > 1) {
         prefix = whole[0].size() - 1;
         for (const Bytes& w : whole) {
