@@ -7,6 +7,7 @@
 #include <string>
 
 #include "db/db_error.h"
+#include "jet/value.h"
 
 namespace tdv::db {
 namespace {
@@ -25,20 +26,6 @@ std::string stripFractionZeros(std::string s) {
     while (!s.empty() && s.back() == '0') s.pop_back();
     if (!s.empty() && s.back() == '.') s.pop_back();
     return s;
-}
-
-// Days since 1970-01-01 to year, month, day in the proleptic Gregorian calendar.
-void civilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    y = static_cast<int64_t>(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = doy - (153 * mp + 2) / 5 + 1;
-    m = mp < 10 ? mp + 3 : mp - 9;
-    if (m <= 2) ++y;
 }
 
 constexpr int64_t kOleEpochToUnixDays = 25569;  // 1899-12-30 .. 1970-01-01
@@ -138,7 +125,7 @@ std::string vbTextOfDate(double ole) {
     if (day != 0 || secs == 0) {
         int64_t y;
         unsigned m, d;
-        civilFromDays(day - kOleEpochToUnixDays, y, m, d);
+        jet::civilFromDays(day - kOleEpochToUnixDays, y, m, d);
         date = std::to_string(m) + "/" + std::to_string(d) + "/" + std::to_string(y);
         if (day != 0 && secs == 0) return date;
         if (day == 0) date.clear();

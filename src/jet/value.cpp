@@ -104,9 +104,6 @@ std::string formatDecimal(const Decimal& d) {
     return (d.negative && !zero ? "-" : "") + digits;
 }
 
-namespace {
-
-// Days since 1970-01-01 -> civil date (proleptic Gregorian).
 void civilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
     z += 719468;
     const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
@@ -119,6 +116,8 @@ void civilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
     m = mp < 10 ? mp + 3 : mp - 9;
     if (m <= 2) ++y;
 }
+
+namespace {
 
 constexpr int64_t kMsPerDay = 86400000;
 constexpr int64_t kOleEpochToUnixDays = 25569;  // 1899-12-30 -> 1970-01-01
