@@ -24,6 +24,17 @@ inline uint32_t loadU32(const uint8_t* p) {
 inline uint64_t loadU64(const uint8_t* p) {
     return static_cast<uint64_t>(loadU32(p)) | (static_cast<uint64_t>(loadU32(p + 4)) << 32);
 }
+// Little-endian writes; the caller has sized the buffer.
+inline void storeU16(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+inline void storeU32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+inline void storeU64(uint8_t* p, uint64_t v) {
+    for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
 
 // Rethrows a Corrupt error with `where` (table, page, row) put in front of its detail;
 // other kinds of error pass through unchanged.

@@ -5,6 +5,7 @@
 #include <optional>
 #include <random>
 
+#include "jet/bytes.h"
 #include "jet/error.h"
 
 namespace jet {
@@ -19,12 +20,6 @@ constexpr uint32_t kMaxPageSize = 65536;
 // Larger than any Jet file (2 GiB); a bigger "original size" is damage, not a database.
 constexpr uint64_t kMaxOriginalSize = uint64_t{1} << 36;
 
-void put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-void put64(uint8_t* p, uint64_t v) {
-    for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 uint32_t get32(const uint8_t* p) {
     uint32_t v = 0;
     for (int i = 3; i >= 0; --i) v = (v << 8) | p[i];
@@ -46,7 +41,7 @@ public:
     }
     void add32(uint32_t v) {
         uint8_t b[4];
-        put32(b, v);
+        storeU32(b, v);
         add(b, 4);
     }
     uint64_t value() const { return h_; }
@@ -131,14 +126,14 @@ void writeJournal(FileSystem& fs, const std::string& journalPath, uint32_t pageS
     try {
         uint8_t h[kHeaderSize] = {};
         std::copy(kMagic.begin(), kMagic.end(), h);
-        put32(h + 8, kFormatVersion);
-        put32(h + 12, pageSize);
-        put64(h + 16, originalSize);
-        put32(h + 24, static_cast<uint32_t>(records.size()));
-        put32(h + 28, salt);
+        storeU32(h + 8, kFormatVersion);
+        storeU32(h + 12, pageSize);
+        storeU64(h + 16, originalSize);
+        storeU32(h + 24, static_cast<uint32_t>(records.size()));
+        storeU32(h + 28, salt);
         Checksum c(0);
         c.add(h, kHeaderSize - 8);
-        put64(h + 32, c.value());
+        storeU64(h + 32, c.value());
         journal->writeAt(0, h, kHeaderSize);
 
         std::vector<uint8_t> rec(recordSize(pageSize));
@@ -146,10 +141,10 @@ void writeJournal(FileSystem& fs, const std::string& journalPath, uint32_t pageS
         for (const auto& r : records) {
             if (!r.original || r.original->size() != pageSize)
                 throw Error(ErrorKind::Internal, errnum::kInternal, "journal: bad record");
-            put32(rec.data(), r.page);
+            storeU32(rec.data(), r.page);
             std::copy(r.original->begin(), r.original->end(), rec.begin() + 4);
-            put64(rec.data() + 4 + pageSize,
-                  recordChecksum(salt, r.page, r.original->data(), pageSize));
+            storeU64(rec.data() + 4 + pageSize,
+                     recordChecksum(salt, r.page, r.original->data(), pageSize));
             journal->writeAt(offset, rec.data(), rec.size());
             offset += rec.size();
         }

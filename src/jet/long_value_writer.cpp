@@ -3,15 +3,12 @@
 #include <string>
 #include <unordered_set>
 
+#include "jet/bytes.h"
 #include "jet/data_page.h"
 #include "jet/write_limits.h"
 
 namespace jet {
 namespace {
-
-void put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 constexpr size_t kLinkSize = 4;
 
@@ -67,13 +64,13 @@ Bytes LongValueWriter::write(const Bytes& data, size_t rowSpace) {
     Bytes field(longvalue::kHeaderSize, 0);
     uint32_t length = static_cast<uint32_t>(data.size());
     if (isInline(data.size(), rowSpace)) {
-        put32(field.data(), length | longvalue::kInline);
+        storeU32(field.data(), length | longvalue::kInline);
         field.insert(field.end(), data.begin(), data.end());
         return field;
     }
     if (data.size() <= lim.maxLongValueRowSize) {
-        put32(field.data(), length | longvalue::kSinglePage);
-        put32(field.data() + 4, place(data));
+        storeU32(field.data(), length | longvalue::kSinglePage);
+        storeU32(field.data() + 4, place(data));
         return field;
     }
     // A chain: each link holds the pointer to the next link, then up to a row's worth of
@@ -85,13 +82,13 @@ Bytes LongValueWriter::write(const Bytes& data, size_t rowSpace) {
         size_t from = i * chunk;
         size_t n = std::min(chunk, data.size() - from);
         Bytes row(kLinkSize, 0);
-        put32(row.data(), next);
+        storeU32(row.data(), next);
         row.insert(row.end(), data.begin() + static_cast<long>(from),
                    data.begin() + static_cast<long>(from + n));
         next = place(std::move(row));
     }
-    put32(field.data(), length);
-    put32(field.data() + 4, next);
+    storeU32(field.data(), length);
+    storeU32(field.data() + 4, next);
     return field;
 }
 

@@ -5,22 +5,12 @@
 #include <cstring>
 #include <string>
 
+#include "jet/bytes.h"
 #include "jet/row_codec.h"
 #include "jet/write_limits.h"
 
 namespace jet {
 namespace {
-
-void put16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-void put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-void put64(uint8_t* p, uint64_t v) {
-    for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 size_t storedFixedSize(const ColumnDef& c) {
     uint32_t n = fixedSizeOf(c.type);
@@ -108,22 +98,22 @@ Bytes RowEncoder::encodeData(const ColumnDef& c, const Value& v) const {
             sized(1)[0] = v.get<uint8_t>();
             break;
         case ColumnType::Integer:
-            put16(sized(2), static_cast<uint16_t>(v.get<int16_t>()));
+            storeU16(sized(2), static_cast<uint16_t>(v.get<int16_t>()));
             break;
         case ColumnType::Long:
-            put32(sized(4), static_cast<uint32_t>(v.get<int32_t>()));
+            storeU32(sized(4), static_cast<uint32_t>(v.get<int32_t>()));
             break;
         case ColumnType::Currency:
-            put64(sized(8), static_cast<uint64_t>(v.get<Currency>().scaled));
+            storeU64(sized(8), static_cast<uint64_t>(v.get<Currency>().scaled));
             break;
         case ColumnType::Single:
-            put32(sized(4), std::bit_cast<uint32_t>(v.get<float>()));
+            storeU32(sized(4), std::bit_cast<uint32_t>(v.get<float>()));
             break;
         case ColumnType::Double:
-            put64(sized(8), std::bit_cast<uint64_t>(v.get<double>()));
+            storeU64(sized(8), std::bit_cast<uint64_t>(v.get<double>()));
             break;
         case ColumnType::DateTime:
-            put64(sized(8), std::bit_cast<uint64_t>(v.get<DateTime>().days));
+            storeU64(sized(8), std::bit_cast<uint64_t>(v.get<DateTime>().days));
             break;
         case ColumnType::Guid:
             std::memcpy(sized(16), v.get<Guid>().bytes.data(), 16);
@@ -132,9 +122,9 @@ Bytes RowEncoder::encodeData(const ColumnDef& c, const Value& v) const {
             const Decimal& d = v.get<Decimal>();
             uint8_t* p = sized(17);
             p[0] = d.negative ? 0x80 : 0x00;
-            put32(p + 5, d.mantissa[2]);
-            put32(p + 9, d.mantissa[1]);
-            put32(p + 13, d.mantissa[0]);
+            storeU32(p + 5, d.mantissa[2]);
+            storeU32(p + 9, d.mantissa[1]);
+            storeU32(p + 13, d.mantissa[0]);
             break;
         }
         case ColumnType::Text:
@@ -173,7 +163,7 @@ Bytes RowEncoder::encode(const std::vector<Value>& values, const LongValueSink& 
     if (ccs == 1)
         row[0] = static_cast<uint8_t>(table_.maxColumnNumber);
     else
-        put16(row.data(), table_.maxColumnNumber);
+        storeU16(row.data(), table_.maxColumnNumber);
 
     for (size_t i = 0; i < table_.columns.size(); ++i) {
         const ColumnDef& c = table_.columns[i];

@@ -15,10 +15,6 @@ constexpr uint8_t kReferenceMap = 1;
 constexpr size_t kInlineHeader = 5;
 constexpr size_t kMapPageHeader = 4;
 
-void put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 [[noreturn]] void tooLarge(uint32_t page) {
     throw Error(ErrorKind::Unsupported, errnum::kUnsupported,
                 "A usage map cannot list page " + std::to_string(page));
@@ -100,7 +96,7 @@ void UsageMapWriter::setReferenceBit(std::vector<uint8_t>& row, uint32_t page, b
         bytes[0] = pagetype::kUsageMap;
         bytes[1] = 0x01;
         mapPage = pages_.append(bytes);
-        put32(row.data() + 1 + slot * 4, mapPage);
+        storeU32(row.data() + 1 + slot * 4, mapPage);
     } else {
         Page mp = pages_.read(mapPage);
         if ((*mp)[0] != pagetype::kUsageMap)
@@ -142,7 +138,7 @@ void UsageMapWriter::add(uint32_t page) {
             return;
         }
         std::fill(row.begin() + kInlineHeader, row.end(), 0);
-        put32(row.data() + 1, newFirst);
+        storeU32(row.data() + 1, newFirst);
         first = newFirst;
         for (uint32_t p : listed) {
             uint32_t bit = p - first;
