@@ -8,7 +8,7 @@ apt_packages=(
     build-essential cmake ninja-build pkg-config git
     clang clang-format libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    libcli11-dev nlohmann-json3-dev libicu-dev
+    libcli11-dev nlohmann-json3-dev libicu-dev libzip-dev
     mdbtools python3
 )
 missing=()
