@@ -1,0 +1,10 @@
+// The "Backup Details" view: an empty grid and a short text about the backup run.
+#pragma once
+
+#include "app/frm_main.h"
+
+namespace tdv::catalog {
+
+void populateBackupDetails(app::FrmMain& form);
+
+}  // namespace tdv::catalog

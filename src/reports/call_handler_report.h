@@ -1,0 +1,13 @@
+// The call handler detail report. Embedded (in a subscriber's report) it appends to txtInfo
+// after a banner line instead of replacing it.
+#pragma once
+
+#include <string>
+
+#include "app/frm_main.h"
+
+namespace tdv::reports {
+
+void PullCallHandlerData(app::FrmMain& form, const std::string& objectID, bool embedded);
+
+}  // namespace tdv::reports

@@ -1,0 +1,14 @@
+// The directory handler, interview handler and distribution list reports.
+#pragma once
+
+#include <string>
+
+#include "app/frm_main.h"
+
+namespace tdv::reports {
+
+void PullNameLookupHandlerData(app::FrmMain& form, const std::string& objectID);
+void PullInterviewerData(app::FrmMain& form, const std::string& objectID);
+void PullDistributionListData(app::FrmMain& form, const std::string& objectID);
+
+}  // namespace tdv::reports

@@ -1,0 +1,13 @@
+// The subscriber detail report, ending with the embedded report of the user's primary call
+// handler.
+#pragma once
+
+#include <string>
+
+#include "app/frm_main.h"
+
+namespace tdv::reports {
+
+void listHandlers_Click(app::FrmMain& form, const std::string& objectID);
+
+}  // namespace tdv::reports
