@@ -2,8 +2,11 @@
 //
 // Code pages: 65001 UTF-8; 0 and -1 the system's ANSI code page, which is Windows-1252 here;
 // other numbers name Windows code pages (1250...1258, 437, 850...). Both directions take the
-// source up to its first NUL and return the converted text without a terminator. A text the
-// code page cannot hold, or bytes that are not valid in it, throw DbError 5.
+// source up to its first NUL and return the converted text without a terminator. As the
+// Windows converters do without flags, a character the code page cannot hold becomes '?' and
+// a byte sequence that is not valid in the code page becomes U+FFFD; Windows-1252 keeps its
+// five undefined bytes as the control characters of the same value, so every byte survives
+// a round trip. A code page the system does not know throws DbError 5.
 #pragma once
 
 #include <string>

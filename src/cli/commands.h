@@ -16,5 +16,9 @@ void registerSqlCommand(CLI::App& app);
 void registerCheckCommand(CLI::App& app);
 // tdv create-db
 void registerCreateDbCommand(CLI::App& app);
+// tdv make-sample
+void registerMakeSampleCommand(CLI::App& app);
+// tdv info, list, report, private-lists
+void registerBrowseCommands(CLI::App& app);
 
 }  // namespace tdv::cli

@@ -15,6 +15,8 @@ int main(int argc, char** argv) {
     tdv::cli::registerSqlCommand(app);
     tdv::cli::registerCheckCommand(app);
     tdv::cli::registerCreateDbCommand(app);
+    tdv::cli::registerMakeSampleCommand(app);
+    tdv::cli::registerBrowseCommands(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

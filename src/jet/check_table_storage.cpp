@@ -1,4 +1,6 @@
-// The storage part of checkDatabase: a table's usage maps, its data pages and its rows.
+// The storage part of checkDatabase: a table's usage maps, its data pages and its rows,
+// and that none of the table's data or long-value pages is marked free in the database's
+// free-page map (global_usage_map.h).
 //
 // Rows are read here slot by slot rather than through TableScan, so that one bad row is
 // reported with its address and the check goes on with the next one.
@@ -10,6 +12,7 @@
 #include "jet/bytes.h"
 #include "jet/data_page.h"
 #include "jet/db_check_context.h"
+#include "jet/global_usage_map.h"
 #include "jet/long_value.h"
 #include "jet/row_codec.h"
 #include "jet/row_fields.h"
@@ -20,6 +23,7 @@ namespace {
 
 constexpr size_t kDataFreeSpaceOffset = 2;  // 2-byte free space in a data page header
 constexpr uint8_t kReferenceMap = 1;
+constexpr uint32_t kCatalogDefinitionPage = 2;  // MSysObjects, checked first
 
 std::string quoted(const std::string& name) {
     return "'" + name + "'";
@@ -34,10 +38,14 @@ public:
           lv_(ctx.pages, ctx.format) {}
 
     void run() {
+        readDatabaseFreePages();
         bool mapRead = readOwnedPages();
         if (mapRead) checkUnlistedPages();
         checkFreeSpaceMap();
-        for (uint32_t n : dataPages_) checkDataPage(n);
+        for (uint32_t n : dataPages_) {
+            checkNotFree(n, "data page of the table");
+            checkDataPage(n);
+        }
         if (mapRead && liveRows_ != table_.rowCount) {
             std::string what = "the definition records " + std::to_string(table_.rowCount) +
                                " rows, the table has " + std::to_string(liveRows_) + " live rows";
@@ -55,6 +63,24 @@ private:
     void problem(std::optional<uint32_t> page, std::optional<uint16_t> row,
                  const std::string& what) {
         ctx_.problem(table_.name, page, row, what);
+    }
+
+    // A page in use must not be in the database's free-page map, where Access would take it
+    // for another table. A map that cannot be read is reported once, by the first table.
+    void readDatabaseFreePages() {
+        try {
+            free_ = readFreePages(ctx_.pages, ctx_.format);
+        } catch (const Error& e) {
+            if (table_.definitionPage == kCatalogDefinitionPage)
+                problem(std::nullopt, std::nullopt,
+                        std::string("the database's free-page map cannot be read: ") + e.what());
+        }
+    }
+
+    void checkNotFree(uint32_t n, const std::string& what) {
+        if (free_.count(n))
+            problem(n, std::nullopt,
+                    what + " is marked free in the database's free-page map (page 1)");
     }
 
     bool isDataPageOfTable(uint32_t n) const {
@@ -254,6 +280,7 @@ private:
         ctx_.claimRow(ptr.page, ptr.row, table_.name,
                       "a long value of table " + quoted(table_.name) + " (link " +
                           std::to_string(link) + ")");
+        checkNotFree(ptr.page, "long-value page " + std::to_string(ptr.page));
         lvHolder_ = ctx_.pages.read(ptr.page);
         ByteView page(lvHolder_->data(), lvHolder_->size());
         RowSlot slot = dataPageRowChecked(page, ctx_.format, ptr.row);
@@ -266,6 +293,7 @@ private:
     RowCodec codec_;
     LongValueReader lv_;
     std::set<uint32_t> owned_;
+    std::set<uint32_t> free_;  // the database's free pages
     std::vector<uint32_t> dataPages_;
     std::vector<Value> values_;
     Page lvHolder_;

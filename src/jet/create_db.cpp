@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "jet/bytes.h"
 #include "jet/db_image.h"
 #include "jet/error.h"
 #include "jet/format.h"
@@ -31,15 +32,6 @@ constexpr uint32_t kEngineFieldValue = 0x0654;
 constexpr uint32_t kPageTailOffset = 0xE00;    // constant pattern Access leaves at the end
 constexpr double kUnixEpochOleDays = 25569.0;  // 1970-01-01 as an OLE automation date
 
-void put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-void put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    put16(b, at, v & 0xFFFF);
-    put16(b, at + 2, v >> 16);
-}
-
 double nowOleDate() {
     using namespace std::chrono;
     double seconds = duration<double>(system_clock::now().time_since_epoch()).count();
@@ -54,20 +46,22 @@ std::vector<uint8_t> definitionPage(const Format& f, double created) {
     p[0] = pagetype::kDefinition;
     p[1] = 0x01;
     std::memcpy(p.data() + 4, kSignature, sizeof kSignature);
-    put32(p, f.versionOffset, 1);
+    storeU32(p.data() + f.versionOffset, 1);
     // The first words of the masked region hold the constants 0x100, 0x101, 2, 3, 4, 5.
     const uint32_t leading[] = {0x100, 0x101, 2, 3, 4, 5};
-    for (size_t i = 0; i < std::size(leading); ++i) put32(p, f.maskedOffset + 4 * i, leading[i]);
-    put16(p, f.codePageOffset, kCodePage1252);
+    for (size_t i = 0; i < std::size(leading); ++i)
+        storeU32(p.data() + f.maskedOffset + 4 * i, leading[i]);
+    storeU16(p.data() + f.codePageOffset, kCodePage1252);
     auto dateWord = static_cast<uint32_t>(static_cast<int32_t>(std::floor(created)));
-    for (uint32_t i = 0; i < kPasswordWords; ++i) put32(p, kPasswordOffset + 4 * i, dateWord);
-    put16(p, f.sortOrderOffset, kGeneralLegacySortOrder);
+    for (uint32_t i = 0; i < kPasswordWords; ++i)
+        storeU32(p.data() + kPasswordOffset + 4 * i, dateWord);
+    storeU16(p.data() + f.sortOrderOffset, kGeneralLegacySortOrder);
     uint64_t bits;
     std::memcpy(&bits, &created, sizeof bits);
-    put32(p, kCreationDateOffset, static_cast<uint32_t>(bits));
-    put32(p, kCreationDateOffset + 4, static_cast<uint32_t>(bits >> 32));
+    storeU32(p.data() + kCreationDateOffset, static_cast<uint32_t>(bits));
+    storeU32(p.data() + kCreationDateOffset + 4, static_cast<uint32_t>(bits >> 32));
     applyHeaderMask(p.data(), f);
-    put32(p, kEngineFieldOffset, kEngineFieldValue);
+    storeU32(p.data() + kEngineFieldOffset, kEngineFieldValue);
     std::memcpy(p.data() + kEngineFieldOffset + 4, "4.0", 4);
     p[kPageTailOffset] = 0x01;
     for (size_t i = kPageTailOffset + 1; i < f.pageSize; i += 2) p[i] = 0x01;
@@ -75,20 +69,25 @@ std::vector<uint8_t> definitionPage(const Format& f, double created) {
 }
 
 // Page 1: the database-wide map of unused pages (every page past the end of the file
-// within the map's reach), then an empty second map.
+// within the map's reach), then an empty second map. A file larger than the inline map's
+// reach gets a reference map without map pages: no page free (global_usage_map.h).
 std::vector<uint8_t> globalUsageMapPage(const Format& f, uint32_t pageCount) {
     constexpr uint32_t kRowSize = 69;
     constexpr uint32_t kBits = 64 * 8;
     std::vector<uint8_t> p(f.pageSize, 0);
     p[0] = pagetype::kData;
     p[1] = 0x01;
-    put32(p, f.dataOwnerOffset, 1);
-    put16(p, f.dataRowCountOffset, 2);
+    storeU32(p.data() + f.dataOwnerOffset, 1);
+    storeU16(p.data() + f.dataRowCountOffset, 2);
     uint32_t row0 = f.pageSize - kRowSize;
     uint32_t row1 = row0 - kRowSize;
-    put16(p, f.dataRowTableOffset, row0);
-    put16(p, f.dataRowTableOffset + 2, row1);
-    put16(p, 2, row1 - f.dataRowTableOffset - 4);
+    storeU16(p.data() + f.dataRowTableOffset, row0);
+    storeU16(p.data() + f.dataRowTableOffset + 2, row1);
+    storeU16(p.data() + 2, static_cast<uint16_t>(row1 - f.dataRowTableOffset - 4));
+    if (pageCount > kBits) {
+        p[row0] = 1;  // a reference map
+        return p;
+    }
     for (uint32_t page = pageCount; page < kBits; ++page)
         p[row0 + 5 + page / 8] |= static_cast<uint8_t>(1u << (page % 8));
     return p;

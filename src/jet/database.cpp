@@ -5,6 +5,7 @@
 
 #include "jet/catalog.h"
 #include "jet/format.h"
+#include "jet/global_usage_map.h"
 #include "jet/header.h"
 #include "jet/page_file.h"
 #include "jet/table_def.h"
@@ -74,9 +75,16 @@ std::shared_ptr<Database> Database::open(const std::string& path, FileSystem& fs
     po.writable = options.writable;
     po.busyTimeout = options.busyTimeout;
     po.crashAt = options.crashAt;
+    po.sync = options.sync;
     d.pages = std::make_unique<PageFile>(fs, path, po, 0);
     d.info = readDatabaseInfo(*d.pages);
     d.format = &formatFor(d.info.version);
+    // Every save keeps the database's free-page map in step with the pages it adds and
+    // releases, whichever writer made it.
+    if (options.writable) {
+        const Format* format = d.format;
+        d.pages->setCommitHook([format](PageFile& pages) { updateFreePageMap(pages, *format); });
+    }
     d.text = std::make_unique<TextDecoder>(d.format->textEncoding, d.info.codePage);
     for (auto& e : readCatalog(*d.pages, *d.format, *d.text))
         if (e.isTable()) d.tables.push_back(std::move(e));
@@ -108,6 +116,13 @@ void Database::refreshTableCounters() {
         def->rowCount = v.u32(f.tdefRowCountOffset);
         def->nextAutoNumber = v.u32(f.tdefAutoNumberOffset);
     }
+}
+
+void Database::refreshCatalog() {
+    std::vector<CatalogEntry> tables;
+    for (auto& e : readCatalog(*impl_->pages, *impl_->format, *impl_->text))
+        if (e.isTable()) tables.push_back(std::move(e));
+    impl_->tables = std::move(tables);
 }
 
 std::vector<std::string> Database::tableNames() const {

@@ -57,6 +57,9 @@ struct OpenOptions {
     std::chrono::milliseconds busyTimeout{3000};
     // Test hook: crash point of the saves (crash_point.h); else TDV_CRASH_AT.
     std::optional<std::string> crashAt;
+    // Whether saves sync to disk; off keeps them atomic against a program's crash but not
+    // against power loss (PageFileOptions::sync). Scratch files and bulk builds only.
+    bool sync = true;
 };
 
 class TableScan {
@@ -115,6 +118,9 @@ public:
     // Re-reads the counters (row count, last autonumber) of every table definition read so
     // far, after a save changed them (TableWriter calls it after each commit or rollback).
     void refreshTableCounters();
+    // Re-reads the list of tables from the catalog after a save added one (createTable
+    // calls it). Table definitions and scans already handed out stay valid.
+    void refreshCatalog();
 
 private:
     Database();

@@ -4,10 +4,12 @@
 #include <map>
 #include <string>
 
+#include "jet/bytes.h"
 #include "jet/error.h"
 #include "jet/index_key.h"
 #include "jet/index_page.h"
 #include "jet/index_page_encode.h"
+#include "jet/long_value_writer.h"
 #include "jet/row_encoder.h"
 #include "jet/text_encoder.h"
 #include "jet/write_limits.h"
@@ -20,19 +22,9 @@ constexpr uint32_t kMapRowSize = 5 + kMapRowBitmapBytes;  // kind, start page, b
 constexpr uint32_t kMapPageBits = kMapRowBitmapBytes * 8;
 constexpr uint32_t kMapPageHeader = 4;  // type, 0x01, two unused bytes
 constexpr uint8_t kReferenceMap = 1;
-constexpr uint8_t kLongValueOwner[4] = {'L', 'V', 'A', 'L'};
 
 [[noreturn]] void internal(const std::string& what) {
     throw Error(ErrorKind::Internal, errnum::kInternal, "New database: " + what);
-}
-
-void put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-void put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    put16(b, at, v & 0xFFFF);
-    put16(b, at + 2, v >> 16);
 }
 
 // A data page being filled: rows are packed from the end of the page towards the slots.
@@ -54,14 +46,14 @@ public:
         std::vector<uint8_t> p(f_.pageSize, 0);
         p[0] = pagetype::kData;
         p[1] = 0x01;
-        put16(p, 2, static_cast<uint32_t>(freeSpace()));
+        storeU16(p.data() + 2, static_cast<uint16_t>(freeSpace()));
         std::copy(owner, owner + 4, p.begin() + f_.dataOwnerOffset);
-        put16(p, f_.dataRowCountOffset, static_cast<uint32_t>(rows_.size()));
+        storeU16(p.data() + f_.dataRowCountOffset, static_cast<uint16_t>(rows_.size()));
         size_t end = f_.pageSize;
         for (size_t i = 0; i < rows_.size(); ++i) {
             size_t start = end - rows_[i].size();
             std::copy(rows_[i].begin(), rows_[i].end(), p.begin() + static_cast<long>(start));
-            put16(p, f_.dataRowTableOffset + 2 * i, static_cast<uint32_t>(start));
+            storeU16(p.data() + f_.dataRowTableOffset + 2 * i, static_cast<uint16_t>(start));
             end = start;
         }
         return p;
@@ -108,82 +100,6 @@ private:
     std::vector<uint32_t> reserved_;
     size_t next_ = 0;
     std::vector<DataPage> pages_;
-};
-
-Bytes longValueField(uint32_t lengthAndFlags, uint32_t pointer) {
-    Bytes f(longvalue::kHeaderSize, 0);
-    put32(f, 0, lengthAndFlags);
-    put32(f, 4, pointer);
-    return f;
-}
-
-// Stores Memo/OLE values: inline when small, else in rows on the column's LVAL pages.
-class LongValueStore {
-public:
-    LongValueStore(DbImage& image, const TableDef& table) : image_(image) {
-        for (size_t i = 0; i < table.columns.size(); ++i)
-            if (table.columns[i].isLongValue())
-                packers_.emplace(table.columns[i].number, PagePacker(image, kLongValueOwner, {}));
-    }
-
-    Bytes store(const ColumnDef& column, const Bytes& data, size_t freeRowSpace) {
-        const WriteLimits& limits = writeLimitsFor(image_.format());
-        if (data.size() <= limits.maxInlineLongValue &&
-            data.size() + longvalue::kHeaderSize <= freeRowSpace) {
-            Bytes f = longValueField(longvalue::kInline | static_cast<uint32_t>(data.size()), 0);
-            f.insert(f.end(), data.begin(), data.end());
-            return f;
-        }
-        if (data.size() > longvalue::kLengthMask)
-            throw Error(ErrorKind::Type, errnum::kRecordTooLarge,
-                        "column '" + column.name + "': the value is too long");
-        PagePacker& packer = packers_.at(column.number);
-        if (data.size() <= limits.maxLongValueRowSize) {
-            RowId at = packer.add(data);
-            return longValueField(longvalue::kSinglePage | static_cast<uint32_t>(data.size()),
-                                  (at.page << 8) | at.row);
-        }
-        // A chain: each link is [next link's row pointer][data].
-        size_t chunk = limits.maxLongValueRowSize - 4;
-        std::vector<std::pair<size_t, size_t>> pieces;
-        for (size_t pos = 0; pos < data.size(); pos += chunk)
-            pieces.emplace_back(pos, std::min(chunk, data.size() - pos));
-        // Links are placed front to back so that the chain runs forward through the pages;
-        // their successors are patched in once every link has its address.
-        std::vector<RowId> at;
-        for (auto [pos, n] : pieces) {
-            Bytes link(4, 0);
-            link.insert(link.end(), data.begin() + static_cast<long>(pos),
-                        data.begin() + static_cast<long>(pos + n));
-            at.push_back(packer.add(std::move(link)));
-        }
-        for (size_t i = 0; i + 1 < at.size(); ++i)
-            links_[{at[i].page, at[i].row}] = (at[i + 1].page << 8) | at[i + 1].row;
-        return longValueField(static_cast<uint32_t>(data.size()), (at[0].page << 8) | at[0].row);
-    }
-
-    // Writes the LVAL pages (patching chain links); returns each column's pages.
-    std::map<uint16_t, std::set<uint32_t>> finish() {
-        std::map<uint16_t, std::set<uint32_t>> out;
-        for (auto& [number, packer] : packers_) out[number] = packer.finish();
-        for (auto& [row, next] : links_) {
-            const std::vector<uint8_t>* page = image_.page(row.first);
-            if (!page) internal("a long value page is missing");
-            std::vector<uint8_t> copy = *page;
-            size_t start =
-                static_cast<size_t>(copy[image_.format().dataRowTableOffset + 2 * row.second]) |
-                (static_cast<size_t>(copy[image_.format().dataRowTableOffset + 2 * row.second + 1])
-                 << 8);
-            put32(copy, start, next);
-            image_.setPage(row.first, std::move(copy));
-        }
-        return out;
-    }
-
-private:
-    DbImage& image_;
-    std::map<uint16_t, PagePacker> packers_;
-    std::map<std::pair<uint32_t, uint16_t>, uint32_t> links_;
 };
 
 // Splits entries into pages that each fit. On intermediate levels every child is counted as
@@ -287,29 +203,39 @@ Bytes encodeInlineMapRow(const std::set<uint32_t>& pages) {
     if (!pages.empty() && *pages.rbegin() - start >= kMapPageBits)
         throw Error(ErrorKind::Unsupported, errnum::kUnsupported,
                     "a usage map's pages are spread too widely for an inline map");
-    put32(row, 1, start);
+    storeU32(row.data() + 1, start);
     for (uint32_t p : pages)
         row[5 + (p - start) / 8] |= static_cast<uint8_t>(1u << ((p - start) % 8));
     return row;
 }
 
-DbImage::DbImage(const Format& format) : format_(format) {}
+namespace {
+constexpr char kImageName[] = "new.mdb";
+}  // namespace
+
+DbImage::DbImage(const Format& format) : format_(format) {
+    fs_.addFile(kImageName, {});
+    PageFileOptions options;
+    options.writable = true;
+    options.sync = false;
+    pages_ = std::make_unique<PageFile>(fs_, kImageName, options, format_.pageSize);
+    pages_->beginWrite();
+}
+
+DbImage::~DbImage() = default;
 
 uint32_t DbImage::reserve() {
-    pages_.emplace_back();
-    filled_.push_back(false);
-    return static_cast<uint32_t>(pages_.size() - 1);
+    uint32_t n = pages_->append(std::vector<uint8_t>(format_.pageSize, 0));
+    filled_.resize(n + 1, true);
+    filled_[n] = false;
+    return n;
 }
 
 void DbImage::setPage(uint32_t n, std::vector<uint8_t> contents) {
-    if (n >= pages_.size() || contents.size() != format_.pageSize)
+    if (n >= filled_.size() || contents.size() != format_.pageSize)
         internal("page " + std::to_string(n) + " was not reserved or has the wrong size");
-    pages_[n] = std::move(contents);
+    pages_->write(n, std::move(contents));
     filled_[n] = true;
-}
-
-const std::vector<uint8_t>* DbImage::page(uint32_t n) const {
-    return n < pages_.size() && filled_[n] ? &pages_[n] : nullptr;
 }
 
 uint32_t DbImage::reserveMapRow(bool freshPage) {
@@ -363,7 +289,7 @@ void DbImage::writeMapPages() {
                 }
                 for (auto& [slot, bits] : bitmaps) {
                     uint32_t n = reserve();
-                    put32(row, 1 + 4 * slot, n);
+                    storeU32(row.data() + 1 + 4 * slot, n);
                     setPage(n, std::move(bits));
                 }
             }
@@ -375,12 +301,11 @@ void DbImage::writeMapPages() {
 }
 
 std::vector<uint8_t> DbImage::finish() {
-    std::vector<uint8_t> out;
-    out.reserve(pages_.size() * format_.pageSize);
-    for (size_t i = 0; i < pages_.size(); ++i) {
+    for (size_t i = 0; i < filled_.size(); ++i)
         if (!filled_[i]) internal("page " + std::to_string(i) + " was reserved but never written");
-        out.insert(out.end(), pages_[i].begin(), pages_[i].end());
-    }
+    pages_->commit();
+    std::vector<uint8_t> out = fs_.bytes(kImageName);
+    fs_.remove(kImageName);
     return out;
 }
 
@@ -389,7 +314,7 @@ TableContent addTableContent(DbImage& image, const TableDef& table, const TableP
     const Format& f = image.format();
     TextEncoder text(f.textEncoding, 1252);
     RowEncoder encoder(table, f, text);
-    LongValueStore longValues(image, table);
+    LongValueWriter longValues(image.pages(), f);
     uint8_t owner[4];
     for (int b = 0; b < 4; ++b) owner[b] = static_cast<uint8_t>(where.definitionPage >> (8 * b));
     PagePacker data(image, owner, where.dataPages);
@@ -402,7 +327,11 @@ TableContent addTableContent(DbImage& image, const TableDef& table, const TableP
                 internal("a row has the wrong number of values");
             Bytes bytes =
                 encoder.encode(rows[r], [&](const ColumnDef& c, const Bytes& v, size_t free) {
-                    return longValues.store(c, v, free);
+                    try {
+                        return longValues.write(v, free);
+                    } catch (const Error& e) {
+                        throw Error(e.kind(), e.number(), "column '" + c.name + "': " + e.what());
+                    }
                 });
             placed.push_back(data.add(std::move(bytes)));
         } catch (const Error& e) {
@@ -464,15 +393,9 @@ TableContent addTableContent(DbImage& image, const TableDef& table, const TableP
     std::set<uint32_t> dataPages = data.finish();
     image.setMapPages(where.usedPagesRow, dataPages);
     image.setMapPages(where.freePagesRow, dataPages);
-    auto lvPages = longValues.finish();
-    size_t lv = 0;
-    for (const ColumnDef& c : table.columns) {
-        if (!c.isLongValue()) continue;
-        if (lv >= where.longValueUsedRows.size()) internal("a Memo/OLE column has no usage map");
-        image.setMapPages(where.longValueUsedRows[lv], lvPages[c.number]);
-        image.setMapPages(where.longValueFreeRows[lv], lvPages[c.number]);
-        ++lv;
-    }
+    // The Memo/OLE columns' own maps stay empty, as after any insert through TableWriter:
+    // long value pages are shared by the columns and found through the rows.
+    longValues.flush();
     return out;
 }
 

@@ -1,8 +1,11 @@
 // Building a whole Jet 4 database file in memory, page by page (for new databases).
 //
-// DbImage holds the pages of a file under construction. Pages are reserved first (so a
-// table's pages can be numbered before their contents are known) and filled later; every
-// page left unfilled at the end is an error, never a page of zeros in the file.
+// DbImage holds the pages of a file under construction, in one save of a PageFile over an
+// in-memory file (no journal work, no syncs: the file reaches the disk only when complete).
+// Pages are reserved first (so a table's pages can be numbered before their contents are
+// known) and filled later; every page left unfilled at the end is an error, never a page of
+// zeros in the file. Writers that add pages of their own (LongValueWriter) append to the
+// same PageFile.
 //
 // Usage maps are rows of "map pages" (data pages owned by no table, as Access keeps them):
 // a map row is reserved (its row pointer goes into a table definition) and its set of
@@ -11,17 +14,20 @@
 // usage map pages (type 0x05), each a bitmap of its stretch of the file.
 //
 // addTableContent lays out one table's rows: rows packed into data pages in the order
-// given, Memo/OLE values inline when small, else in long value rows on LVAL pages (single
-// row or chain, as Access chooses by size), then every index built bottom-up from its
-// sorted entries (leaf pages, and intermediate levels when one leaf is not enough), with
-// the index's root at its reserved page.
+// given, Memo/OLE values stored by LongValueWriter (inline when small, else in long value
+// rows on LVAL pages, as every other write stores them), then every index built bottom-up
+// from its sorted entries (leaf pages, and intermediate levels when one leaf is not
+// enough), with the index's root at its reserved page.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <vector>
 
 #include "jet/format.h"
+#include "jet/memory_file.h"
+#include "jet/page_file.h"
 #include "jet/schema.h"
 #include "jet/value.h"
 
@@ -30,14 +36,18 @@ namespace jet {
 class DbImage {
 public:
     explicit DbImage(const Format& format);
+    ~DbImage();
+    DbImage(const DbImage&) = delete;
+    DbImage& operator=(const DbImage&) = delete;
 
     const Format& format() const { return format_; }
-    uint32_t pageCount() const { return static_cast<uint32_t>(pages_.size()); }
+    uint32_t pageCount() const { return pages_->pageCount(); }
+    // The page file the image is built in, inside its open save.
+    PageFile& pages() { return *pages_; }
 
     // Reserves the next page number (contents given later with setPage).
     uint32_t reserve();
     void setPage(uint32_t n, std::vector<uint8_t> contents);
-    const std::vector<uint8_t>* page(uint32_t n) const;
 
     // Reserves a usage map row on the current map page (a new one when it is full, or when
     // freshPage is set) and returns its row pointer.
@@ -59,8 +69,9 @@ private:
     };
 
     const Format& format_;
-    std::vector<std::vector<uint8_t>> pages_;
-    std::vector<bool> filled_;
+    MemoryFileSystem fs_;
+    std::unique_ptr<PageFile> pages_;
+    std::vector<bool> filled_;  // per reserved page; pages other writers append are filled
     std::vector<MapPage> mapPages_;
 };
 

@@ -118,7 +118,7 @@ std::string journalPathFor(const std::string& databasePath) {
 
 void writeJournal(FileSystem& fs, const std::string& journalPath, uint32_t pageSize,
                   uint64_t originalSize, const std::vector<JournalRecord>& records,
-                  CrashPoints& crash) {
+                  CrashPoints& crash, bool sync) {
     if (pageSize < kMinPageSize || pageSize > kMaxPageSize || records.size() > UINT32_MAX)
         throw Error(ErrorKind::Internal, errnum::kInternal, "journal: bad page size or size");
     uint32_t salt = std::random_device{}();
@@ -149,8 +149,10 @@ void writeJournal(FileSystem& fs, const std::string& journalPath, uint32_t pageS
             offset += rec.size();
         }
         crash.reached("journal-written");
-        journal->sync();
-        fs.syncDirectoryOf(journalPath);
+        if (sync) {
+            journal->sync();
+            fs.syncDirectoryOf(journalPath);
+        }
         crash.reached("journal-synced");
     } catch (const Error&) {
         // The database has not been touched; a journal left behind would be harmless but

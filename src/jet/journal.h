@@ -45,10 +45,11 @@ struct JournalRecord {
 };
 
 // Writes the journal for a save (invariants 1 and 2): creates it, writes the header and all
-// records, syncs it and its folder. On failure removes what was written and rethrows.
+// records, syncs it and its folder (unless sync is false: a save that gives up power-loss
+// durability, see PageFileOptions::sync). On failure removes what was written and rethrows.
 void writeJournal(FileSystem& fs, const std::string& journalPath, uint32_t pageSize,
                   uint64_t originalSize, const std::vector<JournalRecord>& records,
-                  CrashPoints& crash);
+                  CrashPoints& crash, bool sync = true);
 
 // Removes the journal durably (invariant 3, last step).
 void removeJournal(FileSystem& fs, const std::string& journalPath);

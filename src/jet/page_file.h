@@ -10,8 +10,9 @@
 // Written pages stay in memory until commit; reads inside the transaction see them.
 // commit() makes the save atomic with the rollback journal (journal.h lists its rules):
 // after a crash or power loss at any moment the file holds either every old page or every
-// new page. When commit() fails (full disk, I/O error, lock timeout) the save is undone,
-// the transaction ends and the error says what happened; the file is as before.
+// new page (with PageFileOptions::sync off, only a program's crash is covered, not a power
+// loss). When commit() fails (full disk, I/O error, lock timeout) the save is undone, the
+// transaction ends and the error says what happened; the file is as before.
 //
 // Locks (opened by path only; see file.h for the two lock ranges):
 //   - a save holds the Writer lock from beginWrite() to the end of commit()/rollback(); a
@@ -37,9 +38,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -57,6 +60,11 @@ struct PageFileOptions {
     std::chrono::milliseconds busyTimeout{3000};
     // Test hook (crash_point.h); when not given, TDV_CRASH_AT from the environment.
     std::optional<std::string> crashAt;
+    // Whether a save syncs (fsync) the journal, the database and their folder. Without
+    // syncs the journal is still written and removed, so a save stays all-or-nothing when
+    // a program stops; only a power loss or an operating-system crash may then lose or tear
+    // it. For scratch files and bulk builds that are thrown away on failure.
+    bool sync = true;
 };
 
 class PageFile {
@@ -113,6 +121,17 @@ public:
     // Forgets every written page and ends the save. Never throws.
     void rollback() noexcept;
 
+    // Notes that page n (n < pageCount()) is no longer used by anything once this save
+    // commits, so the commit hook can list it as free. The page's bytes are not changed.
+    void release(uint32_t n);
+    const std::set<uint32_t>& releasedPages() const { return released_; }
+    // Pages in the file when the open save began; pages from here on were appended by it.
+    uint32_t pageCountAtBegin() const;
+    // Runs at the start of every commit() that changed or released pages, inside the save
+    // (it may read, write and append pages; a throw rolls the save back). The database sets
+    // one to keep its free-page map in step with the pages a save adds and releases.
+    void setCommitHook(std::function<void(PageFile&)> hook) { commitHook_ = std::move(hook); }
+
 private:
     void enterRead();
     void leaveRead() noexcept;
@@ -143,6 +162,8 @@ private:
     uint64_t writeOriginalSize_ = 0;
     uint32_t writePageCount_ = 0;
     std::map<uint32_t, Page> dirty_;  // ordered: pages are written front to back
+    std::set<uint32_t> released_;
+    std::function<void(PageFile&)> commitHook_;
 };
 
 }  // namespace jet

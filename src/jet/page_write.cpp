@@ -50,6 +50,7 @@ void PageFile::beginWrite() {
     writeOriginalSize_ = now.size;
     writePageCount_ = static_cast<uint32_t>(now.size / pageSize_);
     dirty_.clear();
+    released_.clear();
     inWrite_ = true;
     writer.keep();  // the transaction owns the Writer lock now; endWrite() releases it
 }
@@ -80,6 +81,18 @@ uint32_t PageFile::append(std::vector<uint8_t> contents) {
     return n;
 }
 
+void PageFile::release(uint32_t n) {
+    if (!inWrite_) internal("no save in progress");
+    if (n >= writePageCount_ || n < 2)
+        internal("release of page " + std::to_string(n) + ", which no table can own");
+    released_.insert(n);
+}
+
+uint32_t PageFile::pageCountAtBegin() const {
+    if (!inWrite_) internal("no save in progress");
+    return static_cast<uint32_t>(writeOriginalSize_ / pageSize_);
+}
+
 void PageFile::rollback() noexcept {
     if (!inWrite_) return;
     dirty_.clear();
@@ -93,6 +106,7 @@ LockMode PageFile::pagesLockBetweenWrites() const {
 void PageFile::endWrite() noexcept {
     inWrite_ = false;
     dirty_.clear();
+    released_.clear();
     try {
         // While this PageFile holds the Writer lock nobody else holds Pages exclusively, so
         // taking it shared for ReadScopes opened during the save cannot fail here.
@@ -106,6 +120,7 @@ void PageFile::endWrite() noexcept {
 void PageFile::commit() {
     if (!inWrite_) internal("no save in progress");
     try {
+        if (commitHook_ && (!dirty_.empty() || !released_.empty())) commitHook_(*this);
         if (!dirty_.empty()) commitLocked();
     } catch (...) {
         endWrite();
@@ -133,7 +148,8 @@ void PageFile::commitLocked() {
     }
     std::string journalPath = journalPathFor(path_);
     try {
-        writeJournal(*fs_, journalPath, pageSize_, writeOriginalSize_, records, crash_);
+        writeJournal(*fs_, journalPath, pageSize_, writeOriginalSize_, records, crash_,
+                     options_.sync);
     } catch (const Error& e) {
         // The database was not touched yet (invariant 1).
         throw Error(e.kind(), e.number(), e.what() + std::string(" The changes were not saved."));
@@ -147,7 +163,7 @@ void PageFile::commitLocked() {
         // Every save moves the modification time forward, even within the clock's
         // resolution, so other programs' readers always notice it.
         file_->setModificationTime(std::max(nowNs(), openedIdentity_.mtimeNs + 1000));
-        file_->sync();
+        if (options_.sync) file_->sync();
         crash_.reached("database-synced");
         fs_->remove(journalPath);
         crash_.reached("journal-removed");
@@ -173,7 +189,7 @@ void PageFile::commitLocked() {
     // bring the journal back and roll this save back as a whole, which keeps the file
     // consistent; reporting a failure now would wrongly tell the caller nothing was saved.
     try {
-        fs_->syncDirectoryOf(journalPath);
+        if (options_.sync) fs_->syncDirectoryOf(journalPath);
     } catch (const Error&) {
     }
     for (const auto& [n, page] : dirty_) {

@@ -74,6 +74,29 @@ struct TableDef {
 // (ASCII) case.
 bool namesEqual(std::string_view a, std::string_view b);
 
+// Column types whose values are plain binary numbers: Boolean (stored as a flag, valued 0
+// or -1), Byte, Integer, Long, Currency, Single and Double.
+inline bool isPlainNumberType(ColumnType t) {
+    switch (t) {
+        case ColumnType::Boolean:
+        case ColumnType::Byte:
+        case ColumnType::Integer:
+        case ColumnType::Long:
+        case ColumnType::Currency:
+        case ColumnType::Single:
+        case ColumnType::Double:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Column types that compare as numbers: the plain number types, Decimal, and DateTime
+// (a count of days).
+inline bool isNumericType(ColumnType t) {
+    return isPlainNumberType(t) || t == ColumnType::Decimal || t == ColumnType::DateTime;
+}
+
 // Address of one row: data page and row number within it.
 struct RowId {
     uint32_t page = 0;

@@ -94,6 +94,7 @@ void createTable(Database& db, const NewTable& desc, double created) {
     TableWriter catalog(db, "MSysObjects");
     catalog.insert(catalogTableRow(catalog.table(), def.name, first, false, created));
     save.commit();
+    db.refreshCatalog();
 }
 
 }  // namespace jet

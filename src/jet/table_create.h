@@ -4,9 +4,7 @@
 // Memo/OLE maps, one map per index), an empty leaf as the root of each index, all appended
 // at the end of the file, and the table's row in MSysObjects, inserted through TableWriter
 // so that the catalog's indexes and row count stay exact. On any error nothing is written.
-//
-// The Database object keeps the table list it read when it was opened: reopen the file to
-// see the new table.
+// After the save the Database lists the new table (Database::refreshCatalog).
 #pragma once
 
 #include "jet/database.h"

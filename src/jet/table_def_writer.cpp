@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "jet/bytes.h"
 #include "jet/error.h"
 #include "jet/row_codec.h"
 #include "jet/text_encoder.h"
@@ -54,14 +55,6 @@ public:
         Bytes b = encodeJet4Text(utf8, false);
         u16(static_cast<uint16_t>(b.size()));
         out_.insert(out_.end(), b.begin(), b.end());
-    }
-    void put16(size_t at, uint16_t v) {
-        out_[at] = static_cast<uint8_t>(v);
-        out_[at + 1] = static_cast<uint8_t>(v >> 8);
-    }
-    void put32(size_t at, uint32_t v) {
-        put16(at, static_cast<uint16_t>(v));
-        put16(at + 2, static_cast<uint16_t>(v >> 16));
     }
     std::vector<uint8_t>& bytes() { return out_; }
 
@@ -337,7 +330,7 @@ std::vector<uint8_t> encodeTableDef(const TableDef& t, const TableDefExtras& x, 
         w.u32(m.freePagesRow);
     }
     w.u16(kEndOfLongValueMaps);
-    w.put32(8, static_cast<uint32_t>(w.bytes().size()));
+    storeU32(w.bytes().data() + 8, static_cast<uint32_t>(w.bytes().size()));
     return std::move(w.bytes());
 }
 

@@ -3,18 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "jet/bytes.h"
 #include "jet/data_page.h"
 #include "jet/usage_map.h"
 #include "jet/usage_map_writer.h"
 
 namespace jet {
-namespace {
-
-void put32(std::vector<uint8_t>& page, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) page.at(at + i) = static_cast<uint8_t>(v >> (8 * i));
-}
-
-}  // namespace
 
 TablePages::TablePages(PageFile& pages, const Format& format, const TableDef& table,
                        size_t minRowSize)
@@ -94,8 +88,8 @@ void TablePages::setCounters(uint32_t rowCount, uint32_t lastAutoNumber) {
         throwCorrupt("page " + std::to_string(table_.definitionPage) +
                      " is not a table definition page");
     std::vector<uint8_t> page(*p);
-    put32(page, format_.tdefRowCountOffset, rowCount);
-    put32(page, format_.tdefAutoNumberOffset, lastAutoNumber);
+    storeU32(page.data() + format_.tdefRowCountOffset, rowCount);
+    storeU32(page.data() + format_.tdefAutoNumberOffset, lastAutoNumber);
     pages_.write(table_.definitionPage, std::move(page));
 }
 

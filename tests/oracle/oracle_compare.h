@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -284,6 +285,37 @@ inline bool exportTextCutAtNul(jet::ColumnType type, const Json& ours, const Jso
     return nul != std::string::npos && theirs.get<std::string>() == a.substr(0, nul);
 }
 
+// mdb-export tells Null from a value by the value's length: an empty text, Memo, Binary or
+// OLE value is printed as Null.
+inline bool exportEmptyAsNull(jet::ColumnType type, const Json& ours, const Json& theirs) {
+    if (!theirs.is_null()) return false;
+    switch (type) {
+        case jet::ColumnType::Text:
+        case jet::ColumnType::Memo:
+            return ours.is_string() && ours.get_ref<const std::string&>().empty();
+        case jet::ColumnType::Binary:
+        case jet::ColumnType::OLE:
+            return ours.is_object() && ours.contains("hex") && ours["hex"].is_string() &&
+                   ours["hex"].get_ref<const std::string&>().empty();
+        default:
+            return false;
+    }
+}
+
+// mdb-reader finds where a row ends from the previous slot's offset without masking the
+// slot's flag bits: after a deleted slot the row seems to run to the end of the page. For
+// the last link of a Memo's page chain that length exceeds what the value has left, and
+// mdb-reader stops before the link: it shows the Memo cut after whole links (Jet 4: 4072
+// bytes of UTF-16 text each, chains are never compressed; Jet 3: 2028 code page bytes).
+inline bool readerMemoLastLinkDropped(jet::ColumnType type, const Json& ours, const Json& theirs) {
+    if (type != jet::ColumnType::Memo || !ours.is_string() || !theirs.is_string()) return false;
+    const auto a = codePoints(ours.get_ref<const std::string&>());
+    const auto b = codePoints(theirs.get_ref<const std::string&>());
+    if (b.empty() || b.size() >= a.size() || !std::equal(b.begin(), b.end(), a.begin()))
+        return false;
+    return (b.size() * 2) % 4072 == 0 || b.size() % 2028 == 0;
+}
+
 inline const std::vector<Quirk>& knownQuirks() {
     static const std::vector<Quirk> quirks = {
         {"export-float-precision", Oracle::MdbExport,
@@ -305,6 +337,9 @@ inline const std::vector<Quirk>& knownQuirks() {
         {"export-text-cut-at-nul", Oracle::MdbExport,
          "mdb-export writes text as a C string, cut at its first NUL character",
          exportTextCutAtNul},
+        {"export-empty-as-null", Oracle::MdbExport,
+         "mdb-export prints an empty text, Memo, Binary or OLE value (length 0) as Null",
+         exportEmptyAsNull},
         {"export-unknown-type-null", Oracle::MdbExport,
          "mdb-export prints nothing for column types it does not know (e.g. 0x11)",
          exportUnknownTypeNull},
@@ -315,6 +350,10 @@ inline const std::vector<Quirk>& knownQuirks() {
          "mdb-reader reads OLE dates before 1899-12-30 as a straight count of days, so their "
          "time of day is subtracted instead of added",
          readerNegativeDatesLinear},
+        {"reader-memo-last-link-dropped", Oracle::MdbReader,
+         "mdb-reader takes a row's end from the previous slot without masking its flags, so "
+         "a Memo chain link after a deleted slot looks too long and is left out",
+         readerMemoLastLinkDropped},
     };
     return quirks;
 }

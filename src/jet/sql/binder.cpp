@@ -9,23 +9,6 @@ namespace jet::sql {
 
 namespace {
 
-bool isNumericColumn(ColumnType t) {
-    switch (t) {
-        case ColumnType::Boolean:
-        case ColumnType::Byte:
-        case ColumnType::Integer:
-        case ColumnType::Long:
-        case ColumnType::Currency:
-        case ColumnType::Single:
-        case ColumnType::Double:
-        case ColumnType::DateTime:
-        case ColumnType::Decimal:
-            return true;
-        default:
-            return false;
-    }
-}
-
 bool isNumericLiteral(const Value& v) {
     return numericValue(v).has_value();
 }
@@ -106,7 +89,7 @@ void Binder::checkComparable(const Expr& a, const Expr& b) const {
         if (!lit.is<Text>()) throwTypeMismatch();
         return;
     }
-    if (isNumericColumn(col.type)) {
+    if (isNumericType(col.type)) {
         if (isNumericLiteral(lit)) return;
         if (!lit.is<Text>()) throwTypeMismatch();
         const std::string& s = lit.get<Text>().utf8;

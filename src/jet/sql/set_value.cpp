@@ -91,6 +91,18 @@ bool isNumberLike(const Value& v) {
 
 Value loose(const ColumnDef& c, const Value& v) {
     if (v.isNull()) return v;
+    if (isPlainNumberType(c.type)) {
+        if (v.is<Text>()) {
+            if (auto n = numberFromText(trimmed(v.get<Text>().utf8))) return *n;
+            mismatch(c);
+        }
+        if (v.is<DateTime>()) return Value(S(v.get<DateTime>().days));
+        if (v.is<Decimal>()) {
+            if (auto n = numericValue(v)) return Value(S(static_cast<double>(*n)));
+        }
+        if (isNumberLike(v)) return v;
+        mismatch(c);
+    }
     switch (c.type) {
         case ColumnType::Text:
         case ColumnType::Memo:
@@ -98,23 +110,6 @@ Value loose(const ColumnDef& c, const Value& v) {
             if (isNumberLike(v) || v.is<DateTime>() || v.is<Guid>()) {
                 return Value::text(textForm(v));
             }
-            mismatch(c);
-        case ColumnType::Boolean:
-        case ColumnType::Byte:
-        case ColumnType::Integer:
-        case ColumnType::Long:
-        case ColumnType::Currency:
-        case ColumnType::Single:
-        case ColumnType::Double:
-            if (v.is<Text>()) {
-                if (auto n = numberFromText(trimmed(v.get<Text>().utf8))) return *n;
-                mismatch(c);
-            }
-            if (v.is<DateTime>()) return Value(S(v.get<DateTime>().days));
-            if (v.is<Decimal>()) {
-                if (auto n = numericValue(v)) return Value(S(static_cast<double>(*n)));
-            }
-            if (isNumberLike(v)) return v;
             mismatch(c);
         case ColumnType::DateTime:
             if (v.is<DateTime>()) return v;
@@ -141,6 +136,8 @@ Value loose(const ColumnDef& c, const Value& v) {
         case ColumnType::Decimal:
             if (v.is<Decimal>()) return v;
             mismatch(c);
+        default:  // the plain number types, above
+            break;
     }
     mismatch(c);
 }

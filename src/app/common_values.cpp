@@ -1,0 +1,101 @@
+#include "app/common_values.h"
+
+#include "app/code_page.h"
+#include "db/ado_types.h"
+
+namespace tdv::app {
+
+namespace {
+
+// The Basic runtime's Trim: spaces only, not other white space.
+std::string trimSpaces(const std::string& s) {
+    const auto first = s.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    const auto last = s.find_last_not_of(' ');
+    return s.substr(first, last - first + 1);
+}
+
+bool isLineControl(char c) {
+    return c == '\t' || c == '\n' || c == '\r';
+}
+
+bool isTextType(int adoType) {
+    switch (adoType) {
+        case db::adBSTR:
+        case db::adVarChar:
+        case db::adLongVarChar:
+        case db::adVarWChar:
+        case db::adLongVarWChar:
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::string replaceAll(std::string s, const std::string& from, const std::string& to) {
+    for (size_t pos = s.find(from); pos != std::string::npos; pos = s.find(from, pos + to.size())) {
+        s.replace(pos, from.size(), to);
+    }
+    return s;
+}
+
+}  // namespace
+
+std::string strGetFieldText(const db::Recordset& rs, std::string_view name,
+                            const backup::AppState& state) {
+    try {
+        const db::Field field = rs.Fields(name);
+        const db::Variant value = field.Value();
+        if (value.isNull()) return {};
+        if (state.bIsQuorin7OrLater && isTextType(field.Type())) {
+            return strRepairUTF8Text(value.toText());
+        }
+        return trimSpaces(value.toText());
+    } catch (...) {
+        // A missing field or a value that cannot be shown reads as empty text: the callers
+        // put the result straight into grids and report lines.
+        return {};
+    }
+}
+
+std::string strFixQuotesForSQL(const std::string& text) {
+    if (text.empty()) return {};
+    std::string once = replaceAll(text, "''", "'");
+    return trimSpaces(replaceAll(once, "'", "''"));
+}
+
+std::string strRemoveControlChars(std::string& text, bool bLeadingOnly) {
+    text = trimSpaces(text);
+    if (text.empty()) return {};
+    if (bLeadingOnly) {
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (!isLineControl(text[i])) return text.substr(i);
+        }
+        return {};
+    }
+    std::string copy;
+    copy.reserve(text.size());
+    for (char c : text) {
+        if (!isLineControl(c)) copy += c;
+    }
+    // Only TAB/LF/CR/NUL are cut from the end; a copy holding nothing but NULs stays as it is.
+    for (size_t i = copy.size(); i > 0; --i) {
+        const char c = copy[i - 1];
+        if (!isLineControl(c) && c != '\0') return copy.substr(0, i);
+    }
+    return copy;
+}
+
+std::string strUnicodeToUTF8Text(const std::string& text) {
+    if (text.empty()) return {};
+    std::string bytes = strUnicodeToMultiByte(text, 65001);
+    std::string asChars = strMultiByteToUnicode(bytes, 0);
+    return strRemoveControlChars(asChars, false);
+}
+
+std::string strRepairUTF8Text(const std::string& text) {
+    if (text.empty()) return {};
+    return strMultiByteToUnicode(strUnicodeToMultiByte(text, 0), 65001);
+}
+
+}  // namespace tdv::app

@@ -1,0 +1,159 @@
+// ConnectToMDBFile: choose a backup file (command line or open dialog), probe it for a
+// directory backup (VersionInfo with rows) or a message backup (Messages with rows), publish
+// its connect string and show the window that fits it.
+//
+// Error rule: failures before the dialog's answer is checked (and, for a path from the
+// command line, up to the connect string) are shown in the standard form and the next step
+// runs; from there on failures are silent and the recordset checks alone decide.
+#include <algorithm>
+#include <filesystem>
+#include <string>
+
+#include "app/frm_main.h"
+#include "db/backup/app_state.h"
+#include "ui/procedure.h"
+
+namespace tdv::app {
+
+namespace {
+
+constexpr const char* kSettingKey = "LastMDBFolderPath";
+constexpr const char* kEmptyFile =
+    "The database file you've selected is empty - it contains no backup data or messages.";
+constexpr const char* kCouldNotOpen =
+    "Could not open MDB file to check for version information.  Make sure to select the MDB "
+    "file that starts with 'ZerithDBData_Backup_' or 'ZerithMessage_Backup_' and that the "
+    "selected file was created by an appropriate version of the Orvex Object Backup tool and "
+    "try again.";
+
+bool fileExists(const std::string& path) {
+    if (path.empty()) return false;
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+}
+
+size_t characterCount(const std::string& utf8) {
+    return static_cast<size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+std::string parentFolder(const std::string& path) {
+    return std::filesystem::path(path).parent_path().string();
+}
+
+enum class Probe { HasRows, Empty, Unreadable };
+
+// Opens the table the way every query does; a file or table that cannot be read leaves the
+// recordset closed, which is all the probe needs to know.
+Probe probeTable(FrmMain& form, const char* table) {
+    db::Recordset rs = form.state.newRecordset();
+    rs.setCursorLocation(db::adUseClient);
+    try {
+        rs.Open(std::string("SELECT * FROM ") + table, form.state.strMDBConnectString,
+                db::adOpenKeyset, db::adLockReadOnly);
+    } catch (...) {
+        return Probe::Unreadable;
+    }
+    if (rs.State() != db::adStateOpen) return Probe::Unreadable;
+    return rs.RecordCount() >= 1 ? Probe::HasRows : Probe::Empty;
+}
+
+}  // namespace
+
+void ConnectToMDBFile(FrmMain& form) {
+    backup::AppState& state = form.state;
+    ui::UiPort& ui = form.ui;
+    ui::Procedure proc(ui, "ConnectToMDBFile", "frmMain", ui::ErrorStyle::standard());
+
+    std::string path;
+    bool fromCommandLine = false;
+    proc.step([&] {
+        path = state.commandLine;
+        path.erase(std::remove(path.begin(), path.end(), '"'), path.end());
+        fromCommandLine = fileExists(path);
+    });
+    if (!fromCommandLine) {
+        proc.step([&] {
+            if (state.strLastMDBFolderPath.empty()) {
+                state.strLastMDBFolderPath =
+                    ui.setting(backup::kSettingsSection, kSettingKey, state.exeFolder);
+            }
+        });
+        std::string chosen;
+        proc.step([&] {
+            ui::FileDialog dialog;
+            dialog.title = "Select backup file to view";
+            dialog.initialFolder = state.strLastMDBFolderPath;
+            dialog.filterDescription = "Access Databases";
+            dialog.filterPattern = "*.mdb";
+            chosen = ui.openFileDialog(dialog);
+        });
+        // A cancelled dialog returns an empty name; names of one or two characters count as
+        // cancelled too. Nothing has changed yet.
+        if (characterCount(chosen) < 3) return;
+        proc.setStyle(ui::ErrorStyle::silent());
+        path = chosen;
+    }
+    state.strMDBFilePath = path;
+
+    proc.step([&] {
+        ui.setWindowVisible(ui::Window::Splash, true);
+        ui.processEvents();
+    });
+    proc.step([&] { state.strLastMDBFolderPath = parentFolder(state.strMDBFilePath); });
+    proc.step([&] { state.strMDBConnectString = backup::kConnectPrefix + state.strMDBFilePath; });
+    proc.setStyle(ui::ErrorStyle::silent());
+
+    bool rejected = false;
+    const Probe directory = probeTable(form, "VersionInfo");
+    if (directory == Probe::HasRows) {
+        state.bIsMessageBackup = false;
+        proc.step([&] { ui.setWindowVisible(ui::Window::Messages, false); });
+        proc.step([&] { InitForm(form); });
+        proc.step([&] { ui.setWindowVisible(ui::Window::Main, true); });
+    } else if (directory == Probe::Empty) {
+        // An empty VersionInfo table decides: the Messages table is not looked at.
+        proc.step([&] { ui.messageBox(kEmptyFile); });
+        rejected = true;
+    } else {
+        const Probe message = probeTable(form, "Messages");
+        if (message == Probe::Unreadable) {
+            proc.step([&] { ui.messageBox(kCouldNotOpen); });
+            rejected = true;
+        } else if (message == Probe::Empty) {
+            proc.step([&] { ui.messageBox(kEmptyFile); });
+            rejected = true;
+        } else {
+            state.bIsMessageBackup = true;
+            proc.step([&] { ui.setWindowVisible(ui::Window::Main, false); });
+            // The message browser's InitForm hides the splash; without a browser it is
+            // hidden here.
+            proc.step([&] {
+                if (form.showMessageBrowser) {
+                    form.showMessageBrowser();
+                } else {
+                    ui.setWindowVisible(ui::Window::Splash, false);
+                }
+            });
+            proc.step([&] { ui.setWindowVisible(ui::Window::Messages, true); });
+            proc.step([&] {
+                ui.saveSetting(backup::kSettingsSection, kSettingKey, state.strLastMDBFolderPath);
+            });
+            return;
+        }
+    }
+    if (rejected) {
+        proc.step([&] { ui.setWindowVisible(ui::Window::Splash, false); });
+        state.strMDBConnectString.clear();
+        // The rejected file's folder is remembered too; a failure to save is not trapped here.
+        ui.saveSetting(backup::kSettingsSection, kSettingKey, state.strLastMDBFolderPath);
+    } else {
+        proc.step([&] {
+            ui.saveSetting(backup::kSettingsSection, kSettingKey, state.strLastMDBFolderPath);
+        });
+    }
+    proc.step([&] { ui.setWindowVisible(ui::Window::Splash, false); });
+}
+
+}  // namespace tdv::app

@@ -1,0 +1,82 @@
+#include "catalog/list_fill.h"
+
+#include "app/common_values.h"
+
+namespace tdv::catalog::detail {
+
+void openList(app::FrmMain& form, ui::Procedure& proc, db::Recordset& rs, const char* sql) {
+    proc.step([&] {
+        rs.Open(sql, form.state.strMDBConnectString, db::adOpenKeyset, db::adLockReadOnly);
+    });
+}
+
+long writeCount(app::FrmMain& form, ui::Procedure& proc, const db::Recordset& rs) {
+    long count = -1;
+    proc.step([&] {
+        const long n = rs.RecordCount();
+        form.txtObjectCount = std::to_string(n);
+        count = n;
+    });
+    return count;
+}
+
+void moveFirst(ui::Procedure& proc, db::Recordset& rs) {
+    proc.step([&] {
+        if (!(rs.Bof() && rs.Eof())) rs.MoveFirst();
+    });
+}
+
+void writeCaptions(app::FrmMain& form, ui::Procedure& proc, std::span<const ListColumn> columns) {
+    proc.step([&] {
+        for (size_t c = 0; c < columns.size(); ++c) {
+            form.myGrid.setTextMatrix(0, static_cast<int>(c), columns[c].caption);
+        }
+    });
+}
+
+void fillRows(app::FrmMain& form, ui::Procedure& proc, db::Recordset& rs,
+              std::span<const ListColumn> columns, std::span<const int> order) {
+    const int idColumn = static_cast<int>(columns.size()) - 1;
+    for (;;) {
+        bool atEnd = true;
+        if (!proc.step([&] { atEnd = rs.Eof(); }) || atEnd) break;
+        proc.step([&] { form.myGrid.AddItem(); });
+        const int row = form.myGrid.Rows() - 1;
+        for (const int col : order) {
+            const char* field = columns[static_cast<size_t>(col)].field;
+            proc.step([&] {
+                form.myGrid.setTextMatrix(row, col,
+                                          col == idColumn
+                                              ? rs(field).Value().toText()
+                                              : app::strGetFieldText(rs, field, form.state));
+            });
+        }
+        if (!proc.step([&] { rs.MoveNext(); })) break;
+    }
+}
+
+void presentColumns(app::FrmMain& form, ui::Procedure& proc, int columnCount, bool hideAlias) {
+    const int idColumn = columnCount - 1;
+    proc.step([&] { form.myGrid.setColHidden(idColumn, true); });
+    proc.step([&] { form.myGrid.presentationFlag = true; });
+    for (int col = 0; col < idColumn; ++col) {
+        proc.step([&] { form.myGrid.setColHidden(col, col == 0 && hideAlias); });
+    }
+    proc.step([&] { form.myGrid.presentationMode = 5; });
+}
+
+void finishFill(app::FrmMain& form, ui::Procedure& proc, db::Recordset& rs) {
+    proc.step([&] { form.myGrid.setRedraw(2); });
+    proc.step([&] { form.txtInfo.clear(); });
+    proc.step([&] {
+        if (form.myGrid.Rows() > 1) app::ShowObjectDetails(form);
+    });
+    closeList(proc, rs);
+    proc.step([&] { form.ui.setBusy(false); });
+}
+
+void closeList(ui::Procedure& proc, db::Recordset& rs) {
+    proc.step([&] { rs.Close(); });
+}
+
+}  // namespace tdv::catalog::detail

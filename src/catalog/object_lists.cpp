@@ -1,0 +1,173 @@
+#include "catalog/object_lists.h"
+
+#include <array>
+
+#include "catalog/list_fill.h"
+#include "db/backup/backed_up_version.h"
+
+namespace tdv::catalog {
+
+using detail::ListColumn;
+
+namespace {
+
+constexpr std::array<ListColumn, 6> kSubscriberColumns{{{"Alias", "Alias"},
+                                                        {"First Name", "firstname"},
+                                                        {"Last Name", "lastname"},
+                                                        {"Display Name", "displayname"},
+                                                        {"Extension", "DTMFAccessID"},
+                                                        {"ObjectID", "ObjectID"}}};
+// The extension and the key first, then the names.
+constexpr std::array<int, 6> kSubscriberCellOrder{4, 5, 0, 1, 2, 3};
+
+constexpr std::array<ListColumn, 4> kCallHandlerColumns{{{"Alias", "Alias"},
+                                                         {"Display Name", "textname"},
+                                                         {"Extension", "DTMFAccessID"},
+                                                         {"ObjectID", "ObjectID"}}};
+// Distribution lists, interview handlers and directory handlers.
+constexpr std::array<ListColumn, 4> kNamedObjectColumns{{{"Alias", "Alias"},
+                                                         {"Display Name", "DisplayName"},
+                                                         {"Extension", "DTMFAccessID"},
+                                                         {"ObjectID", "ObjectID"}}};
+constexpr std::array<int, 4> kFourCellOrder{0, 1, 2, 3};
+
+constexpr std::array<ListColumn, 2> kScheduleColumns{
+    {{"Display Name", "DisplayName"}, {"ObjectID", "ObjectID"}}};
+constexpr std::array<int, 2> kTwoCellOrder{0, 1};
+
+constexpr const char* kNoDistributionLists = "No distribution lists found in the backup";
+
+ui::Procedure listProcedure(app::FrmMain& form, const char* name, bool showsErrors) {
+    return ui::Procedure(form.ui, name, "frmMain",
+                         showsErrors ? ui::ErrorStyle::standard() : ui::ErrorStyle::silent());
+}
+
+// Header row only, one fixed row, redrawing off, `columns` columns.
+void prepareGrid(app::FrmMain& form, ui::Procedure& proc, int columns) {
+    proc.step([&] { form.myGrid.setRows(1); });
+    proc.step([&] { form.myGrid.setFixedRows(1); });
+    proc.step([&] { form.myGrid.setRedraw(0); });
+    proc.step([&] { form.myGrid.setCols(columns); });
+}
+
+void autoSizeNames(app::FrmMain& form, ui::Procedure& proc, int lastNameColumn) {
+    proc.step([&] { form.myGrid.AutoSize(0, lastNameColumn); });
+}
+
+// Interview handlers and directory handlers: a client-side cursor, an early return on an
+// empty table, and no separate move to the first record.
+void populateHandlersWithClientCursor(app::FrmMain& form, ui::Procedure& proc, const char* sql) {
+    auto rs = form.state.newRecordset();
+    proc.step([&] { rs.setCursorLocation(db::adUseClient); });
+    proc.step([&] { form.ui.setBusy(true); });
+    prepareGrid(form, proc, 4);
+    detail::openList(form, proc, rs, sql);
+    if (detail::writeCount(form, proc, rs) < 1) {
+        proc.step([&] { form.ui.setBusy(false); });
+        detail::closeList(proc, rs);
+        return;
+    }
+    detail::writeCaptions(form, proc, kNamedObjectColumns);
+    detail::fillRows(form, proc, rs, kNamedObjectColumns, kFourCellOrder);
+    autoSizeNames(form, proc, 2);
+    detail::presentColumns(form, proc, 4, form.state.version.bIsQuorinBackup);
+    detail::finishFill(form, proc, rs);
+}
+
+}  // namespace
+
+void populateSubscribers(app::FrmMain& form) {
+    auto proc = listProcedure(form, "populateSubscribers", false);
+    auto rs = form.state.newRecordset();
+    proc.step([&] { form.ui.setBusy(true); });
+    prepareGrid(form, proc, 6);
+    proc.step([&] { form.myGrid.setFixedCols(0); });
+    detail::openList(form, proc, rs,
+                     "SELECT Alias, FirstName, LastName, DisplayName,DTMFAccessID, OBjectID FROM "
+                     "Subscribers ORDER BY Alias");
+    detail::writeCount(form, proc, rs);
+    detail::moveFirst(proc, rs);
+    detail::writeCaptions(form, proc, kSubscriberColumns);
+    detail::fillRows(form, proc, rs, kSubscriberColumns, kSubscriberCellOrder);
+    autoSizeNames(form, proc, 4);
+    detail::presentColumns(form, proc, 6, false);
+    detail::finishFill(form, proc, rs);
+}
+
+void populateCallHandlers(app::FrmMain& form) {
+    auto proc = listProcedure(form, "populateCallHandlers", false);
+    auto rs = form.state.newRecordset();
+    proc.step([&] { form.ui.setBusy(true); });
+    prepareGrid(form, proc, 4);
+    detail::openList(form, proc, rs,
+                     "SELECT Alias, TextName, DTMFAccessID, ObjectID FROM CallHandlers WHERE "
+                     "IsPrimary=0");
+    detail::writeCount(form, proc, rs);
+    detail::moveFirst(proc, rs);
+    detail::writeCaptions(form, proc, kCallHandlerColumns);
+    detail::fillRows(form, proc, rs, kCallHandlerColumns, kFourCellOrder);
+    autoSizeNames(form, proc, 2);
+    detail::presentColumns(form, proc, 4, form.state.version.bIsQuorinBackup);
+    detail::finishFill(form, proc, rs);
+}
+
+void populateDistributionLists(app::FrmMain& form) {
+    auto proc = listProcedure(form, "populateDistributionLists", true);
+    auto rs = form.state.newRecordset();
+    proc.step([&] { form.ui.setBusy(true); });
+    prepareGrid(form, proc, 4);
+    detail::openList(form, proc, rs,
+                     "SELECT Alias, DisplayName, DTMFAccessID, ObjectID FROM "
+                     "PublicDistributionLists");
+    if (detail::writeCount(form, proc, rs) < 1) {
+        proc.step([&] { form.txtInfo.Text = kNoDistributionLists; });
+        detail::closeList(proc, rs);
+        proc.step([&] { form.ui.setBusy(false); });
+        return;
+    }
+    detail::moveFirst(proc, rs);
+    detail::writeCaptions(form, proc, kNamedObjectColumns);
+    detail::fillRows(form, proc, rs, kNamedObjectColumns, kFourCellOrder);
+    autoSizeNames(form, proc, 2);
+    detail::presentColumns(form, proc, 4, false);
+    detail::finishFill(form, proc, rs);
+}
+
+void populateInterviewHandlers(app::FrmMain& form) {
+    auto proc = listProcedure(form, "populateInterviewHandlers", true);
+    populateHandlersWithClientCursor(
+        form, proc, "SELECT Alias, DisplayName, DTMFAccessID, ObjectID FROM Interviewers");
+}
+
+void populateNameLookupHandlers(app::FrmMain& form) {
+    auto proc = listProcedure(form, "populateNameLookupHandlers", true);
+    bool recentSchema = false;
+    proc.step([&] { recentSchema = backup::bIsMDBVersionGreaterThanOrEqualTo(form.state, 17); });
+    if (!recentSchema) {
+        // Older backups hold no directory handlers: the bare header is the whole list.
+        proc.step([&] { form.myGrid.setRows(1); });
+        proc.step([&] { form.myGrid.setFixedRows(1); });
+        proc.step([&] { form.myGrid.setCols(4); });
+        detail::writeCaptions(form, proc, kNamedObjectColumns);
+        return;
+    }
+    populateHandlersWithClientCursor(
+        form, proc, "SELECT Alias, DisplayName, DTMFAccessID, ObjectID FROM NameLookupHandlers");
+}
+
+void populateSchedules(app::FrmMain& form) {
+    auto proc = listProcedure(form, "populateSchedules", true);
+    auto rs = form.state.newRecordset();
+    proc.step([&] { rs.setCursorLocation(db::adUseClient); });
+    proc.step([&] { form.ui.setBusy(true); });
+    prepareGrid(form, proc, 2);
+    detail::openList(form, proc, rs, "SELECT DisplayName, ObjectID FROM Schedules");
+    detail::writeCount(form, proc, rs);
+    detail::moveFirst(proc, rs);
+    detail::writeCaptions(form, proc, kScheduleColumns);
+    detail::fillRows(form, proc, rs, kScheduleColumns, kTwoCellOrder);
+    detail::presentColumns(form, proc, 2, false);
+    detail::finishFill(form, proc, rs);
+}
+
+}  // namespace tdv::catalog

@@ -1,0 +1,121 @@
+#include "sample/directory_table.h"
+
+#include <utility>
+
+namespace tdv::sample {
+
+namespace {
+
+// Unicode code points of the Windows-1252 bytes 0x80..0x9F; the five bytes the code page
+// leaves undefined map to the C1 control character of the same number, as Windows does.
+constexpr char32_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+void appendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+}  // namespace
+
+std::string storedText(const SampleVariant& variant, std::string_view utf8) {
+    if (!variant.utf8Text) return std::string(utf8);
+    std::string out;
+    out.reserve(utf8.size() * 2);
+    for (char ch : utf8) {
+        const auto b = static_cast<unsigned char>(ch);
+        appendUtf8(out, b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : char32_t{b});
+    }
+    return out;
+}
+
+TableBuilder::TableBuilder(const SampleVariant& variant, std::string name) : variant_(variant) {
+    table_.table.name = std::move(name);
+}
+
+int TableBuilder::column(const std::string& name, jet::ColumnType type, uint32_t size,
+                         bool present) {
+    if (!present) return -1;
+    jet::NewColumn c;
+    c.name = name;
+    c.type = type;
+    c.size = size;
+    table_.table.columns.push_back(std::move(c));
+    integerFlag_.push_back(false);
+    return static_cast<int>(table_.table.columns.size() - 1);
+}
+
+int TableBuilder::nullableFlag(const std::string& name, bool present) {
+    const int col =
+        column(name, variant_.flagsAsInteger ? jet::ColumnType::Integer : jet::ColumnType::Boolean,
+               0, present);
+    if (col >= 0) integerFlag_[static_cast<size_t>(col)] = variant_.flagsAsInteger;
+    return col;
+}
+
+void TableBuilder::index(const std::string& name, const std::vector<std::string>& columns,
+                         bool primaryKey, bool unique) {
+    jet::NewIndex ix;
+    ix.name = name;
+    for (const auto& c : columns) ix.columns.push_back({c, true});
+    ix.primaryKey = primaryKey;
+    ix.unique = unique;
+    table_.table.indexes.push_back(std::move(ix));
+}
+
+TableBuilder::Row& TableBuilder::addRow() {
+    table_.rows.emplace_back(table_.table.columns.size());
+    return table_.rows.back();
+}
+
+void TableBuilder::setText(Row& row, int col, std::string_view utf8) const {
+    if (col >= 0) row[static_cast<size_t>(col)] = jet::Value::text(storedText(variant_, utf8));
+}
+
+void TableBuilder::setOptionalText(Row& row, int col,
+                                   const std::optional<std::string>& utf8) const {
+    if (col < 0) return;
+    if (utf8) {
+        setText(row, col, *utf8);
+    } else {
+        row[static_cast<size_t>(col)] = jet::Value();
+    }
+}
+
+void TableBuilder::setInt(Row& row, int col, std::optional<int32_t> v) const {
+    if (col < 0) return;
+    row[static_cast<size_t>(col)] = v ? jet::Value(jet::Value::Storage(*v)) : jet::Value();
+}
+
+void TableBuilder::setFlag(Row& row, int col, Flag v) const {
+    if (col < 0) return;
+    auto& cell = row[static_cast<size_t>(col)];
+    if (integerFlag_[static_cast<size_t>(col)]) {
+        cell =
+            v ? jet::Value(jet::Value::Storage(static_cast<int16_t>(*v ? -1 : 0))) : jet::Value();
+    } else {
+        cell = jet::Value(jet::Value::Storage(v.value_or(false)));
+    }
+}
+
+void TableBuilder::setDate(Row& row, int col, std::optional<double> oleDate) const {
+    if (col < 0) return;
+    row[static_cast<size_t>(col)] =
+        oleDate ? jet::Value(jet::Value::Storage(jet::DateTime{*oleDate})) : jet::Value();
+}
+
+void TableBuilder::setBytes(Row& row, int col, std::vector<uint8_t> bytes) const {
+    if (col >= 0) row[static_cast<size_t>(col)] = jet::Value(jet::Value::Storage(std::move(bytes)));
+}
+
+}  // namespace tdv::sample

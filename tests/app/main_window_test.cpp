@@ -1,0 +1,243 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/form_load.h"
+#include "app/frm_main.h"
+#include "support/backup_fixture.h"
+#include "support/scripted_ui.h"
+#include "support/testdata.h"
+
+namespace tdv::app {
+namespace {
+
+using test::BackupFixture;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+// A small directory backup: two schedules, one distribution list, a quorin 7.x version row.
+std::string writeBackup(const std::filesystem::path& dir, bool quorin) {
+    BackupFixture db;
+    db.table("VersionInfo")
+        .integer("ZerithVersionMajor")
+        .integer("ZerithVersionMinor")
+        .integer("ZerithVersionBuild")
+        .integer("ZerithVersionRev")
+        .yesNo("ZerithVersionbQRN")
+        .integer("AppVersionMajor")
+        .integer("AppVersionMinor")
+        .integer("AppVersionRev")
+        .row({quorin ? 7 : 5, 0, 12, 1, quorin, 1, 3, 1});
+    db.table("MDBVersion").integer("Version").row({20});
+    db.table("Schedules")
+        .text("ObjectID")
+        .text("DisplayName")
+        .row({"{S1}", "Weekdays"})
+        .row({"{S2}", "All Hours"});
+    db.table("Subscribers")
+        .text("ObjectID")
+        .text("Alias")
+        .text("FirstName")
+        .text("LastName")
+        .text("DisplayName")
+        .text("DTMFAccessID")
+        .row({"{U1}", "jsmith", "John", "Smith", "John Smith", "1001"});
+    return db.write(dir, "ZerithDBData_Backup_w.mdb");
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    MainWindowTest() : form(ui, state) {}
+    void open(bool quorin = false) {
+        state.strMDBFilePath = writeBackup(dir.path(), quorin);
+        state.strMDBConnectString = std::string(backup::kConnectPrefix) + state.strMDBFilePath;
+    }
+    test::TempDir dir;
+    test::ScriptedUi ui;
+    backup::AppState state;
+    FrmMain form;
+};
+
+TEST_F(MainWindowTest, InitFormLoadsVersionsAndListsSubscribers) {
+    open(true);
+    InitForm(form);
+    // The fixture has no report tables, so the report's own messages may show; the version
+    // loaders found what they need and said nothing.
+    for (const auto& text : ui.texts()) EXPECT_EQ(text.rfind("Error - ", 0), std::string::npos);
+    EXPECT_TRUE(state.bIsQuorin7OrLater);
+    EXPECT_EQ(state.version.strBackedUpAppVersion, "1.3.1");
+    EXPECT_EQ(state.version.mdbVersion, 20);
+    EXPECT_EQ(form.cmbObjectType, kSubscribers);
+    EXPECT_EQ(form.myGrid.Rows(), 2);
+    EXPECT_EQ(form.myGrid.Redraw(), 2);
+    EXPECT_TRUE(form.cmdPrivateListDumpVisible);
+}
+
+TEST_F(MainWindowTest, InitFormLoadsToolThenServerThenSchema) {
+    BackupFixture db;
+    db.table("VersionInfo").integer("AppVersionMajor");
+    db.table("Subscribers").text("Alias");
+    state.strMDBConnectString =
+        std::string(backup::kConnectPrefix) + db.write(dir.path(), "ZerithDBData_Backup_o.mdb");
+    InitForm(form);
+    ASSERT_GE(ui.boxes.size(), 2u);
+    const std::string noInfo =
+        "Error - no backup information found in the MDB file selected for restore.";
+    EXPECT_EQ(ui.boxes[0].text, noInfo);
+    EXPECT_EQ(ui.boxes[1].text, noInfo);
+    EXPECT_FALSE(state.bIsQuorin7OrLater);
+    EXPECT_EQ(form.cmbObjectType, kSubscribers);
+}
+
+TEST_F(MainWindowTest, InitFormOfAnOlderBackupIsNotQuorin7) {
+    open(false);
+    state.bIsQuorin7OrLater = true;
+    InitForm(form);
+    EXPECT_FALSE(state.bIsQuorin7OrLater);
+}
+
+TEST_F(MainWindowTest, InitFormOfAMessageBackupOnlyHidesTheWindow) {
+    open();
+    state.bIsMessageBackup = true;
+    InitForm(form);
+    EXPECT_THAT(ui.events, ElementsAre("hide Main"));
+    EXPECT_EQ(form.cmbObjectType, -1);
+    EXPECT_EQ(state.version.mdbVersion, 0);
+}
+
+TEST_F(MainWindowTest, SchedulesShowTheFixedTextAndHideBothButtons) {
+    open();
+    form.cmdFetchAllWAVFilesVisible = true;
+    form.cmdPrivateListDumpVisible = true;
+    selectObjectType(form, kSchedules);
+    ASSERT_EQ(form.myGrid.Rows(), 3);
+    form.txtInfo.clear();
+    form.myGrid.setRow(2);
+    EXPECT_EQ(form.txtInfo.Text, kScheduleText);
+    EXPECT_FALSE(form.cmdFetchAllWAVFilesVisible);
+    EXPECT_FALSE(form.cmdPrivateListDumpVisible);
+}
+
+TEST_F(MainWindowTest, SelectionDuringAFillShowsNothing) {
+    open();
+    selectObjectType(form, kSchedules);
+    form.txtInfo.Text = "before";
+    form.myGrid.setRedraw(0);
+    form.myGrid.setRow(2);
+    EXPECT_EQ(form.txtInfo.Text, "before");
+    form.myGrid.setRedraw(2);
+    form.myGrid.setRow(1);
+    EXPECT_EQ(form.txtInfo.Text, kScheduleText);
+}
+
+TEST_F(MainWindowTest, HeaderRowShowsNothing) {
+    open();
+    selectObjectType(form, kSchedules);
+    form.txtInfo.Text = "before";
+    form.cmdFetchAllWAVFilesVisible = true;
+    form.myGrid.setRow(0);
+    ShowObjectDetails(form);
+    EXPECT_EQ(form.txtInfo.Text, "before");
+    EXPECT_TRUE(form.cmdFetchAllWAVFilesVisible);
+}
+
+TEST_F(MainWindowTest, DetailsExportLogAndNoSelectionOnlyHideTheButtons) {
+    open();
+    selectObjectType(form, kSchedules);
+    for (int index : {int{kBackupDetails}, int{kExtractExportLog}, -1}) {
+        form.cmbObjectType = index;
+        form.txtInfo.Text = "kept";
+        form.cmdFetchAllWAVFilesVisible = form.cmdPrivateListDumpVisible = true;
+        form.myGrid.setRow(1);
+        ShowObjectDetails(form);
+        EXPECT_EQ(form.txtInfo.Text, "kept") << index;
+        EXPECT_FALSE(form.cmdFetchAllWAVFilesVisible) << index;
+        EXPECT_FALSE(form.cmdPrivateListDumpVisible) << index;
+    }
+    form.cmbObjectType = 8;
+    form.cmdFetchAllWAVFilesVisible = true;
+    ShowObjectDetails(form);
+    EXPECT_TRUE(form.cmdFetchAllWAVFilesVisible);
+}
+
+TEST_F(MainWindowTest, SubscriberRowShowsItsReportAndBothButtons) {
+    open();
+    selectObjectType(form, kSubscribers);
+    ASSERT_EQ(form.myGrid.Rows(), 2);
+    EXPECT_EQ(form.myGrid.TextMatrix(1, 5), "{U1}");
+    EXPECT_NE(form.txtInfo.Text.find("jsmith"), std::string::npos);
+    EXPECT_TRUE(form.cmdFetchAllWAVFilesVisible);
+    EXPECT_TRUE(form.cmdPrivateListDumpVisible);
+}
+
+TEST_F(MainWindowTest, SelectingATypeHidesTheWavButtonAndNoSelectionListsNothing) {
+    open();
+    form.cmdFetchAllWAVFilesVisible = true;
+    selectObjectType(form, -1);
+    EXPECT_FALSE(form.cmdFetchAllWAVFilesVisible);
+    EXPECT_EQ(form.myGrid.Rows(), 1);
+    EXPECT_EQ(form.myGrid.Redraw(), 2);
+}
+
+TEST_F(MainWindowTest, CopyPutsTheWholeTextOnTheClipboard) {
+    ui.clipboard = "old";
+    cmdCopyToClipboard_Click(form);
+    EXPECT_EQ(ui.clipboard, "");
+    form.AddLine("a");
+    form.AddLine("b");
+    cmdCopyToClipboard_Click(form);
+    EXPECT_EQ(ui.clipboard, "a\r\nb\r\n");
+}
+
+TEST_F(MainWindowTest, FormLoadOpensAndAppliesTheSwitch) {
+    open();
+    state.appFolder = (dir.path() / "app" / "folder").string();
+    state.commandLine = "/stQUELLIS";
+    ui.openPaths.push_back(state.strMDBFilePath);
+    state.strMDBConnectString.clear();
+    EXPECT_TRUE(Form_Load(form));
+    EXPECT_EQ(ui.dialogs.size(), 1u);
+    EXPECT_TRUE(form.pagerScrubMenuVisible);
+    EXPECT_TRUE(std::filesystem::is_directory(state.appFolder));
+    EXPECT_FALSE(
+        std::filesystem::exists(std::filesystem::path(state.appFolder) / kStartupTestFileName));
+
+    // Open database again, without the switch: the menu item is hidden again.
+    state.commandLine = state.strMDBFilePath;
+    EXPECT_TRUE(Form_Load(form));
+    EXPECT_FALSE(form.pagerScrubMenuVisible);
+}
+
+TEST_F(MainWindowTest, FormLoadEndsWhenTheDialogIsCancelled) {
+    state.appFolder = dir.path().string();
+    EXPECT_FALSE(Form_Load(form));
+    EXPECT_THAT(ui.boxes, IsEmpty());
+    EXPECT_EQ(ui.dialogs.size(), 1u);
+}
+
+TEST_F(MainWindowTest, FormLoadEndsBeforeAnyDialogWhenTheTestFileCannotBeCreated) {
+    const auto blocker = dir.path() / "not-a-folder";
+    std::ofstream(blocker) << "x";
+    state.appFolder = blocker.string();
+    EXPECT_FALSE(Form_Load(form));
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text,
+              "Unable to create log file data under this applications install folder.  Make sure "
+              "you are running as an account that can create files in this location.  If you are "
+              "running on Vista, be sure to use the 'run as administrator' option when launching "
+              "this tool.");
+    EXPECT_TRUE(ui.dialogs.empty());
+}
+
+TEST(StartupHelpers, SwitchAnywhereInAnyCase) {
+    EXPECT_TRUE(hasStQuellisSwitch("/StQuellis"));
+    EXPECT_TRUE(hasStQuellisSwitch("\"c:\\x.mdb\" /STQUELLIS now"));
+    EXPECT_TRUE(hasStQuellisSwitch("x/stquellisy"));
+    EXPECT_FALSE(hasStQuellisSwitch("StQuellis"));
+    EXPECT_FALSE(hasStQuellisSwitch(""));
+}
+
+}  // namespace
+}  // namespace tdv::app
