@@ -17,10 +17,14 @@ int main(int argc, char** argv) {
     tdv::cli::registerCreateDbCommand(app);
     tdv::cli::registerMakeSampleCommand(app);
     tdv::cli::registerBrowseCommands(app);
+    tdv::cli::registerMaintenanceCommands(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e);
+        // --help and --version print and succeed; a usage error is one line and status 1,
+        // like every other failure of a command.
+        const int status = app.exit(e);
+        return status == 0 ? 0 : 1;
     } catch (const jet::Error& e) {
         std::cerr << "error: " << e.what() << "\n";
         return 1;
