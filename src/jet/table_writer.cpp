@@ -1,5 +1,6 @@
 #include "jet/table_writer.h"
 
+#include <map>
 #include <random>
 #include <string>
 
@@ -237,22 +238,42 @@ void TableWriter::update(RowId id, const std::vector<Value>& values) {
         IndexChanges indexes(db_, table_);
         indexes.plan(&old, &row, id);
         LongValueWriter& lv = state_->longValues;
-        state_->encoder.encode(row, [&](const ColumnDef&, const Bytes& d, size_t space) {
+        DataPageEditor& home = pages.edit(place.home.page);
+        DataPageEditor& body = pages.edit(place.body.page);
+        const Bytes oldBytes = body.row(place.body.row);
+        const ByteView oldRow(oldBytes.data(), oldBytes.size());
+        const Format& f = db_.format();
+        // A long value stored outside the row that the update leaves unchanged keeps its
+        // rows: the new row gets the same reference. Otherwise an update of any column
+        // would rewrite, and grow the file by, every memo and recording of the row.
+        std::map<const ColumnDef*, Bytes> kept;
+        for (size_t i = 0; i < table_.columns.size() && i < row.size() && i < old.size(); ++i) {
+            const ColumnDef& c = table_.columns[i];
+            if (!c.isLongValue() || row[i].isNull() || !(row[i] == old[i])) continue;
+            auto field = rawVariableField(oldRow, f, table_, c);
+            if (!field || field->size() != longvalue::kHeaderSize ||
+                (field->u32(0) & longvalue::kInline))
+                continue;
+            kept.emplace(&c, Bytes(field->data(), field->data() + field->size()));
+        }
+        auto keptField = [&](const ColumnDef& c) -> const Bytes* {
+            auto it = kept.find(&c);
+            return it == kept.end() ? nullptr : &it->second;
+        };
+        state_->encoder.encode(row, [&](const ColumnDef& c, const Bytes& d, size_t space) {
+            if (const Bytes* k = keptField(c)) return *k;
             return Bytes(lv.fieldSize(d.size(), space), 0);
         });
 
         state_->secondPhase = true;
-        DataPageEditor& home = pages.edit(place.home.page);
-        DataPageEditor& body = pages.edit(place.body.page);
-        const Bytes oldBytes = body.row(place.body.row);
-        const Format& f = db_.format();
         for (const ColumnDef& c : table_.columns)
-            if (c.isLongValue())
-                if (auto field =
-                        rawVariableField(ByteView(oldBytes.data(), oldBytes.size()), f, table_, c))
-                    lv.free(*field);
-        Bytes bytes = state_->encoder.encode(row, [&](const ColumnDef&, const Bytes& d,
-                                                      size_t space) { return lv.write(d, space); });
+            if (c.isLongValue() && !keptField(c))
+                if (auto field = rawVariableField(oldRow, f, table_, c)) lv.free(*field);
+        Bytes bytes =
+            state_->encoder.encode(row, [&](const ColumnDef& c, const Bytes& d, size_t space) {
+                if (const Bytes* k = keptField(c)) return *k;
+                return lv.write(d, space);
+            });
         lv.flush();
 
         const size_t n = bytes.size();

@@ -96,6 +96,42 @@ TEST_P(LongValueWrite, EveryStorageKindWritesRewritesAndFrees) {
     verifyFile(file, kTable, expected);
 }
 
+TEST_P(LongValueWrite, UnchangedLongValuesKeepTheirRowsWhenOtherColumnsChange) {
+    fs::path file = copy();
+    std::vector<std::string> expected;
+    {
+        auto db = openWritable(file);
+        const TableDef& t = db->table(kTable);
+        TableWriter w(*db, kTable);
+        const size_t page = db->info().pageSize;
+        auto row = projectRow(t, 2000, memo(page * 2, 'm'), pattern(page * 4, 5));
+        RowId id = w.insert(row);
+        Page holder;
+        auto field = [&](const std::string& column) {
+            auto r = locateLiveRow(db->pages(), db->format(), t, id, holder);
+            auto f = rawVariableField(*r, db->format(), t, t.columns[*t.findColumn(column)]);
+            return Bytes(f->data(), f->data() + f->size());
+        };
+        const Bytes oleBefore = field("RESERVED_BINARY_DATA");
+        const Bytes memoBefore = field("PROJ_PROP_TITLE");
+        const uint32_t pagesBefore = db->pages().pageCount();
+        for (int i = 0; i < 20; ++i) {
+            row[*t.findColumn("PROJ_NAME")] = text("renamed " + std::to_string(i));
+            w.update(id, row);
+        }
+        // The references still point at the same long value rows, and nothing was appended.
+        EXPECT_EQ(field("RESERVED_BINARY_DATA"), oleBefore);
+        EXPECT_EQ(field("PROJ_PROP_TITLE"), memoBefore);
+        EXPECT_EQ(db->pages().pageCount(), pagesBefore);
+        // A changed long value is still rewritten.
+        row[*t.findColumn("RESERVED_BINARY_DATA")] = val(pattern(page * 4, 6));
+        w.update(id, row);
+        EXPECT_EQ(rowText(db->readRow(t, id)), rowText(row));
+        expected = tableRows(*db, kTable);
+    }
+    verifyFile(file, kTable, expected);
+}
+
 INSTANTIATE_TEST_SUITE_P(Files, LongValueWrite,
                          ::testing::Values("V2000/test2V2000.mdb", "V1997/test2V1997.mdb"),
                          [](const auto& info) { return std::string(info.param).substr(0, 5); });
