@@ -17,7 +17,6 @@ int main(int argc, char** argv) {
     tdv::cli::registerCreateDbCommand(app);
     tdv::cli::registerMakeSampleCommand(app);
     tdv::cli::registerBrowseCommands(app);
-    tdv::cli::registerMaintenanceCommands(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
