@@ -3,6 +3,7 @@
 #include "app/frm_main.h"
 #include "catalog/backup_details.h"
 #include "catalog/object_lists.h"
+#include "extract/export_log.h"
 #include "reports/call_handler_report.h"
 #include "reports/small_reports.h"
 #include "reports/subscriber_report.h"
@@ -42,7 +43,7 @@ void callListProcedure(FrmMain& form) {
             catalog::populateBackupDetails(form);
             break;
         case kExtractExportLog:
-            // The export log extraction (FetchBackupLogFile) hooks in here.
+            extract::FetchBackupLogFile(form);
             break;
         default:
             break;

@@ -20,5 +20,9 @@ void registerCreateDbCommand(CLI::App& app);
 void registerMakeSampleCommand(CLI::App& app);
 // tdv info, list, report, private-lists
 void registerBrowseCommands(CLI::App& app);
+// tdv export-users, clear-mappings, pager-scrub
+void registerMaintenanceCommands(CLI::App& app);
+// tdv extract-audio, extract-log
+void registerExtractCommands(CLI::App& app);
 
 }  // namespace tdv::cli

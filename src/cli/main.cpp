@@ -17,6 +17,8 @@ int main(int argc, char** argv) {
     tdv::cli::registerCreateDbCommand(app);
     tdv::cli::registerMakeSampleCommand(app);
     tdv::cli::registerBrowseCommands(app);
+    tdv::cli::registerMaintenanceCommands(app);
+    tdv::cli::registerExtractCommands(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -1,0 +1,106 @@
+// Browsing a large directory backup: filling the user list and showing single user reports.
+//
+//   bench_browse [DIR] [USERS]
+//
+// Writes a sample directory backup of USERS users (default 50,000) into DIR (default a new
+// folder under /tmp), then times what the main window does: the user list filled as the
+// "Subscribers" entry fills it, and the full report of users picked across the list (each
+// report is a dozen lookups that must go through indexes, not scans). The peer is mdb-export
+// of the same Subscribers table: the list's time is printed as a ratio to it.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "app/frm_main.h"
+#include "catalog/object_lists.h"
+#include "cli/cli_ui.h"
+#include "reports/subscriber_report.h"
+#include "sample/sample.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double timeCommand(const std::string& command) {
+    auto start = Clock::now();
+    if (std::system(command.c_str()) != 0) return -1;
+    return secondsSince(start);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    namespace fs = std::filesystem;
+    const fs::path dir =
+        argc > 1 ? fs::path(argv[1])
+                 : fs::temp_directory_path() / ("tdv-bench-browse-" + std::to_string(::getpid()));
+    const int users = argc > 2 ? std::stoi(argv[2]) : 50000;
+
+    tdv::sample::SampleOptions options;
+    options.users = users;
+    options.messages = 0;
+    auto start = Clock::now();
+    const auto written =
+        tdv::sample::writeSample(dir.string(), tdv::sample::sampleVariants().front(), options);
+    std::printf("sample of %d users written in %.1f s (%.0f MB)\n", users, secondsSince(start),
+                static_cast<double>(fs::file_size(written.directoryBackup)) / 1e6);
+
+    std::ostringstream messages;
+    tdv::cli::CliUi ui(messages);
+    tdv::backup::AppState state;
+    state.strMDBFilePath = written.directoryBackup;
+    state.strMDBConnectString = tdv::backup::kConnectPrefix + written.directoryBackup;
+    tdv::app::FrmMain form(ui, state);
+    form.cmbObjectType = tdv::app::kSubscribers;
+
+    // The first fill also opens the file and reads its catalog; the second is the steady
+    // state of choosing the entry again.
+    start = Clock::now();
+    form.myGrid.setRows(1);
+    tdv::catalog::populateSubscribers(form);
+    const double firstFill = secondsSince(start);
+    start = Clock::now();
+    form.myGrid.setRows(1);
+    tdv::catalog::populateSubscribers(form);
+    const double fill = secondsSince(start);
+    std::printf("user list: %d rows, first fill %.3f s, again %.3f s\n", form.myGrid.Rows() - 1,
+                firstFill, fill);
+
+    const int rows = form.myGrid.Rows() - 1;
+    const int picks = std::min(rows, 50);
+    double total = 0, worst = 0;
+    size_t lines = 0;
+    for (int i = 0; i < picks; ++i) {
+        const int row = 1 + static_cast<int>((static_cast<long long>(i) * rows) / picks);
+        const std::string id = form.myGrid.TextMatrix(row, 5);
+        start = Clock::now();
+        tdv::reports::listHandlers_Click(form, id);
+        const double t = secondsSince(start);
+        total += t;
+        worst = std::max(worst, t);
+        lines += static_cast<size_t>(
+            std::count(form.txtInfo.Text.begin(), form.txtInfo.Text.end(), '\n'));
+    }
+    if (picks > 0) {
+        std::printf("user report: %d users, %.2f ms each on average, worst %.2f ms, %zu lines\n",
+                    picks, 1000 * total / picks, 1000 * worst, lines / static_cast<size_t>(picks));
+    }
+
+    const double peer =
+        timeCommand("mdb-export '" + written.directoryBackup + "' Subscribers > /dev/null");
+    if (peer > 0) {
+        std::printf("mdb-export Subscribers: %.3f s; user list / mdb-export = %.2f\n", peer,
+                    fill / peer);
+    }
+    if (!messages.str().empty()) std::cout << "message boxes:\n" << messages.str();
+    if (argc <= 1) fs::remove_all(dir);
+    return 0;
+}

@@ -1,0 +1,113 @@
+// The export and maintenance commands: the main window's menu entries driven from the
+// command line.
+//
+//   tdv export-users FILE OUT.csv   the user export; the save dialog is answered by OUT.csv
+//   tdv clear-mappings FILE         empties the object mapping table
+//   tdv pager-scrub FILE            the pager scrub of an older-product directory backup
+//
+// FILE is opened as the viewer opens it (ConnectToMDBFile with FILE as its command line).
+// Message boxes go to stderr through CliUi; --yes answers Yes (or OK) to every question,
+// otherwise No (or Cancel), so without --yes nothing is written.
+#include <CLI/CLI.hpp>
+
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "app/frm_main.h"
+#include "cli/cli_ui.h"
+#include "cli/commands.h"
+#include "commands/maintenance.h"
+#include "commands/user_export.h"
+#include "db/backup/app_state.h"
+
+namespace tdv::cli {
+namespace {
+
+struct CommandArgs {
+    std::string file;
+    std::string out;
+    bool yes = false;
+};
+
+struct Session {
+    explicit Session(bool yes) : ui(std::cerr, yes), form(ui, state) {}
+    CliUi ui;
+    backup::AppState state;
+    app::FrmMain form;
+};
+
+std::unique_ptr<Session> openBackup(const std::string& command, const CommandArgs& args) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(args.file, ec)) {
+        throw std::runtime_error(command + ": no such file: " + args.file);
+    }
+    auto session = std::make_unique<Session>(args.yes);
+    session->state.commandLine = args.file;
+    session->state.exeFolder = std::filesystem::current_path(ec).string();
+    session->state.appFolder = backup::defaultAppFolder();
+    app::ConnectToMDBFile(session->form);
+    if (session->state.strMDBConnectString.empty()) {
+        throw std::runtime_error(command + ": " + args.file +
+                                 " is neither a directory backup nor a message backup");
+    }
+    return session;
+}
+
+CLI::App* addCommand(CLI::App& app, const std::string& name, const std::string& description,
+                     const std::shared_ptr<CommandArgs>& args) {
+    auto* cmd = app.add_subcommand(name, description);
+    cmd->add_option("FILE", args->file, "Backup database (.mdb)")->required();
+    cmd->add_flag("--yes", args->yes, "Answer Yes (or OK) to every question; default No (Cancel)");
+    return cmd;
+}
+
+void runOnBackup(const std::string& command, const CommandArgs& args,
+                 const std::function<void(Session&)>& run) {
+    auto session = openBackup(command, args);
+    run(*session);
+}
+
+}  // namespace
+
+void registerMaintenanceCommands(CLI::App& app) {
+    {
+        auto args = std::make_shared<CommandArgs>();
+        auto* cmd = addCommand(app, "export-users",
+                               "Export the subscribers' aliases, extensions and e-mail "
+                               "addresses to a CSV file for a remap",
+                               args);
+        cmd->add_option("OUT", args->out, "The CSV file to write")->required();
+        cmd->callback([args] {
+            runOnBackup("export-users", *args, [&](Session& s) {
+                s.ui.savePaths.push_back(args->out);
+                commands::mnuExportUsers_Click(s.form);
+            });
+        });
+    }
+    {
+        auto args = std::make_shared<CommandArgs>();
+        auto* cmd =
+            addCommand(app, "clear-mappings", "Empty the object mapping table of the backup", args);
+        cmd->callback([args] {
+            runOnBackup("clear-mappings", *args,
+                        [](Session& s) { commands::mnuClearMappingMemory_Click(s.form); });
+        });
+    }
+    {
+        auto args = std::make_shared<CommandArgs>();
+        auto* cmd = addCommand(app, "pager-scrub",
+                               "Delete the Pager 3 to Pager 7 devices and activate the Pager "
+                               "devices with a phone number (older-product directory backups)",
+                               args);
+        cmd->callback([args] {
+            runOnBackup("pager-scrub", *args,
+                        [](Session& s) { commands::mnuStQuellisPagerScrub_Click(s.form); });
+        });
+    }
+}
+
+}  // namespace tdv::cli

@@ -1,0 +1,143 @@
+#include "commands/maintenance.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <string>
+
+#include "app/common_values.h"
+#include "ui/procedure.h"
+
+namespace tdv::commands {
+
+namespace {
+
+constexpr const char* kClearQuestion =
+    "This will remove all mapping memory from the open backup database - all mappings for all "
+    "objects for all Quorin servers will be removed.  Are you sure you want to delete this "
+    "information?";
+constexpr const char* kNotForMessageBackup =
+    "This function is only valid if you are viewing a directory backup, not for message backup "
+    "exploration.";
+constexpr const char* kNotForQuorin =
+    "This function is only valid for Zerith backups - the current directory backup is from "
+    "Quorin";
+constexpr const char* kScrubQuestion =
+    "This will remove all Pager 3 and higher devices in the backup and activate all Pager "
+    "devices that have a valid phone number in them.  Make sure you have a backup of your MDB "
+    "file before continuing.  Are you sure you want to do this?";
+constexpr const char* kNoPagers =
+    "No pager devices found in the currently open directory backup - no changes made";
+
+std::string lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+bool isAuxiliaryPager(const std::string& name) {
+    static constexpr std::array<const char*, 5> kNames = {"pager 3", "pager 4", "pager 5",
+                                                          "pager 6", "pager 7"};
+    const std::string l = lower(name);
+    return std::any_of(kNames.begin(), kNames.end(), [&](const char* n) { return l == n; });
+}
+
+std::string trimBlanks(const std::string& s) {
+    const auto first = s.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+// False only for a stored false (or zero); Null is not false.
+bool isFalse(const db::Variant& v) {
+    if (v.isNull()) return false;
+    if (v.is<bool>()) return !v.get<bool>();
+    return v.isNumeric() && v.toDouble() == 0;
+}
+
+}  // namespace
+
+void mnuClearMappingMemory_Click(app::FrmMain& form) {
+    ui::Procedure proc(form.ui, "mnuClearMappingMemory_Click", "frmMain",
+                       ui::ErrorStyle::ownText("Error in mnuClearMappingMemory:"));
+    if (form.ui.messageBox(kClearQuestion, ui::Buttons::YesNo) != ui::Answer::Yes) return;
+    proc.step([&] {
+        auto rs = form.state.newRecordset();
+        rs.Open("DELETE * FROM ObjectMappingHistory", form.state.strMDBConnectString);
+    });
+    form.ui.messageBox("Mapping history table cleared");
+}
+
+void mnuStQuellisPagerScrub_Click(app::FrmMain& form) {
+    ui::UiPort& ui = form.ui;
+    auto& state = form.state;
+    ui::Procedure proc(ui, "mnuStQuellisPagerScrub_Click", "frmMain",
+                       ui::ErrorStyle::ownText("Error in StQuellisPagerScrub:"));
+
+    if (state.bIsMessageBackup) {
+        ui.messageBox(kNotForMessageBackup);
+        return;
+    }
+    if (state.version.bIsQuorinBackup) {
+        ui.messageBox(kNotForQuorin);
+        return;
+    }
+    if (ui.messageBox(kScrubQuestion, ui::Buttons::YesNo) != ui::Answer::Yes) return;
+
+    proc.step([&] {
+        ui.setBusy(true);
+        ui.processEvents();
+    });
+
+    auto rs = state.newRecordset();
+    proc.step([&] { rs.setCursorLocation(db::adUseClient); });
+    proc.step([&] {
+        rs.Open("SELECT * from NotificationDevices WHERE Alias LIKE 'pager%'",
+                state.strMDBConnectString, db::adOpenKeyset, db::adLockPessimistic);
+    });
+
+    long count = -1;
+    proc.step([&] { count = rs.RecordCount(); });
+    if (count < 1) {
+        proc.step([&] { ui.messageBox(kNoPagers); });
+    } else {
+        int32_t deleted = 0;
+        int32_t activated = 0;
+        proc.step([&] { rs.MoveFirst(); });
+        for (;;) {
+            bool atEnd = true;
+            if (!proc.step([&] { atEnd = rs.Eof(); }) || atEnd) break;
+            proc.step([&] {
+                const std::string name = app::strGetFieldText(rs, "Alias", state);
+                if (isAuxiliaryPager(name)) {
+                    rs.Delete();
+                    ++deleted;
+                } else if (name == "Pager") {
+                    const std::string phone =
+                        trimBlanks(app::strGetFieldText(rs, "DevicePhoneNumber", state));
+                    if (isFalse(rs("DeviceActive").Value()) && phone.size() > 3) {
+                        rs("DeviceActive").setValue(db::Variant::fromBool(true));
+                        rs.Update();
+                        ++activated;
+                    }
+                }
+            });
+            if (!proc.step([&] { rs.MoveNext(); })) break;
+        }
+        proc.step([&] {
+            ui.setBusy(false);
+            ui.messageBox("Operation completed.  " + std::to_string(deleted) +
+                          " auxiliary pager devices deleted and " + std::to_string(activated) +
+                          " pager devices activated.");
+        });
+    }
+
+    // Clean-up with errors ignored: the pointer always comes back.
+    ui.setBusy(false);
+    try {
+        if (rs.State() != db::adStateClosed) rs.Close();
+    } catch (...) {
+    }
+}
+
+}  // namespace tdv::commands

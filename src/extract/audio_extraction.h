@@ -1,0 +1,36 @@
+// Audio extraction per object: the main window's "&Extract all WAV Files" button.
+//
+// Each Pull...WAVFiles procedure empties the folder application folder + "/WAVExtraction",
+// writes the selected object's recorded voice name and its greetings or interview questions
+// there (recordings of 10 bytes or less count as none), and opens the folder with the
+// desktop. A failed write shows "Error unpacking WAV file from MDB database"; any other
+// failure shows "Error in <procedure>:" + the description, and the procedure goes on.
+#pragma once
+
+#include <string>
+
+#include "app/frm_main.h"
+
+namespace tdv::extract {
+
+// The object's text made safe as a file name: UTF-8 bytes without TAB/CR/LF, quotes doubled,
+// trimmed, "/", "\" and blanks removed, "?" and "*" replaced by "_".
+std::string wavBaseName(const std::string& text);
+
+// application folder + "/WAVExtraction".
+std::string wavExtractionFolder(const backup::AppState& state);
+
+// Creates the folder if needed and deletes the files directly in it; errors are skipped.
+void ClearWAVExtractionFolder(const backup::AppState& state);
+
+void PullSubscriberWAVFiles(app::FrmMain& form, const std::string& objectId);
+void PullHandlerWAVFiles(app::FrmMain& form, const std::string& objectId);
+void PullNameLookupWAVFiles(app::FrmMain& form, const std::string& objectId);
+void PullInterviewerWAVFiles(app::FrmMain& form, const std::string& objectId);
+void PullDistributionListWAVFiles(app::FrmMain& form, const std::string& objectId);
+
+// The button: the procedure of the selected object type for the current row's ObjectID;
+// "Invalid object type for WAV file extraction!" for any other type.
+void cmdFetchAllWAVFiles_Click(app::FrmMain& form);
+
+}  // namespace tdv::extract

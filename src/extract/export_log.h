@@ -1,0 +1,23 @@
+// Export log extraction: the main window's "Extract Export Log File!" entry.
+//
+// Backups written by tool 7.0.29 or later (older product), 1.3.1 or later, or of server 7.0
+// or later (newer product) keep the export run's log as a ZIP archive in
+// VersionInfo.LogFileZIP. FetchBackupLogFile empties the grid, writes that archive to
+// application folder + "/LogArchives/TARNIS_Export_LogFile.zip" (always this name), reports
+// the path in txtInfo and opens the folder with the desktop. Errors are shown as
+// "Error N (D) in procedure FetchBackupLogFile of Form frmMain" and the next step runs.
+#pragma once
+
+#include <string>
+
+#include "app/frm_main.h"
+
+namespace tdv::extract {
+
+// application folder + "/LogArchives/TARNIS_Export_LogFile.zip".
+std::string exportLogPath(const backup::AppState& state);
+
+// True when the written file exists after the call (for callers that report the path).
+bool FetchBackupLogFile(app::FrmMain& form);
+
+}  // namespace tdv::extract

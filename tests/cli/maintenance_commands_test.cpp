@@ -1,0 +1,115 @@
+// tdv export-users, clear-mappings and pager-scrub over the sample backups.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "support/testdata.h"
+
+namespace tdv::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using test::runTdv;
+using test::shellQuote;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+std::string readAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+// The sample's directory backup of the given variant, written into dir.
+fs::path sampleDirectoryBackup(const test::TempDir& dir, const std::string& variant) {
+    const auto made =
+        runTdv("make-sample " + shellQuote(dir.path().string()) + " --variant " + variant);
+    EXPECT_EQ(made.status, 0) << made.err;
+    for (const auto& e : fs::directory_iterator(dir.path())) {
+        if (e.path().filename().string().find("DBData_Backup") != std::string::npos) {
+            return e.path();
+        }
+    }
+    ADD_FAILURE() << "no directory backup in the sample";
+    return {};
+}
+
+std::string withHome(const test::TempDir& dir, const std::string& args) {
+    return "TDV_HOME=" + shellQuote((dir.path() / "home").string()) + " " + shellQuote(TDV_BINARY) +
+           " " + args;
+}
+
+TEST(ExportUsersCommand, WritesTheCsvOnlyWhenAskedToOverwrite) {
+    test::TempDir dir;
+    const fs::path file = sampleDirectoryBackup(dir, "zerith-rev20");
+    const fs::path out = dir.path() / "users.csv";
+    const auto r = test::runCommand(withHome(
+        dir, "export-users " + shellQuote(file.string()) + " " + shellQuote(out.string())));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string csv = readAll(out);
+    EXPECT_THAT(csv, StartsWith("OLD_ALIAS, OLD_EXTENSION, NEW_ALIAS, NEW_EXTENSION, "
+                                "OLD_SMTP_ADDRESS, NEW_SMTP_ADDRESS\r\n"));
+    EXPECT_THAT(r.err, HasSubstr("question: Export complete.  View output file now? -> No"));
+
+    // Without --yes the overwrite question is answered No and the file stays as it is.
+    const auto again = test::runCommand(withHome(
+        dir, "export-users " + shellQuote(file.string()) + " " + shellQuote(out.string())));
+    EXPECT_EQ(again.status, 0);
+    EXPECT_EQ(again.err, "question: Overwrite file? -> No\n");
+    EXPECT_EQ(readAll(out), csv);
+}
+
+TEST(PagerScrubCommand, ScrubsOnlyWithYesAndFileStaysConsistent) {
+    test::TempDir dir;
+    const fs::path file = sampleDirectoryBackup(dir, "zerith-rev20");
+    const std::string before = readAll(file);
+    const auto no = test::runCommand(withHome(dir, "pager-scrub " + shellQuote(file.string())));
+    EXPECT_EQ(no.status, 0);
+    EXPECT_THAT(no.err, HasSubstr("-> No"));
+    EXPECT_EQ(readAll(file), before);
+
+    const auto yes =
+        test::runCommand(withHome(dir, "pager-scrub --yes " + shellQuote(file.string())));
+    ASSERT_EQ(yes.status, 0) << yes.err;
+    EXPECT_THAT(yes.err, HasSubstr("message: Operation completed.  "));
+    const auto second =
+        test::runCommand(withHome(dir, "pager-scrub --yes " + shellQuote(file.string())));
+    EXPECT_THAT(second.err, HasSubstr("message: Operation completed.  0 auxiliary pager devices "
+                                      "deleted and 0 pager devices activated."));
+    const auto check = runTdv("check " + shellQuote(file.string()));
+    EXPECT_EQ(check.status, 0) << check.out << check.err;
+}
+
+TEST(PagerScrubCommand, RefusesNewerProductBackup) {
+    test::TempDir dir;
+    const fs::path file = sampleDirectoryBackup(dir, "quorin7-tool1020");
+    const std::string before = readAll(file);
+    const auto r =
+        test::runCommand(withHome(dir, "pager-scrub --yes " + shellQuote(file.string())));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err,
+              "message: This function is only valid for Zerith backups - the current directory "
+              "backup is from Quorin\n");
+    EXPECT_EQ(readAll(file), before);
+}
+
+TEST(ClearMappingsCommand, EmptiesTheTableAndCheckPasses) {
+    test::TempDir dir;
+    const fs::path file = sampleDirectoryBackup(dir, "zerith-rev20");
+    const auto r =
+        test::runCommand(withHome(dir, "clear-mappings --yes " + shellQuote(file.string())));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("message: Mapping history table cleared"));
+    const auto count = runTdv("sql " + shellQuote(file.string()) +
+                              " \"SELECT COUNT(*) FROM ObjectMappingHistory\"");
+    EXPECT_THAT(count.out, HasSubstr(":0}"));
+    const auto check = runTdv("check " + shellQuote(file.string()));
+    EXPECT_EQ(check.status, 0) << check.out << check.err;
+}
+
+}  // namespace
+}  // namespace tdv::cli

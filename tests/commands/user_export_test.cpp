@@ -1,0 +1,131 @@
+// The user export: header forms by schema revision, data lines, the Null rule, the save
+// dialog and the overwrite question.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "catalog/form_harness.h"
+#include "commands/user_export.h"
+
+namespace tdv::test {
+namespace {
+
+using ui::Answer;
+
+constexpr const char* kNewHeader =
+    "OLD_ALIAS, OLD_EXTENSION, NEW_ALIAS, NEW_EXTENSION, OLD_SMTP_ADDRESS, NEW_SMTP_ADDRESS\r\n";
+constexpr const char* kOldHeader = "OLD_ALIAS, OLD_EXTENSION, NEW_ALIAS, NEW_EXTENSION\r\n";
+constexpr const char* kNullError =
+    "Error 94 (Invalid use of Null) in procedure mnuExportUsers_Click of Form frmMain";
+
+std::string readAll(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+BackupFixture subscribers() {
+    BackupFixture db;
+    db.table("Subscribers")
+        .text("Alias")
+        .text("DTMFAccessID")
+        .text("SMTPAddress")
+        .row({"jdoe", "1234", "jdoe@example.com"})
+        .row({"nomail", "2000", nullptr})
+        .row({nullptr, "3000", "ghost@example.com"})
+        .row({"noext", nullptr, "x@example.com"})
+        .row({"caf\xc3\xa9", "4000", " padded@example.com "});
+    return db;
+}
+
+struct UserExportTest : ::testing::Test {
+    FormHarness h;
+    std::filesystem::path out;
+    void SetUp() override { out = h.dir.path() / "users.csv"; }
+    void run() {
+        h.ui.savePaths.push_back(out.string());
+        commands::mnuExportUsers_Click(h.form);
+    }
+};
+
+TEST_F(UserExportTest, NewerRevisionWritesSixColumnsAndNullCostsTheLine) {
+    h.open(subscribers());
+    h.state.version.mdbVersion = 20;
+    h.ui.answers = {Answer::Yes};  // view the file
+    run();
+    // Null alias and Null extension each cost their line after an error box; Null e-mail is
+    // an empty field; the e-mail text is trimmed; é is written as one Windows-1252 byte.
+    EXPECT_EQ(readAll(out), std::string(kNewHeader) +
+                                "jdoe,1234,,,jdoe@example.com,\r\n"
+                                "nomail,2000,,,,\r\n"
+                                "caf\xe9,4000,,,padded@example.com,\r\n");
+    EXPECT_EQ(h.ui.texts(), (std::vector<std::string>{kNullError, kNullError,
+                                                      "Export complete.  View output file now?"}));
+    EXPECT_EQ(h.ui.opened, std::vector<std::string>{out.string()});
+}
+
+TEST_F(UserExportTest, OlderRevisionWritesFourColumnsWithoutReadingSmtp) {
+    BackupFixture db;
+    db.table("Subscribers").text("Alias").text("DTMFAccessID").row({"jdoe", "1234"});
+    h.open(db);
+    h.state.version.mdbVersion = 19;
+    run();
+    EXPECT_EQ(readAll(out), std::string(kOldHeader) + "jdoe,1234,,\r\n");
+    EXPECT_EQ(h.ui.texts(), std::vector<std::string>{"Export complete.  View output file now?"});
+    EXPECT_TRUE(h.ui.opened.empty());
+}
+
+TEST_F(UserExportTest, DialogSettingsAndCancel) {
+    h.open(subscribers());
+    commands::mnuExportUsers_Click(h.form);  // no scripted path: cancelled
+    ASSERT_EQ(h.ui.dialogs.size(), 1u);
+    const auto& d = h.ui.dialogs[0];
+    EXPECT_EQ(d.title, "File to save user data to");
+    EXPECT_EQ(d.defaultExtension, "CSV");
+    EXPECT_EQ(d.filterPattern, "*.CSV");
+    EXPECT_EQ(d.fileName.rfind("TARNISMDBView_User_Export_", 0), 0u);
+    EXPECT_TRUE(h.ui.boxes.empty());
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+TEST(UserExportName, TwoDigitYearMonthDay) {
+    std::tm t{};
+    t.tm_year = 126, t.tm_mon = 11, t.tm_mday = 6, t.tm_hour = 12, t.tm_isdst = -1;
+    EXPECT_EQ(commands::strDefaultUserExportName(std::mktime(&t)),
+              "TARNISMDBView_User_Export_26_12_06");
+}
+
+TEST_F(UserExportTest, DecliningOverwriteWritesNothing) {
+    h.open(subscribers());
+    { std::ofstream(out) << "keep me"; }
+    run();  // the question is answered No by default
+    EXPECT_EQ(readAll(out), "keep me");
+    EXPECT_EQ(h.ui.texts(), std::vector<std::string>{"Overwrite file?"});
+    EXPECT_EQ(h.ui.boxes[0].buttons, ui::Buttons::YesNo);
+}
+
+TEST_F(UserExportTest, AcceptedOverwriteReplacesReadOnlyFile) {
+    h.open(subscribers());
+    { std::ofstream(out) << "old content that is longer than the new one ..."; }
+    std::filesystem::permissions(out, std::filesystem::perms::owner_read);
+    h.ui.answers = {Answer::Yes, Answer::No};
+    run();
+    EXPECT_EQ(readAll(out).rfind(kNewHeader, 0), 0u);
+    EXPECT_EQ(h.ui.texts().front(), "Overwrite file?");
+    EXPECT_EQ(h.ui.texts().back(), "Export complete.  View output file now?");
+}
+
+TEST_F(UserExportTest, EmptyTableLeavesOnlyTheHeader) {
+    BackupFixture db;
+    db.table("Subscribers").text("Alias").text("DTMFAccessID").text("SMTPAddress");
+    h.open(db);
+    run();
+    EXPECT_EQ(readAll(out), kNewHeader);
+    EXPECT_EQ(h.ui.texts(), std::vector<std::string>{"No subscribers found in backup!"});
+}
+
+}  // namespace
+}  // namespace tdv::test

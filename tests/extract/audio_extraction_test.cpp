@@ -1,0 +1,247 @@
+#include "extract/audio_extraction.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+#include "catalog/form_harness.h"
+
+namespace tdv::extract {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+Bytes blob(size_t size, uint8_t seed) {
+    Bytes b(size);
+    for (size_t i = 0; i < size; ++i) b[i] = static_cast<uint8_t>(seed + i * 7 + i / 256);
+    return b;
+}
+
+Bytes readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+test::BackupFixture directory() {
+    test::BackupFixture db;
+    db.table("Subscribers")
+        .text("ObjectID")
+        .text("Alias")
+        .ole("VoiceName")
+        .text("CallHandlerObjectID")
+        .row({"{S1}", " a b/c?d*e\\f ", blob(11, 1), "{H1}"})
+        .row({"{S2}", "o'brien", blob(10, 2), "{H2}"})
+        .row({"{S3}", "nulls", nullptr, "{H3}"});
+    db.table("MessagingRules")
+        .text("ParentObjectID")
+        .text("Alias")
+        .ole("Greeting")
+        .row({"{H1}", "Standard", blob(5001, 3)})
+        .row({"{H1}", "Off", blob(10, 4)})
+        .row({"{H1}", "Busy", nullptr})
+        .row({"{H2}", "Standard", blob(4999, 5)})
+        .row({"{H9}", "Alternate", blob(300, 6)});
+    db.table("QRN_GreetingStreams")
+        .text("CallHandlerObjectID")
+        .text("GreetingType")
+        .longInt("LanguageCode")
+        .ole("Greeting")
+        .row({"{H1}", "Standard", 33801, blob(12, 7)})
+        .row({"{H1}", "Busy", nullptr, blob(20, 8)})
+        .row({"{H9}", "Alternate", 1033, blob(5000, 9)});
+    db.table("CallHandlers")
+        .text("ObjectID")
+        .text("TextName")
+        .ole("VoiceName")
+        .row({"{H9}", "Opening Greeting", blob(10001, 10)});
+    db.table("NameLookupHandlers")
+        .text("ObjectID")
+        .text("DisplayName")
+        .ole("VoiceName")
+        .row({"{D1}", "Main Dir*", blob(64, 11)});
+    db.table("QRN_DirectoryHandlerGreetings")
+        .text("DirectoryHandlerObjectID")
+        .longInt("LanguageCode")
+        .ole("Greeting")
+        .row({"{D1}", 1033, blob(5000, 12)})
+        .row({"{D1}", 1031, blob(3, 13)});
+    db.table("Interviewers")
+        .text("ObjectID")
+        .text("DisplayName")
+        .ole("VoiceName")
+        .row({"{I1}", "Survey?", nullptr});
+    db.table("InterviewQuestions")
+        .text("ParentObjectID")
+        .text("Alias")
+        .ole("Stream")
+        .row({"{I1}", "Q1", blob(0, 0)})
+        .row({"{I1}", "Q2", blob(999, 14)});
+    db.table("PublicDistributionLists")
+        .text("ObjectID")
+        .text("Alias")
+        .ole("VoiceName")
+        .row({"{L1}", "all users", blob(11, 15)});
+    return db;
+}
+
+class AudioExtraction : public ::testing::Test {
+protected:
+    void SetUp() override {
+        h.open(directory());
+        h.state.appFolder = (h.dir.path() / "home").string();
+        folder = h.dir.path() / "home" / "WAVExtraction";
+    }
+
+    std::set<std::string> files() const {
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename());
+        return names;
+    }
+
+    test::FormHarness h;
+    fs::path folder;
+};
+
+TEST(WavBaseName, RemovesAndReplacesTheCharactersFileNamesCannotHold) {
+    EXPECT_EQ(wavBaseName("a b/c?d*e"), "abc_d_e");
+    EXPECT_EQ(wavBaseName("o'brien"), "o''brien");
+    EXPECT_EQ(wavBaseName("o''brien"), "o''brien");
+    EXPECT_EQ(wavBaseName(" x\\y\tz "), "xyz");
+    EXPECT_EQ(wavBaseName(""), "");
+}
+
+TEST_F(AudioExtraction, UserOlderProductWritesVoiceNameAndGreetingsAboveTenBytes) {
+    PullSubscriberWAVFiles(h.form, "{S1}");
+    EXPECT_EQ(files(),
+              (std::set<std::string>{"abc_d_ef_VoiceName.wav", "abc_d_ef_Greeting_Standard_.wav"}));
+    EXPECT_EQ(readFile(folder / "abc_d_ef_VoiceName.wav"), blob(11, 1));
+    EXPECT_EQ(readFile(folder / "abc_d_ef_Greeting_Standard_.wav"), blob(5001, 3));
+    EXPECT_TRUE(h.ui.boxes.empty());
+    EXPECT_EQ(h.ui.opened, (std::vector<std::string>{folder.string()}));
+}
+
+TEST_F(AudioExtraction, TenByteVoiceNameIsNoRecordingAndQuotesAreDoubled) {
+    PullSubscriberWAVFiles(h.form, "{S2}");
+    EXPECT_EQ(files(), (std::set<std::string>{"o''brien_Greeting_Standard_.wav"}));
+    EXPECT_EQ(readFile(folder / "o''brien_Greeting_Standard_.wav"), blob(4999, 5));
+    EXPECT_TRUE(h.ui.boxes.empty());
+}
+
+TEST_F(AudioExtraction, NullRecordingsAndNoGreetingsWriteNothingButOpenTheFolder) {
+    PullSubscriberWAVFiles(h.form, "{S3}");
+    EXPECT_TRUE(files().empty());
+    EXPECT_TRUE(h.ui.boxes.empty());
+    EXPECT_EQ(h.ui.opened.size(), 1u);
+}
+
+TEST_F(AudioExtraction, NewerProductNamesTheLanguageAndReportsANullCode) {
+    h.newerProduct(7, 0, 1, 3, 1);
+    PullSubscriberWAVFiles(h.form, "{S1}");
+    EXPECT_EQ(files(),
+              (std::set<std::string>{"abc_d_ef_VoiceName.wav", "abc_d_ef_Greeting_Standard_ENX.wav",
+                                     "abc_d_ef_Greeting_Busy_.wav"}));
+    EXPECT_EQ(readFile(folder / "abc_d_ef_Greeting_Standard_ENX.wav"), blob(12, 7));
+    EXPECT_EQ(readFile(folder / "abc_d_ef_Greeting_Busy_.wav"), blob(20, 8));
+    ASSERT_EQ(h.ui.boxes.size(), 1u);
+    EXPECT_EQ(h.ui.boxes[0].text, "Error in PullSubscriberWAVFiles:Invalid use of Null");
+}
+
+TEST_F(AudioExtraction, CallHandlerByProduct) {
+    PullHandlerWAVFiles(h.form, "{H9}");
+    EXPECT_EQ(files(), (std::set<std::string>{"OpeningGreeting_VoiceName.wav",
+                                              "OpeningGreeting_Greeting_Alternate_.wav"}));
+    EXPECT_EQ(readFile(folder / "OpeningGreeting_VoiceName.wav"), blob(10001, 10));
+    EXPECT_EQ(readFile(folder / "OpeningGreeting_Greeting_Alternate_.wav"), blob(300, 6));
+
+    h.newerProduct(7, 0, 1, 3, 1);
+    PullHandlerWAVFiles(h.form, "{H9}");
+    EXPECT_EQ(files(), (std::set<std::string>{"OpeningGreeting_VoiceName.wav",
+                                              "OpeningGreeting_Greeting_Alternate_ENU.wav"}));
+    EXPECT_EQ(readFile(folder / "OpeningGreeting_Greeting_Alternate_ENU.wav"), blob(5000, 9));
+    EXPECT_TRUE(h.ui.boxes.empty());
+}
+
+TEST_F(AudioExtraction, DirectoryHandlerNamesByLanguageCode) {
+    PullNameLookupWAVFiles(h.form, "{D1}");
+    EXPECT_EQ(files(),
+              (std::set<std::string>{"VoiceName_MainDir_.wav", "Greeting_1033_MainDir_.wav"}));
+    EXPECT_EQ(readFile(folder / "Greeting_1033_MainDir_.wav"), blob(5000, 12));
+    EXPECT_TRUE(h.ui.boxes.empty());
+    EXPECT_EQ(h.ui.opened.size(), 1u);
+}
+
+TEST_F(AudioExtraction, DirectoryHandlerNotFoundStopsBeforeTheExplorer) {
+    PullNameLookupWAVFiles(h.form, "{D1}");
+    h.ui.opened.clear();
+    PullNameLookupWAVFiles(h.form, "{nope}");
+    EXPECT_EQ(h.ui.texts(),
+              (std::vector<std::string>{"Directory handler not found with ObjectID={nope}"}));
+    EXPECT_TRUE(files().empty());  // emptied before the lookup
+    EXPECT_TRUE(h.ui.opened.empty());
+}
+
+TEST(AudioExtractionOlderFile, DirectoryHandlerWithoutGreetingTableReportsAndStillOpens) {
+    test::FormHarness h;
+    test::BackupFixture db;
+    db.table("NameLookupHandlers")
+        .text("ObjectID")
+        .text("DisplayName")
+        .ole("VoiceName")
+        .row({"{D1}", "Dir", blob(40, 1)});
+    h.open(db);
+    h.state.appFolder = (h.dir.path() / "home").string();
+    PullNameLookupWAVFiles(h.form, "{D1}");
+    const fs::path folder = h.dir.path() / "home" / "WAVExtraction";
+    EXPECT_EQ(readFile(folder / "VoiceName_Dir.wav"), blob(40, 1));
+    ASSERT_EQ(h.ui.boxes.size(), 1u);
+    EXPECT_EQ(h.ui.boxes[0].text.rfind("Error in PullNameLookupWAVFiles:", 0), 0u);
+    EXPECT_EQ(h.ui.opened.size(), 1u);
+}
+
+TEST_F(AudioExtraction, InterviewerQuestionsAndDistributionList) {
+    PullInterviewerWAVFiles(h.form, "{I1}");
+    EXPECT_EQ(files(), (std::set<std::string>{"Survey__Question_Q2.wav"}));
+    EXPECT_EQ(readFile(folder / "Survey__Question_Q2.wav"), blob(999, 14));
+
+    PullDistributionListWAVFiles(h.form, "{L1}");
+    EXPECT_EQ(files(), (std::set<std::string>{"allusers_VoiceName.wav"}));
+    EXPECT_TRUE(h.ui.boxes.empty());
+    EXPECT_EQ(h.ui.opened.size(), 2u);
+}
+
+TEST_F(AudioExtraction, SecondExtractionKeepsOnlyReadOnlyLeftovers) {
+    PullSubscriberWAVFiles(h.form, "{S1}");
+    fs::permissions(folder / "abc_d_ef_VoiceName.wav", fs::perms::owner_read,
+                    fs::perm_options::replace);
+    fs::create_directory(folder / "sub");
+    PullDistributionListWAVFiles(h.form, "{L1}");
+    EXPECT_EQ(files(),
+              (std::set<std::string>{"abc_d_ef_VoiceName.wav", "allusers_VoiceName.wav", "sub"}));
+}
+
+TEST_F(AudioExtraction, ButtonDispatchesByTypeAndRefusesOthers) {
+    h.form.myGrid.setCols(6);
+    h.form.myGrid.setRows(2);
+    h.form.myGrid.setRow(1);
+    h.form.myGrid.setTextMatrix(1, 3, "{L1}");
+    h.form.cmbObjectType = app::kDistributionLists;
+    cmdFetchAllWAVFiles_Click(h.form);
+    EXPECT_EQ(files(), (std::set<std::string>{"allusers_VoiceName.wav"}));
+
+    for (int type :
+         {int{app::kSchedules}, int{app::kBackupDetails}, int{app::kExtractExportLog}, -1}) {
+        h.ui.boxes.clear();
+        h.form.cmbObjectType = type;
+        cmdFetchAllWAVFiles_Click(h.form);
+        EXPECT_EQ(h.ui.texts(),
+                  (std::vector<std::string>{"Invalid object type for WAV file extraction!"}));
+    }
+}
+
+}  // namespace
+}  // namespace tdv::extract
