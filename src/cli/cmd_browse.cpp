@@ -25,6 +25,7 @@
 #include <string>
 
 #include "app/frm_main.h"
+#include "cli/backup_session.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
 #include "db/backup/app_state.h"
@@ -33,12 +34,6 @@
 namespace tdv::cli {
 namespace {
 
-constexpr std::array<const char*, 8> kTypeNames = {"subscribers",  "callhandlers", "distlists",
-                                                   "interviewers", "dirhandlers",  "schedules",
-                                                   "details",      "exportlog"};
-constexpr const char* kTypeList =
-    "subscribers, callhandlers, distlists, interviewers, dirhandlers, schedules, details, "
-    "exportlog, or the type list index 0 to 7";
 constexpr const char* kKeyHelp =
     "The row's ObjectID, or its alias or display name when exactly one row has it";
 
@@ -48,20 +43,6 @@ struct BrowseArgs {
     std::string key;
     bool yes = false;
 };
-
-// One viewer session: the UI port, the state of the open backup and the main window.
-struct Session {
-    explicit Session(bool yes) : ui(std::cerr, yes), form(ui, state) {}
-    CliUi ui;
-    backup::AppState state;
-    app::FrmMain form;
-};
-
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
 
 std::string withLineFeeds(const std::string& text) {
     std::string out;
@@ -79,83 +60,13 @@ void printText(const std::string& text) {
     if (!out.empty() && out.back() != '\n') std::cout << "\n";
 }
 
-int parseType(const std::string& type) {
-    const std::string t = lower(type);
-    for (size_t i = 0; i < kTypeNames.size(); ++i) {
-        if (t == kTypeNames[i]) return static_cast<int>(i);
-    }
-    if (t.size() == 1 && t[0] >= '0' && t[0] <= '7') return t[0] - '0';
-    throw std::runtime_error("unknown TYPE '" + type + "' (" + kTypeList + ")");
-}
-
-std::unique_ptr<Session> openBackup(const std::string& command, const BrowseArgs& args) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(args.file, ec)) {
-        throw std::runtime_error(command + ": no such file: " + args.file);
-    }
-    auto session = std::make_unique<Session>(args.yes);
-    session->state.commandLine = args.file;
-    session->state.exeFolder = std::filesystem::current_path(ec).string();
-    session->state.appFolder = backup::defaultAppFolder();
-    app::ConnectToMDBFile(session->form);
-    if (session->state.strMDBConnectString.empty()) {
-        throw std::runtime_error(command + ": " + args.file +
-                                 " is neither a directory backup nor a message backup");
-    }
-    return session;
-}
-
-std::unique_ptr<Session> openDirectoryBackup(const std::string& command, const BrowseArgs& args) {
-    auto session = openBackup(command, args);
-    if (session->state.bIsMessageBackup) {
-        throw std::runtime_error(command + ": " + args.file +
-                                 " is a message backup; this command reads directory backups");
-    }
-    return session;
-}
-
-int columnWithCaption(const ui::GridModel& grid, const std::string& caption) {
-    for (int c = 0; c < grid.Cols(); ++c) {
-        if (grid.TextMatrix(0, c) == caption) return c;
-    }
-    return -1;
-}
-
-// The data row for KEY: the row whose ObjectID (the last, hidden column) is KEY, else the one
-// row whose alias or display name is KEY; letter case is ignored throughout.
-int findRow(const ui::GridModel& grid, const std::string& key, const std::string& command) {
-    const std::string wanted = lower(key);
-    const int idColumn = grid.Cols() - 1;
-    for (int r = 1; r < grid.Rows(); ++r) {
-        if (idColumn >= 0 && lower(grid.TextMatrix(r, idColumn)) == wanted) return r;
-    }
-    std::set<int> matches;
-    for (const char* caption : {"Alias", "Display Name"}) {
-        const int c = columnWithCaption(grid, caption);
-        if (c < 0) continue;
-        for (int r = 1; r < grid.Rows(); ++r) {
-            if (lower(grid.TextMatrix(r, c)) == wanted) matches.insert(r);
-        }
-    }
-    if (matches.empty()) {
-        throw std::runtime_error(command + ": no row with ObjectID, alias or display name '" + key +
-                                 "'");
-    }
-    if (matches.size() > 1) {
-        throw std::runtime_error(command + ": '" + key + "' is ambiguous (" +
-                                 std::to_string(matches.size()) +
-                                 " rows match); give the ObjectID");
-    }
-    return *matches.begin();
-}
-
 // Selects the row as a click would; the current row already shows its report.
 void selectRow(app::FrmMain& form, int row) {
     if (form.myGrid.Row() != row) form.myGrid.setRow(row);
 }
 
 void runInfo(const BrowseArgs& args) {
-    auto session = openBackup("info", args);
+    auto session = openBackupSession("info", args.file, args.yes);
     if (session->state.bIsMessageBackup) {
         std::cout << "message backup\n";
         return;
@@ -167,8 +78,8 @@ void runInfo(const BrowseArgs& args) {
 }
 
 void runList(const BrowseArgs& args) {
-    const int type = parseType(args.type);
-    auto session = openDirectoryBackup("list", args);
+    const int type = parseObjectType("list", args.type);
+    auto session = openDirectoryBackupSession("list", args.file, args.yes);
     app::FrmMain& form = session->form;
     app::selectObjectType(form, type);
     const ui::GridModel& grid = form.myGrid;
@@ -190,19 +101,19 @@ void runList(const BrowseArgs& args) {
 }
 
 void runReport(const BrowseArgs& args) {
-    const int type = parseType(args.type);
-    auto session = openDirectoryBackup("report", args);
+    const int type = parseObjectType("report", args.type);
+    auto session = openDirectoryBackupSession("report", args.file, args.yes);
     app::FrmMain& form = session->form;
     app::selectObjectType(form, type);
-    selectRow(form, findRow(form.myGrid, args.key, "report"));
+    selectRow(form, findObjectRow(form.myGrid, args.key, "report"));
     printText(form.txtInfo.Text);
 }
 
 void runPrivateLists(const BrowseArgs& args) {
-    auto session = openDirectoryBackup("private-lists", args);
+    auto session = openDirectoryBackupSession("private-lists", args.file, args.yes);
     app::FrmMain& form = session->form;
     app::selectObjectType(form, app::kSubscribers);
-    selectRow(form, findRow(form.myGrid, args.key, "private-lists"));
+    selectRow(form, findObjectRow(form.myGrid, args.key, "private-lists"));
     reports::cmdPrivateListDump_Click(form);
     printText(form.txtInfo.Text);
 }
@@ -233,7 +144,7 @@ void registerBrowseCommands(CLI::App& app) {
             "Print the object list of a type as one JSON object: {\"count\", \"columns\": "
             "[{\"caption\", \"hidden\"}], \"rows\": [[cells]], \"text\": report text (LF line "
             "ends)}");
-        cmd->add_option("TYPE", args->type, std::string("Object type: ") + kTypeList)->required();
+        cmd->add_option("TYPE", args->type, "Object type: " + objectTypeList())->required();
         cmd->callback([args] { runList(*args); });
     }
     {
@@ -241,7 +152,7 @@ void registerBrowseCommands(CLI::App& app) {
         auto* cmd = addBrowseCommand(
             app, args, "report",
             "Print the detail report of one object as the viewer shows it (LF line ends)");
-        cmd->add_option("TYPE", args->type, std::string("Object type: ") + kTypeList)->required();
+        cmd->add_option("TYPE", args->type, "Object type: " + objectTypeList())->required();
         cmd->add_option("KEY", args->key, kKeyHelp)->required();
         cmd->callback([args] { runReport(*args); });
     }

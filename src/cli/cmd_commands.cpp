@@ -18,6 +18,7 @@
 #include <string>
 
 #include "app/frm_main.h"
+#include "cli/backup_session.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
 #include "commands/maintenance.h"
@@ -33,30 +34,6 @@ struct CommandArgs {
     bool yes = false;
 };
 
-struct Session {
-    explicit Session(bool yes) : ui(std::cerr, yes), form(ui, state) {}
-    CliUi ui;
-    backup::AppState state;
-    app::FrmMain form;
-};
-
-std::unique_ptr<Session> openBackup(const std::string& command, const CommandArgs& args) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(args.file, ec)) {
-        throw std::runtime_error(command + ": no such file: " + args.file);
-    }
-    auto session = std::make_unique<Session>(args.yes);
-    session->state.commandLine = args.file;
-    session->state.exeFolder = std::filesystem::current_path(ec).string();
-    session->state.appFolder = backup::defaultAppFolder();
-    app::ConnectToMDBFile(session->form);
-    if (session->state.strMDBConnectString.empty()) {
-        throw std::runtime_error(command + ": " + args.file +
-                                 " is neither a directory backup nor a message backup");
-    }
-    return session;
-}
-
 CLI::App* addCommand(CLI::App& app, const std::string& name, const std::string& description,
                      const std::shared_ptr<CommandArgs>& args) {
     auto* cmd = app.add_subcommand(name, description);
@@ -66,8 +43,8 @@ CLI::App* addCommand(CLI::App& app, const std::string& name, const std::string& 
 }
 
 void runOnBackup(const std::string& command, const CommandArgs& args,
-                 const std::function<void(Session&)>& run) {
-    auto session = openBackup(command, args);
+                 const std::function<void(BackupSession&)>& run) {
+    auto session = openBackupSession(command, args.file, args.yes);
     run(*session);
 }
 
@@ -82,7 +59,7 @@ void registerMaintenanceCommands(CLI::App& app) {
                                args);
         cmd->add_option("OUT", args->out, "The CSV file to write")->required();
         cmd->callback([args] {
-            runOnBackup("export-users", *args, [&](Session& s) {
+            runOnBackup("export-users", *args, [&](BackupSession& s) {
                 s.ui.savePaths.push_back(args->out);
                 commands::mnuExportUsers_Click(s.form);
             });
@@ -94,7 +71,7 @@ void registerMaintenanceCommands(CLI::App& app) {
             addCommand(app, "clear-mappings", "Empty the object mapping table of the backup", args);
         cmd->callback([args] {
             runOnBackup("clear-mappings", *args,
-                        [](Session& s) { commands::mnuClearMappingMemory_Click(s.form); });
+                        [](BackupSession& s) { commands::mnuClearMappingMemory_Click(s.form); });
         });
     }
     {
@@ -105,7 +82,7 @@ void registerMaintenanceCommands(CLI::App& app) {
                                args);
         cmd->callback([args] {
             runOnBackup("pager-scrub", *args,
-                        [](Session& s) { commands::mnuStQuellisPagerScrub_Click(s.form); });
+                        [](BackupSession& s) { commands::mnuStQuellisPagerScrub_Click(s.form); });
         });
     }
 }

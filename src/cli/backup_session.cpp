@@ -1,0 +1,104 @@
+#include "cli/backup_session.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <filesystem>
+#include <iostream>
+#include <set>
+#include <stdexcept>
+
+namespace tdv::cli {
+
+namespace {
+
+constexpr std::array<const char*, 8> kTypeNames = {"subscribers",  "callhandlers", "distlists",
+                                                   "interviewers", "dirhandlers",  "schedules",
+                                                   "details",      "exportlog"};
+
+int columnWithCaption(const ui::GridModel& grid, const std::string& caption) {
+    for (int c = 0; c < grid.Cols(); ++c) {
+        if (grid.TextMatrix(0, c) == caption) return c;
+    }
+    return -1;
+}
+
+}  // namespace
+
+std::string lowerCase(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+std::string objectTypeList(int count) {
+    std::string list;
+    for (int i = 0; i < count; ++i) list += std::string(kTypeNames[static_cast<size_t>(i)]) + ", ";
+    return list + "or the type list index 0 to " + std::to_string(count - 1);
+}
+
+int parseObjectType(const std::string& command, const std::string& type, int count) {
+    const std::string t = lowerCase(type);
+    for (int i = 0; i < count; ++i) {
+        if (t == kTypeNames[static_cast<size_t>(i)]) return i;
+    }
+    if (t.size() == 1 && t[0] >= '0' && t[0] < '0' + count) return t[0] - '0';
+    throw std::runtime_error(command + ": unknown TYPE '" + type + "' (" + objectTypeList(count) +
+                             ")");
+}
+
+std::unique_ptr<BackupSession> openBackupSession(const std::string& command,
+                                                 const std::string& file, bool yes) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) {
+        throw std::runtime_error(command + ": no such file: " + file);
+    }
+    auto session = std::make_unique<BackupSession>(yes);
+    session->state.commandLine = file;
+    session->state.exeFolder = std::filesystem::current_path(ec).string();
+    session->state.appFolder = backup::defaultAppFolder();
+    app::ConnectToMDBFile(session->form);
+    if (session->state.strMDBConnectString.empty()) {
+        throw std::runtime_error(command + ": " + file +
+                                 " is neither a directory backup nor a message backup");
+    }
+    return session;
+}
+
+std::unique_ptr<BackupSession> openDirectoryBackupSession(const std::string& command,
+                                                          const std::string& file, bool yes) {
+    auto session = openBackupSession(command, file, yes);
+    if (session->state.bIsMessageBackup) {
+        throw std::runtime_error(command + ": " + file +
+                                 " is a message backup; this command reads directory backups");
+    }
+    return session;
+}
+
+int findObjectRow(const ui::GridModel& grid, const std::string& key, const std::string& command) {
+    const std::string wanted = lowerCase(key);
+    const int idColumn = grid.Cols() - 1;
+    for (int r = 1; r < grid.Rows(); ++r) {
+        if (idColumn >= 0 && lowerCase(grid.TextMatrix(r, idColumn)) == wanted) return r;
+    }
+    std::set<int> matches;
+    for (const char* caption : {"Alias", "Display Name"}) {
+        const int c = columnWithCaption(grid, caption);
+        if (c < 0) continue;
+        for (int r = 1; r < grid.Rows(); ++r) {
+            if (lowerCase(grid.TextMatrix(r, c)) == wanted) matches.insert(r);
+        }
+    }
+    if (matches.empty()) {
+        throw std::runtime_error(command + ": no row with ObjectID, alias or display name '" + key +
+                                 "'");
+    }
+    if (matches.size() > 1) {
+        throw std::runtime_error(command + ": '" + key + "' is ambiguous (" +
+                                 std::to_string(matches.size()) +
+                                 " rows match); give the ObjectID");
+    }
+    return *matches.begin();
+}
+
+}  // namespace tdv::cli

@@ -1,0 +1,45 @@
+// One viewer session for a `tdv` command: the CLI's UI port, the state of the open backup and
+// the main window, with FILE opened as the viewer opens it (ConnectToMDBFile with FILE as
+// the command line). Shared by every command that works on a backup.
+#pragma once
+
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "app/frm_main.h"
+#include "cli/cli_ui.h"
+#include "db/backup/app_state.h"
+#include "ui/grid_model.h"
+
+namespace tdv::cli {
+
+struct BackupSession {
+    explicit BackupSession(bool yes) : ui(std::cerr, yes), form(ui, state) {}
+    CliUi ui;
+    backup::AppState state;
+    app::FrmMain form;
+};
+
+// A directory or message backup; throws runtime_error naming the command for a missing file
+// or a file that is neither.
+std::unique_ptr<BackupSession> openBackupSession(const std::string& command,
+                                                 const std::string& file, bool yes);
+// As above, refusing a message backup.
+std::unique_ptr<BackupSession> openDirectoryBackupSession(const std::string& command,
+                                                          const std::string& file, bool yes);
+
+std::string lowerCase(std::string s);
+
+// TYPE as the commands take it: subscribers, callhandlers, distlists, interviewers,
+// dirhandlers, schedules, details, exportlog, or the type list index; only the first
+// `count` entries are accepted.
+int parseObjectType(const std::string& command, const std::string& type, int count = 8);
+// "subscribers, callhandlers, ..., or the type list index 0 to N" for the first `count`.
+std::string objectTypeList(int count = 8);
+
+// The data row for KEY: the row whose ObjectID (the last, hidden column) is KEY, else the one
+// row whose alias or display name is KEY; letter case is ignored throughout.
+int findObjectRow(const ui::GridModel& grid, const std::string& key, const std::string& command);
+
+}  // namespace tdv::cli
