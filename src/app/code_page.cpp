@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "db/db_error.h"
+#include "jet/cp1252.h"
 
 namespace tdv::app {
 
@@ -80,26 +81,6 @@ char32_t nextUtf8(const std::string& s, size_t& i) {
     }
     i += len;
     return c;
-}
-
-// Bytes 0x80..0x9F of Windows-1252. The five bytes the code page leaves undefined map to the
-// control characters of the same value, as Windows maps them, so that every byte survives a
-// round trip (the UTF-8 repair depends on that).
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-char32_t cp1252ToChar(unsigned char b) {
-    return b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : b;
-}
-
-int charToCp1252(char32_t c) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<int>(c);
-    for (size_t k = 0; k < kCp1252High.size(); ++k) {
-        if (kCp1252High[k] == c) return static_cast<int>(0x80 + k);
-    }
-    return -1;
 }
 
 int resolve(int codePage) {
@@ -181,7 +162,7 @@ std::string strUnicodeToMultiByte(const std::string& text, int codePage, int /*f
     if (codePage == 1252) {
         std::string out;
         for (size_t i = 0; i < src.size();) {
-            const int b = charToCp1252(nextUtf8(src, i));
+            const int b = jet::charToCp1252(nextUtf8(src, i));
             out += b < 0 ? '?' : static_cast<char>(b);
         }
         return out;
@@ -199,7 +180,7 @@ std::string strMultiByteToUnicode(const std::string& bytes, int codePage, int /*
     }
     if (codePage == 1252) {
         std::string out;
-        for (unsigned char b : src) appendUtf8(out, cp1252ToChar(b));
+        for (unsigned char b : src) appendUtf8(out, jet::cp1252ToChar(b));
         return out;
     }
     return otherToUtf8(src, codePage);

@@ -2,31 +2,10 @@
 
 #include <utility>
 
+#include "jet/cp1252.h"
+#include "jet/text_codec.h"
+
 namespace tdv::sample {
-
-namespace {
-
-// Unicode code points of the Windows-1252 bytes 0x80..0x9F; the five bytes the code page
-// leaves undefined map to the C1 control character of the same number, as Windows does.
-constexpr char32_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-}  // namespace
 
 std::string storedText(const SampleVariant& variant, std::string_view utf8) {
     if (!variant.utf8Text) return std::string(utf8);
@@ -34,7 +13,7 @@ std::string storedText(const SampleVariant& variant, std::string_view utf8) {
     out.reserve(utf8.size() * 2);
     for (char ch : utf8) {
         const auto b = static_cast<unsigned char>(ch);
-        appendUtf8(out, b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : char32_t{b});
+        jet::appendUtf8(out, jet::cp1252ToChar(b));
     }
     return out;
 }
