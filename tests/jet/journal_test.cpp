@@ -426,13 +426,13 @@ TEST(JournalProcessDeath, ProcessKilledAtEachCrashPoint) {
     Save save = realSave("V1997/testV1997.mdb");
     auto after = save.after();
     struct Point {
-        const char* spec;
+        const char* crashPoint;
         bool expectNew;
     };
     for (Point p : {Point{"journal-written", false}, Point{"journal-synced", false},
                     Point{"page-written:1", false}, Point{"page-written:4", false},
                     Point{"database-synced", false}, Point{"journal-removed", true}}) {
-        SCOPED_TRACE(p.spec);
+        SCOPED_TRACE(p.crashPoint);
         tdv::test::TempDir dir;
         auto path = (dir.path() / "db.mdb").string();
         {
@@ -440,7 +440,7 @@ TEST(JournalProcessDeath, ProcessKilledAtEachCrashPoint) {
             out.write(reinterpret_cast<const char*>(save.before.data()), long(save.before.size()));
         }
         PageFileOptions options = writable();
-        options.crashAt = p.spec;
+        options.crashAt = p.crashPoint;
         auto saveThenExit = [&] {
             PageFile pf(FileSystem::real(), path, options, save.pageSize);
             Save{save.pageSize, readWhole(path)}.apply(pf);

@@ -28,7 +28,7 @@ using Row = std::vector<Cell>;
 
 // One backup: the rich user {U1} with every related row, and a second user {U2} whose rows
 // must never show in {U1}'s report. Tests change the cells and rows they are about.
-struct Spec {
+struct BackupShape {
     std::vector<Column> user = {
         {"ObjectID", Kind::Text, "{U1}"},
         {"Alias", Kind::Text, "jsmith"},
@@ -99,13 +99,13 @@ struct Spec {
                               {"{U2}", "{L2}", "friends", "Friends", "1"}};
 };
 
-std::string writeBackup(const Spec& spec, const std::filesystem::path& dir) {
+std::string writeBackup(const BackupShape& shape, const std::filesystem::path& dir) {
     BackupFixture db;
-    auto wanted = [&](const std::string& table) { return !spec.droppedTables.count(table); };
+    auto wanted = [&](const std::string& table) { return !shape.droppedTables.count(table); };
     FixtureTable& users = db.table("Subscribers");
     Row first, second;
-    for (const Column& c : spec.user) {
-        if (spec.droppedUserColumns.count(c.name)) continue;
+    for (const Column& c : shape.user) {
+        if (shape.droppedUserColumns.count(c.name)) continue;
         switch (c.kind) {
             case Kind::Text:
                 users.text(c.name);
@@ -121,11 +121,11 @@ std::string writeBackup(const Spec& spec, const std::filesystem::path& dir) {
                 break;
         }
         first.push_back(c.value);
-        auto other = spec.otherUser.find(c.name);
-        second.push_back(other != spec.otherUser.end() ? other->second : c.value);
+        auto other = shape.otherUser.find(c.name);
+        second.push_back(other != shape.otherUser.end() ? other->second : c.value);
     }
     users.row(first).row(second);
-    if (spec.duplicateUser) users.row(first);
+    if (shape.duplicateUser) users.row(first);
 
     FixtureTable& handlers = db.table("CallHandlers");
     handlers.text("ObjectID").text("Alias").text("TextName").text("DTMFAccessID");
@@ -134,7 +134,7 @@ std::string writeBackup(const Spec& spec, const std::filesystem::path& dir) {
     handlers.integer("EditMsg").integer("SendUrgentMsg").integer("AfterMessageAction");
     handlers.text("AdministratorObjectID").integer("AdministratorObjectIDType");
     handlers.text("AfterMessageConversation").text("AfterMessageObjectID");
-    for (Row row : spec.handlers) {
+    for (Row row : shape.handlers) {
         row.insert(row.end(), {nullptr, nullptr, nullptr, nullptr});
         handlers.row(row);
     }
@@ -153,21 +153,21 @@ std::string writeBackup(const Spec& spec, const std::filesystem::path& dir) {
         }
         for (const Row& row : rows) t.row(row);
     };
-    fill("SMTPProxy", {"SubscriberObjectID", "SMTPAddress"}, spec.proxies);
-    fill("DTMFAccessID", {"ParentObjectID", "DTMFAccessID", "Alias"}, spec.alternates);
-    fill("COS", {"ObjectID", "DisplayName"}, spec.classes);
-    fill("MWIDevices", {"ParentObjectID", "Alias", "Extension"}, spec.mwis);
+    fill("SMTPProxy", {"SubscriberObjectID", "SMTPAddress"}, shape.proxies);
+    fill("DTMFAccessID", {"ParentObjectID", "DTMFAccessID", "Alias"}, shape.alternates);
+    fill("COS", {"ObjectID", "DisplayName"}, shape.classes);
+    fill("MWIDevices", {"ParentObjectID", "Alias", "Extension"}, shape.mwis);
     fill("NotificationDevices",
          {"ParentObjectID", "Alias", "DeviceActive", "DevicePhoneNumber", "DeviceSMTPAddress",
           "DeviceType"},
-         spec.devices);
+         shape.devices);
     fill("PrivateLists", {"ParentObjectID", "ObjectID", "Alias", "DisplayName", "DTMFAccessID"},
-         spec.lists);
+         shape.lists);
     return db.write(dir, "ZerithDBData_Backup_test.mdb");
 }
 
-Cell& cell(Spec& spec, const std::string& column) {
-    for (Column& c : spec.user)
+Cell& cell(BackupShape& shape, const std::string& column) {
+    for (Column& c : shape.user)
         if (c.name == column) return c.value;
     throw std::logic_error("no column " + column);
 }
@@ -223,10 +223,10 @@ protected:
         state.bIsQuorin7OrLater = true;
     }
 
-    std::vector<std::string> report(const Spec& spec, const std::string& id = "{U1}") {
+    std::vector<std::string> report(const BackupShape& shape, const std::string& id = "{U1}") {
         const std::filesystem::path folder = dir.path() / std::to_string(files++);
         std::filesystem::create_directories(folder);
-        const std::string path = writeBackup(spec, folder);
+        const std::string path = writeBackup(shape, folder);
         state.strMDBConnectString = std::string(backup::kConnectPrefix) + path;
         state.strMDBFilePath = path;
         reports::listHandlers_Click(form, id);
@@ -242,7 +242,7 @@ protected:
 
 TEST_F(SubscriberReportTest, RichNewerProductUserGivesTheWholeReport) {
     form.txtInfo.Text = "left over from the previous row\r\n";
-    const auto lines = report(Spec{});
+    const auto lines = report(BackupShape{});
     const std::vector<std::string> expected = {
         "DisplayName= John Smith",
         "ObjectID={U1}",
@@ -316,13 +316,13 @@ TEST_F(SubscriberReportTest, RichNewerProductUserGivesTheWholeReport) {
 }
 
 TEST_F(SubscriberReportTest, UserWithoutRelatedRowsSaysSoInOrder) {
-    Spec spec;
-    spec.proxies.clear();
-    spec.alternates.clear();
-    spec.mwis.clear();
-    spec.devices.clear();
-    spec.lists.clear();
-    const auto lines = report(spec);
+    BackupShape shape;
+    shape.proxies.clear();
+    shape.alternates.clear();
+    shape.mwis.clear();
+    shape.devices.clear();
+    shape.lists.clear();
+    const auto lines = report(shape);
     EXPECT_FALSE(hasLine(lines, "Proxy SMTP Addresses:"));
     const std::vector<std::string> from = section(lines, "Corporate email", "COS=");
     EXPECT_EQ(from, (std::vector<std::string>{"Corporate email address=john.smith@corp.example.com",
@@ -375,7 +375,7 @@ TEST_F(SubscriberReportTest, EmailBlockFollowsProductVersionAndRevision) {
         state.version.serverMajor = c.major;
         state.version.mdbVersion = c.revision;
         state.bIsQuorin7OrLater = c.quorin && c.major >= 7;
-        EXPECT_EQ(emailLines(report(Spec{})), c.expected);
+        EXPECT_EQ(emailLines(report(BackupShape{})), c.expected);
     }
     EXPECT_TRUE(ui.boxes.empty());
 }
@@ -385,27 +385,27 @@ TEST_F(SubscriberReportTest, OlderFileWithoutNewerColumnsAndTablesReadsNothingOf
     state.version.serverMajor = 5;
     state.version.mdbVersion = 14;
     state.bIsQuorin7OrLater = false;
-    Spec spec;
-    spec.droppedUserColumns = {"EMAILAddress", "SMTPAddress"};
-    spec.droppedTables = {"SMTPProxy"};
-    const auto lines = report(spec);
+    BackupShape shape;
+    shape.droppedUserColumns = {"EMAILAddress", "SMTPAddress"};
+    shape.droppedTables = {"SMTPProxy"};
+    const auto lines = report(shape);
     EXPECT_TRUE(emailLines(lines).empty());
     EXPECT_EQ(lines.back(), "After Message Action=Hangup [:: 1]");
     EXPECT_TRUE(ui.boxes.empty());
 }
 
 TEST_F(SubscriberReportTest, NullValuesDropTheirLinesSilently) {
-    Spec spec;
-    spec.handlers[0][3] = nullptr;  // the primary handler's DTMFAccessID
-    spec.alternates = {{"{U1}", nullptr, "desk"}, {"{U1}", "3002", "lab"}};
-    spec.mwis = {{"{U1}", nullptr, "2001"}, {"{U1}", "Hall lamp", nullptr}};
-    spec.devices = {{"{U1}", nullptr, nullptr, "5551234", nullptr, nullptr},
-                    {"{U1}", "Pager", nullptr, nullptr, nullptr, 1}};
+    BackupShape shape;
+    shape.handlers[0][3] = nullptr;  // the primary handler's DTMFAccessID
+    shape.alternates = {{"{U1}", nullptr, "desk"}, {"{U1}", "3002", "lab"}};
+    shape.mwis = {{"{U1}", nullptr, "2001"}, {"{U1}", "Hall lamp", nullptr}};
+    shape.devices = {{"{U1}", nullptr, nullptr, "5551234", nullptr, nullptr},
+                     {"{U1}", "Pager", nullptr, nullptr, nullptr, 1}};
     for (const char* column :
          {"Language", "Volume", "Speed", "NewMailUser", "GreetByName", "UseBriefPrompts",
           "AddressMode", "BillingID", "PWMustChange", "ExitAction"})
-        cell(spec, column) = nullptr;
-    const auto lines = report(spec);
+        cell(shape, column) = nullptr;
+    const auto lines = report(shape);
 
     EXPECT_EQ(section(lines, "Primary Call Handler", "COS="),
               (std::vector<std::string>{"Primary Call Handler Alias= jsmith",
@@ -436,10 +436,10 @@ TEST_F(SubscriberReportTest, NullValuesDropTheirLinesSilently) {
 }
 
 TEST_F(SubscriberReportTest, QueriesEmbeddingANullAreNotRunAndTheirReadsFail) {
-    Spec spec;
-    cell(spec, "CallHandlerObjectID") = nullptr;
-    cell(spec, "COSObjectID") = nullptr;
-    const auto lines = report(spec);
+    BackupShape shape;
+    cell(shape, "CallHandlerObjectID") = nullptr;
+    cell(shape, "COSObjectID") = nullptr;
+    const auto lines = report(shape);
     EXPECT_EQ(
         section(lines, "Proxy SMTP", "List in directory"),
         (std::vector<std::string>{"Proxy SMTP Addresses:", "    js@example.com",
@@ -475,11 +475,11 @@ TEST_F(SubscriberReportTest, ValueMappings) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
-        Spec spec;
-        cell(spec, c.column) = c.value;
-        EXPECT_TRUE(hasLine(report(spec), c.line));
+        BackupShape shape;
+        cell(shape, c.column) = c.value;
+        EXPECT_TRUE(hasLine(report(shape), c.line));
     }
-    Spec us;
+    BackupShape us;
     cell(us, "Language") = 1033;
     const std::string name = app::strLanguageName(1033);
     EXPECT_NE(name, "(error)");
@@ -488,14 +488,14 @@ TEST_F(SubscriberReportTest, ValueMappings) {
 }
 
 TEST_F(SubscriberReportTest, PrimaryCallHandlerLookups) {
-    Spec noAlias;
+    BackupShape noAlias;
     noAlias.handlers[0][1] = "";
     auto lines = report(noAlias);
     EXPECT_EQ(section(lines, "Primary Call", "Alternate"),
               (std::vector<std::string>{"Primary Call Handler Text Name= John Smith",
                                         "Primary Extension= 2001"}));
 
-    Spec twice;
+    BackupShape twice;
     twice.handlers.push_back(twice.handlers[0]);
     lines = report(twice);
     EXPECT_EQ(section(lines, "(error)", "Alternate"),
@@ -504,7 +504,7 @@ TEST_F(SubscriberReportTest, PrimaryCallHandlerLookups) {
                               "Error!  More than one match found for call handler ObjectID={H1}"}));
 
     ui.boxes.clear();
-    Spec missing;
+    BackupShape missing;
     missing.handlers.erase(missing.handlers.begin());
     lines = report(missing);
     EXPECT_TRUE(hasLine(lines, "(error) no primary call handler found"));
@@ -515,23 +515,23 @@ TEST_F(SubscriberReportTest, PrimaryCallHandlerLookups) {
 }
 
 TEST_F(SubscriberReportTest, ClassOfServiceWithoutMatchEndsAfterTheEqualsSign) {
-    Spec spec;
-    spec.classes.clear();
-    EXPECT_TRUE(hasLine(report(spec), "COS= "));
+    BackupShape shape;
+    shape.classes.clear();
+    EXPECT_TRUE(hasLine(report(shape), "COS= "));
     EXPECT_TRUE(ui.boxes.empty());
 }
 
 TEST_F(SubscriberReportTest, NotFoundAndDuplicateSubscribersShowAMessageOnly) {
     form.txtInfo.Text = "old\r\n";
-    EXPECT_TRUE(report(Spec{}, "{NOBODY}").empty());
+    EXPECT_TRUE(report(BackupShape{}, "{NOBODY}").empty());
     EXPECT_EQ(ui.texts(), (std::vector<std::string>{"Error!  Subscriber not found in database!"}));
     EXPECT_EQ(ui.boxes[0].buttons, ui::Buttons::Ok);
     EXPECT_EQ(ui.boxes[0].icon, ui::Icon::None);
 
     ui.boxes.clear();
-    Spec spec;
-    spec.duplicateUser = true;
-    EXPECT_TRUE(report(spec).empty());
+    BackupShape shape;
+    shape.duplicateUser = true;
+    EXPECT_TRUE(report(shape).empty());
     EXPECT_EQ(ui.texts(),
               (std::vector<std::string>{"Error!  More than one match found for ObjectID={U1}"}));
 }
@@ -550,9 +550,9 @@ TEST_F(SubscriberReportTest, UnreadableSubscribersTableShowsOneErrorAndWritesNot
 }
 
 TEST_F(SubscriberReportTest, MissingTableShowsTheErrorAndTheReportGoesOn) {
-    Spec spec;
-    spec.droppedTables = {"MWIDevices"};
-    const auto lines = report(spec);
+    BackupShape shape;
+    shape.droppedTables = {"MWIDevices"};
+    const auto lines = report(shape);
     // The failed query leaves no records to count, so the section says it has none.
     EXPECT_EQ(section(lines, "MWI Devices:", "Notifcation"),
               (std::vector<std::string>{"MWI Devices:", "    <none>"}));
@@ -565,9 +565,9 @@ TEST_F(SubscriberReportTest, MissingTableShowsTheErrorAndTheReportGoesOn) {
 }
 
 TEST_F(SubscriberReportTest, NewerProductTextIsRepairedFromUtf8) {
-    Spec spec;
-    cell(spec, "DisplayName") = "Ren\xC3\x83\xC2\xA9 Dupont";  // "René" stored as UTF-8 bytes
-    const auto lines = report(spec);
+    BackupShape shape;
+    cell(shape, "DisplayName") = "Ren\xC3\x83\xC2\xA9 Dupont";  // "René" stored as UTF-8 bytes
+    const auto lines = report(shape);
     EXPECT_EQ(lines.front(), "DisplayName= Ren\xC3\xA9 Dupont");
 }
 
