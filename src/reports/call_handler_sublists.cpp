@@ -105,9 +105,9 @@ void contactRule(HandlerReport& record) {
                                                          {"XFerConfirm", "Confirm"},
                                                          {"XFerIntroduce", "Introduce"},
                                                          {"XFerScreening", "Screening"}};
-    for (const auto& [column, label] : flags) {
-        if (record.test([&] { return isTrue(record.rs(column).Value()); }))
-            record.line([&] { return std::string(kFlag) + label; });
+    for (const auto& flag : flags) {
+        if (record.test([&] { return isTrue(record.rs(flag.first).Value()); }))
+            record.line([&] { return std::string(kFlag) + flag.second; });
     }
 }
 

@@ -76,8 +76,8 @@ void writeConversationSettings(Report& r) {
         {"Play timestamp before message= ", "SayTimestampBefore"},
         {"Play timestamp after message= ", "SayTimestampAfter"},
     };
-    for (const auto& [label, column] : kFlags) {
-        r.line([&] { return label + tf(s, column); });
+    for (const auto& flag : kFlags) {
+        r.line([&] { return flag.first + tf(s, flag.second); });
     }
     r.line([&] {
         return std::string("Menu mode= ") +
