@@ -9,6 +9,7 @@
 
 #include "db/db_error.h"
 #include "jet/cp1252.h"
+#include "jet/text_codec.h"
 
 namespace tdv::app {
 
@@ -23,24 +24,6 @@ db::DbError conversionError(const std::string& what) {
 std::string upToNul(const std::string& s) {
     const auto nul = s.find('\0');
     return nul == std::string::npos ? s : s.substr(0, nul);
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 // Decodes one UTF-8 sequence at s[i]; an invalid or cut sequence gives U+FFFD for its first
@@ -142,10 +125,17 @@ std::string otherToUtf8(const std::string& bytes, int codePage) {
         } else if (i + 1 < bytes.size() && convertUnit(handle, bytes.substr(i, 2), out)) {
             i += 2;
         } else {
-            appendUtf8(out, kReplacement);
+            jet::appendUtf8(out, kReplacement);
             i += 1;
         }
     }
+    return out;
+}
+
+// The text with each invalid UTF-8 sequence replaced as the Windows converter replaces it.
+std::string validUtf8(const std::string& src) {
+    std::string out;
+    for (size_t i = 0; i < src.size();) jet::appendUtf8(out, nextUtf8(src, i));
     return out;
 }
 
@@ -154,11 +144,7 @@ std::string otherToUtf8(const std::string& bytes, int codePage) {
 std::string strUnicodeToMultiByte(const std::string& text, int codePage, int /*flags*/) {
     const std::string src = upToNul(text);
     codePage = resolve(codePage);
-    if (codePage == 65001) {
-        std::string out;
-        for (size_t i = 0; i < src.size();) appendUtf8(out, nextUtf8(src, i));
-        return out;
-    }
+    if (codePage == 65001) return validUtf8(src);
     if (codePage == 1252) {
         std::string out;
         for (size_t i = 0; i < src.size();) {
@@ -173,14 +159,10 @@ std::string strUnicodeToMultiByte(const std::string& text, int codePage, int /*f
 std::string strMultiByteToUnicode(const std::string& bytes, int codePage, int /*flags*/) {
     const std::string src = upToNul(bytes);
     codePage = resolve(codePage);
-    if (codePage == 65001) {
-        std::string out;
-        for (size_t i = 0; i < src.size();) appendUtf8(out, nextUtf8(src, i));
-        return out;
-    }
+    if (codePage == 65001) return validUtf8(src);
     if (codePage == 1252) {
         std::string out;
-        for (unsigned char b : src) appendUtf8(out, jet::cp1252ToChar(b));
+        for (unsigned char b : src) jet::appendUtf8(out, jet::cp1252ToChar(b));
         return out;
     }
     return otherToUtf8(src, codePage);
