@@ -1,0 +1,32 @@
+// Reading a remap CSV file: text decoding, lines, fields and the lenient numeric test.
+//
+// The files come from spreadsheet programs and text editors. A file that starts with a UTF-8
+// byte-order mark, or that is valid UTF-8 and holds bytes above 127, is read as UTF-8; any
+// other file as Windows-1252. Lines end with CR LF (a lone LF or CR also ends a line). There
+// is no quoting: every comma separates, a double quote is an ordinary character. Texts
+// returned are UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tdv::remap {
+
+// The whole file as UTF-8 lines (no line ends). Throws std::filesystem::filesystem_error
+// when the file cannot be read.
+std::vector<std::string> readCsvLines(const std::string& path);
+// The same decoding for bytes already in memory (also the fuzz entry).
+std::vector<std::string> decodeCsvLines(std::string_view bytes);
+
+// Splits at every comma; n commas give n + 1 fields. Fields are not trimmed.
+std::vector<std::string> splitCsvFields(std::string_view line);
+// Trims spaces (not tabs) from both ends.
+std::string trimSpaces(std::string_view text);
+
+// The platform's lenient numeric test: optional sign, digits with at most one decimal
+// point, an optional exponent ("E"/"e"/"D"/"d" with optional sign and digits), spaces
+// around. "12.5", "+7", "1e3" pass; "12a4", "", "." fail.
+bool isNumericText(std::string_view text);
+
+}  // namespace tdv::remap
