@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/update_check.h"
 #include "ui/procedure.h"
 
 namespace tdv::app {
@@ -64,7 +65,11 @@ bool hasStQuellisSwitch(const std::string& commandLine) {
 
 bool Form_Load(FrmMain& form) {
     ui::Procedure proc(form.ui, "Form_Load", "frmMain", ui::ErrorStyle::errorColon());
-    // The start-up hook RunTestBatchFile of the update check runs first; it hooks in here.
+    // The start-up hook of the update check runs first, with the home page and tool title.
+    proc.step([&] {
+        support::RunTestBatchFile(form.state.appFolder, support::strHomePageAddress(form.ui),
+                                  support::kToolTitle);
+    });
     bool canCreate = false;
     proc.step([&] { canCreate = bCanCreateTestFile(form.state.appFolder); });
     if (!canCreate) {

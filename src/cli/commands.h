@@ -24,5 +24,11 @@ void registerBrowseCommands(CLI::App& app);
 void registerMaintenanceCommands(CLI::App& app);
 // tdv extract-audio, extract-log
 void registerExtractCommands(CLI::App& app);
+// tdv messages, extract-message
+void registerMessageCommands(CLI::App& app);
+// tdv check-update
+void registerUpdateCommand(CLI::App& app);
+// tdv remap
+void registerRemapCommand(CLI::App& app);
 
 }  // namespace tdv::cli

@@ -19,6 +19,9 @@ int main(int argc, char** argv) {
     tdv::cli::registerBrowseCommands(app);
     tdv::cli::registerMaintenanceCommands(app);
     tdv::cli::registerExtractCommands(app);
+    tdv::cli::registerRemapCommand(app);
+    tdv::cli::registerMessageCommands(app);
+    tdv::cli::registerUpdateCommand(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

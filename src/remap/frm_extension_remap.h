@@ -15,6 +15,7 @@
 #include "db/backup/app_state.h"
 #include "db/recordset.h"
 #include "logging/mod_logging.h"
+#include "remap/remap_lookups.h"
 #include "ui/grid_model.h"
 #include "ui/ui_port.h"
 
@@ -30,6 +31,9 @@ struct ExtensionCsvColumns {
 // The five recordsets opened on activation and kept while the window is open.
 struct ExtensionRemapLookups {
     db::Recordset users, extensions, distributionLists, callHandlers, interviewHandlers;
+    // The same records read once at activation, indexed on the searched columns
+    // (remap_lookups.h); the row checks look values up here.
+    LookupTable userTable, extensionTable, listTable, callHandlerTable, interviewerTable;
 };
 
 // Geometry of a remap window's controls in twips for an inner size, from the resize rule.

@@ -32,6 +32,9 @@ struct FrmSMTPAddressRemap {
     bool chkSelectAll = false;
     ui::GridModel myGrid;
     std::optional<db::Recordset> users;
+    // The users' records read once at activation, indexed on Alias, DTMFAccessID and
+    // ObjectID (remap_lookups.h).
+    LookupTable userTable;
 
     bool closed = false;
     std::function<void(int done, int total)> progress;

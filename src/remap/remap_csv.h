@@ -1,10 +1,11 @@
 // Reading a remap CSV file: text decoding, lines, fields and the lenient numeric test.
 //
 // The files come from spreadsheet programs and text editors. A file that starts with a UTF-8
-// byte-order mark, or that is valid UTF-8 and holds bytes above 127, is read as UTF-8; any
-// other file as Windows-1252. Lines end with CR LF (a lone LF or CR also ends a line). There
-// is no quoting: every comma separates, a double quote is an ordinary character. Texts
-// returned are UTF-8.
+// byte-order mark, or that is valid UTF-8 and holds bytes above 127, is read as UTF-8 (after a
+// mark, a byte that is not part of valid UTF-8 becomes U+FFFD); any other file as
+// Windows-1252. Lines end with CR LF (a lone LF or CR also ends a line). There is no quoting:
+// every comma separates, a double quote is an ordinary character. Texts returned are valid
+// UTF-8.
 #pragma once
 
 #include <string>

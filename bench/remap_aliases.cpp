@@ -1,0 +1,146 @@
+// Bulk alias remap of a large directory backup with its message backups.
+//
+//   bench_remap [DIR] [USERS] [MESSAGES] [ROWS] [PLAIN_ROWS]
+//
+// Writes a sample of USERS users (default 50,000) with MESSAGES messages (default 6,000,
+// six per message backup file: 1,000 files) into DIR (default a new folder under /tmp),
+// builds a CSV of ROWS alias changes (default 5,000), and times what the alias remap window
+// does with it: the CSV load with its row checks, then the apply of every row, as the
+// window's procedures run them (a quiet UI port that answers Yes). The apply keeps every
+// message file open and counts aliases in memory; the peer is the plain algorithm (four
+// statements, each opening the file, per message file and row), timed on PLAIN_ROWS further
+// rows (default 10) and extrapolated to ROWS. Prints the times and the file opens.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli_ui.h"
+#include "db/backup/backed_up_version.h"
+#include "logging/mod_logging.h"
+#include "remap/frm_extension_remap.h"
+#include "remap/message_files.h"
+#include "sample/sample.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::vector<std::string> aliases(tdv::backup::AppState& state) {
+    auto rs = state.newRecordset();
+    rs.Open("SELECT Alias FROM Subscribers", state.strMDBConnectString);
+    std::vector<std::string> out;
+    for (; !rs.Eof(); rs.MoveNext()) {
+        const auto v = rs("Alias").Value();
+        if (!v.isNull()) out.push_back(v.toText());
+    }
+    return out;
+}
+
+// A CSV renaming `count` users spread over the list, starting at `first`.
+std::string writeCsv(const fs::path& path, const std::vector<std::string>& users, size_t first,
+                     size_t count, size_t step, const std::string& suffix) {
+    std::ofstream out(path, std::ios::binary);
+    out << "OLD_ALIAS,OLD_EXTENSION,NEW_ALIAS,NEW_EXTENSION\r\n";
+    for (size_t i = 0; i < count; ++i) {
+        const std::string& alias = users[(first + i * step) % users.size()];
+        out << alias << ",," << alias.substr(0, 48) << suffix << ",\r\n";
+    }
+    return path.string();
+}
+
+struct Run {
+    double load = 0, apply = 0;
+    int rows = 0;
+    long opens = 0;
+};
+
+Run remap(tdv::backup::AppState& state, tdv::logging::ModLogging& logs, tdv::cli::CliUi& ui,
+          const std::string& csv, tdv::remap::MessageBackupFiles::Strategy strategy) {
+    Run run;
+    tdv::remap::FrmExtensionRemap form(ui, state, logs);
+    auto start = Clock::now();
+    tdv::remap::InitForm(form);
+    ui.openPaths.push_back(csv);
+    tdv::remap::cmdOpenCSVFile_Click(form);
+    run.load = secondsSince(start);
+    run.rows = form.myGrid.Rows() - 1;
+    form.chkSelectAll = true;
+    tdv::remap::chkSelectAll_Click(form);
+    tdv::remap::MessageBackupFiles files(tdv::remap::folderOf(state.strMDBFilePath), strategy);
+    start = Clock::now();
+    tdv::remap::cmdRemap_Click(form, files);
+    run.apply = secondsSince(start);
+    run.opens = files.fileOpens();
+    tdv::remap::Form_Unload(form);
+    return run;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const fs::path dir =
+        argc > 1 ? fs::path(argv[1])
+                 : fs::temp_directory_path() / ("tdv-bench-remap-" + std::to_string(::getpid()));
+    const int users = argc > 2 ? std::stoi(argv[2]) : 50000;
+    const int messages = argc > 3 ? std::stoi(argv[3]) : 6000;
+    const size_t rows = argc > 4 ? std::stoul(argv[4]) : 5000;
+    const size_t plainRows = argc > 5 ? std::stoul(argv[5]) : 10;
+
+    tdv::sample::SampleOptions options;
+    options.users = users;
+    options.messages = messages;
+    auto start = Clock::now();
+    const auto written = tdv::sample::writeSample((dir / "backups").string(),
+                                                  tdv::sample::sampleVariants().front(), options);
+    std::printf("sample: %d users, %d messages in %zu message backups, written in %.1f s\n", users,
+                messages, written.messageBackups.size(), secondsSince(start));
+
+    std::ostringstream quiet;
+    tdv::cli::CliUi ui(quiet, true);
+    tdv::backup::AppState state;
+    state.strMDBFilePath = written.directoryBackup;
+    state.strMDBConnectString = tdv::backup::kConnectPrefix + written.directoryBackup;
+    state.appFolder = (dir / "home").string();
+    tdv::backup::BackedUpZerithVer(ui, state);
+    tdv::backup::BackedUpAppVersion(ui, state);
+    tdv::backup::LoadMDBVersion(ui, state);
+    tdv::logging::ModLogging logs(ui, state.appFolder, tdv::logging::thisProgram("bench_remap"));
+
+    const std::vector<std::string> all = aliases(state);
+    const size_t step = all.size() / (rows + plainRows) > 0 ? all.size() / (rows + plainRows) : 1;
+    const std::string csv = writeCsv(dir / "remap.csv", all, 0, rows, step, "_r");
+    const Run counted =
+        remap(state, logs, ui, csv, tdv::remap::MessageBackupFiles::Strategy::Counts);
+    std::printf("load of %zu lines: %.2f s, %d rows in the grid\n", rows, counted.load,
+                counted.rows);
+    std::printf("apply of %d rows: %.2f s, %ld message file opens, run log %.0f MB\n", counted.rows,
+                counted.apply, counted.opens,
+                static_cast<double>(fs::file_size(logs.runLogPath())) / 1e6);
+
+    // Users not renamed above, with the plain algorithm.
+    const std::string plainCsv =
+        writeCsv(dir / "remap_plain.csv", all, rows * step, plainRows, step, "_p");
+    const Run plain =
+        remap(state, logs, ui, plainCsv, tdv::remap::MessageBackupFiles::Strategy::PerRowQueries);
+    const double extrapolated = plain.rows > 0 ? plain.apply * counted.rows / plain.rows : 0;
+    std::printf(
+        "plain algorithm, %d rows: %.2f s, %ld message file opens; extrapolated to %d rows: "
+        "%.0f s, %.0f file opens\n",
+        plain.rows, plain.apply, plain.opens, counted.rows, extrapolated,
+        plain.rows > 0 ? static_cast<double>(plain.opens) * counted.rows / plain.rows : 0);
+    if (counted.apply > 0)
+        std::printf("peer ratio (plain extrapolated / kept open and counted): %.1f\n",
+                    extrapolated / counted.apply);
+    return 0;
+}

@@ -1,0 +1,152 @@
+// tdv remap: the bulk remap windows driven from the command line.
+//
+//   tdv remap FILE CSV [--email] [--rows N,N,...] [--apply] [--yes]
+//
+// FILE is opened as a directory backup; the alias and extension remap window (or, with
+// --email, the e-mail address remap window, after the main window's "too old" gate) is
+// activated and loads CSV as its "Select CSV File" button does. The grid is printed as one
+// JSON object: {"columns": [{"caption", "hidden"}], "rows": [[cells]] (check-box cells
+// true/false), "csvErrorLog": path}. With --apply the given data rows (1-based; all when
+// --rows is absent) are ticked and "Apply Changes" is pressed; its warning is answered by
+// --yes (otherwise No: nothing is written), and "runLog" gives the run log's path. Logs go
+// under the application folder ($TDV_HOME). Message boxes go to stderr through CliUi.
+#include <CLI/CLI.hpp>
+
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "cli/backup_session.h"
+#include "cli/commands.h"
+#include "logging/mod_logging.h"
+#include "remap/frm_extension_remap.h"
+#include "remap/frm_smtp_address_remap.h"
+
+namespace tdv::cli {
+namespace {
+
+struct RemapArgs {
+    std::string file;
+    std::string csv;
+    bool email = false;
+    std::string rows;
+    bool apply = false;
+    bool yes = false;
+};
+
+// The 1-based data rows of "N,N,..." (all rows when empty).
+std::vector<int> rowsToTick(const std::string& list, int dataRows) {
+    std::vector<int> out;
+    if (list.empty()) {
+        for (int r = 1; r <= dataRows; ++r) out.push_back(r);
+        return out;
+    }
+    std::stringstream in(list);
+    std::string item;
+    while (std::getline(in, item, ',')) {
+        size_t used = 0;
+        int row = 0;
+        try {
+            row = std::stoi(item, &used);
+        } catch (const std::exception&) {
+            used = 0;
+        }
+        if (used == 0 || used != item.size() || row < 1 || row > dataRows) {
+            throw std::runtime_error("remap: --rows: '" + item + "' is not a data row (1 to " +
+                                     std::to_string(dataRows) + ")");
+        }
+        out.push_back(row);
+    }
+    return out;
+}
+
+void tick(ui::GridModel& grid, const std::vector<int>& rows) {
+    const int selected = grid.ColIndex("Selected");
+    for (int r : rows) grid.setCellChecked(r, selected, ui::GridModel::kChecked);
+}
+
+nlohmann::ordered_json gridJson(const ui::GridModel& grid) {
+    nlohmann::ordered_json out;
+    out["columns"] = nlohmann::ordered_json::array();
+    for (int c = 0; c < grid.Cols(); ++c) {
+        out["columns"].push_back(
+            {{"caption", grid.TextMatrix(0, c)}, {"hidden", grid.ColHidden(c)}});
+    }
+    out["rows"] = nlohmann::ordered_json::array();
+    for (int r = 1; r < grid.Rows(); ++r) {
+        auto row = nlohmann::ordered_json::array();
+        for (int c = 0; c < grid.Cols(); ++c) {
+            if (grid.ColDataType(c) == ui::GridModel::kCheckBoxType) {
+                row.push_back(grid.isChecked(r, c));
+            } else {
+                row.push_back(grid.TextMatrix(r, c));
+            }
+        }
+        out["rows"].push_back(std::move(row));
+    }
+    return out;
+}
+
+// Loads, ticks and applies as the user would in the window, then prints the grid.
+template <class Form>
+void runWindow(Form& form, const RemapArgs& args, logging::ModLogging& logs) {
+    remap::InitForm(form);
+    if (!form.closed) remap::cmdOpenCSVFile_Click(form);
+    if (args.apply && !form.closed) {
+        tick(form.myGrid, rowsToTick(args.rows, form.myGrid.Rows() - 1));
+        remap::cmdRemap_Click(form);
+    }
+    nlohmann::ordered_json out = gridJson(form.myGrid);
+    out["csvErrorLog"] = logs.csvErrorLogPath();
+    if (args.apply) out["runLog"] = logs.runLogPath();
+    std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+}
+
+void runRemap(const RemapArgs& args) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(args.csv, ec))
+        throw std::runtime_error("remap: no such CSV file: " + args.csv);
+    const std::string csv = std::filesystem::absolute(args.csv, ec).string();
+    auto session = openDirectoryBackupSession("remap", args.file, args.yes);
+    logging::ModLogging logs(session->ui, session->state.appFolder, logging::thisProgram("tdv"));
+    session->ui.openPaths.push_back(csv.empty() ? args.csv : csv);
+    if (args.email) {
+        // The menu entry refuses a backup older than schema revision 20; no window opens.
+        if (!remap::mnuSMTPRemap_CanOpen(session->form)) throw CLI::RuntimeError(1);
+        remap::FrmSMTPAddressRemap form(session->ui, session->state, logs);
+        runWindow(form, args, logs);
+    } else {
+        remap::FrmExtensionRemap form(session->ui, session->state, logs);
+        runWindow(form, args, logs);
+    }
+}
+
+}  // namespace
+
+void registerRemapCommand(CLI::App& app) {
+    auto args = std::make_shared<RemapArgs>();
+    auto* cmd = app.add_subcommand(
+        "remap",
+        "Load a remap CSV file into the alias and extension remap window (or the e-mail "
+        "address remap window with --email) and print its grid as one JSON object: "
+        "{\"columns\": [{\"caption\", \"hidden\"}], \"rows\": [[cells]], \"csvErrorLog\": "
+        "path}; with --apply tick rows, apply them and add \"runLog\": path");
+    cmd->add_option("FILE", args->file, "Directory backup (.mdb)")->required();
+    cmd->add_option("CSV", args->csv, "Remap CSV file")->required();
+    cmd->add_flag("--email", args->email,
+                  "The e-mail address remap (OLD_EXTENSION, OLD_ALIAS, NEW_SMTP_ADDRESS)");
+    cmd->add_option("--rows", args->rows,
+                    "Data rows to tick for --apply, 1-based, comma-separated (default: all)");
+    cmd->add_flag("--apply", args->apply, "Tick the rows and press Apply Changes");
+    cmd->add_flag("--yes", args->yes,
+                  "Answer Yes (or OK) to every question, the apply's warning included; default "
+                  "No (Cancel), so nothing is written");
+    cmd->callback([args] { runRemap(*args); });
+}
+
+}  // namespace tdv::cli

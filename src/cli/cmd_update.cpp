@@ -1,0 +1,53 @@
+// tdv check-update: the main window's "Chec&k for updated version" from the command line.
+//
+//   tdv check-update [--site URL] [--yes]
+//
+// --site replaces the tools web site's address of the settings (scheme and host, such as
+// http://127.0.0.1:8080). The result is the message box on stderr: the could-not-contact
+// message, "You have the most up to date version of this tool installed", or the update
+// offer as a question; --yes answers it OK, which prints "open: " and the home page address.
+// No backup is needed.
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "app/frm_main.h"
+#include "cli/cli_ui.h"
+#include "cli/commands.h"
+#include "db/backup/app_state.h"
+#include "support/update_check.h"
+
+namespace tdv::cli {
+
+namespace {
+
+struct UpdateArgs {
+    std::string site;
+    bool yes = false;
+};
+
+}  // namespace
+
+void registerUpdateCommand(CLI::App& app) {
+    auto args = std::make_shared<UpdateArgs>();
+    auto* cmd = app.add_subcommand(
+        "check-update", "Ask the tools web site whether a newer version of this tool is published");
+    cmd->add_option("--site", args->site,
+                    "The tools web site (scheme and host, e.g. http://host:port) instead of the "
+                    "configured one");
+    cmd->add_flag("--yes", args->yes, "Answer OK to the update offer; default Cancel");
+    cmd->callback([args] {
+        CliUi ui(std::cerr, args->yes);
+        if (!args->site.empty()) {
+            ui.saveSetting(backup::kSettingsSection, support::kToolsSiteSettingKey, args->site);
+        }
+        backup::AppState state;
+        state.appFolder = backup::defaultAppFolder();
+        app::FrmMain form(ui, state);
+        support::mnuCheckForUpdates_Click(form);
+    });
+}
+
+}  // namespace tdv::cli

@@ -1,0 +1,141 @@
+#include "logging/mod_logging.h"
+
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <system_error>
+
+#include "db/vb_text.h"
+#include "logging/log_text.h"
+#include "ui/procedure.h"
+
+namespace tdv::logging {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kModule = "modLogging";
+const std::string kRule(64, '=');
+
+std::tm localTimeOf(std::chrono::system_clock::time_point when) {
+    const std::time_t t = std::chrono::system_clock::to_time_t(when);
+    std::tm local{};
+    localtime_r(&t, &local);
+    return local;
+}
+
+// Deletes whatever is at the path (a read-only file too: removing a directory entry needs
+// no write permission on the file) and opens it anew for appending. Failures are passed
+// over: the stream then stays closed and later writes do nothing.
+void reopenEmpty(std::ofstream& out, const std::string& path) {
+    if (out.is_open()) out.close();
+    std::error_code ec;
+    fs::remove(path, ec);
+    out.open(path, std::ios::binary | std::ios::app);
+    if (!out) out.close();
+}
+
+void writeLine(std::ofstream& out, const std::string& utf8) {
+    if (!out.is_open()) return;
+    out << toLogBytes(utf8) << "\r\n";
+    out.flush();
+}
+
+}  // namespace
+
+ModLogging::ModLogging(ui::UiPort& ui, std::string appFolder, ProgramIdentity program, Clock clock)
+    : ui_(ui),
+      appFolder_(std::move(appFolder)),
+      program_(std::move(program)),
+      clock_(std::move(clock)) {}
+
+std::string ModLogging::GenerateNewLogFileName() {
+    ui::Procedure proc(ui_, "GenerateNewLogFileName", kModule, ui::ErrorStyle::errorColon(),
+                       ui::OwnerKind::Module);
+    std::string stamp;
+    proc.step([&] {
+        const std::tm t = localTimeOf(clock_());
+        char text[32];
+        std::snprintf(text, sizeof text, "%02d%02d%02d_%02d_%02d_%02d", t.tm_year % 100,
+                      t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+        stamp = text;
+    });
+    const fs::path logs = fs::path(appFolder_) / "logs";
+    bool haveFolder = false;
+    proc.step([&] { haveFolder = fs::is_directory(logs); });
+    // The application folder itself may not exist yet on this platform (it lives under the
+    // user's data folder), so the whole chain is created.
+    if (!haveFolder) proc.step([&] { fs::create_directories(logs); });
+    runLogPath_ = (logs / (program_.exeName + "_CSVRemapLog_" + stamp + ".TXT")).string();
+    return runLogPath_;
+}
+
+void ModLogging::startLogging() {
+    if (runLogPath_.empty()) {
+        ui_.messageBox("Call to startLogging before GenerateNewLogFileName has been called");
+        return;
+    }
+    reopenEmpty(runLog_, runLogPath_);
+    writeLine(runLog_, kRule);
+    writeLine(runLog_, "Running " + program_.exeName + ", version " +
+                           std::to_string(program_.major) + "." + std::to_string(program_.minor) +
+                           "." + std::to_string(program_.revision));
+    std::string now;
+    try {
+        now = db::vbTextOfDate(oleDateOfLocalTime(localTimeOf(clock_())));
+    } catch (...) {
+        // A clock outside the dates the program can show leaves the time empty.
+    }
+    writeLine(runLog_, "Local time=" + now);
+    writeLine(runLog_, kRule + "\r\n");
+    writeLine(runLog_, "Search for '(error)' or '(warning)' for problems");
+    writeLine(runLog_, "");
+}
+
+void ModLogging::MyLog(const std::string& text) {
+    writeLine(runLog_, text);
+}
+
+void ModLogging::stopLogging() {
+    if (runLog_.is_open()) runLog_.close();
+}
+
+std::string ModLogging::GenerateNewCSVErrorLogFileName(const std::string& csvPath) {
+    csvErrorLogPath_ = csvPath + "_CSVParse_ErrorLog_.TXT";
+    return csvErrorLogPath_;
+}
+
+void ModLogging::startCSVLogging() {
+    if (csvErrorLogPath_.empty()) {
+        ui_.messageBox("Error - startLogging called before a log file name has been allocated");
+        return;
+    }
+    reopenEmpty(csvErrorLog_, csvErrorLogPath_);
+    writeLine(csvErrorLog_, "ORIGINAL_CSV_LINE, FAILURE_INFO");
+}
+
+void ModLogging::MyCSVLog(const std::string& reason, const std::string& line) {
+    ui::Procedure proc(ui_, "MyCSVLog", kModule, ui::ErrorStyle::standard(), ui::OwnerKind::Module);
+    proc.step([&] {
+        std::string unquoted;
+        unquoted.reserve(line.size());
+        for (char c : line) {
+            if (c != '"') unquoted += c;
+        }
+        writeLine(csvErrorLog_, "\"" + unquoted + "\",\"[" + reason + "]\"");
+    });
+}
+
+void ModLogging::stopCSVLogging() {
+    if (csvErrorLog_.is_open()) csvErrorLog_.close();
+}
+
+ProgramIdentity thisProgram(const std::string& exeName) {
+    ProgramIdentity id;
+    id.exeName = exeName;
+    std::sscanf(TDV_VERSION, "%d.%d.%d", &id.major, &id.minor, &id.revision);
+    return id;
+}
+
+}  // namespace tdv::logging

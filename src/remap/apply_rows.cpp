@@ -1,0 +1,68 @@
+#include "remap/apply_rows.h"
+
+namespace tdv::remap {
+namespace {
+
+constexpr const char* kNoRows =
+    "You must first load some values from a CSV file to apply.  See help file for more details";
+constexpr const char* kNoneTicked =
+    "You must select at least one row in the grid to apply to the database.";
+constexpr const char* kReviewLog = "Updates complete - review log file now?";
+
+bool isTicked(const ui::GridModel& grid, int row, int selected) {
+    return selected >= 0 && grid.isChecked(row, selected);
+}
+
+}  // namespace
+
+size_t characterCount(const std::string& text) {
+    size_t n = 0;
+    for (unsigned char c : text)
+        if ((c & 0xC0) != 0x80) ++n;
+    return n;
+}
+
+std::string cell(const ui::GridModel& grid, int row, const char* key) {
+    return grid.TextMatrix(row, grid.ColIndex(key));
+}
+
+std::string trimmedCell(const ui::GridModel& grid, int row, const char* key) {
+    const std::string text = cell(grid, row, key);
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+bool applyTickedRows(const ApplyFrame& frame, const std::string& warning,
+                     const std::function<void(int row)>& applyRow) {
+    ui::GridModel& grid = frame.grid;
+    if (grid.Rows() <= 1) {
+        frame.ui.messageBox(kNoRows);
+        return false;
+    }
+    const int selected = grid.ColIndex("Selected");
+    int total = 0;
+    for (int r = 1; r < grid.Rows(); ++r)
+        if (isTicked(grid, r, selected)) ++total;
+    if (total == 0) {
+        frame.ui.messageBox(kNoneTicked);
+        return false;
+    }
+    if (frame.ui.messageBox(warning, ui::Buttons::YesNo) != ui::Answer::Yes) return false;
+
+    frame.logs.GenerateNewLogFileName();
+    frame.logs.startLogging();
+    int done = 0;
+    for (int r = 1; r < grid.Rows(); ++r) {
+        if (!isTicked(grid, r, selected)) continue;
+        applyRow(r);
+        if (frame.progress) frame.progress(++done, total);
+    }
+    frame.logs.stopLogging();
+
+    if (frame.ui.messageBox(kReviewLog, ui::Buttons::YesNo) == ui::Answer::Yes)
+        frame.ui.openWithDesktop(frame.logs.runLogPath());
+    return true;
+}
+
+}  // namespace tdv::remap

@@ -1,0 +1,35 @@
+// The frame that both remap windows' "Apply Changes" share: the refusals of an empty grid and
+// of a grid without ticked rows, the warning, the run log around the ticked rows (in grid
+// order), and the closing question that offers the run log.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "logging/mod_logging.h"
+#include "ui/grid_model.h"
+#include "ui/ui_port.h"
+
+namespace tdv::remap {
+
+struct ApplyFrame {
+    ui::UiPort& ui;
+    logging::ModLogging& logs;
+    ui::GridModel& grid;
+    const std::function<void(int done, int total)>& progress;
+};
+
+// Runs applyRow(row) for every ticked data row between the start and the end of a new run
+// log. Returns false when the apply stopped before the run log (nothing written); the
+// window then stays open. Returns true after the closing question; the window then closes.
+bool applyTickedRows(const ApplyFrame& frame, const std::string& warning,
+                     const std::function<void(int row)>& applyRow);
+
+// The grid cell of the row in the column with that key, trimmed of spaces.
+std::string trimmedCell(const ui::GridModel& grid, int row, const char* key);
+// Number of characters of UTF-8 text (continuation bytes not counted).
+size_t characterCount(const std::string& text);
+// The grid cell as it stands.
+std::string cell(const ui::GridModel& grid, int row, const char* key);
+
+}  // namespace tdv::remap

@@ -1,0 +1,249 @@
+#include "remap/message_files.h"
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <limits>
+
+#include "app/common_values.h"
+#include "db/connect_string.h"
+#include "db/db_error.h"
+#include "db/recordset.h"
+#include "jet/index_key.h"
+
+namespace tdv::remap {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kPrefix = "zerithmessage_backup_";
+
+std::string lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+std::string doubledApostrophes(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        out += c;
+        if (c == '\'') out += '\'';
+    }
+    return out;
+}
+
+// The value a WHERE column='<quoted>' literal compares with: the literal's doubled
+// apostrophes read back as one.
+std::string literalValue(const std::string& quoted) {
+    std::string out;
+    for (size_t i = 0; i < quoted.size(); ++i) {
+        out += quoted[i];
+        if (quoted[i] == '\'' && i + 1 < quoted.size() && quoted[i + 1] == '\'') ++i;
+    }
+    return out;
+}
+
+std::string countLine(int16_t count, const char* column, const std::string& alias,
+                      const std::string& path) {
+    return "    " + std::to_string(count) + " " + column + " instances found for " + alias +
+           " in " + path;
+}
+
+// The count as the 16-bit variable holds it; Overflow (6) beyond.
+// Half the soft limit of open files, so that the rest of the program keeps room.
+size_t maxOpenFiles() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 512;
+    return std::max<size_t>(16, static_cast<size_t>(limit.rlim_cur / 2));
+}
+
+int16_t asCount(long n) {
+    if (n > std::numeric_limits<int16_t>::max() || n < std::numeric_limits<int16_t>::min())
+        throw db::overflowError();
+    return static_cast<int16_t>(n);
+}
+
+}  // namespace
+
+bool isMessageBackupFileName(const std::string& fileName) {
+    if (fileName.size() < 4) return false;
+    const std::string l = lower(fileName);
+    return l.ends_with(".mdb") && l.find(kPrefix) != std::string::npos;
+}
+
+std::vector<std::string> listMessageBackupFiles(const std::string& folder) {
+    std::vector<std::string> out;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        std::error_code ec;
+        if (!entry.is_regular_file(ec)) continue;
+        if (isMessageBackupFileName(entry.path().filename().string()))
+            out.push_back(entry.path().string());
+    }
+    return out;
+}
+
+std::string folderOf(const std::string& path) {
+    const fs::path parent = fs::path(path).parent_path();
+    return parent.empty() ? std::string(".") : parent.string();
+}
+
+bool MessageBackupFiles::AliasOrder::operator()(const std::string& a, const std::string& b) const {
+    return jet::compareText(a, b, version) < 0;
+}
+
+MessageBackupFiles::MessageBackupFiles(std::string folder, Strategy strategy)
+    : folder_(std::move(folder)), strategy_(strategy) {}
+
+MessageBackupFiles::~MessageBackupFiles() = default;
+
+std::vector<std::string> MessageBackupFiles::paths() const {
+    std::vector<std::string> out;
+    for (const File& f : files_) out.push_back(f.path);
+    return out;
+}
+
+void MessageBackupFiles::list(ui::Procedure& proc) {
+    if (listed_) return;
+    listed_ = true;
+    proc.step([&] {
+        for (std::string& path : listMessageBackupFiles(folder_)) {
+            File f;
+            f.connect = db::makeConnectString(path);
+            f.path = std::move(path);
+            files_.push_back(std::move(f));
+        }
+    });
+    // Every file stays open until the apply ends, as far as file descriptors allow.
+    cache_ = std::make_unique<db::DatabaseCache>(std::min(files_.size() + 1, maxOpenFiles()));
+}
+
+std::shared_ptr<jet::Database> MessageBackupFiles::reopen(File& file) {
+    auto db = cache_->open(file.path, true);
+    if (db != file.db.lock()) {
+        ++fileOpens_;
+        file.db = db;
+    }
+    return db;
+}
+
+void MessageBackupFiles::load(File& file) {
+    file.loaded = true;
+    try {
+        const auto db = reopen(file);
+        file.counts = std::map<std::string, Counts, AliasOrder>(AliasOrder{db->info().version});
+        db::Recordset rs(*cache_);
+        rs.Open("SELECT FromAlias, ToAlias FROM Messages", file.connect, db::adOpenKeyset,
+                db::adLockReadOnly);
+        const db::Field from = rs("FromAlias");
+        const db::Field to = rs("ToAlias");
+        for (; !rs.Eof(); rs.MoveNext()) {
+            const db::Variant f = from.Value();
+            if (f.is<std::string>()) ++file.counts[f.get<std::string>()].from;
+            const db::Variant t = to.Value();
+            if (t.is<std::string>()) ++file.counts[t.get<std::string>()].to;
+        }
+        rs.Close();
+    } catch (...) {
+        file.failure = ui::currentErrorInfo();
+        file.counts.clear();
+    }
+}
+
+void MessageBackupFiles::renameAlias(const std::string& oldAlias, const std::string& newAlias,
+                                     const LogLine& log, ui::Procedure& proc) {
+    list(proc);
+    // The count variable keeps its value when a count fails, as the line written after it
+    // then shows.
+    int16_t count = 0;
+    for (File& file : files_) {
+        if (strategy_ == Strategy::PerRowQueries) {
+            renameByQueries(file, oldAlias, newAlias, log, proc, count);
+        } else {
+            renameCounted(file, oldAlias, newAlias, log, proc, count);
+        }
+    }
+}
+
+void MessageBackupFiles::renameCounted(File& file, const std::string& oldAlias,
+                                       const std::string& newAlias, const LogLine& log,
+                                       ui::Procedure& proc, int16_t& count) {
+    if (!file.loaded) load(file);
+    const std::string quoted = app::strFixQuotesForSQL(oldAlias);
+    if (file.failure) {
+        // Each of the four statements would have failed on this file.
+        proc.report(*file.failure);
+        log(countLine(count, "fromAlias", oldAlias, file.path));
+        proc.report(*file.failure);
+        proc.report(*file.failure);
+        log(countLine(count, "toAlias", oldAlias, file.path));
+        proc.report(*file.failure);
+        return;
+    }
+    const std::string key = literalValue(quoted);
+    const auto rewrite = [&](int32_t Counts::*column, const char* name, const char* label) {
+        const auto it = file.counts.find(key);
+        const int32_t found = it == file.counts.end() ? 0 : it->second.*column;
+        proc.step([&] { count = asCount(found); });
+        log(countLine(count, label, oldAlias, file.path));
+        if (found == 0) return;
+        proc.step([&] {
+            reopen(file);
+            db::Recordset rs(*cache_);
+            rs.Open(std::string("UPDATE Messages SET ") + name + "='" +
+                        doubledApostrophes(newAlias) + "' WHERE " + name + "='" + quoted + "'",
+                    file.connect, db::adOpenKeyset, db::adLockOptimistic);
+            // The rows now hold the new alias (the same entry when only the case changed).
+            file.counts[key].*column -= found;
+            file.counts[newAlias].*column += found;
+        });
+    };
+    rewrite(&Counts::from, "FromAlias", "fromAlias");
+    rewrite(&Counts::to, "ToAlias", "toAlias");
+}
+
+void MessageBackupFiles::renameByQueries(const File& file, const std::string& oldAlias,
+                                         const std::string& newAlias, const LogLine& log,
+                                         ui::Procedure& proc, int16_t& count) {
+    const std::string quoted = app::strFixQuotesForSQL(oldAlias);
+    const auto countOf = [&](const char* column, const char* label) {
+        proc.step([&] {
+            db::Recordset rs;
+            ++fileOpens_;
+            rs.Open(
+                std::string("SELECT COUNT(*) FROM Messages WHERE ") + column + "='" + quoted + "'",
+                file.connect);
+            count = asCount(rs.Fields(0L).Value().toLong());
+        });
+        log(countLine(count, label, oldAlias, file.path));
+    };
+    const auto rewrite = [&](const char* column, const char* field) {
+        db::Recordset rs;
+        const bool opened = proc.step([&] {
+            ++fileOpens_;
+            rs.Open(std::string("SELECT * FROM Messages WHERE ") + column + "='" + quoted + "'",
+                    file.connect, db::adOpenKeyset, db::adLockPessimistic);
+        });
+        if (!opened) return;
+        for (;;) {
+            bool atEnd = true;
+            if (!proc.step([&] { atEnd = rs.Eof(); }) || atEnd) break;
+            proc.step([&] {
+                rs(field).setValue(db::Variant::fromString(newAlias));
+                rs.Update();
+            });
+            if (!proc.step([&] { rs.MoveNext(); })) break;
+        }
+        proc.step([&] {
+            if (rs.State() != db::adStateClosed) rs.Close();
+        });
+    };
+    countOf("fromAlias", "fromAlias");
+    rewrite("fromAlias", "FromAlias");
+    countOf("ToAlias", "toAlias");
+    rewrite("ToAlias", "ToAlias");
+}
+
+}  // namespace tdv::remap

@@ -1,0 +1,120 @@
+// The message backup files beside an open directory backup, and the alias change in them.
+//
+// A message backup file is a file of the backup's folder whose name is at least 4 characters
+// long, ends in ".MDB" and contains "ZerithMessage_Backup_" (letter case ignored throughout).
+//
+// MessageBackupFiles serves one apply of the alias remap window: it lists the folder once (on
+// first use, in the order the file system gives), and renameAlias() then changes FromAlias
+// and ToAlias of the table Messages in every listed file, writing one count line per column
+// and file in listing order:
+//   "    N fromAlias instances found for OLD in PATH"
+//   "    N toAlias instances found for OLD in PATH"
+// N is the number of rows whose column equals the old alias under Jet's text comparison
+// (letter case ignored), held as a 16-bit signed number: a larger count is an Overflow
+// failure and the line repeats the count held before. The old alias goes through
+// strFixQuotesForSQL (spaces trimmed, doubled apostrophes taken as one) before it is
+// compared; the new alias is stored as given.
+//
+// Two strategies give the same files and the same lines:
+//  - PerRowQueries runs, per file and alias change, the four statements of the plain
+//    algorithm (count, rewrite by record, count, rewrite by record), each opening the file;
+//  - Counts (the default) opens every file once per apply and keeps it open (up to half the
+//    process's file descriptor limit; beyond that the least recently used are closed and
+//    opened again when written), reads each
+//    file's FromAlias and ToAlias values once into counts keyed by Jet's text comparison,
+//    keeps those counts current as aliases are renamed (A->B then B->C), and runs an UPDATE
+//    only on a file whose count is not zero. A file that cannot be read gives, on every
+//    alias change, the failures the plain algorithm would give for it.
+// Every write goes through the recordset layer as one atomic save. Failures are reported
+// through the given Procedure, which then carries on with the next step.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "db/database_cache.h"
+#include "jet/database.h"
+#include "ui/procedure.h"
+
+namespace tdv::remap {
+
+// The name test above, on a file name without its folder.
+bool isMessageBackupFileName(const std::string& fileName);
+// The full paths of the message backup files in folder, in the order the file system gives.
+// Throws std::filesystem::filesystem_error when the folder cannot be listed.
+std::vector<std::string> listMessageBackupFiles(const std::string& folder);
+// The folder part of a database path ("." for a bare file name).
+std::string folderOf(const std::string& path);
+
+class MessageBackupFiles {
+public:
+    enum class Strategy { Counts, PerRowQueries };
+    using LogLine = std::function<void(const std::string&)>;
+
+    explicit MessageBackupFiles(std::string folder, Strategy strategy = Strategy::Counts);
+    MessageBackupFiles(const MessageBackupFiles&) = delete;
+    MessageBackupFiles& operator=(const MessageBackupFiles&) = delete;
+    ~MessageBackupFiles();
+
+    // Changes oldAlias to newAlias in every message backup file (see above). A failure to
+    // list the folder is reported once and leaves nothing to change.
+    void renameAlias(const std::string& oldAlias, const std::string& newAlias, const LogLine& log,
+                     ui::Procedure& proc);
+
+    // The files found (empty until the first renameAlias).
+    std::vector<std::string> paths() const;
+    // How many times a message backup file was opened so far.
+    long fileOpens() const { return fileOpens_; }
+
+private:
+    struct AliasOrder {
+        jet::JetVersion version;
+        bool operator()(const std::string& a, const std::string& b) const;
+    };
+    struct Counts {
+        int32_t from = 0;
+        int32_t to = 0;
+    };
+    struct File {
+        std::string path;
+        std::string connect;
+        std::weak_ptr<jet::Database> db;  // the cache holds it open
+        bool loaded = false;
+        std::optional<ui::ErrorInfo> failure;  // why the file could not be read
+        std::map<std::string, Counts, AliasOrder> counts{AliasOrder{jet::JetVersion::Jet4}};
+    };
+
+    void list(ui::Procedure& proc);
+    void load(File& file);
+    // The file's database from the cache, counting the opens.
+    std::shared_ptr<jet::Database> reopen(File& file);
+    void renameCounted(File& file, const std::string& oldAlias, const std::string& newAlias,
+                       const LogLine& log, ui::Procedure& proc, int16_t& count);
+    void renameByQueries(const File& file, const std::string& oldAlias, const std::string& newAlias,
+                         const LogLine& log, ui::Procedure& proc, int16_t& count);
+
+    std::string folder_;
+    Strategy strategy_;
+    bool listed_ = false;
+    std::vector<File> files_;
+    std::unique_ptr<db::DatabaseCache> cache_;
+    long fileOpens_ = 0;
+};
+
+struct FrmExtensionRemap;
+
+// UpdateAliasForMessageFiles of the alias remap window over the files of one apply: the
+// version gate, then files.renameAlias with the window's run log and error rule.
+// cmdRemap_Click keeps one set for all the rows it applies.
+void UpdateAliasForMessageFiles(FrmExtensionRemap& form, const std::string& oldAlias,
+                                const std::string& newAlias, MessageBackupFiles& files);
+// cmdRemap_Click over a given set of message backup files (of the backup's folder): the
+// benchmark and the tests choose its strategy and read its count of file opens.
+void cmdRemap_Click(FrmExtensionRemap& form, MessageBackupFiles& files);
+
+}  // namespace tdv::remap

@@ -1,0 +1,180 @@
+#include "remap/remap_csv.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "jet/cp1252.h"
+#include "jet/text_codec.h"
+
+namespace tdv::remap {
+
+namespace {
+
+// Length of the well-formed UTF-8 sequence at bytes[i] (no overlong forms, surrogates or
+// values past U+10FFFF), 0 when none starts there.
+size_t utf8SequenceAt(std::string_view bytes, size_t i) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    if (lead < 0x80) return 1;
+    size_t len;
+    unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        len = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        len = 3;
+        if (lead == 0xE0) lo = 0xA0;
+        if (lead == 0xED) hi = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        len = 4;
+        if (lead == 0xF0) lo = 0x90;
+        if (lead == 0xF4) hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (bytes.size() - i < len) return 0;
+    for (size_t k = 1; k < len; ++k) {
+        const auto b = static_cast<unsigned char>(bytes[i + k]);
+        if (k == 1 ? (b < lo || b > hi) : (b & 0xC0) != 0x80) return 0;
+    }
+    return len;
+}
+
+// True when the bytes are well-formed UTF-8; `high` tells whether any byte above 127 was seen.
+bool isValidUtf8(std::string_view bytes, bool& high) {
+    high = false;
+    for (size_t i = 0; i < bytes.size();) {
+        const size_t len = utf8SequenceAt(bytes, i);
+        if (len == 0) return false;
+        high = high || len > 1;
+        i += len;
+    }
+    return true;
+}
+
+// UTF-8 with every byte that is not part of a well-formed sequence replaced by U+FFFD.
+std::string repairUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size();) {
+        const size_t len = utf8SequenceAt(bytes, i);
+        if (len == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            out.append(bytes.substr(i, len));
+            i += len;
+        }
+    }
+    return out;
+}
+
+std::string cp1252ToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x80) {
+            out += c;
+        } else {
+            jet::appendUtf8(out, jet::cp1252ToChar(b));
+        }
+    }
+    return out;
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+}  // namespace
+
+std::vector<std::string> decodeCsvLines(std::string_view bytes) {
+    std::string text;
+    constexpr std::string_view kBom = "\xEF\xBB\xBF";
+    bool high = false;
+    if (bytes.substr(0, kBom.size()) == kBom) {
+        // The mark says UTF-8; a damaged sequence after it becomes U+FFFD, so that every text
+        // handed on is valid UTF-8.
+        text = repairUtf8(bytes.substr(kBom.size()));
+    } else if (isValidUtf8(bytes, high) && high) {
+        text.assign(bytes);
+    } else {
+        text = cp1252ToUtf8(bytes);
+    }
+
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '\r' && c != '\n') continue;
+        lines.emplace_back(text, start, i - start);
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    // A last line without a line end still counts; a line end at the very end adds none.
+    if (start < text.size()) lines.emplace_back(text, start, text.size() - start);
+    return lines;
+}
+
+std::vector<std::string> readCsvLines(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw std::filesystem::filesystem_error(
+            "cannot open CSV file", path,
+            std::error_code(errno != 0 ? errno : ENOENT, std::generic_category()));
+    }
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        throw std::filesystem::filesystem_error("cannot read CSV file", path,
+                                                std::make_error_code(std::errc::io_error));
+    }
+    return decodeCsvLines(bytes);
+}
+
+std::vector<std::string> splitCsvFields(std::string_view line) {
+    std::vector<std::string> fields;
+    size_t start = 0;
+    while (true) {
+        const size_t comma = line.find(',', start);
+        if (comma == std::string_view::npos) {
+            fields.emplace_back(line.substr(start));
+            return fields;
+        }
+        fields.emplace_back(line.substr(start, comma - start));
+        start = comma + 1;
+    }
+}
+
+std::string trimSpaces(std::string_view text) {
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    const size_t last = text.find_last_not_of(' ');
+    return std::string(text.substr(first, last - first + 1));
+}
+
+bool isNumericText(std::string_view text) {
+    size_t i = 0;
+    const size_t n = text.size();
+    while (i < n && text[i] == ' ') ++i;
+    if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+    size_t digits = 0;
+    while (i < n && isDigit(text[i])) ++i, ++digits;
+    if (i < n && text[i] == '.') {
+        ++i;
+        while (i < n && isDigit(text[i])) ++i, ++digits;
+    }
+    if (digits == 0) return false;
+    if (i < n && (text[i] == 'E' || text[i] == 'e' || text[i] == 'D' || text[i] == 'd')) {
+        ++i;
+        if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+        size_t expDigits = 0;
+        while (i < n && isDigit(text[i])) ++i, ++expDigits;
+        if (expDigits == 0) return false;
+    }
+    while (i < n && text[i] == ' ') ++i;
+    return i == n;
+}
+
+}  // namespace tdv::remap

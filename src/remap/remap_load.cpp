@@ -1,0 +1,203 @@
+#include "remap/remap_load.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "db/backup/app_state.h"
+#include "db/db_error.h"
+#include "remap/remap_csv.h"
+#include "ui/procedure.h"
+
+namespace tdv::remap {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kMaxLineCount = 32767;  // the count is a 16-bit signed number
+constexpr int kProgressEvery = 100;   // lines between progress reports
+constexpr int kFirstTextColumn = 1;   // Old Alias
+constexpr int kLastTextColumn = 7;    // Display Name (extension window) / Info (e-mail window)
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+// Characters of UTF-8 text (what the length of a line counts).
+size_t characterCount(std::string_view text) {
+    return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+}  // namespace
+
+std::string defaultCsvFolder() {
+    const char* home = std::getenv("HOME");
+    return home != nullptr && *home != '\0' ? std::string(home) : std::string("/");
+}
+
+std::vector<int> headerPositions(std::string_view header, const std::vector<std::string>& names) {
+    const std::vector<std::string> pieces = splitCsvFields(header);
+    std::vector<int> positions;
+    for (const std::string& name : names) {
+        int found = -1;
+        for (size_t i = 0; i < pieces.size(); ++i) {
+            if (equalsIgnoringCase(trimSpaces(pieces[i]), name)) {
+                found = static_cast<int>(i);
+                break;
+            }
+        }
+        positions.push_back(found);
+    }
+    return positions;
+}
+
+bool checkCsvHeader(ui::UiPort& ui, const char* formName, const std::string& path,
+                    const std::vector<std::string>& names, const std::string& headerMessage,
+                    std::vector<int>& positions) {
+    ui::Procedure proc(ui, "bisValidCSVFileFormat", formName, ui::ErrorStyle::standard());
+    positions.assign(names.size(), -1);
+    bool exists = false;
+    proc.step([&] { exists = fs::is_regular_file(path); });
+    if (!exists) return false;
+
+    std::vector<std::string> lines;
+    proc.step([&] { lines = readCsvLines(path); });
+    std::string header;
+    // Reading the first line of an empty file fails as reading past its end did.
+    proc.step([&] {
+        if (lines.empty()) throw db::DbError(62, "Input past end of file");
+        header = lines.front();
+    });
+    if (characterCount(header) > 1) positions = headerPositions(header, names);
+    const bool allFound =
+        characterCount(header) > 1 &&
+        std::none_of(positions.begin(), positions.end(), [](int p) { return p < 0; });
+    if (allFound) {
+        if (lines.size() > 1) return true;
+        ui.messageBox(kNoDataMessage);
+        return false;
+    }
+    ui.messageBox(headerMessage);
+    return false;
+}
+
+void chooseCsvFile(CsvLoadTarget target, const std::function<bool(const std::string&)>& validate,
+                   const std::function<void()>& process) {
+    ui::UiPort& ui = target.ui;
+    ui::Procedure proc(ui, "cmdOpenCSVFile_Click", target.formName, ui::ErrorStyle::standard());
+
+    const std::string previous = target.txtCSVPath;
+    ui::FileDialog dialog;
+    dialog.title = "Select CSV File";
+    dialog.filterDescription = "All Files";
+    dialog.filterPattern = "*.*";
+    proc.step([&] {
+        if (previous.empty()) {
+            dialog.initialFolder =
+                ui.setting(backup::kSettingsSection, kLastCsvFolderKey, defaultCsvFolder());
+        } else {
+            dialog.initialFolder = fs::path(previous).parent_path().string();
+            dialog.fileName = previous;
+        }
+    });
+
+    std::string chosen;
+    proc.step([&] { chosen = ui.openFileDialog(dialog); });
+    if (chosen.empty()) return;
+    if (characterCount(chosen) < 4) {
+        target.txtCSVPath = previous;
+        return;
+    }
+    bool valid = false;
+    proc.step([&] { valid = validate(chosen); });
+    if (!valid) {
+        ui.messageBox(kNotRecognizedMessage);
+        target.txtCSVPath = previous;
+        return;
+    }
+    target.txtCSVPath = chosen;
+    proc.step([&] {
+        ui.saveSetting(backup::kSettingsSection, kLastCsvFolderKey,
+                       fs::path(chosen).parent_path().string());
+    });
+    proc.step([&] { target.logs.GenerateNewCSVErrorLogFileName(target.txtCSVPath); });
+    proc.step([&] { target.logs.startCSVLogging(); });
+    proc.step(process);
+}
+
+void loadCsvRows(CsvLoadTarget target, const std::function<bool(const std::string&)>& validate,
+                 const std::string& shortHeaderMessage,
+                 const std::function<void(const std::string& line)>& handleLine) {
+    ui::UiPort& ui = target.ui;
+    ui::GridModel& grid = target.grid;
+    ui::Procedure proc(ui, "ProcessCSVFile", target.formName, ui::ErrorStyle::standard());
+
+    bool valid = false;
+    proc.step([&] { valid = validate(target.txtCSVPath); });
+    if (!valid) {
+        ui.messageBox(kNotRecognizedMessage);
+        return;
+    }
+
+    int linesRead = 0;
+    std::vector<std::string> lines;
+    bool opened = false;
+    try {
+        lines = readCsvLines(target.txtCSVPath);
+        opened = true;
+    } catch (const std::exception&) {
+        ui.messageBox("Error - Could not open CSV file");
+    }
+    if (opened && (lines.empty() || characterCount(lines.front()) <= 1)) {
+        ui.messageBox(shortHeaderMessage);
+        opened = false;
+    }
+    if (opened) {
+        proc.step([&] {
+            grid.setRows(1);
+            grid.setRedraw(0);
+        });
+        const int total = static_cast<int>(lines.size()) - 1;
+        for (size_t i = 1; i < lines.size(); ++i) {
+            if (linesRead < kMaxLineCount) ++linesRead;
+            ui.sleepMs(5);
+            ui.processEvents();
+            // A failure while handling one line is passed over; the next line follows.
+            try {
+                handleLine(lines[i]);
+            } catch (...) {
+            }
+            const int done = static_cast<int>(i);
+            if (target.progress && (done % kProgressEvery == 0 || done == total)) {
+                target.progress(done, total);
+            }
+        }
+    }
+
+    proc.step([&] { target.logs.stopCSVLogging(); });
+    proc.step([&] { grid.AutoSize(kFirstTextColumn, std::min(kLastTextColumn, grid.Cols() - 1)); });
+    proc.step([&] { grid.setRedraw(2); });
+
+    const int added = std::max(grid.Rows() - 1, 0);
+    const std::string summary = "Import complete. " + std::to_string(linesRead) +
+                                " lines read in from text file, " + std::to_string(added) +
+                                " users added to grid.";
+    if (linesRead > added) {
+        if (ui.messageBox(summary + "  Review CSV parse error log now?", ui::Buttons::YesNo) ==
+            ui::Answer::Yes) {
+            ui.openWithDesktop(target.logs.csvErrorLogPath());
+        }
+    } else {
+        ui.messageBox(summary);
+    }
+}
+
+}  // namespace tdv::remap

@@ -1,0 +1,190 @@
+// tdv remap over the sample backups: the grid as JSON, the apply with and without --yes,
+// --rows, the e-mail window's "too old" gate, and the refusals of bad arguments. After an
+// apply `tdv check` passes on the backup and on every message backup beside it.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "remap/remap_apply_harness.h"
+#include "sample/sample.h"
+#include "support/testdata.h"
+
+namespace tdv::test {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+struct RemapCommandTest : ::testing::Test {
+    TempDir dir;
+    sample::WrittenSample written;
+    std::string alias;  // a user that has messages
+
+    void write(const char* variant) {
+        written = sample::writeSample((dir.path() / "backups").string(),
+                                      *sample::findVariant(variant), sample::SampleOptions{});
+        const auto users = queryRows(written.directoryBackup, "SELECT Alias FROM Subscribers");
+        for (const auto& file : written.messageBackups) {
+            for (const auto& row : queryRows(file, "SELECT ToAlias FROM Messages")) {
+                for (const auto& user : users)
+                    if (!user.empty() && user[0] == row[0]) alias = row[0];
+                if (!alias.empty()) return;
+            }
+        }
+    }
+    std::string csv(const std::string& lines) const {
+        const auto path = dir.path() / "remap.csv";
+        writeText(path, lines);
+        return path.string();
+    }
+    CommandResult remap(const std::string& args) const {
+        return runCommand("TDV_HOME=" + shellQuote((dir.path() / "home").string()) + " " +
+                          shellQuote(TDV_BINARY) + " remap " + args);
+    }
+    int countInMessages(const std::string& a) const {
+        int n = 0;
+        for (const auto& file : written.messageBackups)
+            for (const auto& row : queryRows(file, "SELECT FromAlias, ToAlias FROM Messages"))
+                n += (row[0] == a) + (row[1] == a);
+        return n;
+    }
+    void expectEveryFileChecks() const {
+        auto r = runTdv("check " + shellQuote(written.directoryBackup));
+        EXPECT_EQ(r.status, 0) << r.out;
+        for (const auto& file : written.messageBackups) {
+            r = runTdv("check " + shellQuote(file));
+            EXPECT_EQ(r.status, 0) << file << ": " << r.out;
+        }
+    }
+};
+
+TEST_F(RemapCommandTest, PrintsTheLoadedGridWithoutWritingAnything) {
+    write("zerith-rev20");
+    ASSERT_FALSE(alias.empty());
+    const std::string before = fileText(written.directoryBackup);
+    const std::string file =
+        csv("OLD_ALIAS,OLD_EXTENSION,NEW_ALIAS,NEW_EXTENSION\r\n" + alias + ",,renamed1,\r\n");
+    const auto r = remap(shellQuote(written.directoryBackup) + " " + shellQuote(file));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto out = nlohmann::json::parse(r.out);
+    ASSERT_EQ(out["columns"].size(), 12u);
+    EXPECT_EQ(out["columns"][1]["caption"], "Old Alias");
+    EXPECT_EQ(out["columns"][11]["hidden"], true);
+    ASSERT_EQ(out["rows"].size(), 1u);
+    EXPECT_EQ(out["rows"][0][0], false);
+    EXPECT_EQ(out["rows"][0][1], alias);
+    EXPECT_EQ(out["rows"][0][2], "renamed1");
+    EXPECT_EQ(out["csvErrorLog"], file + "_CSVParse_ErrorLog_.TXT");
+    EXPECT_FALSE(out.contains("runLog"));
+    EXPECT_EQ(fileText(written.directoryBackup), before);
+}
+
+TEST_F(RemapCommandTest, ApplyWithYesRenamesInTheBackupAndEveryMessageBackup) {
+    write("zerith-rev20");
+    ASSERT_FALSE(alias.empty());
+    const int before = countInMessages(alias);
+    ASSERT_GT(before, 0);
+    const std::string file =
+        csv("OLD_ALIAS,OLD_EXTENSION,NEW_ALIAS,NEW_EXTENSION\r\n" + alias + ",,renamed1,\r\n");
+    const auto r =
+        remap(shellQuote(written.directoryBackup) + " " + shellQuote(file) + " --apply --yes");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto out = nlohmann::json::parse(r.out);
+    EXPECT_EQ(out["rows"][0][0], true);
+    const std::string runLog = out["runLog"];
+    EXPECT_THAT(runLog, StartsWith((dir.path() / "home" / "logs" / "tdv_CSVRemapLog_").string()));
+    EXPECT_TRUE(fs::exists(runLog));
+    EXPECT_THAT(r.err, HasSubstr("question: WARNING! This will change alias"));
+    EXPECT_THAT(r.err, HasSubstr("open: " + runLog));
+    EXPECT_EQ(countInMessages(alias), 0);
+    EXPECT_EQ(countInMessages("renamed1"), before);
+    EXPECT_EQ(queryRows(written.directoryBackup,
+                        "SELECT COUNT(*) FROM Subscribers WHERE Alias='renamed1'")[0][0],
+              "1");
+    // One count line per column and message backup.
+    const std::string log = fileText(runLog);
+    size_t lines = 0;
+    for (size_t at = log.find(" instances found for "); at != std::string::npos;
+         at = log.find(" instances found for ", at + 1))
+        ++lines;
+    EXPECT_EQ(lines, 2 * written.messageBackups.size());
+    expectEveryFileChecks();
+}
+
+TEST_F(RemapCommandTest, ApplyWithoutYesAndUntickedRowsWriteNothing) {
+    write("zerith-rev20");
+    const std::string file = csv("OLD_ALIAS,OLD_EXTENSION,NEW_ALIAS,NEW_EXTENSION\r\n" + alias +
+                                 ",,renamed1,\r\n" + alias + ",,renamed2,\r\n");
+    const std::string before = fileText(written.directoryBackup);
+    auto r = remap(shellQuote(written.directoryBackup) + " " + shellQuote(file) + " --apply");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("-> No"));
+    EXPECT_EQ(nlohmann::json::parse(r.out)["runLog"], "");
+    EXPECT_EQ(fileText(written.directoryBackup), before);
+
+    // Both lines reach the grid (their new aliases are free); --rows 2 ticks only the second.
+    r = remap(shellQuote(written.directoryBackup) + " " + shellQuote(file) +
+              " --apply --yes --rows 2");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto out = nlohmann::json::parse(r.out);
+    ASSERT_EQ(out["rows"].size(), 2u);
+    EXPECT_EQ(out["rows"][0][0], false);
+    EXPECT_EQ(out["rows"][1][0], true);
+    EXPECT_EQ(queryRows(written.directoryBackup,
+                        "SELECT COUNT(*) FROM Subscribers WHERE Alias='renamed2'")[0][0],
+              "1");
+    EXPECT_EQ(countInMessages("renamed1"), 0);
+    expectEveryFileChecks();
+}
+
+TEST_F(RemapCommandTest, EmailRemapAppliesAddresses) {
+    write("zerith-rev20");
+    const std::string file =
+        csv("OLD_EXTENSION,OLD_ALIAS,NEW_SMTP_ADDRESS\r\n," + alias + ",new@example.com\r\n");
+    const auto r = remap(shellQuote(written.directoryBackup) + " " + shellQuote(file) +
+                         " --email --apply --yes");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto out = nlohmann::json::parse(r.out);
+    ASSERT_EQ(out["columns"].size(), 10u);
+    EXPECT_EQ(out["rows"][0][3], "new@example.com");
+    EXPECT_EQ(queryRows(written.directoryBackup,
+                        "SELECT SMTPAddress FROM Subscribers WHERE Alias='" + alias + "'")[0][0],
+              "new@example.com");
+    expectEveryFileChecks();
+}
+
+TEST_F(RemapCommandTest, EmailRemapOfRevision19IsRefused) {
+    write("zerith-rev19");
+    const std::string before = fileText(written.directoryBackup);
+    const std::string file =
+        csv("OLD_EXTENSION,OLD_ALIAS,NEW_SMTP_ADDRESS\r\n," + alias + ",new@example.com\r\n");
+    const auto r = remap(shellQuote(written.directoryBackup) + " " + shellQuote(file) +
+                         " --email --apply --yes");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err,
+              "message: The backup you have is too old to support this - you must be at rev 20 "
+              "of the MDB file for email address remapping.\n");
+    EXPECT_EQ(fileText(written.directoryBackup), before);
+}
+
+TEST_F(RemapCommandTest, RefusesAMessageBackupAndAMissingCsvWithOneLine) {
+    write("zerith-rev20");
+    const std::string file = csv("OLD_ALIAS,OLD_EXTENSION,NEW_ALIAS,NEW_EXTENSION\r\nx,,y,\r\n");
+    auto r = remap(shellQuote(written.messageBackups[0]) + " " + shellQuote(file));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.err, StartsWith("error: remap: "));
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+
+    r = remap(shellQuote(written.directoryBackup) + " " +
+              shellQuote((dir.path() / "missing.csv").string()));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "error: remap: no such CSV file: " + (dir.path() / "missing.csv").string() + "\n");
+}
+
+}  // namespace
+}  // namespace tdv::test

@@ -1,0 +1,617 @@
+// "Apply Changes" of the alias and extension remap window over a hand-made backup and its
+// message backup files: refusals, the warning, every table written, the message files (and
+// the files left alone), the version gate, apostrophes, alternate extensions, the exact run
+// log, and the file checks after every apply.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+#include "remap/frm_extension_remap.h"
+#include "remap/message_files.h"
+#include "remap/remap_apply_harness.h"
+
+namespace tdv::test {
+namespace {
+
+namespace fs = std::filesystem;
+using ui::Answer;
+
+constexpr const char* kU1 = "{A1000000-0000-0000-0000-000000000001}";
+constexpr const char* kU2 = "{A1000000-0000-0000-0000-000000000002}";
+constexpr const char* kU3 = "{A1000000-0000-0000-0000-000000000003}";
+constexpr const char* kU4 = "{A1000000-0000-0000-0000-000000000004}";
+constexpr const char* kC1 = "{C1000000-0000-0000-0000-000000000001}";
+constexpr const char* kC2 = "{C1000000-0000-0000-0000-000000000002}";
+constexpr const char* kC3 = "{C1000000-0000-0000-0000-000000000003}";
+constexpr const char* kC4 = "{C1000000-0000-0000-0000-000000000004}";
+
+constexpr const char* kNoRows =
+    "You must first load some values from a CSV file to apply.  See help file for more details";
+constexpr const char* kNoneTicked =
+    "You must select at least one row in the grid to apply to the database.";
+constexpr const char* kWarning =
+    "WARNING! This will change alias and/or extension strings in the backup MDB file you "
+    "currently have open and any message backup files found in the same direcotry.  It's strong "
+    "suggested that you do the reamp operation on a COPY of your backup files so you always "
+    "have your original backup data around.  Do you want to continue?  Yes to apply changes, "
+    "no to exit.";
+constexpr const char* kReview = "Updates complete - review log file now?";
+constexpr const char* kHeader = "OLD_ALIAS,OLD_EXTENSION,NEW_ALIAS,NEW_EXTENSION\r\n";
+
+BackupFixture directory() {
+    BackupFixture db;
+    db.table("Subscribers")
+        .text("ObjectID")
+        .text("Alias")
+        .text("FirstName")
+        .text("LastName")
+        .text("DisplayName")
+        .text("DTMFAccessID")
+        .text("CallHandlerObjectID")
+        .text("SMTPAddress")
+        .index("Alias", {"Alias"})
+        .row({kU1, "jsmith", "John", "Smith", "John Smith", "1001", kC1, "js@example.com"})
+        .row({kU2, "o'brien", "Pat", "O'Brien", "Pat O'Brien", "1002", kC2, "pob@example.com"})
+        .row({kU3, "mjones", "Mary", nullptr, "Mary Jones", "1003", kC3, "mj@example.com"})
+        .row({kU4, "bwhite", "Bob", "White", "Bob White", "1004", kC4, "bw@example.com"});
+    db.table("DTMFAccessID")
+        .text("ParentObjectID")
+        .text("DTMFAccessID")
+        .text("Alias")
+        .row({kU1, "1001", "jsmith"})
+        .row({kU2, "1002", "o'brien"})
+        .row({kU3, "1003", "mjones"})
+        .row({kU4, "1004", "bwhite"})
+        .row({kU3, "2003", "mjones_alt"});
+    db.table("CallHandlers")
+        .text("ObjectID")
+        .text("Alias")
+        .text("DTMFAccessID")
+        .text("TextName")
+        .yesNo("IsPrimary")
+        .row({kC1, "jsmith_ch", "1001", "John Smith", true})
+        .row({kC2, "obrien_ch", "1002", "Pat O'Brien", true})
+        .row({kC3, "mjones_ch", "1003", "Mary Jones", true})
+        .row({kC4, "bwhite_ch", "1004", "Bob White", true})
+        .row({"{C9}", "opening", "0", "Opening Greeting", false});
+    db.table("PublicDistributionLists")
+        .text("Alias")
+        .text("DTMFAccessID")
+        .text("DisplayName")
+        .row({"alllist", "5000", "All users"});
+    db.table("Interviewers")
+        .text("DTMFAccessID")
+        .text("ObjectID")
+        .text("DisplayName")
+        .row({"6000", "{I1}", "Survey"});
+    db.table("PublicDistributionListMembers")
+        .text("ParentObjectID")
+        .text("SubscriberObjectID")
+        .text("SubscriberAlias")
+        .row({"{L1}", kU1, "jsmith"})
+        .row({"{L1}", kU2, "o'brien"})
+        .row({"{L1}", kU4, "bwhite"});
+    db.table("PrivateListMembers")
+        .text("ParentObjectID")
+        .text("Alias")
+        .row({kU4, "jsmith"})
+        .row({kU4, "o'brien"})
+        .row({kU1, "bwhite"});
+    return db;
+}
+
+using Message = std::pair<Cell, Cell>;  // FromAlias, ToAlias
+
+BackupFixture messages(const std::vector<Message>& rows) {
+    BackupFixture db;
+    auto& t = db.table("Messages")
+                  .longInt("Index")
+                  .text("FromAlias", 64)
+                  .text("ToAlias", 64)
+                  .text("Subject")
+                  .index("FromAlias", {"FromAlias"})
+                  .index("ToAlias", {"ToAlias"});
+    int n = 0;
+    for (const auto& [from, to] : rows) t.row({++n, from, to, "Message " + std::to_string(n)});
+    return db;
+}
+
+bool isCountLine(const std::string& line) {
+    return line.starts_with("    ") && line.find(" instances found for ") != std::string::npos;
+}
+
+std::vector<std::string> sortedCountRuns(std::vector<std::string> lines) {
+    for (auto it = lines.begin(); it != lines.end();) {
+        auto end = std::find_if_not(it, lines.end(), isCountLine);
+        std::sort(it, end);
+        it = end == it ? it + 1 : end;
+    }
+    return lines;
+}
+
+TEST(MessageBackupFileName, NeedsThePrefixAnywhereAndTheMdbEndingInAnyCase) {
+    EXPECT_TRUE(remap::isMessageBackupFileName("ZerithMessage_Backup_jsmith.MDB"));
+    EXPECT_TRUE(remap::isMessageBackupFileName("old-zerithmessage_backup_.mDb"));
+    EXPECT_FALSE(remap::isMessageBackupFileName("ZerithMessage_Backup_jsmith.mdb.bak"));
+    EXPECT_FALSE(remap::isMessageBackupFileName("ZerithMessageBackup_jsmith.mdb"));
+    EXPECT_FALSE(remap::isMessageBackupFileName("ZerithDBData_Backup_x.mdb"));
+    EXPECT_FALSE(remap::isMessageBackupFileName(".mdb"));
+}
+
+TEST(MessageBackupFileName, FoldersAreNotListed) {
+    TempDir dir;
+    fs::create_directories(dir.path() / "ZerithMessage_Backup_folder.mdb");
+    writeText(dir.path() / "ZerithMessage_Backup_file.mdb", "x");
+    EXPECT_EQ(remap::listMessageBackupFiles(dir.path().string()),
+              std::vector<std::string>{(dir.path() / "ZerithMessage_Backup_file.mdb").string()});
+    EXPECT_EQ(remap::folderOf("backup.mdb"), ".");
+    EXPECT_EQ(remap::folderOf("/a/b/backup.mdb"), "/a/b");
+}
+
+struct ExtensionApplyTest : ::testing::Test {
+    RemapHarness h;
+    std::unique_ptr<remap::FrmExtensionRemap> form;
+    std::string fileA, fileB, other, notMdb;
+
+    void SetUp() override {
+        h.open(directory());
+        fileA = h.addFile(messages({{"jsmith", "bwhite"},
+                                    {"bwhite", "JSmith"},
+                                    {"o'brien", "jsmith"},
+                                    {nullptr, "jsmith"}}),
+                          "ZerithMessage_Backup_jsmith_20261201.MDB");
+        fileB = h.addFile(messages({{"jsmith", "bwhite"}, {"mjones", "o'brien"}}),
+                          "zerithmessage_backup_bwhite.mdb");
+        other = h.addFile(messages({{"jsmith", "jsmith"}}), "Other.mdb");
+        notMdb = h.addFile(messages({{"jsmith", "jsmith"}}), "ZerithMessage_Backup_old.bak");
+        form = std::make_unique<remap::FrmExtensionRemap>(h.ui, h.state, h.logs);
+        remap::InitForm(*form);
+    }
+
+    // Loads the CSV as the window's button does and forgets the messages of the load.
+    void load(const std::string& lines) {
+        h.ui.openPaths.push_back(h.writeCsv(std::string(kHeader) + lines));
+        remap::cmdOpenCSVFile_Click(*form);
+        h.ui.boxes.clear();
+    }
+    void tickAll() {
+        form->chkSelectAll = true;
+        remap::chkSelectAll_Click(*form);
+    }
+    void apply(Answer warning = Answer::Yes, Answer review = Answer::No) {
+        h.ui.answers = {warning, review};
+        remap::cmdRemap_Click(*form);
+    }
+    std::string path(const char* name) const { return (h.folder() / name).string(); }
+    std::vector<std::vector<std::string>> messagesOf(const std::string& file) const {
+        return queryRows(file, "SELECT FromAlias, ToAlias FROM Messages ORDER BY [Index]");
+    }
+    std::vector<std::vector<std::string>> subscribers() const {
+        return queryRows(h.state.strMDBFilePath,
+                         "SELECT Alias, DTMFAccessID FROM Subscribers ORDER BY ObjectID");
+    }
+    std::string countLine(int n, const char* column, const char* alias,
+                          const std::string& file) const {
+        return "    " + std::to_string(n) + " " + column + " instances found for " + alias +
+               " in " + file;
+    }
+    void expectEveryFileClean() const {
+        for (const auto& e : fs::directory_iterator(h.folder())) {
+            SCOPED_TRACE(e.path().string());
+            EXPECT_EQ(checkProblems(e.path().string()), std::vector<std::string>{});
+        }
+    }
+    std::map<std::string, std::string> bytesOfEveryFile() const {
+        std::map<std::string, std::string> out;
+        for (const auto& e : fs::directory_iterator(h.folder()))
+            out[e.path().string()] = fileText(e.path().string());
+        return out;
+    }
+};
+
+TEST_F(ExtensionApplyTest, EmptyGridAndNothingTickedAreRefusedWithoutALog) {
+    remap::cmdRemap_Click(*form);
+    EXPECT_EQ(h.ui.texts(), std::vector<std::string>{kNoRows});
+
+    load("jsmith,,jsmith2,\r\n");
+    ASSERT_EQ(form->myGrid.Rows(), 2);
+    remap::cmdRemap_Click(*form);
+    EXPECT_EQ(h.ui.texts(), std::vector<std::string>{kNoneTicked});
+    EXPECT_FALSE(form->closed);
+    EXPECT_TRUE(h.runLogFiles().empty());
+}
+
+TEST_F(ExtensionApplyTest, NoToTheWarningWritesNothingAndCreatesNoRunLog) {
+    load("jsmith,,jsmith2,\r\nbwhite,,,1104\r\n");
+    tickAll();
+    const auto before = bytesOfEveryFile();
+    apply(Answer::No);
+    EXPECT_EQ(h.ui.texts(), std::vector<std::string>{kWarning});
+    EXPECT_EQ(h.ui.boxes[0].buttons, ui::Buttons::YesNo);
+    EXPECT_EQ(bytesOfEveryFile(), before);
+    EXPECT_TRUE(h.runLogFiles().empty());
+    EXPECT_FALSE(form->closed);
+}
+
+TEST_F(ExtensionApplyTest, AliasChangeWritesTheExactRunLogAndEveryTable) {
+    load("jsmith,,jsmith2,\r\n");
+    tickAll();
+    const std::string otherBefore = fileText(other);
+    const std::string notMdbBefore = fileText(notMdb);
+    apply();
+    EXPECT_EQ(h.ui.texts(), (std::vector<std::string>{kWarning, kReview}));
+    EXPECT_TRUE(h.ui.opened.empty());
+    EXPECT_TRUE(form->closed);
+
+    const std::string log = h.logs.runLogPath();
+    EXPECT_EQ(fs::path(log).filename().string(), "tdv_CSVRemapLog_261206_11_45_23.TXT");
+    // The files in the order the folder lists them.
+    const auto files = remap::listMessageBackupFiles(h.folder().string());
+    ASSERT_EQ(files.size(), 2u);
+    std::string expected =
+        std::string(64, '=') +
+        "\r\nRunning tdv, version 1.2.3\r\nLocal time=12/6/2026 11:45:23 AM\r\n" +
+        std::string(64, '=') + "\r\n\r\nSearch for '(error)' or '(warning)' for problems\r\n\r\n" +
+        "********\r\nCSV File Line=jsmith,,jsmith2,\r\n" +
+        "Action=Replace old alias with new alias for this user.\r\n";
+    for (const std::string& f : files) {
+        const bool a = f == fileA;
+        expected += countLine(a ? 1 : 1, "fromAlias", "jsmith", f) + "\r\n";
+        expected += countLine(a ? 3 : 0, "toAlias", "jsmith", f) + "\r\n";
+    }
+    expected += "    Subscribers Alias set to:jsmith2\r\n    Alias set to:jsmith2\r\n";
+    EXPECT_EQ(fileText(log), expected);
+
+    EXPECT_EQ(messagesOf(fileA), (std::vector<std::vector<std::string>>{{"jsmith2", "bwhite"},
+                                                                        {"bwhite", "jsmith2"},
+                                                                        {"o'brien", "jsmith2"},
+                                                                        {"<null>", "jsmith2"}}));
+    EXPECT_EQ(messagesOf(fileB), (std::vector<std::vector<std::string>>{{"jsmith2", "bwhite"},
+                                                                        {"mjones", "o'brien"}}));
+    EXPECT_EQ(fileText(other), otherBefore);
+    EXPECT_EQ(fileText(notMdb), notMdbBefore);
+    EXPECT_EQ(subscribers()[0], (std::vector<std::string>{"jsmith2", "1001"}));
+    EXPECT_EQ(queryRows(h.state.strMDBFilePath,
+                        "SELECT SubscriberAlias FROM PublicDistributionListMembers WHERE "
+                        "SubscriberObjectID='" +
+                            std::string(kU1) + "'"),
+              (std::vector<std::vector<std::string>>{{"jsmith2"}}));
+    EXPECT_EQ(queryRows(h.state.strMDBFilePath, "SELECT Alias FROM PrivateListMembers"),
+              (std::vector<std::vector<std::string>>{{"jsmith2"}, {"o'brien"}, {"bwhite"}}));
+    // The extension tables are not touched by an alias change.
+    EXPECT_EQ(
+        queryRows(h.state.strMDBFilePath, "SELECT DTMFAccessID FROM CallHandlers WHERE ObjectID='" +
+                                              std::string(kC1) + "'"),
+        (std::vector<std::vector<std::string>>{{"1001"}}));
+    expectEveryFileClean();
+}
+
+TEST_F(ExtensionApplyTest, YesToTheReviewQuestionOpensTheRunLog) {
+    load("jsmith,,jsmith2,\r\n");
+    tickAll();
+    apply(Answer::Yes, Answer::Yes);
+    EXPECT_EQ(h.ui.opened, std::vector<std::string>{h.logs.runLogPath()});
+    EXPECT_TRUE(form->closed);
+}
+
+TEST_F(ExtensionApplyTest, ExtensionOnlyRowTouchesNoListMemberAndNoMessageFile) {
+    load("bwhite,,,1104\r\n");
+    tickAll();
+    const std::string a = fileText(fileA), b = fileText(fileB);
+    const auto privateBefore =
+        queryRows(h.state.strMDBFilePath, "SELECT Alias FROM PrivateListMembers");
+    const auto publicBefore = queryRows(
+        h.state.strMDBFilePath, "SELECT SubscriberAlias FROM PublicDistributionListMembers");
+    apply();
+    EXPECT_EQ(logBody(h.logs.runLogPath()),
+              (std::vector<std::string>{
+                  "********", "CSV File Line=bwhite,,,1104",
+                  "Action=Replace primary extension with new extension for this user.",
+                  "    Subscribers primary extension set to:1104",
+                  "    Subscribers primary call handler extension set to:1104"}));
+    EXPECT_EQ(fileText(fileA), a);
+    EXPECT_EQ(fileText(fileB), b);
+    EXPECT_EQ(queryRows(h.state.strMDBFilePath, "SELECT Alias FROM PrivateListMembers"),
+              privateBefore);
+    EXPECT_EQ(queryRows(h.state.strMDBFilePath,
+                        "SELECT SubscriberAlias FROM PublicDistributionListMembers"),
+              publicBefore);
+    EXPECT_EQ(subscribers()[3], (std::vector<std::string>{"bwhite", "1104"}));
+    EXPECT_EQ(
+        queryRows(h.state.strMDBFilePath, "SELECT DTMFAccessID FROM CallHandlers WHERE ObjectID='" +
+                                              std::string(kC4) + "'"),
+        (std::vector<std::vector<std::string>>{{"1104"}}));
+    // The primary extension's own DTMFAccessID row is not changed by a primary change.
+    EXPECT_EQ(queryRows(h.state.strMDBFilePath,
+                        "SELECT DTMFAccessID FROM DTMFAccessID WHERE ParentObjectID='" +
+                            std::string(kU4) + "'"),
+              (std::vector<std::vector<std::string>>{{"1004"}}));
+    expectEveryFileClean();
+}
+
+TEST_F(ExtensionApplyTest, RowsNotTickedAreUntouched) {
+    load("jsmith,,jsmith2,\r\nbwhite,,,1104\r\nmjones,,mjones2,1103\r\n");
+    ASSERT_EQ(form->myGrid.Rows(), 4);
+    form->myGrid.setCellChecked(2, form->myGrid.ColIndex("Selected"), ui::GridModel::kChecked);
+    apply();
+    EXPECT_EQ(
+        subscribers(),
+        (std::vector<std::vector<std::string>>{
+            {"jsmith", "1001"}, {"o'brien", "1002"}, {"mjones", "1003"}, {"bwhite", "1104"}}));
+    expectEveryFileClean();
+}
+
+TEST_F(ExtensionApplyTest, MessageFilesAreRewrittenAlsoWhenTheUserIsNotFound) {
+    load("jsmith,,jsmith2,\r\n");
+    tickAll();
+    {
+        db::Recordset rs;
+        rs.Open("DELETE FROM Subscribers WHERE ObjectID='" + std::string(kU1) + "'",
+                h.state.strMDBConnectString);
+    }
+    apply();
+    const auto body = logBody(h.logs.runLogPath());
+    ASSERT_FALSE(body.empty());
+    EXPECT_EQ(body.back(),
+              "(error) could not find subscriber for this record by ObjectId=" + std::string(kU1));
+    EXPECT_EQ(messagesOf(fileB)[0], (std::vector<std::string>{"jsmith2", "bwhite"}));
+    EXPECT_EQ(messagesOf(fileA)[1], (std::vector<std::string>{"bwhite", "jsmith2"}));
+    // The lists are changed only for a user that was found.
+    EXPECT_EQ(queryRows(h.state.strMDBFilePath, "SELECT Alias FROM PrivateListMembers")[0],
+              std::vector<std::string>{"jsmith"});
+    EXPECT_TRUE(form->closed);
+    expectEveryFileClean();
+}
+
+TEST_F(ExtensionApplyTest, ToolOlderThanTheGateChangesTheBackupButNoMessageFile) {
+    h.tool(1, 0, 19);
+    load("jsmith,,jsmith2,\r\n");
+    tickAll();
+    const std::string a = fileText(fileA), b = fileText(fileB);
+    apply();
+    EXPECT_EQ(logBody(h.logs.runLogPath()),
+              (std::vector<std::string>{"********", "CSV File Line=jsmith,,jsmith2,",
+                                        "Action=Replace old alias with new alias for this user.",
+                                        "    Subscribers Alias set to:jsmith2",
+                                        "    Alias set to:jsmith2"}));
+    EXPECT_EQ(fileText(fileA), a);
+    EXPECT_EQ(fileText(fileB), b);
+    EXPECT_EQ(subscribers()[0][0], "jsmith2");
+    expectEveryFileClean();
+}
+
+struct GateCase {
+    bool quorin;
+    int16_t serverMajor;
+    int16_t major, minor, rev;
+    bool changesMessageFiles;
+};
+
+class MessageFileGateTest : public ExtensionApplyTest,
+                            public ::testing::WithParamInterface<GateCase> {};
+
+TEST_P(MessageFileGateTest, ToolVersionDecidesWhetherMessageFilesChange) {
+    const GateCase c = GetParam();
+    if (c.quorin) {
+        h.newerProduct(c.serverMajor, c.major, c.minor, c.rev);
+    } else {
+        h.olderProduct(c.major, c.minor, c.rev);
+    }
+    h.logs.GenerateNewLogFileName();
+    h.logs.startLogging();
+    remap::UpdateAliasForMessageFiles(*form, "jsmith", "jsmith2");
+    h.logs.stopLogging();
+    EXPECT_EQ(logBody(h.logs.runLogPath()).size(), c.changesMessageFiles ? 4u : 0u);
+    EXPECT_EQ(messagesOf(fileB)[0][0], c.changesMessageFiles ? "jsmith2" : "jsmith");
+    EXPECT_TRUE(h.ui.boxes.empty());
+    expectEveryFileClean();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Versions, MessageFileGateTest,
+    ::testing::Values(GateCase{false, 5, 1, 0, 20, true}, GateCase{false, 5, 1, 0, 19, false},
+                      GateCase{false, 5, 0, 9, 99, false}, GateCase{true, 7, 1, 0, 20, true},
+                      GateCase{true, 7, 1, 0, 19, false}, GateCase{true, 6, 1, 3, 5, true},
+                      GateCase{true, 6, 1, 3, 4, false}, GateCase{true, 6, 1, 0, 20, false}));
+
+TEST_F(ExtensionApplyTest, AliasWithApostropheIsFoundEverywhereAndStoredWithIt) {
+    load("o'brien,,o'neil,\r\n");
+    tickAll();
+    apply();
+    EXPECT_EQ(subscribers()[1][0], "o'neil");
+    EXPECT_EQ(queryRows(h.state.strMDBFilePath, "SELECT Alias FROM PrivateListMembers")[1],
+              std::vector<std::string>{"o'neil"});
+    EXPECT_EQ(queryRows(h.state.strMDBFilePath,
+                        "SELECT SubscriberAlias FROM PublicDistributionListMembers")[1],
+              std::vector<std::string>{"o'neil"});
+    EXPECT_EQ(messagesOf(fileA)[2], (std::vector<std::string>{"o'neil", "jsmith"}));
+    EXPECT_EQ(messagesOf(fileB)[1], (std::vector<std::string>{"mjones", "o'neil"}));
+    const auto body = logBody(h.logs.runLogPath());
+    EXPECT_NE(std::find(body.begin(), body.end(), countLine(1, "fromAlias", "o'brien", fileA)),
+              body.end());
+    EXPECT_NE(std::find(body.begin(), body.end(), countLine(1, "toAlias", "o'brien", fileB)),
+              body.end());
+    EXPECT_TRUE(h.ui.texts() == (std::vector<std::string>{kWarning, kReview}));
+    expectEveryFileClean();
+}
+
+TEST_F(ExtensionApplyTest, AlternateExtensionIsUpdatedInItsOwnRow) {
+    load(",2003,,2103\r\n");
+    ASSERT_EQ(form->myGrid.Rows(), 2);
+    tickAll();
+    apply();
+    EXPECT_EQ(logBody(h.logs.runLogPath()),
+              (std::vector<std::string>{
+                  "********", "CSV File Line=,2003,,2103",
+                  "Action=Replace old alternate extension with new extension for this user.",
+                  "    Alternate extension updated to:2103"}));
+    EXPECT_EQ(queryRows(h.state.strMDBFilePath,
+                        "SELECT DTMFAccessID FROM DTMFAccessID WHERE Alias='mjones_alt'"),
+              (std::vector<std::vector<std::string>>{{"2103"}}));
+    EXPECT_EQ(subscribers()[2], (std::vector<std::string>{"mjones", "1003"}));
+    expectEveryFileClean();
+}
+
+TEST_F(ExtensionApplyTest, AlternateExtensionNotFoundExactlyOnceGivesOnlyTheErrorLine) {
+    load(",2003,,2103\r\n");
+    tickAll();
+    {
+        db::Recordset rs;
+        rs.Open("SELECT * FROM DTMFAccessID", h.state.strMDBConnectString, db::adOpenKeyset,
+                db::adLockOptimistic);
+        rs.MoveFirst();
+        rs("ParentObjectID").setValue(db::Variant::fromString(kU3));
+        rs("Alias").setValue(db::Variant::fromString("mjones_alt"));
+        rs.Update();
+        rs.Close();
+    }
+    apply();
+    EXPECT_EQ(logBody(h.logs.runLogPath()),
+              (std::vector<std::string>{
+                  "********", "CSV File Line=,2003,,2103",
+                  "Action=Replace old alternate extension with new extension for this user.",
+                  "(error) could not find alternate extension in MDB for this record."}));
+    EXPECT_EQ(queryRows(h.state.strMDBFilePath,
+                        "SELECT DTMFAccessID FROM DTMFAccessID WHERE Alias='mjones_alt' ORDER BY "
+                        "DTMFAccessID"),
+              (std::vector<std::vector<std::string>>{{"1001"}, {"2003"}}));
+    EXPECT_TRUE(form->closed);
+    expectEveryFileClean();
+}
+
+TEST_F(ExtensionApplyTest, ShortObjectIdAndMissingNewValuesAreLoggedAsErrors) {
+    ui::GridModel& g = form->myGrid;
+    const auto add = [&](const std::string& id, const std::string& newAlias) {
+        g.AddItem();
+        const int r = g.Rows() - 1;
+        g.setTextMatrix(r, g.ColIndex("ObjectID"), id);
+        g.setTextMatrix(r, g.ColIndex("NewAlias"), newAlias);
+        g.setTextMatrix(r, g.ColIndex("OriginalLine"), "line" + std::to_string(r));
+        g.setCellChecked(r, g.ColIndex("Selected"), ui::GridModel::kChecked);
+    };
+    add("{short}", "x");
+    add(kU1, "");
+    apply();
+    EXPECT_EQ(logBody(h.logs.runLogPath()),
+              (std::vector<std::string>{
+                  "********", "CSV File Line=line1",
+                  "Action=", "(error) invalid subscriber objectID in table for the record:{short}",
+                  "********", "CSV File Line=line2",
+                  "Action=", "(error) invalid record - no new alias or new extension value set"}));
+    EXPECT_EQ(subscribers()[0][0], "jsmith");
+    expectEveryFileClean();
+}
+
+// Renames A->B then B->C, case variants and an alias held by no user: the counts kept in
+// memory give the same files and the same log as the four statements per file and row.
+TEST_F(ExtensionApplyTest, CountedRenamesMatchThePlainAlgorithm) {
+    const auto fill = [](remap::FrmExtensionRemap& f) {
+        ui::GridModel& g = f.myGrid;
+        const std::vector<std::vector<std::string>> rows = {{kU1, "jsmith", "bob"},
+                                                            {kU1, "BOB", "carl"},
+                                                            {kU4, "bwhite", "JSMITH"},
+                                                            {kU2, "o'brien", "o'neil"},
+                                                            {kU3, "nobody", "x"}};
+        for (const auto& row : rows) {
+            g.AddItem();
+            const int r = g.Rows() - 1;
+            g.setTextMatrix(r, g.ColIndex("ObjectID"), row[0]);
+            g.setTextMatrix(r, g.ColIndex("OldAlias"), row[1]);
+            g.setTextMatrix(r, g.ColIndex("NewAlias"), row[2]);
+            g.setCellChecked(r, g.ColIndex("Selected"), ui::GridModel::kChecked);
+        }
+    };
+    // A second copy of the folder for the plain algorithm.
+    RemapHarness plain;
+    fs::create_directories(plain.folder());
+    for (const auto& e : fs::directory_iterator(h.folder()))
+        fs::copy_file(e.path(), plain.folder() / e.path().filename());
+    plain.state.strMDBFilePath = (plain.folder() / "ZerithDBData_Backup_test.mdb").string();
+    plain.state.strMDBConnectString =
+        std::string(backup::kConnectPrefix) + plain.state.strMDBFilePath;
+    plain.state.version = h.state.version;
+    remap::FrmExtensionRemap plainForm(plain.ui, plain.state, plain.logs);
+
+    fill(*form);
+    fill(plainForm);
+    h.ui.answers = {Answer::Yes, Answer::No};
+    plain.ui.answers = {Answer::Yes, Answer::No};
+    remap::MessageBackupFiles counted(h.folder().string());
+    remap::MessageBackupFiles perRow(plain.folder().string(),
+                                     remap::MessageBackupFiles::Strategy::PerRowQueries);
+    remap::cmdRemap_Click(*form, counted);
+    remap::cmdRemap_Click(plainForm, perRow);
+    // Each file is opened once for the whole apply, against four times per file and row.
+    EXPECT_EQ(counted.fileOpens(), 2);
+    EXPECT_EQ(perRow.fileOpens(), 4 * 2 * 5);
+
+    std::vector<std::string> countedLog = logBody(h.logs.runLogPath());
+    std::vector<std::string> plainLog = logBody(plain.logs.runLogPath());
+    for (auto& line : plainLog) {
+        const auto at = line.find(plain.folder().string());
+        if (at != std::string::npos)
+            line.replace(at, plain.folder().string().size(), h.folder().string());
+    }
+    // The two folders may list their files in different orders; each row's count lines are
+    // compared as a set.
+    EXPECT_EQ(sortedCountRuns(countedLog), sortedCountRuns(plainLog));
+    for (const char* name :
+         {"ZerithMessage_Backup_jsmith_20261201.MDB", "zerithmessage_backup_bwhite.mdb"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(messagesOf(path(name)), messagesOf((plain.folder() / name).string()));
+    }
+    EXPECT_EQ(messagesOf(fileA),
+              (std::vector<std::vector<std::string>>{
+                  {"carl", "JSMITH"}, {"JSMITH", "carl"}, {"o'neil", "carl"}, {"<null>", "carl"}}));
+    EXPECT_EQ(h.ui.boxes.size(), 2u);
+    expectEveryFileClean();
+}
+
+// A file that is no database: every statement of the plain algorithm fails on it, and the
+// counted one reports the same failures and writes the same lines.
+TEST_F(ExtensionApplyTest, UnreadableMessageFileGivesThePlainAlgorithmsFailures) {
+    writeText(h.folder() / "ZerithMessage_Backup_broken.mdb", std::string(5000, 'x'));
+    const auto run = [&](remap::MessageBackupFiles::Strategy strategy) {
+        h.ui.boxes.clear();
+        h.logs.GenerateNewLogFileName();
+        h.logs.startLogging();
+        remap::MessageBackupFiles files(h.folder().string(), strategy);
+        remap::UpdateAliasForMessageFiles(*form, "nobody", "somebody", files);
+        h.logs.stopLogging();
+        return std::make_pair(h.ui.texts(), logBody(h.logs.runLogPath()));
+    };
+    const auto counted = run(remap::MessageBackupFiles::Strategy::Counts);
+    const auto plain = run(remap::MessageBackupFiles::Strategy::PerRowQueries);
+    EXPECT_EQ(counted, plain);
+    ASSERT_EQ(counted.first.size(), 4u);
+    EXPECT_TRUE(
+        counted.first[0].starts_with("(error) in UpdateAliasForMessageFiles on frmExtensionRemap:"))
+        << counted.first[0];
+    EXPECT_EQ(counted.second.size(), 6u);
+}
+
+// mdb-export reads the renamed aliases in the backup and in the message backup files.
+TEST_F(ExtensionApplyTest, OracleMdbExportReadsTheChangedValues) {
+    if (runCommand("command -v mdb-export").status != 0) GTEST_SKIP() << "mdb-export missing";
+    load("jsmith,,jsmith2,1101\r\n");
+    tickAll();
+    apply();
+    const auto subscribersCsv =
+        runCommand("mdb-export " + shellQuote(h.state.strMDBFilePath) + " Subscribers");
+    ASSERT_EQ(subscribersCsv.status, 0) << subscribersCsv.err;
+    EXPECT_NE(subscribersCsv.out.find("\"jsmith2\",\"John\",\"Smith\",\"John Smith\",\"1101\""),
+              std::string::npos)
+        << subscribersCsv.out;
+    const auto handlers =
+        runCommand("mdb-export " + shellQuote(h.state.strMDBFilePath) + " CallHandlers");
+    EXPECT_NE(handlers.out.find("\"jsmith_ch\",\"1101\""), std::string::npos) << handlers.out;
+    const auto messagesCsv = runCommand("mdb-export " + shellQuote(fileB) + " Messages");
+    ASSERT_EQ(messagesCsv.status, 0) << messagesCsv.err;
+    EXPECT_NE(messagesCsv.out.find("\"jsmith2\",\"bwhite\""), std::string::npos) << messagesCsv.out;
+    EXPECT_EQ(messagesCsv.out.find("\"jsmith\""), std::string::npos) << messagesCsv.out;
+}
+
+}  // namespace
+}  // namespace tdv::test
