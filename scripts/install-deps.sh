@@ -10,6 +10,7 @@ apt_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libcli11-dev nlohmann-json3-dev libicu-dev libzip-dev
     mdbtools python3
+    qt6-base-dev libgl-dev fonts-dejavu-core xvfb xauth
 )
 missing=()
 for p in "${apt_packages[@]}"; do

@@ -1,7 +1,8 @@
 // The main window's start-up sequence (Form_Load), without its window parts.
 //
-// It runs at start-up and again for "&Open database": the start-up file check, opening a
-// backup (ConnectToMDBFile), the process priority and the "/StQuellis" switch. Ending the
+// It runs at start-up and again for "&Open database": the start-up hook (test.sh in the
+// application folder, when it is the user's own), the start-up file check, opening a backup
+// (ConnectToMDBFile), the process priority and the "/StQuellis" switch. Ending the
 // program is the front end's: Form_Load returns false when the program should end (the file
 // check failed after its message, or no backup is open).
 #pragma once

@@ -62,8 +62,11 @@ void LoadObjectList(FrmMain& form) {
 
 void selectObjectType(FrmMain& form, int index) {
     form.cmbObjectType = index;
-    // cmdLoadData_Click
+    // cmdLoadData_Click. The private list dump is hidden too: it belongs to a displayed user,
+    // and a list without rows (Backup Details, an empty list) shows no report that would
+    // hide it again.
     form.cmdFetchAllWAVFilesVisible = false;
+    form.cmdPrivateListDumpVisible = false;
     LoadObjectList(form);
 }
 

@@ -7,6 +7,9 @@
 // program through the model's Row/Col) sets the model's current cell, which fires its
 // onSelectionChanged; a click fires `clicked`. Editing is allowed only where `canEdit`
 // says so (by default nowhere), and then only the check state.
+//
+// The view takes the model's onChanged for itself (and clears it when it goes); the model's
+// onSelectionChanged stays the window's.
 #pragma once
 
 #include <QTableView>
@@ -22,16 +25,31 @@ public:
     GridView(ui::GridModel& model, QWidget* parent = nullptr);
     ~GridView() override;
 
-    // Re-reads the model (after a fill with redraw off, or any change).
+    // Re-reads the model (after a fill with redraw off, or any change). Changes the model
+    // reports while redraw is on are picked up by a refresh queued on the event loop.
     void refresh();
+    // Moves the view's current cell to the model's Row/Col (after the program set them),
+    // without firing the model's selection handler again.
+    void followCurrent();
 
     std::function<bool(int col)> canEdit;
     std::function<void()> clicked;
     // Sorting by a header click; off by default.
     void setHeaderSorting(bool on);
 
+protected:
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    // Paints nothing while the model's redraw is off: the screen keeps the last picture.
+    bool viewportEvent(QEvent* event) override;
+
 private:
     class Adapter;
+    void sortRowsBy(int col);
+    void scheduleRefresh();
+    bool syncing_ = false;
+    bool refreshQueued_ = false;
+    int sortColumn_ = -1;
+    bool sortAscending_ = true;
     ui::GridModel& model_;
     Adapter* adapter_;
 };

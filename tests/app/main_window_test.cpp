@@ -120,6 +120,16 @@ TEST_F(MainWindowTest, SchedulesShowTheFixedTextAndHideBothButtons) {
     EXPECT_FALSE(form.cmdPrivateListDumpVisible);
 }
 
+TEST_F(MainWindowTest, ATypeWithoutRowsLeavesNoUserButtonVisible) {
+    open();
+    selectObjectType(form, kSubscribers);
+    ASSERT_TRUE(form.cmdPrivateListDumpVisible);
+    // Backup Details fills no grid rows, so no report runs that could hide the buttons.
+    selectObjectType(form, kBackupDetails);
+    EXPECT_FALSE(form.cmdPrivateListDumpVisible);
+    EXPECT_FALSE(form.cmdFetchAllWAVFilesVisible);
+}
+
 TEST_F(MainWindowTest, SelectionDuringAFillShowsNothing) {
     open();
     selectObjectType(form, kSchedules);

@@ -1,0 +1,248 @@
+#include "gui/grid_view.h"
+
+#include <QAbstractTableModel>
+#include <QEvent>
+#include <QHeaderView>
+#include <QTimer>
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace tdv::gui {
+
+// The Qt model over the grid model. Row and column counts are taken at each reset, so that
+// a model growing between two refreshes never shows the view rows it does not know yet;
+// cell texts are read live (reading outside the grid gives "").
+class GridView::Adapter : public QAbstractTableModel {
+public:
+    Adapter(GridView& view, ui::GridModel& model) : view_(view), model_(model) {}
+
+    void reset() {
+        beginResetModel();
+        rows_ = std::max(model_.Rows() - 1, 0);
+        cols_ = model_.Cols();
+        endResetModel();
+    }
+
+    int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : rows_; }
+    int columnCount(const QModelIndex& parent) const override {
+        return parent.isValid() ? 0 : cols_;
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid()) return {};
+        const int row = index.row() + 1;
+        const int col = index.column();
+        const bool checkBox = model_.ColDataType(col) == ui::GridModel::kCheckBoxType;
+        if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+            return QString::fromStdString(model_.TextMatrix(row, col));
+        }
+        if (role == Qt::CheckStateRole && checkBox) {
+            return model_.isChecked(row, col) ? Qt::Checked : Qt::Unchecked;
+        }
+        return {};
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (role != Qt::DisplayRole) return {};
+        if (orientation == Qt::Horizontal) {
+            return QString::fromStdString(model_.TextMatrix(0, section));
+        }
+        return section + 1;
+    }
+
+    Qt::ItemFlags flags(const QModelIndex& index) const override {
+        if (!index.isValid()) return Qt::NoItemFlags;
+        Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+        const int col = index.column();
+        if (model_.ColDataType(col) == ui::GridModel::kCheckBoxType && view_.canEdit &&
+            view_.canEdit(col)) {
+            f |= Qt::ItemIsUserCheckable;
+        }
+        return f;
+    }
+
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override {
+        if (!index.isValid() || role != Qt::CheckStateRole) return false;
+        const int row = index.row() + 1;
+        const int col = index.column();
+        if (row >= model_.Rows() || col >= model_.Cols()) return false;
+        if (!view_.canEdit || !view_.canEdit(col)) return false;
+        const bool on = value.toInt() == Qt::Checked;
+        model_.setCellChecked(row, col, on ? ui::GridModel::kChecked : ui::GridModel::kUnchecked);
+        emit dataChanged(index, index, {Qt::CheckStateRole});
+        return true;
+    }
+
+private:
+    GridView& view_;
+    ui::GridModel& model_;
+    int rows_ = 0;
+    int cols_ = 0;
+};
+
+GridView::GridView(ui::GridModel& model, QWidget* parent)
+    : QTableView(parent), model_(model), adapter_(new Adapter(*this, model)) {
+    adapter_->setParent(this);
+    setModel(adapter_);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setWordWrap(false);
+    setTabKeyNavigation(false);
+    verticalHeader()->setVisible(false);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setSectionsClickable(false);
+    connect(this, &QTableView::clicked, this, [this] {
+        if (clicked) clicked();
+    });
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int col) { sortRowsBy(col); });
+    model_.onChanged = [this] { scheduleRefresh(); };
+    refresh();
+}
+
+GridView::~GridView() {
+    model_.onChanged = nullptr;
+}
+
+void GridView::scheduleRefresh() {
+    if (refreshQueued_) return;
+    refreshQueued_ = true;
+    QTimer::singleShot(0, this, [this] {
+        if (refreshQueued_) refresh();
+    });
+}
+
+void GridView::refresh() {
+    refreshQueued_ = false;
+    const bool redraw = model_.Redraw() != 0;
+    syncing_ = true;
+    adapter_->reset();
+    for (int c = 0; c < model_.Cols(); ++c) {
+        setColumnHidden(c, model_.ColHidden(c));
+        if (model_.ColHidden(c)) continue;
+        if (model_.isAutoSized(c)) {
+            resizeColumnToContents(c);
+        } else if (model_.ColWidth(c) > 0) {
+            setColumnWidth(c, twipsToPixels(model_.ColWidth(c), this));
+        }
+    }
+    syncing_ = false;
+    followCurrent();
+    if (redraw) viewport()->update();
+}
+
+void GridView::followCurrent() {
+    const int row = model_.Row() - 1;
+    const int col = std::clamp(model_.Col(), 0, std::max(model_.Cols() - 1, 0));
+    syncing_ = true;
+    if (row >= 0 && row < adapter_->rowCount({}) && col < adapter_->columnCount({})) {
+        const QModelIndex index = adapter_->index(row, col);
+        selectionModel()->setCurrentIndex(
+            index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        scrollTo(index);
+    } else {
+        selectionModel()->clearSelection();
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    }
+    syncing_ = false;
+}
+
+void GridView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTableView::currentChanged(current, previous);
+    if (syncing_ || !current.isValid()) return;
+    const int row = current.row() + 1;
+    const int col = current.column();
+    if (row >= model_.Rows() || col >= model_.Cols()) return;
+    if (row == model_.Row() && col == model_.Col()) return;
+    // One selection event per change: the column moves quietly, the row move (or, within
+    // the same row, the column move) fires the handler once.
+    const bool rowMoves = row != model_.Row();
+    if (rowMoves) {
+        auto handler = std::exchange(model_.onSelectionChanged, nullptr);
+        model_.setCol(col);
+        model_.onSelectionChanged = std::move(handler);
+        model_.setRow(row);
+    } else {
+        model_.setCol(col);
+    }
+}
+
+bool GridView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::Paint && model_.Redraw() == 0) return true;
+    return QTableView::viewportEvent(event);
+}
+
+void GridView::setHeaderSorting(bool on) {
+    horizontalHeader()->setSectionsClickable(on);
+    horizontalHeader()->setSortIndicatorShown(on);
+    if (!on) sortColumn_ = -1;
+}
+
+// Sorts the data rows by the text of one column (a second click reverses the order). The
+// model's rows are rewritten with redraw off, and the current row stays on the same data.
+void GridView::sortRowsBy(int col) {
+    if (!horizontalHeader()->sectionsClickable() || col < 0 || col >= model_.Cols()) return;
+    sortAscending_ = sortColumn_ == col ? !sortAscending_ : true;
+    sortColumn_ = col;
+    const int rows = model_.Rows();
+    const int cols = model_.Cols();
+    if (rows <= 2) return;
+    struct Row {
+        int original;
+        std::vector<std::string> text;
+        std::vector<int> checked;
+    };
+    std::vector<Row> data;
+    for (int r = 1; r < rows; ++r) {
+        Row row{r, {}, {}};
+        for (int c = 0; c < cols; ++c) {
+            row.text.push_back(model_.TextMatrix(r, c));
+            row.checked.push_back(model_.CellChecked(r, c));
+        }
+        data.push_back(std::move(row));
+    }
+    const bool ascending = sortAscending_;
+    std::stable_sort(data.begin(), data.end(), [&](const Row& a, const Row& b) {
+        const QString x = QString::fromStdString(a.text[static_cast<size_t>(col)]);
+        const QString y = QString::fromStdString(b.text[static_cast<size_t>(col)]);
+        const int order = QString::localeAwareCompare(x, y);
+        return ascending ? order < 0 : order > 0;
+    });
+    const int redraw = model_.Redraw();
+    const int current = model_.Row();
+    model_.setRedraw(0);
+    int newCurrent = current;
+    for (size_t i = 0; i < data.size(); ++i) {
+        const int r = static_cast<int>(i) + 1;
+        if (data[i].original == current) newCurrent = r;
+        for (int c = 0; c < cols; ++c) {
+            model_.setTextMatrix(r, c, data[i].text[static_cast<size_t>(c)]);
+            model_.setCellChecked(r, c, data[i].checked[static_cast<size_t>(c)]);
+        }
+    }
+    // The same data stays current: no new selection event.
+    {
+        auto handler = std::exchange(model_.onSelectionChanged, nullptr);
+        if (newCurrent >= 0 && newCurrent < rows) model_.setRow(newCurrent);
+        model_.onSelectionChanged = std::move(handler);
+    }
+    model_.setRedraw(redraw);
+    horizontalHeader()->setSortIndicator(col,
+                                         sortAscending_ ? Qt::AscendingOrder : Qt::DescendingOrder);
+    refresh();
+}
+
+int twipsToPixels(int twips, const QWidget* widget) {
+    const int dpi = widget != nullptr ? widget->logicalDpiX() : 96;
+    return static_cast<int>((static_cast<long long>(twips) * dpi + 720) / 1440);
+}
+
+int pixelsToTwips(int pixels, const QWidget* widget) {
+    const int dpi = widget != nullptr && widget->logicalDpiX() > 0 ? widget->logicalDpiX() : 96;
+    return static_cast<int>((static_cast<long long>(pixels) * 1440 + dpi / 2) / dpi);
+}
+
+}  // namespace tdv::gui

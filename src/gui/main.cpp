@@ -1,0 +1,51 @@
+// tarnis-data-viewer: the desktop program. The command line is a backup path (quotes
+// removed; spaces allowed) and/or the "/StQuellis" switch.
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+
+#include "gui/program.h"
+#include "gui/qt_ui.h"
+#include "gui/screenshot.h"
+
+namespace {
+
+// Without a display Qt would abort; say so plainly instead.
+bool displayAvailable() {
+    auto set = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value != nullptr && *value != '\0';
+    };
+    return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!displayAvailable()) {
+        std::fprintf(stderr,
+                     "tarnis-data-viewer: no display available (neither DISPLAY nor "
+                     "WAYLAND_DISPLAY is set). Run it in a desktop session, or use the "
+                     "command-line tool tdv.\n");
+        return 2;
+    }
+    Q_INIT_RESOURCE(gui);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("tarnis-data-viewer");
+    QApplication::setOrganizationName("tarnis-data-viewer");
+    QApplication::setWindowIcon(QIcon(":/tdv/app_icon.png"));
+
+    tdv::backup::AppState state;
+    state.commandLine = tdv::gui::joinCommandLine(argc, argv);
+    state.exeFolder = QCoreApplication::applicationDirPath().toStdString();
+    state.appFolder = tdv::backup::defaultAppFolder();
+
+    tdv::gui::QtUi ui;
+    tdv::gui::Program program(ui, state, [&ui](tdv::ui::Window window, QWidget* widget) {
+        ui.setWindow(window, widget);
+    });
+    if (!program.main.startUp()) return 0;
+    // A picture of the first window for scripts/screenshots.sh, when asked for.
+    tdv::gui::scheduleScreenshotFromEnvironment(program);
+    return QApplication::exec();
+}

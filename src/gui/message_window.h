@@ -1,0 +1,80 @@
+// The message browser window "TARNIS Message Viewer" (frmMessages) over the UI-neutral
+// messages::FrmMessages: the message grid with its check-box columns, the count box,
+// "&Extract Message", "E&xit", the File and Help menus, and the resize rule.
+//
+// The window owns the form state; its widgets show that state and forward their events to
+// the form's procedures. Filling the grid is not a selection: InitForm fills with
+// repainting off and nothing is extracted until the user selects a row (or clicks the row
+// that is already current) or presses the button.
+//
+// The creator sets the form's showHelp, showAbout, exitApplication and noBackupOpened
+// callbacks and registers the window with the UI port as ui::Window::Messages.
+#pragma once
+
+#include <QMainWindow>
+
+#include "messages/frm_messages.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QAction;
+
+namespace tdv::gui {
+
+class GridView;
+
+class MessageWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    MessageWindow(ui::UiPort& ui, backup::AppState& state, app::FrmMain& main,
+                  QWidget* parent = nullptr);
+    ~MessageWindow() override;
+
+    messages::FrmMessages& form() { return form_; }
+
+    // What the main window's ConnectToMDBFile asks for after opening a message backup: the
+    // form's InitForm, then the window shown.
+    void initAndShow();
+
+    GridView* gridMessages() const { return grid_; }
+    QPushButton* cmdExtractWAVFile() const { return cmdExtract_; }
+    QPushButton* cmdExit() const { return cmdExit_; }
+    QLabel* lblTotalGridRows() const { return lblTotal_; }
+    QLineEdit* txtMessagesInGrid() const { return txtCount_; }
+    QAction* mnuLoadDatabase() const { return mnuLoadDatabase_; }
+    QAction* mnuExit() const { return mnuExit_; }
+    QAction* mnuHelp() const { return mnuHelp_; }
+    QAction* mnuAbout() const { return mnuAbout_; }
+
+    // Re-reads the form's state into the widgets (grid, count).
+    void showFormState();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildMenus();
+    void layoutControls();
+    void widenToShowSubjects();
+
+    messages::FrmMessages form_;
+    app::FrmMain& main_;
+    QWidget* client_;
+    GridView* grid_;
+    QPushButton* cmdExtract_;
+    QPushButton* cmdExit_;
+    QLabel* lblTotal_;
+    QLineEdit* txtCount_;
+    QAction* mnuLoadDatabase_ = nullptr;
+    QAction* mnuExit_ = nullptr;
+    QAction* mnuHelp_ = nullptr;
+    QAction* mnuAbout_ = nullptr;
+    // Set by the grid's selection event between a mouse press and the click that follows,
+    // so that a click on the row that is already current still extracts it, once.
+    bool selectionFiredSincePress_ = false;
+    bool unloading_ = false;
+};
+
+}  // namespace tdv::gui

@@ -1,0 +1,437 @@
+// The main window on a sample backup, offscreen: start-up from the command line, every
+// object type and row compared with the core procedures, copy, extraction, the resize
+// rules, the menus and every way out.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModel>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <filesystem>
+#include <memory>
+
+#include "app/form_load.h"
+#include "extract/audio_extraction.h"
+#include "gui/grid_view.h"
+#include "gui/gui_test_ui.h"
+#include "gui/program.h"
+#include "gui/splash.h"
+#include "sample/sample.h"
+#include "support/testdata.h"
+
+// Readable QStrings in failure messages.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace tdv::gui {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+QString display(const std::string& text) {
+    QString s = QString::fromStdString(text);
+    s.replace("\r\n", "\n");
+    return s;
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        sampleDir_ = new test::TempDir;
+        sample::SampleOptions options;
+        options.users = 12;
+        options.messages = 8;
+        sample_ = new sample::WrittenSample(sample::writeSample(
+            (sampleDir_->path() / "sample").string(), sample::sampleVariants().front(), options));
+    }
+    static void TearDownTestSuite() {
+        delete sample_;
+        delete sampleDir_;
+    }
+
+    MainWindowTest() {
+        state.appFolder = (home.path() / "app").string();
+        state.exeFolder = home.path().string();
+        setenv("TDV_HOME", state.appFolder.c_str(), 1);
+    }
+    ~MainWindowTest() override {
+        program.reset();
+        unsetenv("TDV_HOME");
+    }
+
+    // Builds the windows and runs the start-up sequence with this command line.
+    bool start(const std::string& commandLine) {
+        state.commandLine = commandLine;
+        program = std::make_unique<Program>(
+            ui, state, [this](ui::Window w, QWidget* widget) { ui.setWindow(w, widget); });
+        program->main.endProcess = [this] { ++ended; };
+        const bool started = program->main.startUp();
+        QCoreApplication::processEvents();
+        return started;
+    }
+    bool startOnDirectory() { return start(directory()); }
+    static std::string directory() { return sample_->directoryBackup; }
+
+    MainWindow& main() { return program->main; }
+
+    // The core run of the same start-up, for comparison.
+    struct Core {
+        test::ScriptedUi ui;
+        backup::AppState state;
+        app::FrmMain form{ui, state};
+        explicit Core(const backup::AppState& like) {
+            state.commandLine = directory();
+            state.appFolder = like.appFolder + "-core";
+            state.exeFolder = like.exeFolder;
+            app::Form_Load(form);
+        }
+    };
+
+    void chooseType(int index) {
+        main().cmbObjectType->setCurrentIndex(index);
+        emit main().cmbObjectType->activated(index);
+        QCoreApplication::processEvents();
+    }
+    void clickRow(int dataRow) {
+        GridView* grid = main().myGrid;
+        const QModelIndex index = grid->model()->index(dataRow - 1, 0);
+        grid->scrollTo(index);
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
+        QCoreApplication::processEvents();
+    }
+    // The view's cells against the core grid: same rows, headers and texts.
+    void expectViewShows(const ui::GridModel& grid) {
+        QAbstractItemModel* model = main().myGrid->model();
+        ASSERT_EQ(model->rowCount(), std::max(grid.Rows() - 1, 0));
+        ASSERT_EQ(model->columnCount(), grid.Cols());
+        for (int c = 0; c < grid.Cols(); ++c) {
+            EXPECT_EQ(model->headerData(c, Qt::Horizontal).toString().toStdString(),
+                      grid.TextMatrix(0, c));
+            EXPECT_EQ(main().myGrid->isColumnHidden(c), grid.ColHidden(c)) << "column " << c;
+            for (int r = 1; r < grid.Rows(); ++r) {
+                EXPECT_EQ(model->data(model->index(r - 1, c)).toString().toStdString(),
+                          grid.TextMatrix(r, c));
+            }
+        }
+    }
+
+    test::TempDir home;
+    test::GuiTestUi ui;
+    backup::AppState state;
+    std::unique_ptr<Program> program;
+    int ended = 0;
+
+    static test::TempDir* sampleDir_;
+    static sample::WrittenSample* sample_;
+};
+
+test::TempDir* MainWindowTest::sampleDir_ = nullptr;
+sample::WrittenSample* MainWindowTest::sample_ = nullptr;
+
+TEST_F(MainWindowTest, StartsOnTheCommandLineBackupWithSubscribersListed) {
+    ASSERT_TRUE(startOnDirectory());
+    EXPECT_TRUE(main().isVisible());
+    EXPECT_FALSE(program->messages.isVisible());
+    EXPECT_FALSE(program->splash.isVisible());
+    EXPECT_THAT(ui.texts(), IsEmpty());
+    EXPECT_TRUE(ui.dialogs.empty());
+    EXPECT_EQ(main().windowTitle(), "TARNIS Data Viewer");
+    EXPECT_EQ(main().cmbObjectType->currentText(), "Subscribers");
+    EXPECT_EQ(main().cmbObjectType->count(), 8);
+
+    Core core(state);
+    expectViewShows(core.form.myGrid);
+    EXPECT_EQ(main().txtObjectCount->text().toStdString(), core.form.txtObjectCount);
+    EXPECT_EQ(main().txtObjectCount->text().toInt(), 12);
+    EXPECT_FALSE(core.form.txtInfo.Text.empty());
+    EXPECT_EQ(main().txtInfo->toPlainText(), display(core.form.txtInfo.Text));
+    // The first row is current in the view as in the model.
+    EXPECT_EQ(main().myGrid->currentIndex().row(), 0);
+    EXPECT_TRUE(main().cmdFetchAllWAVFiles->isVisible());
+    EXPECT_TRUE(main().cmdPrivateListDump->isVisible());
+    EXPECT_EQ(ended, 0);
+}
+
+TEST_F(MainWindowTest, EveryObjectTypeAndClickedRowShowWhatTheCoreGives) {
+    ASSERT_TRUE(startOnDirectory());
+    Core core(state);
+    for (int type = 0; type < 8; ++type) {
+        SCOPED_TRACE(app::kObjectTypeEntries[type]);
+        chooseType(type);
+        app::selectObjectType(core.form, type);
+        EXPECT_EQ(main().cmbObjectType->currentIndex(), type);
+        expectViewShows(core.form.myGrid);
+        EXPECT_EQ(main().txtObjectCount->text().toStdString(), core.form.txtObjectCount);
+        // The core writes its outputs into a folder of its own.
+        const QString coreText = display(core.form.txtInfo.Text)
+                                     .replace(QString::fromStdString(core.state.appFolder),
+                                              QString::fromStdString(state.appFolder));
+        EXPECT_EQ(main().txtInfo->toPlainText(), coreText);
+        if (core.form.myGrid.Rows() > 2) {
+            clickRow(2);
+            core.form.myGrid.setRow(2);
+            EXPECT_EQ(main().form().myGrid.Row(), 2);
+            EXPECT_EQ(main().txtInfo->toPlainText(), display(core.form.txtInfo.Text));
+        }
+        EXPECT_EQ(main().cmdFetchAllWAVFiles->isVisible(), core.form.cmdFetchAllWAVFilesVisible);
+        EXPECT_EQ(main().cmdPrivateListDump->isVisible(), core.form.cmdPrivateListDumpVisible);
+    }
+    EXPECT_EQ(ui.texts().size(), core.ui.texts().size());
+}
+
+TEST_F(MainWindowTest, ACharacterKeyInTheTypeListLoadsTheEntryItChose) {
+    ASSERT_TRUE(startOnDirectory());
+    Core core(state);
+    app::selectObjectType(core.form, app::kCallHandlers);
+    main().cmbObjectType->setFocus();
+    QTest::keyClick(main().cmbObjectType, Qt::Key_C);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(main().form().cmbObjectType, app::kCallHandlers);
+    EXPECT_EQ(main().cmbObjectType->currentText(), "Call Handlers");
+    EXPECT_EQ(main().txtObjectCount->text().toStdString(), core.form.txtObjectCount);
+    EXPECT_EQ(main().txtInfo->toPlainText(), display(core.form.txtInfo.Text));
+}
+
+TEST_F(MainWindowTest, SchedulesShowTheFixedTextAndHideBothRowButtons) {
+    ASSERT_TRUE(startOnDirectory());
+    chooseType(app::kSchedules);
+    ASSERT_GE(main().form().myGrid.Rows(), 2);
+    clickRow(main().form().myGrid.Rows() - 1);
+    EXPECT_EQ(main().txtInfo->toPlainText().toStdString(), app::kScheduleText);
+    EXPECT_FALSE(main().cmdFetchAllWAVFiles->isVisible());
+    EXPECT_FALSE(main().cmdPrivateListDump->isVisible());
+}
+
+TEST_F(MainWindowTest, ProgramSetRowMovesTheViewAndShowsItsReport) {
+    ASSERT_TRUE(startOnDirectory());
+    Core core(state);
+    main().form().myGrid.setRow(4);
+    core.form.myGrid.setRow(4);
+    EXPECT_EQ(main().myGrid->currentIndex().row(), 3);
+    EXPECT_EQ(main().txtInfo->toPlainText(), display(core.form.txtInfo.Text));
+}
+
+TEST_F(MainWindowTest, CopyPutsTheReportOrTheUsersEditOnTheClipboard) {
+    ASSERT_TRUE(startOnDirectory());
+    QTest::mouseClick(main().cmdCopyToClipboard, Qt::LeftButton);
+    EXPECT_FALSE(ui.clipboard.empty());
+    EXPECT_EQ(ui.clipboard, main().form().txtInfo.Text);
+    EXPECT_NE(ui.clipboard.find("\r\n"), std::string::npos);
+
+    // The text box is editable: what the user typed is what gets copied.
+    main().txtInfo->setFocus();
+    main().txtInfo->moveCursor(QTextCursor::End);
+    QTest::keyClicks(main().txtInfo, "note");
+    QTest::mouseClick(main().cmdCopyToClipboard, Qt::LeftButton);
+    EXPECT_TRUE(ui.clipboard.ends_with("note")) << ui.clipboard.substr(ui.clipboard.size() - 20);
+
+    // An empty text box leaves the clipboard empty.
+    main().txtInfo->clear();
+    QTest::mouseClick(main().cmdCopyToClipboard, Qt::LeftButton);
+    EXPECT_EQ(ui.clipboard, "");
+}
+
+TEST_F(MainWindowTest, ExtractAllWavFilesWritesUnderTheApplicationFolder) {
+    ASSERT_TRUE(startOnDirectory());
+    const fs::path folder = extract::wavExtractionFolder(state);
+    // Find a user with recordings: try the rows until the folder holds a file.
+    bool found = false;
+    for (int row = 1; row < main().form().myGrid.Rows() && !found; ++row) {
+        clickRow(row);
+        ASSERT_TRUE(main().cmdFetchAllWAVFiles->isVisible());
+        QTest::mouseClick(main().cmdFetchAllWAVFiles, Qt::LeftButton);
+        if (!fs::is_directory(folder)) continue;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            if (entry.path().extension() == ".wav" && fs::file_size(entry.path()) > 10)
+                found = true;
+        }
+    }
+    EXPECT_TRUE(found);
+    EXPECT_TRUE(folder.string().starts_with(state.appFolder));
+    ASSERT_FALSE(ui.opened.empty());
+    EXPECT_EQ(fs::path(ui.opened.back()), folder);
+}
+
+TEST_F(MainWindowTest, ResizeKeepsTheMinimumOuterSizeAndMovesTheControls) {
+    ASSERT_TRUE(startOnDirectory());
+    MainWindow& w = main();
+    w.resize(100, 80);
+    QCoreApplication::processEvents();
+    EXPECT_GE(w.frameGeometry().width(), w.minimumOuterSize().width());
+    EXPECT_GE(w.frameGeometry().height(), w.minimumOuterSize().height());
+    EXPECT_EQ(w.minimumOuterSize(), QSize(twipsToPixels(11000, &w), twipsToPixels(5700, &w)));
+
+    w.resize(twipsToPixels(16000, &w), twipsToPixels(9000, &w));
+    QCoreApplication::processEvents();
+    const int clientWidth = pixelsToTwips(w.centralWidget()->width(), &w);
+    const int clientHeight = pixelsToTwips(w.centralWidget()->height(), &w);
+    EXPECT_EQ(w.txtInfo->width(), twipsToPixels(clientWidth - 7140, &w));
+    EXPECT_EQ(w.txtInfo->height(), twipsToPixels(clientHeight - 1120, &w));
+    const int exitTop = twipsToPixels(clientHeight - 465, &w);
+    EXPECT_EQ(w.cmdExit->y(), exitTop);
+    EXPECT_EQ(w.cmdExit->x(), twipsToPixels(clientWidth - 950, &w));
+    EXPECT_EQ(w.cmdCopyToClipboard->y(), exitTop);
+    EXPECT_EQ(w.cmdFetchAllWAVFiles->y(), exitTop);
+    EXPECT_EQ(w.cmdPrivateListDump->y(), exitTop);
+    EXPECT_EQ(w.cmdCopyToClipboard->x(), twipsToPixels(7080, &w));
+    // The grid keeps its place and width and ends inside the client area.
+    EXPECT_EQ(w.myGrid->x(), twipsToPixels(60, &w));
+    EXPECT_EQ(w.myGrid->width(), twipsToPixels(6915, &w));
+    EXPECT_LE(w.myGrid->geometry().bottom(), w.centralWidget()->height());
+    EXPECT_GT(w.myGrid->height(), twipsToPixels(clientHeight - 1000, &w));
+}
+
+std::vector<std::string> captions(const QMenu* menu) {
+    std::vector<std::string> out;
+    for (const QAction* a : menu->actions()) {
+        out.push_back(a->isSeparator() ? "-" : a->text().toStdString());
+    }
+    return out;
+}
+
+TEST_F(MainWindowTest, MenusCarryTheirCaptionsAndHideUnhookedEntries) {
+    ASSERT_TRUE(startOnDirectory());
+    MainWindow& w = main();
+    EXPECT_EQ(w.mnuFile->title(), "&File");
+    EXPECT_EQ(w.mnuCSVEdits->title(), "E&dit");
+    EXPECT_EQ(w.mnuHelp->title(), "&Help");
+    EXPECT_THAT(captions(w.mnuFile), ElementsAre("&Open database", "-", "&Exit"));
+    EXPECT_THAT(
+        captions(w.mnuCSVEdits),
+        ElementsAre("&Remap subscriber alias or extension", "Remap subscriber email addresses", "-",
+                    "Ex&port users in backup to CSV", "-", "Clear object mapping table", "-",
+                    "Saint Quellis Pager Scrub"));
+    EXPECT_THAT(captions(w.mnuHelp),
+                ElementsAre("Help", "-", "&About", "-", "Chec&k for updated version"));
+    EXPECT_EQ(w.cmdCopyToClipboard->text(), "&Copy");
+    EXPECT_EQ(w.cmdFetchAllWAVFiles->text(), "&Extract all WAV Files");
+    EXPECT_EQ(w.cmdPrivateListDump->text(), "Private List Dump");
+    EXPECT_EQ(w.cmdExit->text(), "E&xit");
+    EXPECT_EQ(w.Label2->text(), "Object Count:");
+    EXPECT_EQ(w.Label1->text(), "Object Details:");
+    EXPECT_FALSE(w.cmdLoadData->isVisible());
+
+    // Help and About are wired by the program; the remap entries wait for their windows.
+    EXPECT_TRUE(w.mnuHelpItem->isVisible());
+    EXPECT_TRUE(w.mnuAbout->isVisible());
+    const bool remapsHooked = static_cast<bool>(w.openExtensionRemap);
+    EXPECT_EQ(w.mnuAliasorExtensionRemap->isVisible(), remapsHooked);
+    int opened = 0;
+    w.openExtensionRemap = [&] { ++opened; };
+    w.updateMenus();
+    EXPECT_TRUE(w.mnuAliasorExtensionRemap->isVisible());
+    EXPECT_TRUE(w.seperator5->isVisible());
+    w.mnuAliasorExtensionRemap->trigger();
+    EXPECT_EQ(opened, 1);
+    // The list is reloaded after the remap window closes.
+    EXPECT_EQ(w.txtObjectCount->text().toInt(), 12);
+}
+
+TEST_F(MainWindowTest, EmailRemapNeedsSchemaRevisionTwenty) {
+    ASSERT_TRUE(startOnDirectory());
+    int opened = 0;
+    main().openSMTPRemap = [&] { ++opened; };
+    main().updateMenus();
+    main().mnuSMTPRemap->trigger();
+    EXPECT_EQ(opened, state.version.mdbVersion >= 20 ? 1 : 0);
+    state.version.mdbVersion = 19;
+    main().mnuSMTPRemap->trigger();
+    EXPECT_EQ(opened, 1);
+    ASSERT_FALSE(ui.boxes.empty());
+    EXPECT_EQ(ui.boxes.back().text,
+              "The backup you have is too old to support this - you must be at rev 20 of the "
+              "MDB file for email address remapping.");
+    EXPECT_EQ(ui.boxes.back().buttons, ui::Buttons::Ok);
+}
+
+TEST_F(MainWindowTest, StQuellisSwitchShowsThePagerScrubEntry) {
+    ASSERT_TRUE(startOnDirectory());
+    EXPECT_FALSE(main().mnuStQuellisPagerScrub->isVisible());
+    EXPECT_FALSE(main().seperatorStQuellis->isVisible());
+    program.reset();
+
+    // With the switch the command line names no file: the dialog opens the backup.
+    ui.openPaths.push_back(directory());
+    ASSERT_TRUE(start("-x /stQUELLIS y"));
+    ASSERT_EQ(ui.dialogs.size(), 1u);
+    EXPECT_EQ(ui.dialogs[0].title, "Select backup file to view");
+    EXPECT_EQ(ui.dialogs[0].filterDescription, "Access Databases");
+    EXPECT_EQ(ui.dialogs[0].filterPattern, "*.mdb");
+    EXPECT_TRUE(main().mnuStQuellisPagerScrub->isVisible());
+    EXPECT_TRUE(main().seperatorStQuellis->isVisible());
+}
+
+TEST_F(MainWindowTest, CancelledDialogAtStartEndsTheProgramWithoutAMessage) {
+    EXPECT_FALSE(start(""));
+    EXPECT_EQ(ended, 1);
+    EXPECT_THAT(ui.texts(), IsEmpty());
+    EXPECT_FALSE(main().isVisible());
+}
+
+TEST_F(MainWindowTest, EveryExitEndsTheProgramOnceAndClosesItsWindows) {
+    ASSERT_TRUE(startOnDirectory());
+    QTest::mouseClick(main().cmdExit, Qt::LeftButton);
+    EXPECT_EQ(ended, 1);
+    EXPECT_FALSE(main().isVisible());
+    program.reset();
+    ended = 0;
+
+    ASSERT_TRUE(startOnDirectory());
+    main().mnuExit->trigger();
+    EXPECT_EQ(ended, 1);
+    program.reset();
+    ended = 0;
+
+    ASSERT_TRUE(startOnDirectory());
+    main().close();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ended, 1);
+}
+
+TEST_F(MainWindowTest, OpenDatabaseCancelledKeepsTheBackupAndAMessageBackupSwitchesWindows) {
+    EXPECT_FALSE(start("/StQuellis"));  // not a file: the dialog, cancelled
+    EXPECT_EQ(ui.dialogs.size(), 1u);
+    EXPECT_EQ(ended, 1);  // cancelled at start-up
+    program.reset();
+    ended = 0;
+
+    ui.openPaths.push_back(directory());
+    ASSERT_TRUE(start(""));
+    // Cancelled from the menu: the open backup stays.
+    main().mnuOpenDB->trigger();
+    EXPECT_EQ(ended, 0);
+    EXPECT_TRUE(main().isVisible());
+    EXPECT_EQ(main().txtObjectCount->text().toInt(), 12);
+
+    ASSERT_FALSE(sample_->messageBackups.empty());
+    ui.openPaths.push_back(sample_->messageBackups.front());
+    main().mnuOpenDB->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ended, 0);
+    EXPECT_TRUE(state.bIsMessageBackup);
+    EXPECT_FALSE(main().isVisible());
+    EXPECT_TRUE(program->messages.isVisible());
+    EXPECT_FALSE(program->splash.isVisible());
+}
+
+TEST_F(MainWindowTest, SplashShowsItsLine) {
+    Splash splash;
+    EXPECT_EQ(splash.windowTitle(), "TARNIS Data Viewer");
+    const auto labels = splash.findChildren<QLabel*>();
+    ASSERT_EQ(labels.size(), 1);
+    EXPECT_EQ(labels[0]->text(), "Loading data, please wait...");
+    EXPECT_TRUE(splash.windowFlags() & Qt::WindowStaysOnTopHint);
+}
+
+}  // namespace
+}  // namespace tdv::gui
