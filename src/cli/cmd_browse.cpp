@@ -28,6 +28,7 @@
 #include "cli/backup_session.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
+#include "cli/grid_json.h"
 #include "db/backup/app_state.h"
 #include "reports/private_list_dump.h"
 
@@ -82,20 +83,9 @@ void runList(const BrowseArgs& args) {
     auto session = openDirectoryBackupSession("list", args.file, args.yes);
     app::FrmMain& form = session->form;
     app::selectObjectType(form, type);
-    const ui::GridModel& grid = form.myGrid;
     nlohmann::ordered_json out;
     out["count"] = form.txtObjectCount;
-    out["columns"] = nlohmann::ordered_json::array();
-    for (int c = 0; c < grid.Cols(); ++c) {
-        out["columns"].push_back(
-            {{"caption", grid.TextMatrix(0, c)}, {"hidden", grid.ColHidden(c)}});
-    }
-    out["rows"] = nlohmann::ordered_json::array();
-    for (int r = 1; r < grid.Rows(); ++r) {
-        auto row = nlohmann::ordered_json::array();
-        for (int c = 0; c < grid.Cols(); ++c) row.push_back(grid.TextMatrix(r, c));
-        out["rows"].push_back(std::move(row));
-    }
+    addGridJson(out, form.myGrid);
     out["text"] = withLineFeeds(form.txtInfo.Text);
     std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
 }

@@ -26,6 +26,7 @@
 #include "app/frm_main.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
+#include "cli/grid_json.h"
 #include "db/backup/app_state.h"
 #include "messages/frm_messages.h"
 
@@ -87,26 +88,9 @@ std::unique_ptr<MessageSession> openMessageSession(const std::string& command,
 }
 
 nlohmann::ordered_json gridJson(const messages::FrmMessages& form) {
-    const ui::GridModel& grid = form.gridMessages;
     nlohmann::ordered_json out;
     out["count"] = form.txtMessagesInGrid;
-    out["columns"] = nlohmann::ordered_json::array();
-    for (int c = 0; c < grid.Cols(); ++c) {
-        out["columns"].push_back(
-            {{"caption", grid.TextMatrix(0, c)}, {"hidden", grid.ColHidden(c)}});
-    }
-    out["rows"] = nlohmann::ordered_json::array();
-    for (int r = 1; r < grid.Rows(); ++r) {
-        auto row = nlohmann::ordered_json::array();
-        for (int c = 0; c < grid.Cols(); ++c) {
-            if (grid.ColDataType(c) == ui::GridModel::kCheckBoxType) {
-                row.push_back(grid.isChecked(r, c));
-            } else {
-                row.push_back(grid.TextMatrix(r, c));
-            }
-        }
-        out["rows"].push_back(std::move(row));
-    }
+    addGridJson(out, form.gridMessages);
     return out;
 }
 

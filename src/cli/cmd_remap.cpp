@@ -23,6 +23,7 @@
 
 #include "cli/backup_session.h"
 #include "cli/commands.h"
+#include "cli/grid_json.h"
 #include "logging/mod_logging.h"
 #include "remap/frm_extension_remap.h"
 #include "remap/frm_smtp_address_remap.h"
@@ -70,28 +71,6 @@ void tick(ui::GridModel& grid, const std::vector<int>& rows) {
     for (int r : rows) grid.setCellChecked(r, selected, ui::GridModel::kChecked);
 }
 
-nlohmann::ordered_json gridJson(const ui::GridModel& grid) {
-    nlohmann::ordered_json out;
-    out["columns"] = nlohmann::ordered_json::array();
-    for (int c = 0; c < grid.Cols(); ++c) {
-        out["columns"].push_back(
-            {{"caption", grid.TextMatrix(0, c)}, {"hidden", grid.ColHidden(c)}});
-    }
-    out["rows"] = nlohmann::ordered_json::array();
-    for (int r = 1; r < grid.Rows(); ++r) {
-        auto row = nlohmann::ordered_json::array();
-        for (int c = 0; c < grid.Cols(); ++c) {
-            if (grid.ColDataType(c) == ui::GridModel::kCheckBoxType) {
-                row.push_back(grid.isChecked(r, c));
-            } else {
-                row.push_back(grid.TextMatrix(r, c));
-            }
-        }
-        out["rows"].push_back(std::move(row));
-    }
-    return out;
-}
-
 // Loads, ticks and applies as the user would in the window, then prints the grid.
 template <class Form>
 void runWindow(Form& form, const RemapArgs& args, logging::ModLogging& logs) {
@@ -101,7 +80,8 @@ void runWindow(Form& form, const RemapArgs& args, logging::ModLogging& logs) {
         tick(form.myGrid, rowsToTick(args.rows, form.myGrid.Rows() - 1));
         remap::cmdRemap_Click(form);
     }
-    nlohmann::ordered_json out = gridJson(form.myGrid);
+    nlohmann::ordered_json out;
+    addGridJson(out, form.myGrid);
     out["csvErrorLog"] = logs.csvErrorLogPath();
     if (args.apply) out["runLog"] = logs.runLogPath();
     std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";

@@ -65,4 +65,22 @@ bool applyTickedRows(const ApplyFrame& frame, const std::string& warning,
     return true;
 }
 
+std::string doubledApostrophes(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        out += c;
+        if (c == '\'') out += '\'';
+    }
+    return out;
+}
+
+void closeQuietly(db::Recordset& rs) {
+    try {
+        if (rs.State() == db::adStateClosed) return;
+        rs.CancelUpdate();
+        rs.Close();
+    } catch (...) {
+    }
+}
+
 }  // namespace tdv::remap

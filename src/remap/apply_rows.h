@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "db/recordset.h"
 #include "logging/mod_logging.h"
 #include "ui/grid_model.h"
 #include "ui/ui_port.h"
@@ -31,5 +32,10 @@ std::string trimmedCell(const ui::GridModel& grid, int row, const char* key);
 size_t characterCount(const std::string& text);
 // The grid cell as it stands.
 std::string cell(const ui::GridModel& grid, int row, const char* key);
+// The text with every apostrophe doubled, for a quoted SQL literal.
+std::string doubledApostrophes(const std::string& text);
+// Closes the recordset, abandoning a pending edit; failures are ignored (whatever happened to
+// a row, its recordset is closed before the next row).
+void closeQuietly(db::Recordset& rs);
 
 }  // namespace tdv::remap

@@ -40,25 +40,6 @@ PlannedChange readRow(const ui::GridModel& grid, int row) {
                          cell(grid, row, "Info")};
 }
 
-std::string doubledApostrophes(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        out += c;
-        if (c == '\'') out += '\'';
-    }
-    return out;
-}
-
-// Whatever happened to the row, its recordset is closed before the next row.
-void closeQuietly(db::Recordset& rs) {
-    try {
-        if (rs.State() == db::adStateClosed) return;
-        rs.CancelUpdate();
-        rs.Close();
-    } catch (...) {
-    }
-}
-
 // Message backup files are changed only by backups of tools that wrote them in the form this
 // rewrite expects.
 bool messageFilesMayChange(FrmExtensionRemap& form) {

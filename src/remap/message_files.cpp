@@ -12,6 +12,7 @@
 #include "db/db_error.h"
 #include "db/recordset.h"
 #include "jet/index_key.h"
+#include "remap/apply_rows.h"
 
 namespace tdv::remap {
 namespace fs = std::filesystem;
@@ -24,15 +25,6 @@ std::string lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
-}
-
-std::string doubledApostrophes(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        out += c;
-        if (c == '\'') out += '\'';
-    }
-    return out;
 }
 
 // The value a WHERE column='<quoted>' literal compares with: the literal's doubled

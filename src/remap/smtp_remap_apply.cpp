@@ -21,15 +21,6 @@ constexpr const char* kTooOld =
     "The backup you have is too old to support this - you must be at rev 20 of the MDB file for "
     "email address remapping.";
 
-void closeQuietly(db::Recordset& rs) {
-    try {
-        if (rs.State() == db::adStateClosed) return;
-        rs.CancelUpdate();
-        rs.Close();
-    } catch (...) {
-    }
-}
-
 void applyAddress(FrmSMTPAddressRemap& form, ui::Procedure& proc, int row) {
     const ui::GridModel& grid = form.myGrid;
     const auto log = [&](const std::string& text) { form.logs.MyLog(text); };
