@@ -128,6 +128,20 @@ struct SubscriberRow {
     Cell exitAction = nullptr, exitConversation = nullptr, exitObjectId = nullptr;
 };
 
+// VersionInfo with the version, run and server columns; the co-resident flag (after the
+// product flag) and the server name (last) only where a backup has them.
+inline FixtureTable& addVersionInfoTable(BackupFixture& db, bool coRes = false,
+                                         bool serverName = false) {
+    auto& t = db.table("VersionInfo");
+    t.integer("ZerithVersionMajor").integer("ZerithVersionMinor");
+    t.integer("ZerithVersionRev").integer("ZerithVersionBuild").yesNo("ZerithVersionbQRN");
+    if (coRes) t.yesNo("ZerithVersionbIsCoRes");
+    t.integer("AppVersionMajor").integer("AppVersionMinor").integer("AppVersionRev");
+    t.text("UserName").text("DomainName").text("BackedUpServerName").dateTime("BackUpStartTime");
+    if (serverName) t.text("ZerithServerName");
+    return t;
+}
+
 inline FixtureTable& addSubscribersTable(BackupFixture& db) {
     auto& t = db.table("Subscribers");
     t.text("ObjectID").text("Alias").text("FirstName").text("LastName").text("DisplayName");

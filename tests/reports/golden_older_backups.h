@@ -14,20 +14,8 @@ namespace tdv::test::golden {
 inline std::string writeOldZerithBackup(const std::filesystem::path& dir) {
     const auto q = [](const std::string& s) { return bytesAsWindows1252(s); };
     BackupFixture db;
-    db.table("VersionInfo")
-        .integer("ZerithVersionMajor")
-        .integer("ZerithVersionMinor")
-        .integer("ZerithVersionRev")
-        .integer("ZerithVersionBuild")
-        .yesNo("ZerithVersionbQRN")
-        .integer("AppVersionMajor")
-        .integer("AppVersionMinor")
-        .integer("AppVersionRev")
-        .text("UserName")
-        .text("DomainName")
-        .text("BackedUpServerName")
-        .dateTime("BackUpStartTime")
-        .row({7, 5, 2, 30, false, 7, 0, 28, "olduser", "OLD", "OLDSRV", kStart2025});
+    addVersionInfoTable(db).row(
+        {7, 5, 2, 30, false, 7, 0, 28, "olduser", "OLD", "OLDSRV", kStart2025});
     db.table("MDBVersion").integer("Version").row({15});
     auto& subs = addSubscribersTable(db);
     SubscriberRow jose;
@@ -105,20 +93,7 @@ inline std::string writeOldZerithBackup(const std::filesystem::path& dir) {
 inline std::string writeQuorin1Backup(const std::filesystem::path& dir) {
     const auto q = [](const std::string& s) { return bytesAsWindows1252(s); };
     BackupFixture db;
-    db.table("VersionInfo")
-        .integer("ZerithVersionMajor")
-        .integer("ZerithVersionMinor")
-        .integer("ZerithVersionRev")
-        .integer("ZerithVersionBuild")
-        .yesNo("ZerithVersionbQRN")
-        .integer("AppVersionMajor")
-        .integer("AppVersionMinor")
-        .integer("AppVersionRev")
-        .text("UserName")
-        .text("DomainName")
-        .text("BackedUpServerName")
-        .dateTime("BackUpStartTime")
-        .text("ZerithServerName")
+    addVersionInfoTable(db, false, true)
         .row({1, 2, 0, 7, true, 1, 3, 1, "q1admin", "", "Q1SRV", kMidnight2025, nullptr});
     db.table("MDBVersion").integer("Version").row({17});
     auto& subs = addSubscribersTable(db);

@@ -11,21 +11,7 @@ namespace tdv::test::golden {
 inline std::string writeQuorinBackup(const std::filesystem::path& dir) {
     const auto q = [](const std::string& s) { return bytesAsWindows1252(s); };
     BackupFixture db;
-    db.table("VersionInfo")
-        .integer("ZerithVersionMajor")
-        .integer("ZerithVersionMinor")
-        .integer("ZerithVersionRev")
-        .integer("ZerithVersionBuild")
-        .yesNo("ZerithVersionbQRN")
-        .yesNo("ZerithVersionbIsCoRes")
-        .integer("AppVersionMajor")
-        .integer("AppVersionMinor")
-        .integer("AppVersionRev")
-        .text("UserName")
-        .text("DomainName")
-        .text("BackedUpServerName")
-        .dateTime("BackUpStartTime")
-        .text("ZerithServerName")
+    addVersionInfoTable(db, true, true)
         .row({7, 0, 1, 45, true, true, 1, 0, 5, "qadmin", "CORP", "QRN-BK", kStart2026, "QRN-01"});
     db.table("MDBVersion").integer("Version").row({19});
 

@@ -10,20 +10,8 @@ namespace tdv::test::golden {
 
 inline std::string writeZerithBackup(const std::filesystem::path& dir) {
     BackupFixture db;
-    db.table("VersionInfo")
-        .integer("ZerithVersionMajor")
-        .integer("ZerithVersionMinor")
-        .integer("ZerithVersionRev")
-        .integer("ZerithVersionBuild")
-        .yesNo("ZerithVersionbQRN")
-        .integer("AppVersionMajor")
-        .integer("AppVersionMinor")
-        .integer("AppVersionRev")
-        .text("UserName")
-        .text("DomainName")
-        .text("BackedUpServerName")
-        .dateTime("BackUpStartTime")
-        .row({4, 0, 3, 123, false, 7, 0, 29, "backupadmin", nullptr, "VMAIL-01", kStart2025});
+    addVersionInfoTable(db).row(
+        {4, 0, 3, 123, false, 7, 0, 29, "backupadmin", nullptr, "VMAIL-01", kStart2025});
     db.table("MDBVersion").integer("Version").row({20});
 
     auto& subs = addSubscribersTable(db);
