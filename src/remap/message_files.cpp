@@ -79,7 +79,12 @@ std::vector<std::string> listMessageBackupFiles(const std::string& folder) {
 
 std::string folderOf(const std::string& path) {
     const fs::path parent = fs::path(path).parent_path();
-    return parent.empty() ? std::string(".") : parent.string();
+    std::error_code ec;
+    const fs::path folder = fs::absolute(parent.empty() ? fs::path(".") : parent, ec);
+    if (ec) return parent.empty() ? std::string(".") : parent.string();
+    fs::path normal = folder.lexically_normal();
+    if (!normal.has_filename() && normal.has_relative_path()) normal = normal.parent_path();
+    return normal.string();
 }
 
 bool MessageBackupFiles::AliasOrder::operator()(const std::string& a, const std::string& b) const {

@@ -48,7 +48,8 @@ bool isMessageBackupFileName(const std::string& fileName);
 // The full paths of the message backup files in folder, in the order the file system gives.
 // Throws std::filesystem::filesystem_error when the folder cannot be listed.
 std::vector<std::string> listMessageBackupFiles(const std::string& folder);
-// The folder part of a database path ("." for a bare file name).
+// The folder part of a database path, made absolute (the current folder for a bare file
+// name), so that the run log names every message backup by its full path.
 std::string folderOf(const std::string& path);
 
 class MessageBackupFiles {

@@ -146,7 +146,9 @@ TEST(MessageBackupFileName, FoldersAreNotListed) {
     writeText(dir.path() / "ZerithMessage_Backup_file.mdb", "x");
     EXPECT_EQ(remap::listMessageBackupFiles(dir.path().string()),
               std::vector<std::string>{(dir.path() / "ZerithMessage_Backup_file.mdb").string()});
-    EXPECT_EQ(remap::folderOf("backup.mdb"), ".");
+    // Relative paths become absolute: the run log names each message backup by its full path.
+    EXPECT_EQ(remap::folderOf("backup.mdb"), fs::current_path().string());
+    EXPECT_EQ(remap::folderOf("sub/backup.mdb"), (fs::current_path() / "sub").string());
     EXPECT_EQ(remap::folderOf("/a/b/backup.mdb"), "/a/b");
 }
 
