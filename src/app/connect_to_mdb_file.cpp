@@ -2,6 +2,11 @@
 // directory backup (VersionInfo with rows) or a message backup (Messages with rows), publish
 // its connect string and show the window that fits it.
 //
+// A backup path on the command line is taken by the first call only (start-up); every later
+// call ("Open database") shows the dialog, starting in the folder of the open backup. The
+// path is kept absolute, and the connect string carries it exactly, whatever characters it
+// holds. The splash goes away before any message box, so that it can never cover one.
+//
 // Error rule: failures before the dialog's answer is checked (and, for a path from the
 // command line, up to the connect string) are shown in the standard form and the next step
 // runs; from there on failures are silent and the recordset checks alone decide.
@@ -11,6 +16,7 @@
 
 #include "app/frm_main.h"
 #include "db/backup/app_state.h"
+#include "db/connect_string.h"
 #include "ui/procedure.h"
 
 namespace tdv::app {
@@ -42,6 +48,29 @@ std::string parentFolder(const std::string& path) {
     return std::filesystem::path(path).parent_path().string();
 }
 
+// The path made absolute against the working folder, "." components left out (unlike "..",
+// they never change which file is meant). A path that cannot be made absolute stays as given.
+std::string absolutePath(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path full = fs::absolute(fs::path(path), ec);
+    if (ec) return path;
+    fs::path out;
+    for (const fs::path& part : full) {
+        if (part != ".") out /= part;
+    }
+    return out.empty() ? full.string() : out.string();
+}
+
+// The path the command line names: the line as given when a file has that name, else the
+// line without its double quotes.
+std::string commandLinePath(const std::string& commandLine) {
+    if (fileExists(commandLine)) return commandLine;
+    std::string path = commandLine;
+    path.erase(std::remove(path.begin(), path.end(), '"'), path.end());
+    return path;
+}
+
 enum class Probe { HasRows, Empty, Unreadable };
 
 // Opens the table the way every query does; a file or table that cannot be read leaves the
@@ -68,11 +97,13 @@ void ConnectToMDBFile(FrmMain& form) {
 
     std::string path;
     bool fromCommandLine = false;
-    proc.step([&] {
-        path = state.commandLine;
-        path.erase(std::remove(path.begin(), path.end(), '"'), path.end());
-        fromCommandLine = fileExists(path);
-    });
+    if (!state.commandLinePathUsed) {
+        state.commandLinePathUsed = true;
+        proc.step([&] {
+            path = commandLinePath(state.commandLine);
+            fromCommandLine = fileExists(path);
+        });
+    }
     if (!fromCommandLine) {
         proc.step([&] {
             if (state.strLastMDBFolderPath.empty()) {
@@ -95,17 +126,23 @@ void ConnectToMDBFile(FrmMain& form) {
         proc.setStyle(ui::ErrorStyle::silent());
         path = chosen;
     }
-    state.strMDBFilePath = path;
+    state.strMDBFilePath = absolutePath(path);
 
     proc.step([&] {
         ui.setWindowVisible(ui::Window::Splash, true);
         ui.processEvents();
     });
     proc.step([&] { state.strLastMDBFolderPath = parentFolder(state.strMDBFilePath); });
-    proc.step([&] { state.strMDBConnectString = backup::kConnectPrefix + state.strMDBFilePath; });
+    proc.step([&] { state.strMDBConnectString = db::makeConnectString(state.strMDBFilePath); });
     proc.setStyle(ui::ErrorStyle::silent());
 
     bool rejected = false;
+    // A rejected file: the splash goes first, then the message box.
+    auto rejectWith = [&](const char* text) {
+        proc.step([&] { ui.setWindowVisible(ui::Window::Splash, false); });
+        proc.step([&] { ui.messageBox(text); });
+        rejected = true;
+    };
     const Probe directory = probeTable(form, "VersionInfo");
     if (directory == Probe::HasRows) {
         state.bIsMessageBackup = false;
@@ -114,16 +151,13 @@ void ConnectToMDBFile(FrmMain& form) {
         proc.step([&] { ui.setWindowVisible(ui::Window::Main, true); });
     } else if (directory == Probe::Empty) {
         // An empty VersionInfo table decides: the Messages table is not looked at.
-        proc.step([&] { ui.messageBox(kEmptyFile); });
-        rejected = true;
+        rejectWith(kEmptyFile);
     } else {
         const Probe message = probeTable(form, "Messages");
         if (message == Probe::Unreadable) {
-            proc.step([&] { ui.messageBox(kCouldNotOpen); });
-            rejected = true;
+            rejectWith(kCouldNotOpen);
         } else if (message == Probe::Empty) {
-            proc.step([&] { ui.messageBox(kEmptyFile); });
-            rejected = true;
+            rejectWith(kEmptyFile);
         } else {
             state.bIsMessageBackup = true;
             proc.step([&] { ui.setWindowVisible(ui::Window::Main, false); });
@@ -144,7 +178,6 @@ void ConnectToMDBFile(FrmMain& form) {
         }
     }
     if (rejected) {
-        proc.step([&] { ui.setWindowVisible(ui::Window::Splash, false); });
         state.strMDBConnectString.clear();
         // The rejected file's folder is remembered too; a failure to save is not trapped here.
         ui.saveSetting(backup::kSettingsSection, kSettingKey, state.strLastMDBFolderPath);

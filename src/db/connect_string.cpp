@@ -7,10 +7,14 @@
 namespace tdv::db {
 namespace {
 
+bool isSpace(char c) {
+    return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+
 std::string trim(std::string_view s) {
     size_t b = 0, e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
+    while (b < e && isSpace(s[b])) ++b;
+    while (e > b && isSpace(s[e - 1])) --e;
     return std::string(s.substr(b, e - b));
 }
 
@@ -20,10 +24,45 @@ std::string lower(std::string s) {
     return s;
 }
 
+// A path that an unquoted value would split at ';', trim, or read as a quoted value.
+bool needsQuotes(std::string_view path) {
+    if (path.empty()) return false;
+    return path.find_first_of(";\"'") != std::string_view::npos || isSpace(path.front()) ||
+           isSpace(path.back());
+}
+
+// The quoted value starting at cs[open] (the quote), with a doubled quote read as one;
+// `end` is set to the position after the closing quote.
+std::string quotedValue(std::string_view cs, size_t open, size_t& end) {
+    const char quote = cs[open];
+    std::string value;
+    size_t i = open + 1;
+    for (;;) {
+        if (i >= cs.size()) throw std::invalid_argument("Unterminated quote in connection string");
+        if (cs[i] == quote) {
+            if (i + 1 < cs.size() && cs[i + 1] == quote) {
+                value += quote;
+                i += 2;
+                continue;
+            }
+            end = i + 1;
+            return value;
+        }
+        value += cs[i++];
+    }
+}
+
 }  // namespace
 
 std::string makeConnectString(const std::string& path) {
-    return "Provider=" + std::string(kJetProvider) + ";Data Source=" + path;
+    std::string cs = "Provider=" + std::string(kJetProvider) + ";Data Source=";
+    if (!needsQuotes(path)) return cs + path;
+    cs += '"';
+    for (const char c : path) {
+        cs += c;
+        if (c == '"') cs += '"';
+    }
+    return cs + '"';
 }
 
 std::string dataSourceOf(std::string_view cs) {
@@ -38,12 +77,13 @@ std::string dataSourceOf(std::string_view cs) {
         while (v < cs.size() && cs[v] == ' ') ++v;
         std::string value;
         size_t end;
-        if (v < cs.size() && cs[v] == '"') {
-            end = cs.find('"', v + 1);
-            if (end == std::string_view::npos)
-                throw std::invalid_argument("Unterminated quote in connection string");
-            value = std::string(cs.substr(v + 1, end - v - 1));
-            end = cs.find(';', end);
+        if (v < cs.size() && (cs[v] == '"' || cs[v] == '\'')) {
+            size_t after = 0;
+            value = quotedValue(cs, v, after);
+            while (after < cs.size() && isSpace(cs[after])) ++after;
+            if (after < cs.size() && cs[after] != ';')
+                throw std::invalid_argument("Text after a quoted value in connection string");
+            end = after < cs.size() ? after : std::string_view::npos;
         } else {
             end = cs.find(';', v);
             value = trim(cs.substr(v, end == std::string_view::npos ? cs.size() - v : end - v));

@@ -68,6 +68,8 @@ QtUi::QtUi() = default;
 
 ui::Answer QtUi::messageBox(const std::string& text, ui::Buttons buttons, ui::Icon icon,
                             const std::string& title) {
+    // The splash stays on top of everything: were it up, it could cover the box.
+    setWindowVisible(ui::Window::Splash, false);
     QMessageBox box(dialogParent());
     box.setWindowTitle(qs(title.empty() ? std::string(ui::kAppTitle) : title));
     box.setText(qs(text));

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "app/frm_main.h"
+#include "db/connect_string.h"
 #include "support/backup_fixture.h"
 #include "support/scripted_ui.h"
 #include "support/testdata.h"
@@ -12,6 +13,7 @@
 namespace tdv::app {
 namespace {
 
+namespace fs = std::filesystem;
 using test::BackupFixture;
 using ::testing::Contains;
 using ::testing::ElementsAre;
@@ -44,6 +46,16 @@ void addMessages(BackupFixture& db, bool withRow = true) {
     if (withRow) t.row({1, "hello"});
 }
 
+// Message boxes recorded among the window events, to see what was up when a box came.
+class EventUi : public test::ScriptedUi {
+public:
+    ui::Answer messageBox(const std::string& text, ui::Buttons buttons, ui::Icon icon,
+                          const std::string& title) override {
+        events.push_back("box");
+        return ScriptedUi::messageBox(text, buttons, icon, title);
+    }
+};
+
 class ConnectTest : public ::testing::Test {
 protected:
     ConnectTest() : form(ui, state) {
@@ -54,7 +66,7 @@ protected:
         return db.write(dir.path(), name);
     }
     test::TempDir dir;
-    test::ScriptedUi ui;
+    EventUi ui;
     backup::AppState state;
     FrmMain form;
     int messageBrowserShown = 0;
@@ -83,9 +95,10 @@ TEST_F(ConnectTest, QuotedCommandLinePathWithSpacesOpensWithoutDialog) {
 
 TEST_F(ConnectTest, MissingFileOrSwitchShowsTheDialogAndCancelChangesNothing) {
     for (const std::string commandLine : {"/nonexistent/file.mdb", "/StQuellis", ""}) {
-        test::ScriptedUi fresh;
+        EventUi fresh;
         ui = fresh;
         state.commandLine = commandLine;
+        state.commandLinePathUsed = false;
         state.strMDBConnectString = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/old.mdb";
         state.strMDBFilePath = "/old.mdb";
         state.strLastMDBFolderPath.clear();
@@ -127,7 +140,9 @@ TEST_F(ConnectTest, NotAnAccessFileGivesTheCouldNotOpenMessage) {
     EXPECT_EQ(ui.boxes[0].buttons, ui::Buttons::Ok);
     EXPECT_EQ(ui.boxes[0].icon, ui::Icon::None);
     EXPECT_EQ(state.strMDBConnectString, "");
-    EXPECT_EQ(ui.events.back(), "hide Splash");
+    // The stay-on-top splash is gone before the box comes, so it cannot cover it.
+    EXPECT_THAT(ui.events,
+                ElementsAre("show Splash", "events", "hide Splash", "box", "hide Splash"));
     EXPECT_EQ(ui.settings[kSettingKey], dir.path().string());
 }
 
@@ -190,6 +205,70 @@ TEST_F(ConnectTest, BothTablesWithRowsOpenAsDirectoryBackup) {
     EXPECT_FALSE(state.bIsMessageBackup);
     EXPECT_EQ(messageBrowserShown, 0);
     EXPECT_FALSE(state.strMDBConnectString.empty());
+}
+
+TEST_F(ConnectTest, TheCommandLineOpensAtStartUpOnlyLaterOpensAskInTheBackupsFolder) {
+    BackupFixture db;
+    addVersionInfo(db);
+    fs::create_directories(dir.path() / "first");
+    fs::create_directories(dir.path() / "second");
+    const std::string first = db.write(dir.path() / "first", "ZerithDBData_Backup_1.mdb");
+    const std::string second = db.write(dir.path() / "second", "ZerithDBData_Backup_2.mdb");
+    state.commandLine = first;
+    ConnectToMDBFile(form);
+    EXPECT_TRUE(ui.dialogs.empty());
+    EXPECT_EQ(state.strMDBFilePath, first);
+
+    ui.openPaths.push_back(second);
+    ConnectToMDBFile(form);
+    ASSERT_EQ(ui.dialogs.size(), 1u);
+    EXPECT_EQ(ui.dialogs[0].initialFolder, (dir.path() / "first").string());
+    EXPECT_EQ(state.strMDBFilePath, second);
+    EXPECT_EQ(state.strMDBConnectString, db::makeConnectString(second));
+
+    ConnectToMDBFile(form);  // cancelled: the second backup stays open
+    ASSERT_EQ(ui.dialogs.size(), 2u);
+    EXPECT_EQ(ui.dialogs[1].initialFolder, (dir.path() / "second").string());
+    EXPECT_EQ(state.strMDBFilePath, second);
+    EXPECT_THAT(ui.boxes, IsEmpty());
+}
+
+TEST_F(ConnectTest, ARelativePathIsKeptAndRememberedAbsolute) {
+    BackupFixture db;
+    addVersionInfo(db);
+    fs::create_directories(dir.path() / "sub");
+    db.write(dir.path() / "sub", "rel.mdb");
+    const fs::path before = fs::current_path();
+    fs::current_path(dir.path());
+    state.commandLine = "./sub/rel.mdb";
+    ConnectToMDBFile(form);
+    fs::current_path(before);
+    EXPECT_EQ(state.strMDBFilePath, (dir.path() / "sub" / "rel.mdb").string());
+    EXPECT_EQ(ui.settings[kSettingKey], (dir.path() / "sub").string());
+    EXPECT_FALSE(state.strMDBConnectString.empty());
+}
+
+TEST_F(ConnectTest, AnyFileNameOpensFromTheCommandLineOrTheDialog) {
+    BackupFixture db;
+    addVersionInfo(db);
+    for (const std::string name : {"semi;colon.mdb", "ends in a space.mdb ", "quote\"d.mdb",
+                                   " leading space.mdb", "Ünïcødé Бэкап.mdb"}) {
+        const std::string path = write(db, name);
+        for (const bool fromDialog : {false, true}) {
+            SCOPED_TRACE(name + (fromDialog ? " (dialog)" : " (command line)"));
+            EventUi fresh;
+            ui = fresh;
+            state.commandLinePathUsed = false;
+            state.version = {};
+            state.commandLine = fromDialog ? "" : path;
+            if (fromDialog) ui.openPaths.push_back(path);
+            ConnectToMDBFile(form);
+            EXPECT_THAT(ui.boxes, IsEmpty());
+            EXPECT_EQ(state.strMDBFilePath, path);
+            // The version rows were read through the connect string.
+            EXPECT_EQ(state.version.strBackedUpZerithVersion, "5.0(1.100)");
+        }
+    }
 }
 
 }  // namespace

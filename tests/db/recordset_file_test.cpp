@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <stdexcept>
 
 #include "db/connect_string.h"
 #include "db/database_cache.h"
@@ -197,6 +198,32 @@ TEST(RecordsetOnFiles, ConnectionFailures) {
     EXPECT_EQ(openError(rs, "SELECT * FROM T", "Provider=Microsoft.Jet.OLEDB.4.0").number(),
               hresult::kFail);
     EXPECT_EQ(rs.State(), adStateClosed);
+}
+
+TEST(RecordsetOnFiles, AnyFileNameOpensThroughItsConnectString) {
+    tdv::test::TempDir dir;
+    for (const std::string name :
+         {"semi;colon.mdb", "ends in a space.mdb ", "quote\"d.mdb", "\"leading quote.mdb",
+          "'single'.mdb", " leading space.mdb", "a=b;Data Source=other.mdb",
+          "Sicherung Ünïcødé "
+          "Бэкап.mdb",
+          "plain.mdb"}) {
+        SCOPED_TRACE(name);
+        const fs::path path = dir.path() / name;
+        fs::copy_file(file("V2000", "testV2000.mdb"), path);
+        const std::string cs = makeConnectString(path.string());
+        EXPECT_EQ(dataSourceOf(cs), path.string());
+        Recordset rs;
+        rs.Open("SELECT * FROM Table1", cs, adOpenKeyset, adLockReadOnly, -1);
+        EXPECT_EQ(rs.RecordCount(), 2);
+    }
+    // An ordinary path keeps the plain form; quoted values of either kind parse back.
+    EXPECT_EQ(makeConnectString("/srv/b.mdb"),
+              "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/srv/b.mdb");
+    EXPECT_EQ(dataSourceOf("Provider=Microsoft.Jet.OLEDB.4.0;Data Source='it''s;x.mdb' ;"),
+              "it's;x.mdb");
+    EXPECT_THROW(dataSourceOf("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"open.mdb"),
+                 std::invalid_argument);
 }
 
 TEST(RecordsetOnFiles, StatementsOtherThanSelectRunAndLeaveTheRecordsetClosed) {

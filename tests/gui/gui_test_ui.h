@@ -1,12 +1,14 @@
 // The scripted UI port for window tests: ScriptedUi (records message boxes and window
 // switches, answers from queues, keeps settings and clipboard in memory) that also shows and
 // hides the registered Qt windows, so a test sees the windows the program would show, and
-// never blocks on a modal dialog.
+// never blocks on a modal dialog. It notes whether the splash was up under each box.
 #pragma once
 
 #include <QPointer>
 #include <QWidget>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "support/scripted_ui.h"
 
@@ -21,6 +23,16 @@ public:
         it->second->setVisible(visible);
     }
     void setWindow(ui::Window window, QWidget* widget) { windows_[window] = widget; }
+
+    // Whether the splash was on screen when each message box came.
+    std::vector<bool> splashUpAtBox;
+    ui::Answer messageBox(const std::string& text, ui::Buttons buttons, ui::Icon icon,
+                          const std::string& title) override {
+        const auto splash = windows_.find(ui::Window::Splash);
+        splashUpAtBox.push_back(splash != windows_.end() && !splash->second.isNull() &&
+                                splash->second->isVisible());
+        return ScriptedUi::messageBox(text, buttons, icon, title);
+    }
 
 private:
     std::map<ui::Window, QPointer<QWidget>> windows_;

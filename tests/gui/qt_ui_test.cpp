@@ -119,6 +119,16 @@ TEST(QtUi, RegisteredWindowsAreShownAndHidden) {
     EXPECT_FALSE(main.isVisible());
     // A window nobody registered is ignored.
     ui.setWindowVisible(ui::Window::Messages, true);
+
+    // The stay-on-top splash is gone before any message box comes up.
+    ui.setWindowVisible(ui::Window::Splash, true);
+    bool splashUpUnderBox = true;
+    QTimer::singleShot(0, [&] { splashUpUnderBox = splash.isVisible(); });
+    SeenBox seen;
+    answerNextBox(seen, QMessageBox::Ok);
+    ui.messageBox("Could not open.", ui::Buttons::Ok, ui::Icon::None, "");
+    EXPECT_EQ(seen.text, "Could not open.");
+    EXPECT_FALSE(splashUpUnderBox);
 }
 
 TEST(QtUi, SleepKeepsTheEventLoopTurning) {

@@ -33,6 +33,9 @@ inline constexpr const char* kSettingsSection = "ApplicationSettings";
 struct AppState {
     // The process command line after the program name (a backup path and/or switches).
     std::string commandLine;
+    // Set by the first open: a backup path on the command line is opened at start-up only,
+    // every later open request asks for the file.
+    bool commandLinePathUsed = false;
     // The folder the executable runs from (default folder of the open dialog).
     std::string exeFolder;
     // Where outputs go: logs, WAVExtraction, LogArchives, temp_msg.
