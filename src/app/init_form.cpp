@@ -19,10 +19,10 @@ void InitForm(FrmMain& form) {
         form.state.bIsQuorin7OrLater = backup::bIsBackedUpZerithVersionGreaterThanOrEqualTo(
             form.ui, form.state, 7, 0, 0, 0, true);
     });
-    // Selecting the entry raises the list's click event, which loads the list; the window then
-    // loads it once more, as it always did.
+    // Selecting the entry raises the list's click event, which loads the list. That is the
+    // one fill of this open: a second would repeat every message box of the first report and
+    // double the time a large backup takes to open.
     proc.step([&] { selectObjectType(form, kSubscribers); });
-    proc.step([&] { LoadObjectList(form); });
 }
 
 }  // namespace tdv::app

@@ -50,13 +50,34 @@ void callListProcedure(FrmMain& form) {
     }
 }
 
+// Nothing of the previous list survives a reload: no captions, columns or hidden flags, no
+// count, no report. A list procedure that stops early (an empty or unreadable table) then
+// leaves a blank count (it could not be read) or its own "0", and an empty report.
+void clearPreviousList(FrmMain& form) {
+    form.myGrid.setCols(0);
+    form.txtObjectCount.clear();
+    form.txtInfo.clear();
+}
+
+bool isObjectList(int type) {
+    return type >= kSubscribers && type <= kSchedules;
+}
+
 }  // namespace
 
 void LoadObjectList(FrmMain& form) {
     ui::Procedure proc(form.ui, "LoadObjectList", "frmMain", ui::ErrorStyle::standard());
     proc.step([&] { form.myGrid.setRows(1); });
     proc.step([&] { form.myGrid.setRedraw(kRedrawOff); });
+    proc.step([&] { clearPreviousList(form); });
     proc.step([&] { callListProcedure(form); });
+    // A list without rows shows its own captions; Backup Details and the export log have
+    // no header row at all.
+    proc.step([&] {
+        if (isObjectList(form.cmbObjectType) && form.myGrid.Rows() <= 1) {
+            catalog::showListHeader(form, form.cmbObjectType);
+        }
+    });
     proc.step([&] { form.myGrid.setRedraw(kRedrawBuffered); });
 }
 

@@ -149,6 +149,7 @@ void populateNameLookupHandlers(app::FrmMain& form) {
         proc.step([&] { form.myGrid.setFixedRows(1); });
         proc.step([&] { form.myGrid.setCols(4); });
         detail::writeCaptions(form, proc, kNamedObjectColumns);
+        proc.step([&] { form.txtObjectCount = "0"; });
         return;
     }
     populateHandlersWithClientCursor(
@@ -168,6 +169,42 @@ void populateSchedules(app::FrmMain& form) {
     detail::fillRows(form, proc, rs, kScheduleColumns, kTwoCellOrder);
     detail::presentColumns(form, proc, 2, false);
     detail::finishFill(form, proc, rs);
+}
+
+void showListHeader(app::FrmMain& form, int type) {
+    std::span<const ListColumn> columns;
+    bool hideAlias = false;
+    switch (type) {
+        case app::kSubscribers:
+            columns = kSubscriberColumns;
+            break;
+        case app::kCallHandlers:
+            columns = kCallHandlerColumns;
+            hideAlias = form.state.version.bIsQuorinBackup;
+            break;
+        case app::kDistributionLists:
+            columns = kNamedObjectColumns;
+            break;
+        case app::kInterviewHandlers:
+        case app::kDirectoryHandlers:
+            columns = kNamedObjectColumns;
+            hideAlias = form.state.version.bIsQuorinBackup;
+            break;
+        case app::kSchedules:
+            columns = kScheduleColumns;
+            break;
+        default:
+            return;
+    }
+    ui::GridModel& grid = form.myGrid;
+    grid.setRows(1);
+    grid.setFixedRows(1);
+    grid.setCols(static_cast<int>(columns.size()));
+    const int idColumn = grid.Cols() - 1;
+    for (int c = 0; c < grid.Cols(); ++c) {
+        grid.setTextMatrix(0, c, columns[static_cast<size_t>(c)].caption);
+        grid.setColHidden(c, c == idColumn || (c == 0 && hideAlias));
+    }
 }
 
 }  // namespace tdv::catalog

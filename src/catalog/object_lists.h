@@ -14,4 +14,9 @@ void populateInterviewHandlers(app::FrmMain& form);
 void populateNameLookupHandlers(app::FrmMain& form);
 void populateSchedules(app::FrmMain& form);
 
+// The header of the list of `type` (0 to 5) without data rows: its own captions, its ObjectID
+// column hidden (and its alias column where the list hides it). What a list that shows no
+// rows looks like, whatever the grid showed before.
+void showListHeader(app::FrmMain& form, int type);
+
 }  // namespace tdv::catalog

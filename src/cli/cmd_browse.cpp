@@ -66,8 +66,25 @@ void selectRow(app::FrmMain& form, int row) {
     if (form.myGrid.Row() != row) form.myGrid.setRow(row);
 }
 
+// FILE opened as the viewer opens it. A file the viewer rejects has had its message box (it
+// is empty, or it is neither kind of backup): that one message is the whole answer, and the
+// command ends with status 1 without a second line saying the same thing differently.
+std::unique_ptr<BackupSession> openForInfo(const BrowseArgs& args) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(args.file, ec)) {
+        throw std::runtime_error("info: no such file: " + args.file);
+    }
+    auto session = std::make_unique<BackupSession>(args.yes);
+    session->state.commandLine = args.file;
+    session->state.exeFolder = std::filesystem::current_path(ec).string();
+    session->state.appFolder = backup::defaultAppFolder();
+    app::ConnectToMDBFile(session->form);
+    if (session->state.strMDBConnectString.empty()) throw CLI::RuntimeError(1);
+    return session;
+}
+
 void runInfo(const BrowseArgs& args) {
-    auto session = openBackupSession("info", args.file, args.yes);
+    auto session = openForInfo(args);
     if (session->state.bIsMessageBackup) {
         std::cout << "message backup\n";
         return;

@@ -120,6 +120,8 @@ void GridView::refresh() {
     const bool redraw = model_.Redraw() != 0;
     syncing_ = true;
     adapter_->reset();
+    // A grid without rows has no header row either (Backup Details, the export log).
+    horizontalHeader()->setVisible(model_.Rows() > 0);
     for (int c = 0; c < model_.Cols(); ++c) {
         setColumnHidden(c, model_.ColHidden(c));
         if (model_.ColHidden(c)) continue;

@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -45,6 +46,35 @@ std::string writeBackup(const std::filesystem::path& dir, bool quorin) {
         .text("DTMFAccessID")
         .row({"{U1}", "jsmith", "John", "Smith", "John Smith", "1001"});
     return db.write(dir, "ZerithDBData_Backup_w.mdb");
+}
+
+// A backup whose lists are empty or missing: one user, no distribution lists, interview or
+// directory handlers, no CallHandlers table at all.
+std::string writeSparseBackup(const std::filesystem::path& dir, int schemaRevision, bool quorin) {
+    BackupFixture db;
+    db.table("VersionInfo")
+        .integer("ZerithVersionMajor")
+        .integer("ZerithVersionMinor")
+        .integer("ZerithVersionBuild")
+        .integer("ZerithVersionRev")
+        .yesNo("ZerithVersionbQRN")
+        .integer("AppVersionMajor")
+        .integer("AppVersionMinor")
+        .integer("AppVersionRev")
+        .row({quorin ? 7 : 5, 0, 12, 1, quorin, 1, 3, 1});
+    db.table("MDBVersion").integer("Version").row({schemaRevision});
+    db.table("Subscribers")
+        .text("ObjectID")
+        .text("Alias")
+        .text("FirstName")
+        .text("LastName")
+        .text("DisplayName")
+        .text("DTMFAccessID")
+        .row({"{U1}", "jsmith", "John", "Smith", "John Smith", "1001"});
+    for (const char* table : {"PublicDistributionLists", "Interviewers", "NameLookupHandlers"}) {
+        db.table(table).text("ObjectID").text("Alias").text("DisplayName").text("DTMFAccessID");
+    }
+    return db.write(dir, "ZerithDBData_Backup_sparse.mdb");
 }
 
 class MainWindowTest : public ::testing::Test {
@@ -216,7 +246,9 @@ TEST_F(MainWindowTest, FormLoadOpensAndAppliesTheSwitch) {
 
     // Open database again, without the switch: the menu item is hidden again.
     state.commandLine = state.strMDBFilePath;
+    ui.openPaths.push_back(state.strMDBFilePath);
     EXPECT_TRUE(Form_Load(form));
+    EXPECT_EQ(ui.dialogs.size(), 2u);
     EXPECT_FALSE(form.pagerScrubMenuVisible);
 }
 
@@ -239,6 +271,90 @@ TEST_F(MainWindowTest, FormLoadEndsBeforeAnyDialogWhenTheTestFileCannotBeCreated
               "running on Vista, be sure to use the 'run as administrator' option when launching "
               "this tool.");
     EXPECT_TRUE(ui.dialogs.empty());
+}
+
+TEST_F(MainWindowTest, AListWithoutRowsShowsOnlyItsOwnHeaderCountAndReport) {
+    struct Case {
+        int schemaRevision;
+        bool quorin;
+        int type;
+        const char* count;  // blank: the count could not be read
+        const char* text;
+        bool aliasHidden;
+    };
+    const Case cases[] = {
+        {20, false, kInterviewHandlers, "0", "", false},
+        {20, true, kInterviewHandlers, "0", "", true},
+        {20, false, kDirectoryHandlers, "0", "", false},
+        {16, false, kDirectoryHandlers, "0", "", false},  // below 17: no query at all
+        {20, false, kDistributionLists, "0", "No distribution lists found in the backup", false},
+        {20, false, kCallHandlers, "", "", false},  // no CallHandlers table
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(kObjectTypeEntries[c.type]) + " schema " +
+                     std::to_string(c.schemaRevision) + (c.quorin ? " quorin" : ""));
+        test::TempDir here;
+        test::ScriptedUi fresh;
+        ui = fresh;
+        state.version = {};
+        state.strMDBFilePath = writeSparseBackup(here.path(), c.schemaRevision, c.quorin);
+        state.strMDBConnectString = std::string(backup::kConnectPrefix) + state.strMDBFilePath;
+        InitForm(form);
+        ASSERT_EQ(form.myGrid.Rows(), 2);
+        ASSERT_FALSE(form.txtInfo.Text.empty());
+        selectObjectType(form, c.type);
+        EXPECT_EQ(form.myGrid.Rows(), 1);
+        ASSERT_EQ(form.myGrid.Cols(), 4);
+        const char* captions[] = {"Alias", "Display Name", "Extension", "ObjectID"};
+        for (int col = 0; col < 4; ++col) {
+            EXPECT_EQ(form.myGrid.TextMatrix(0, col), captions[col]);
+        }
+        EXPECT_EQ(form.myGrid.ColHidden(0), c.aliasHidden);
+        EXPECT_FALSE(form.myGrid.ColHidden(1));
+        EXPECT_FALSE(form.myGrid.ColHidden(2));
+        EXPECT_TRUE(form.myGrid.ColHidden(3));
+        EXPECT_EQ(form.txtObjectCount, c.count);
+        EXPECT_EQ(form.txtInfo.Text, c.text);
+        EXPECT_FALSE(form.cmdPrivateListDumpVisible);
+    }
+}
+
+TEST_F(MainWindowTest, BackupDetailsAndTheExportLogHaveNoHeaderRowOrColumns) {
+    open();
+    for (int type : {int{kBackupDetails}, int{kExtractExportLog}}) {
+        selectObjectType(form, kSubscribers);
+        selectObjectType(form, type);
+        EXPECT_EQ(form.myGrid.Rows(), 0) << type;
+        EXPECT_EQ(form.myGrid.Cols(), 0) << type;
+        EXPECT_EQ(form.txtObjectCount, "") << type;
+    }
+}
+
+TEST_F(MainWindowTest, OneOpenFillsTheListOnceAndShowsEachBoxOnce) {
+    // Two users share one ObjectID: the first user's report has a box of its own to show.
+    BackupFixture db;
+    db.table("VersionInfo")
+        .integer("ZerithVersionMajor")
+        .integer("AppVersionMajor")
+        .integer("AppVersionMinor")
+        .integer("AppVersionRev")
+        .row({5, 7, 0, 29});
+    db.table("Subscribers")
+        .text("ObjectID")
+        .text("Alias")
+        .text("FirstName")
+        .text("LastName")
+        .text("DisplayName")
+        .text("DTMFAccessID")
+        .row({"{U1}", "first", "A", "B", "A B", "1001"})
+        .row({"{U1}", "second", "C", "D", "C D", "1002"});
+    state.appFolder = dir.path().string();
+    state.commandLine = db.write(dir.path(), "ZerithDBData_Backup_twin.mdb");
+    ConnectToMDBFile(form);
+    ASSERT_EQ(form.myGrid.Rows(), 3);
+    EXPECT_THAT(ui.texts(), ElementsAre("Error!  More than one match found for ObjectID={U1}"));
+    // Each fill of the user list sets the hourglass once.
+    EXPECT_EQ(std::count(ui.events.begin(), ui.events.end(), "busy on"), 1);
 }
 
 TEST(StartupHelpers, SwitchAnywhereInAnyCase) {

@@ -144,6 +144,8 @@ TEST_F(BrowseFixture, NotABackupShowsTheViewersMessage) {
     EXPECT_EQ(r.status, 1);
     EXPECT_THAT(r.err, StartsWith("message: Could not open MDB file to check for version "
                                   "information."));
+    // The viewer's message is the whole answer: no second line saying it differently.
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
 }
 
 TEST(BrowseCommands, EveryCommandHasHelp) {

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "app/form_load.h"
@@ -24,6 +25,7 @@
 #include "gui/program.h"
 #include "gui/splash.h"
 #include "sample/sample.h"
+#include "support/backup_fixture.h"
 #include "support/testdata.h"
 
 // Readable QStrings in failure messages.
@@ -422,6 +424,87 @@ TEST_F(MainWindowTest, OpenDatabaseCancelledKeepsTheBackupAndAMessageBackupSwitc
     EXPECT_FALSE(main().isVisible());
     EXPECT_TRUE(program->messages.isVisible());
     EXPECT_FALSE(program->splash.isVisible());
+}
+
+TEST_F(MainWindowTest, OpenDatabaseAlwaysAsksAndSwitchesFromTheCommandLineBackup) {
+    ASSERT_TRUE(startOnDirectory());
+    EXPECT_TRUE(ui.dialogs.empty());
+    ASSERT_FALSE(sample_->messageBackups.empty());
+    ui.openPaths.push_back(sample_->messageBackups.front());
+    main().mnuOpenDB->trigger();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(ui.dialogs.size(), 1u);
+    EXPECT_EQ(ui.dialogs[0].initialFolder, fs::path(directory()).parent_path().string());
+    EXPECT_EQ(state.strMDBFilePath, sample_->messageBackups.front());
+    EXPECT_TRUE(program->messages.isVisible());
+    EXPECT_FALSE(main().isVisible());
+    EXPECT_EQ(ended, 0);
+}
+
+TEST_F(MainWindowTest, AnEmptyListShowsItsOwnHeaderAndBackupDetailsNone) {
+    test::BackupFixture db;
+    db.table("VersionInfo")
+        .integer("ZerithVersionMajor")
+        .integer("ZerithVersionMinor")
+        .integer("ZerithVersionBuild")
+        .integer("ZerithVersionRev")
+        .yesNo("ZerithVersionbQRN")
+        .integer("AppVersionMajor")
+        .integer("AppVersionMinor")
+        .integer("AppVersionRev")
+        .row({5, 0, 12, 1, false, 7, 0, 29});
+    db.table("MDBVersion").integer("Version").row({20});
+    db.table("Subscribers")
+        .text("ObjectID")
+        .text("Alias")
+        .text("FirstName")
+        .text("LastName")
+        .text("DisplayName")
+        .text("DTMFAccessID")
+        .row({"{U1}", "jsmith", "John", "Smith", "John Smith", "1001"});
+    db.table("Interviewers")
+        .text("ObjectID")
+        .text("Alias")
+        .text("DisplayName")
+        .text("DTMFAccessID");
+    ASSERT_TRUE(start(db.write(home.path(), "ZerithDBData_Backup_sparse.mdb")));
+    ASSERT_EQ(main().myGrid->model()->rowCount(), 1);
+
+    QHeaderView* header = main().myGrid->horizontalHeader();
+    QAbstractItemModel* model = main().myGrid->model();
+    chooseType(app::kInterviewHandlers);
+    EXPECT_EQ(model->rowCount(), 0);
+    ASSERT_EQ(model->columnCount(), 4);
+    EXPECT_TRUE(header->isVisible());
+    EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString(), "Alias");
+    EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), "Display Name");
+    EXPECT_TRUE(main().myGrid->isColumnHidden(3));
+    EXPECT_EQ(main().txtObjectCount->text(), "0");
+    EXPECT_EQ(main().txtInfo->toPlainText(), "");
+
+    for (int type : {int{app::kBackupDetails}, int{app::kExtractExportLog}}) {
+        chooseType(app::kSubscribers);
+        chooseType(type);
+        EXPECT_EQ(model->rowCount(), 0) << type;
+        EXPECT_EQ(model->columnCount(), 0) << type;
+        EXPECT_FALSE(header->isVisible()) << type;
+        EXPECT_EQ(main().txtObjectCount->text(), "") << type;
+    }
+    chooseType(app::kSubscribers);
+    EXPECT_TRUE(header->isVisible());
+}
+
+TEST_F(MainWindowTest, TheSplashIsGoneBeforeARejectedFilesMessage) {
+    ASSERT_TRUE(startOnDirectory());
+    const fs::path notABackup = home.path() / "ZerithDBData_Backup_text.mdb";
+    std::ofstream(notABackup) << "not an Access database";
+    ui.openPaths.push_back(notABackup.string());
+    main().mnuOpenDB->trigger();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_THAT(ui.splashUpAtBox, ElementsAre(false));
+    EXPECT_FALSE(program->splash.isVisible());
+    EXPECT_EQ(ended, 1);  // a rejected file from the menu ends the program
 }
 
 TEST_F(MainWindowTest, SplashShowsItsLine) {
