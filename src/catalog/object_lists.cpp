@@ -205,6 +205,8 @@ void showListHeader(app::FrmMain& form, int type) {
         grid.setTextMatrix(0, c, columns[static_cast<size_t>(c)].caption);
         grid.setColHidden(c, c == idColumn || (c == 0 && hideAlias));
     }
+    // The name columns fit their captions, as they fit their contents in a filled list.
+    if (type != app::kSchedules) grid.AutoSize(0, idColumn - 1);
 }
 
 }  // namespace tdv::catalog
