@@ -280,11 +280,11 @@ TEST_F(MessageWindowTest, OpenDatabaseOnAnotherMessageBackupRefillsTheWindow) {
         if (path != state.commandLine) other = path;
     }
     if (other.empty()) GTEST_SKIP() << "one message backup only";
-    // The command line names an existing file, so the open goes to it without a dialog;
-    // point it at the other backup.
-    state.commandLine = other;
+    // The command line opened the first backup at start-up only: the menu asks for the file.
+    ui.openPaths.push_back(other);
     window().mnuLoadDatabase()->trigger();
     QCoreApplication::processEvents();
+    ASSERT_EQ(ui.dialogs.size(), 1u);
     EXPECT_TRUE(window().isVisible());
     EXPECT_EQ(state.strMDBFilePath, other);
     EXPECT_EQ(window().txtMessagesInGrid()->text().toInt(), form().gridMessages.Rows() - 1);
