@@ -136,9 +136,13 @@ struct IndexTreeWriter::Impl {
 
     // --- writing --------------------------------------------------------------------
 
+    // A page the tree takes must enter the index's page map, or Access would count it free.
     uint32_t allocate() {
+        if (!pageAdded)
+            internal("a page cannot be added to the tree without recording it in " +
+                     where.describe(root));
         uint32_t n = pages.append(std::vector<uint8_t>(layout.pageSize, 0));
-        if (pageAdded) pageAdded(n);
+        pageAdded(n);
         return n;
     }
 
@@ -241,8 +245,8 @@ struct IndexTreeWriter::Impl {
     }
 
     // Splits p (not the root): the lower items move to a new page linked in before p.
-    // childIsLeaf: whether p's children are leaves (intermediate p only). Writes both.
-    Child split(PathPage& p, bool childIsLeaf) {
+    // Writes both.
+    Child split(PathPage& p) {
         const size_t k = chooseSplit(p);
         PathPage lower = lowerPart(p, k);
         PathPage upper = upperPart(p, k);
@@ -257,12 +261,8 @@ struct IndexTreeWriter::Impl {
             const IndexPageEntry& last = lower.page.entries.back();
             made.max = EntryRef{last.key, last.row};
         } else {
+            // The children keep their links: a level is one chain across parents.
             made.max = knownMax(lower.children.back());
-            // Intermediate levels are linked only among the children of one parent.
-            if (!childIsLeaf) {
-                patchLink(lower.children.back().page, layout.nextOffset, 0);
-                patchLink(upper.children.front().page, layout.prevOffset, 0);
-            }
         }
         store(lower);
         store(upper);
@@ -271,7 +271,7 @@ struct IndexTreeWriter::Impl {
     }
 
     // The root overflows: its contents move to a new page below it, which is then split.
-    void splitRoot(PathPage& rootPage, bool childIsLeaf) {
+    void splitRoot(PathPage& rootPage) {
         PathPage moved;
         moved.page = rootPage.page;
         moved.page.number = allocate();
@@ -279,8 +279,7 @@ struct IndexTreeWriter::Impl {
         moved.page.next = 0;
         moved.children = std::move(rootPage.children);
         moved.next = rootPage.next;
-        const bool movedChildIsLeaf = childIsLeaf;
-        Child lower = split(moved, moved.page.leaf || movedChildIsLeaf);
+        Child lower = split(moved);
 
         rootPage.page.leaf = false;
         rootPage.page.entries.clear();
@@ -307,7 +306,6 @@ struct IndexTreeWriter::Impl {
     Up settle(size_t d, bool maxChanged) {
         PathPage& p = path[d];
         const bool isRoot = d == 0;
-        const bool childIsLeaf = d + 1 < path.size() && path[d + 1].page.leaf;
         if (itemCount(p) == 0) {
             if (isRoot) {
                 p.page.leaf = true;
@@ -322,10 +320,10 @@ struct IndexTreeWriter::Impl {
         Up up;
         if (!fits(p)) {
             if (isRoot) {
-                splitRoot(p, childIsLeaf);
+                splitRoot(p);
                 return {};
             }
-            up.siblingBefore = split(p, childIsLeaf);
+            up.siblingBefore = split(p);
         } else if (p.dirty) {
             store(p);
         }

@@ -24,6 +24,7 @@
 
 #include "jet/database.h"
 #include "jet/index_reader.h"
+#include "jet/index_tree_writer.h"
 #include "jet/schema.h"
 #include "jet/value.h"
 
@@ -42,6 +43,8 @@ public:
     void remove(const Bytes& key, RowId row);
 
 private:
+    IndexTreeWriter treeForWrite();
+
     Database& db_;
     const TableDef& table_;
     const IndexDef& index_;
