@@ -60,6 +60,7 @@ struct IndexTreeWriter::Impl {
     uint32_t owner;
     const IndexLocation& where;
     const std::function<void(uint32_t)>& pageAdded;
+    const std::function<void(uint32_t)>& pageDropped;
     std::vector<PathPage> path;
 
     // --- reading --------------------------------------------------------------------
@@ -290,7 +291,7 @@ struct IndexTreeWriter::Impl {
     }
 
     // Takes an emptied page out of its level; it stays behind as an empty leaf page that
-    // nothing points to.
+    // nothing points to, and is given up.
     void unlink(PathPage& p) {
         if (p.page.prev != 0) patchLink(p.page.prev, layout.nextOffset, p.page.next);
         if (p.page.next != 0) patchLink(p.page.next, layout.prevOffset, p.page.prev);
@@ -299,6 +300,7 @@ struct IndexTreeWriter::Impl {
         dead.page.number = p.page.number;
         dead.page.owner = owner;
         store(dead);
+        if (pageDropped) pageDropped(p.page.number);
     }
 
     // Finishes level d after its items changed: drops, splits or rewrites the page and
@@ -378,16 +380,18 @@ struct IndexTreeWriter::Impl {
 };
 
 IndexTreeWriter::IndexTreeWriter(PageFile& pages, JetVersion version, uint32_t root, uint32_t owner,
-                                 IndexLocation where, std::function<void(uint32_t)> pageAdded)
+                                 IndexLocation where, std::function<void(uint32_t)> pageAdded,
+                                 std::function<void(uint32_t)> pageDropped)
     : pages_(pages),
       version_(version),
       root_(root),
       owner_(owner),
       where_(std::move(where)),
-      pageAdded_(std::move(pageAdded)) {}
+      pageAdded_(std::move(pageAdded)),
+      pageDropped_(std::move(pageDropped)) {}
 
 void IndexTreeWriter::insert(const Bytes& key, RowId row) {
-    Impl op{pages_, indexPageLayout(version_), root_, owner_, where_, pageAdded_, {}};
+    Impl op{pages_, indexPageLayout(version_), root_, owner_, where_, pageAdded_, pageDropped_, {}};
     op.descend(key, row, true);
     PathPage& leaf = op.path.back();
     auto& entries = leaf.page.entries;
@@ -404,7 +408,7 @@ void IndexTreeWriter::insert(const Bytes& key, RowId row) {
 }
 
 void IndexTreeWriter::remove(const Bytes& key, RowId row) {
-    Impl op{pages_, indexPageLayout(version_), root_, owner_, where_, pageAdded_, {}};
+    Impl op{pages_, indexPageLayout(version_), root_, owner_, where_, pageAdded_, pageDropped_, {}};
     auto missing = [&] {
         throwCorrupt("the entry for page " + std::to_string(row.page) + " row " +
                      std::to_string(row.row) + " is missing from index '" + where_.index +

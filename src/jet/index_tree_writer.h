@@ -14,7 +14,7 @@
 // A full page is split in two, the lower entries going to a new page linked in before it;
 // a page that fills up at the right edge of the tree keeps its entries and gives only the
 // newest one to the new page (so ascending keys leave full pages behind). An emptied page
-// other than the root is unlinked from its parent and its level and left empty.
+// other than the root is unlinked from its parent and its level, left empty and given up.
 //
 // Pages are read through the PageFile (so a save's own writes are seen) and written with
 // PageFile::write/append; the caller opens and commits the save. Page numbers and page
@@ -36,10 +36,13 @@ class IndexTreeWriter {
 public:
     // pageAdded is called with the number of every page appended for the tree (for the
     // index's owned-pages map); insert and remove both may add pages, and refuse with
-    // Error(Internal) to add one when it is not given. owner = the table definition page written
-    // into new pages and checked on pages read.
+    // Error(Internal) to add one when it is not given. pageDropped, when given, is called
+    // with every page an emptied level gives up (left as an empty leaf that nothing links
+    // to), so the owner can release it. owner = the table definition page written into new
+    // pages and checked on pages read.
     IndexTreeWriter(PageFile& pages, JetVersion version, uint32_t root, uint32_t owner,
-                    IndexLocation where, std::function<void(uint32_t)> pageAdded = {});
+                    IndexLocation where, std::function<void(uint32_t)> pageAdded = {},
+                    std::function<void(uint32_t)> pageDropped = {});
 
     // Adds (key, row). Throws Error(Internal) when the entry is already there.
     void insert(const Bytes& key, RowId row);
@@ -56,6 +59,7 @@ private:
     uint32_t owner_;
     IndexLocation where_;
     std::function<void(uint32_t)> pageAdded_;
+    std::function<void(uint32_t)> pageDropped_;
 };
 
 }  // namespace jet

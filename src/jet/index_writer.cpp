@@ -55,8 +55,13 @@ IndexTreeWriter IndexWriter::treeForWrite() {
     auto recordPage = [&pages, &format, tdef, real](uint32_t page) {
         recordIndexPage(pages, format, tdef, real, page);
     };
+    // A page the tree gives up leaves the index's map and is free once the save commits.
+    auto dropPage = [&pages, &format, tdef, real](uint32_t page) {
+        forgetIndexPage(pages, format, tdef, real, page);
+        pages.release(page);
+    };
     return IndexTreeWriter(pages, db_.info().version, index_.rootPage, tdef,
-                           IndexLocation{table_.name, index_.name}, recordPage);
+                           IndexLocation{table_.name, index_.name}, recordPage, dropPage);
 }
 
 void IndexWriter::insert(const Bytes& key, RowId row) {

@@ -5,12 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <set>
 
 #include "jet/create_db.h"
 #include "jet/db_check.h"
 #include "jet/error.h"
+#include "jet/global_usage_map.h"
+#include "jet/index_owned_pages.h"
+#include "jet/index_page.h"
 #include "jet/sql/sql.h"
 #include "jet/table_writer.h"
+#include "jet/usage_map.h"
 #include "table_write_support.h"
 
 namespace tablewrite_test {
@@ -253,6 +258,31 @@ const std::vector<uint8_t>& bulkBase(bool jet3) {
 
 class BulkUpdate : public ::testing::TestWithParam<BulkCase> {};
 
+// The pages of the index's tree, and the pages its page map lists.
+std::pair<std::set<uint32_t>, std::set<uint32_t>> indexPages(Database& db, const std::string& table,
+                                                             const std::string& index) {
+    const TableDef& t = db.table(table);
+    const IndexDef& ix = *t.findIndex(index);
+    const IndexPageLayout& layout = indexPageLayout(db.info().version);
+    std::set<uint32_t> tree;
+    std::vector<uint32_t> todo{ix.rootPage};
+    while (!todo.empty()) {
+        const uint32_t n = todo.back();
+        todo.pop_back();
+        if (!tree.insert(n).second) continue;
+        IndexPage page = decodeIndexPage(*db.pages().read(n), n, layout, {table, index});
+        if (page.leaf) continue;
+        for (const IndexPageEntry& e : page.entries) todo.push_back(e.child);
+        if (page.tail != 0) todo.push_back(page.tail);
+    }
+    UsageMap map = UsageMap::load(
+        db.pages(), db.format(),
+        realIndexOwnedPagesRow(db.pages(), db.format(), t.definitionPage, ix.realNumber));
+    std::set<uint32_t> listed;
+    while (auto n = map.next(db.pages())) listed.insert(*n);
+    return {tree, listed};
+}
+
 TEST_P(BulkUpdate, EveryRowGetsOneLongIndexedValueAndTheFileStaysSound) {
     const BulkCase c = GetParam();
     const std::string table = c.jet3 ? "Table1" : "People";
@@ -267,6 +297,8 @@ TEST_P(BulkUpdate, EveryRowGetsOneLongIndexedValueAndTheFileStaysSound) {
     }
     std::string value = "new name ";
     value.resize(c.length, 'x');
+    const std::set<uint32_t> listedBefore =
+        indexPages(*Database::open(file.string()), table, column).second;
     {
         OpenOptions o;
         o.writable = true;
@@ -280,6 +312,12 @@ TEST_P(BulkUpdate, EveryRowGetsOneLongIndexedValueAndTheFileStaysSound) {
     std::vector<std::string> problems;
     for (const Problem& p : checkDatabase(*db)) problems.push_back(p.describe());
     EXPECT_EQ(problems, std::vector<std::string>{});
+    // The map lists exactly the tree's pages; pages the tree gave up are free.
+    auto [tree, listed] = indexPages(*db, table, column);
+    EXPECT_EQ(tree, listed);
+    const std::set<uint32_t> free = readFreePages(db->pages(), db->format());
+    for (uint32_t n : listedBefore)
+        EXPECT_TRUE(listed.count(n) || free.count(n)) << "page " << n << " given up, not free";
     // The index finds every row under the new value.
     auto found = jet::sql::query(
         *db, "SELECT COUNT(*) FROM " + table + " WHERE " + column + " = '" + value + "'");
