@@ -51,8 +51,9 @@ private:
         if (page.tail != 0) walk(page.tail, depth + 1);
     }
 
-    // Every page of the tree must be recorded in the index's owned-pages map, or a writer
-    // that allocates pages from the maps could hand a live index page out again.
+    // Every page of the tree must be recorded in the index's owned-pages map and must not be
+    // marked free, or a writer that allocates pages from the maps could hand a live index
+    // page out again.
     void checkOwnedMap() {
         try {
             uint32_t mapRow = realIndexOwnedPagesRow(ctx_.pages, ctx_.format, table_.definitionPage,
@@ -62,10 +63,15 @@ private:
             UsageMap map = UsageMap::load(ctx_.pages, ctx_.format, mapRow);
             std::set<uint32_t> listed;
             while (auto n = map.next(ctx_.pages)) listed.insert(*n);
+            const std::set<uint32_t>* free = ctx_.freePages();
             for (uint32_t n : tree_) {
                 if (!listed.count(n))
                     ctx_.problem(table_.name, n, std::nullopt,
                                  "page of " + who_ + " is missing from the index's page map");
+                if (free && free->count(n))
+                    ctx_.problem(table_.name, n, std::nullopt,
+                                 "page of " + who_ +
+                                     " is marked free in the database's free-page map (page 1)");
             }
         } catch (const Error& e) {
             ctx_.problem(table_.name, std::nullopt, std::nullopt,

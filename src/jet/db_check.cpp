@@ -4,6 +4,7 @@
 
 #include "jet/bytes.h"
 #include "jet/db_check_context.h"
+#include "jet/global_usage_map.h"
 #include "jet/table_def.h"
 
 namespace jet {
@@ -48,6 +49,17 @@ void CheckContext::claimRow(uint32_t page, uint16_t row, const std::string& tabl
     if (added) return;
     problem(table, page, row,
             "row " + rowKey(page, row) + " is used by " + it->second + " and by " + who);
+}
+
+const std::set<uint32_t>* CheckContext::freePages() {
+    if (!freePagesRead_) {
+        freePagesRead_ = true;
+        try {
+            freePages_ = readFreePages(pages, format);
+        } catch (const Error&) {
+        }
+    }
+    return freePages_ ? &*freePages_ : nullptr;
 }
 
 void CheckContext::beginPart() {

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -45,6 +47,10 @@ public:
     // Records that a long-value or overflow row is used by `who`; a second use is a problem.
     void claimRow(uint32_t page, uint16_t row, const std::string& table, const std::string& who);
 
+    // The pages the database's free-page map lists, read once; null when it cannot be read
+    // (the table storage check reports that).
+    const std::set<uint32_t>* freePages();
+
     // Starts counting problems of one part afresh (the per-part cap), first noting how
     // many the previous part left out.
     void beginPart();
@@ -52,6 +58,8 @@ public:
 private:
     std::unordered_map<uint32_t, std::string> pageClaims_;
     std::unordered_map<uint64_t, std::string> rowClaims_;
+    std::optional<std::set<uint32_t>> freePages_;
+    bool freePagesRead_ = false;
     size_t partProblems_ = 0;
     size_t partDropped_ = 0;
 };

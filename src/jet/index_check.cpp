@@ -179,22 +179,24 @@ private:
         return std::make_pair(*lo, *hi);
     }
 
-    // Previous/next links of each level must follow the order the tree gives. Leaves are
-    // strictly chained; links of intermediate levels are checked where they are set.
+    // Every level, leaves and intermediate pages alike, is one chain from its first page to
+    // its last in the order the tree gives, across parents: each page's previous/next links
+    // name its neighbours on the level, and the ends link to nothing.
     void checkLinks() {
         for (size_t depth = 0; depth < levels_.size(); ++depth) {
             const auto& level = levels_[depth];
-            bool leaves = leafDepth_ && static_cast<size_t>(*leafDepth_) == depth;
+            const std::string where = "level " + std::to_string(depth) + ": ";
             for (size_t i = 0; i < level.size(); ++i) {
                 uint32_t wantPrev = i > 0 ? level[i - 1].number : 0;
                 uint32_t wantNext = i + 1 < level.size() ? level[i + 1].number : 0;
-                if (level[i].prev != wantPrev && (leaves || level[i].prev != 0))
-                    pageProblem(level[i].number, "previous-page link " +
+                if (level[i].prev != wantPrev)
+                    pageProblem(level[i].number, where + "previous-page link " +
                                                      std::to_string(level[i].prev) + ", expected " +
                                                      std::to_string(wantPrev));
-                if (level[i].next != wantNext && (leaves || level[i].next != 0))
-                    pageProblem(level[i].number, "next-page link " + std::to_string(level[i].next) +
-                                                     ", expected " + std::to_string(wantNext));
+                if (level[i].next != wantNext)
+                    pageProblem(level[i].number, where + "next-page link " +
+                                                     std::to_string(level[i].next) + ", expected " +
+                                                     std::to_string(wantNext));
             }
         }
     }

@@ -41,4 +41,10 @@ void recordIndexPage(PageFile& pages, const Format& format, uint32_t definitionP
         .add(page);
 }
 
+void forgetIndexPage(PageFile& pages, const Format& format, uint32_t definitionPage, int realNumber,
+                     uint32_t page) {
+    UsageMapWriter(pages, format, realIndexOwnedPagesRow(pages, format, definitionPage, realNumber))
+        .remove(page);
+}
+
 }  // namespace jet

@@ -21,4 +21,8 @@ uint32_t realIndexOwnedPagesRow(PageFile& pages, const Format& format, uint32_t 
 void recordIndexPage(PageFile& pages, const Format& format, uint32_t definitionPage, int realNumber,
                      uint32_t page);
 
+// Takes page out of the map of physical index realNumber (through the open save).
+void forgetIndexPage(PageFile& pages, const Format& format, uint32_t definitionPage, int realNumber,
+                     uint32_t page);
+
 }  // namespace jet

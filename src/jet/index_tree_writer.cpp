@@ -60,6 +60,7 @@ struct IndexTreeWriter::Impl {
     uint32_t owner;
     const IndexLocation& where;
     const std::function<void(uint32_t)>& pageAdded;
+    const std::function<void(uint32_t)>& pageDropped;
     std::vector<PathPage> path;
 
     // --- reading --------------------------------------------------------------------
@@ -136,9 +137,13 @@ struct IndexTreeWriter::Impl {
 
     // --- writing --------------------------------------------------------------------
 
+    // A page the tree takes must enter the index's page map, or Access would count it free.
     uint32_t allocate() {
+        if (!pageAdded)
+            internal("a page cannot be added to the tree without recording it in " +
+                     where.describe(root));
         uint32_t n = pages.append(std::vector<uint8_t>(layout.pageSize, 0));
-        if (pageAdded) pageAdded(n);
+        pageAdded(n);
         return n;
     }
 
@@ -241,8 +246,8 @@ struct IndexTreeWriter::Impl {
     }
 
     // Splits p (not the root): the lower items move to a new page linked in before p.
-    // childIsLeaf: whether p's children are leaves (intermediate p only). Writes both.
-    Child split(PathPage& p, bool childIsLeaf) {
+    // Writes both.
+    Child split(PathPage& p) {
         const size_t k = chooseSplit(p);
         PathPage lower = lowerPart(p, k);
         PathPage upper = upperPart(p, k);
@@ -257,12 +262,8 @@ struct IndexTreeWriter::Impl {
             const IndexPageEntry& last = lower.page.entries.back();
             made.max = EntryRef{last.key, last.row};
         } else {
+            // The children keep their links: a level is one chain across parents.
             made.max = knownMax(lower.children.back());
-            // Intermediate levels are linked only among the children of one parent.
-            if (!childIsLeaf) {
-                patchLink(lower.children.back().page, layout.nextOffset, 0);
-                patchLink(upper.children.front().page, layout.prevOffset, 0);
-            }
         }
         store(lower);
         store(upper);
@@ -271,7 +272,7 @@ struct IndexTreeWriter::Impl {
     }
 
     // The root overflows: its contents move to a new page below it, which is then split.
-    void splitRoot(PathPage& rootPage, bool childIsLeaf) {
+    void splitRoot(PathPage& rootPage) {
         PathPage moved;
         moved.page = rootPage.page;
         moved.page.number = allocate();
@@ -279,8 +280,7 @@ struct IndexTreeWriter::Impl {
         moved.page.next = 0;
         moved.children = std::move(rootPage.children);
         moved.next = rootPage.next;
-        const bool movedChildIsLeaf = childIsLeaf;
-        Child lower = split(moved, moved.page.leaf || movedChildIsLeaf);
+        Child lower = split(moved);
 
         rootPage.page.leaf = false;
         rootPage.page.entries.clear();
@@ -291,7 +291,7 @@ struct IndexTreeWriter::Impl {
     }
 
     // Takes an emptied page out of its level; it stays behind as an empty leaf page that
-    // nothing points to.
+    // nothing points to, and is given up.
     void unlink(PathPage& p) {
         if (p.page.prev != 0) patchLink(p.page.prev, layout.nextOffset, p.page.next);
         if (p.page.next != 0) patchLink(p.page.next, layout.prevOffset, p.page.prev);
@@ -300,6 +300,7 @@ struct IndexTreeWriter::Impl {
         dead.page.number = p.page.number;
         dead.page.owner = owner;
         store(dead);
+        if (pageDropped) pageDropped(p.page.number);
     }
 
     // Finishes level d after its items changed: drops, splits or rewrites the page and
@@ -307,7 +308,6 @@ struct IndexTreeWriter::Impl {
     Up settle(size_t d, bool maxChanged) {
         PathPage& p = path[d];
         const bool isRoot = d == 0;
-        const bool childIsLeaf = d + 1 < path.size() && path[d + 1].page.leaf;
         if (itemCount(p) == 0) {
             if (isRoot) {
                 p.page.leaf = true;
@@ -322,10 +322,10 @@ struct IndexTreeWriter::Impl {
         Up up;
         if (!fits(p)) {
             if (isRoot) {
-                splitRoot(p, childIsLeaf);
+                splitRoot(p);
                 return {};
             }
-            up.siblingBefore = split(p, childIsLeaf);
+            up.siblingBefore = split(p);
         } else if (p.dirty) {
             store(p);
         }
@@ -380,16 +380,18 @@ struct IndexTreeWriter::Impl {
 };
 
 IndexTreeWriter::IndexTreeWriter(PageFile& pages, JetVersion version, uint32_t root, uint32_t owner,
-                                 IndexLocation where, std::function<void(uint32_t)> pageAdded)
+                                 IndexLocation where, std::function<void(uint32_t)> pageAdded,
+                                 std::function<void(uint32_t)> pageDropped)
     : pages_(pages),
       version_(version),
       root_(root),
       owner_(owner),
       where_(std::move(where)),
-      pageAdded_(std::move(pageAdded)) {}
+      pageAdded_(std::move(pageAdded)),
+      pageDropped_(std::move(pageDropped)) {}
 
 void IndexTreeWriter::insert(const Bytes& key, RowId row) {
-    Impl op{pages_, indexPageLayout(version_), root_, owner_, where_, pageAdded_, {}};
+    Impl op{pages_, indexPageLayout(version_), root_, owner_, where_, pageAdded_, pageDropped_, {}};
     op.descend(key, row, true);
     PathPage& leaf = op.path.back();
     auto& entries = leaf.page.entries;
@@ -406,7 +408,7 @@ void IndexTreeWriter::insert(const Bytes& key, RowId row) {
 }
 
 void IndexTreeWriter::remove(const Bytes& key, RowId row) {
-    Impl op{pages_, indexPageLayout(version_), root_, owner_, where_, pageAdded_, {}};
+    Impl op{pages_, indexPageLayout(version_), root_, owner_, where_, pageAdded_, pageDropped_, {}};
     auto missing = [&] {
         throwCorrupt("the entry for page " + std::to_string(row.page) + " row " +
                      std::to_string(row.row) + " is missing from index '" + where_.index +

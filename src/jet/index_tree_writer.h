@@ -7,14 +7,14 @@
 //     entry holding the child's greatest leaf entry (key and row) and the child page; the
 //     last child is the page's tail pointer and has no entry. A page with one child has
 //     that child as an entry and no tail;
-//   - pages of one level are linked previous/next: the leaves from first to last, the
-//     pages of an intermediate level among the children of one parent;
+//   - the pages of each level, leaves and intermediate pages alike, are linked
+//     previous/next from the first to the last in tree order, across parents;
 //   - the root page number never changes: a full root moves its contents to a new page
 //     below it, an emptied tree leaves the root as an empty leaf.
 // A full page is split in two, the lower entries going to a new page linked in before it;
 // a page that fills up at the right edge of the tree keeps its entries and gives only the
 // newest one to the new page (so ascending keys leave full pages behind). An emptied page
-// other than the root is unlinked from its parent and its level and left empty.
+// other than the root is unlinked from its parent and its level, left empty and given up.
 //
 // Pages are read through the PageFile (so a save's own writes are seen) and written with
 // PageFile::write/append; the caller opens and commits the save. Page numbers and page
@@ -35,10 +35,14 @@ namespace jet {
 class IndexTreeWriter {
 public:
     // pageAdded is called with the number of every page appended for the tree (for the
-    // index's owned-pages map). owner = the table definition page written into new pages
-    // and checked on pages read.
+    // index's owned-pages map); insert and remove both may add pages, and refuse with
+    // Error(Internal) to add one when it is not given. pageDropped, when given, is called
+    // with every page an emptied level gives up (left as an empty leaf that nothing links
+    // to), so the owner can release it. owner = the table definition page written into new
+    // pages and checked on pages read.
     IndexTreeWriter(PageFile& pages, JetVersion version, uint32_t root, uint32_t owner,
-                    IndexLocation where, std::function<void(uint32_t)> pageAdded = {});
+                    IndexLocation where, std::function<void(uint32_t)> pageAdded = {},
+                    std::function<void(uint32_t)> pageDropped = {});
 
     // Adds (key, row). Throws Error(Internal) when the entry is already there.
     void insert(const Bytes& key, RowId row);
@@ -55,6 +59,7 @@ private:
     uint32_t owner_;
     IndexLocation where_;
     std::function<void(uint32_t)> pageAdded_;
+    std::function<void(uint32_t)> pageDropped_;
 };
 
 }  // namespace jet

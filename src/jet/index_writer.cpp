@@ -42,7 +42,7 @@ void IndexWriter::checkInsert(const Bytes& key, RowId row) {
                         index_.name + "' of table '" + table_.name + "')");
 }
 
-void IndexWriter::insert(const Bytes& key, RowId row) {
+IndexTreeWriter IndexWriter::treeForWrite() {
     PageFile& pages = db_.pages();
     if (!pages.inWrite())
         throw Error(ErrorKind::Internal, errnum::kInternal,
@@ -50,22 +50,26 @@ void IndexWriter::insert(const Bytes& key, RowId row) {
     const Format& format = db_.format();
     const uint32_t tdef = table_.definitionPage;
     const int real = index_.realNumber;
+    // Removing an entry can split pages too (a shorter common prefix on a leaf, a longer
+    // separator in a parent), so every change records the pages it adds.
     auto recordPage = [&pages, &format, tdef, real](uint32_t page) {
         recordIndexPage(pages, format, tdef, real, page);
     };
-    IndexTreeWriter tree(pages, db_.info().version, index_.rootPage, tdef,
-                         IndexLocation{table_.name, index_.name}, recordPage);
-    tree.insert(key, row);
+    // A page the tree gives up leaves the index's map and is free once the save commits.
+    auto dropPage = [&pages, &format, tdef, real](uint32_t page) {
+        forgetIndexPage(pages, format, tdef, real, page);
+        pages.release(page);
+    };
+    return IndexTreeWriter(pages, db_.info().version, index_.rootPage, tdef,
+                           IndexLocation{table_.name, index_.name}, recordPage, dropPage);
+}
+
+void IndexWriter::insert(const Bytes& key, RowId row) {
+    treeForWrite().insert(key, row);
 }
 
 void IndexWriter::remove(const Bytes& key, RowId row) {
-    PageFile& pages = db_.pages();
-    if (!pages.inWrite())
-        throw Error(ErrorKind::Internal, errnum::kInternal,
-                    "index entries are written only inside a save");
-    IndexTreeWriter tree(pages, db_.info().version, index_.rootPage, table_.definitionPage,
-                         IndexLocation{table_.name, index_.name});
-    tree.remove(key, row);
+    treeForWrite().remove(key, row);
 }
 
 }  // namespace jet

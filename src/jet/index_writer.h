@@ -5,7 +5,10 @@
 // the entry-start bitmap and free-space fields kept exact. A full page splits (and a full
 // root gains a new level) with the root page number kept, so the table definition never
 // needs rewriting for an index change. New pages are appended to the file and recorded in
-// the index's own owned-pages usage map. The tree rules are in index_tree_writer.h.
+// the index's own owned-pages usage map, by insertions and removals alike (a removal can
+// split a page); a page an emptied level gives up leaves that map and is released to the
+// database's free-page map when the save commits. The tree rules are in
+// index_tree_writer.h.
 //
 // A write is two-phase. The caller first calls checkInsert for every index of the row
 // (it reads only and throws Error(Constraint, kDuplicate) for a duplicate key in a unique
@@ -24,6 +27,7 @@
 
 #include "jet/database.h"
 #include "jet/index_reader.h"
+#include "jet/index_tree_writer.h"
 #include "jet/schema.h"
 #include "jet/value.h"
 
@@ -42,6 +46,8 @@ public:
     void remove(const Bytes& key, RowId row);
 
 private:
+    IndexTreeWriter treeForWrite();
+
     Database& db_;
     const TableDef& table_;
     const IndexDef& index_;

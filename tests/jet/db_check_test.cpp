@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "jet/create_db.h"
 #include "jet/data_page.h"
 #include "jet/format.h"
 #include "jet/index_owned_pages.h"
@@ -178,6 +179,46 @@ TEST(DbCheck, CorruptIndexKey) {
     d.patch->write(leaf.number, encodeIndexPage(leaf, layout));
     auto problems = problemsOf(d.file);
     EXPECT_TRUE(mentions(problems, "index 'PrimaryKey' of table 'Table2'", "the row's values give"))
+        << joined(problems);
+}
+
+// A tree three levels deep (long keys, few per page), one intermediate page's next-page
+// link cut: every level, not only the leaves, must be one chain in tree order.
+TEST(DbCheck, BrokenSiblingLinkOnAnIntermediateLevel) {
+    tdv::test::TempDir dir;
+    const fs::path file = dir.path() / "deep.mdb";
+    {
+        NewTableWithRows t;
+        t.table.name = "Deep";
+        t.table.columns = {{"ID", ColumnType::Long}, {"Name", ColumnType::Text, 255}};
+        t.table.indexes = {{"Name", {{"Name"}}}};
+        for (int i = 0; i < 1000; ++i)
+            t.rows.push_back({Value(Value::Storage(int32_t{i})),
+                              Value::text(std::to_string(10000 + i) + std::string(240, 'q'))});
+        NewDatabase desc;
+        desc.tables.push_back(std::move(t));
+        createDatabase(file.string(), desc);
+    }
+    ASSERT_EQ(problemsOf(file), std::vector<std::string>{});
+    Damaged d(file.string());
+    const TableDef& t = d.db->table("Deep");
+    const IndexDef* ix = t.findIndex("Name");
+    ASSERT_NE(ix, nullptr);
+    const IndexPageLayout& layout = indexPageLayout(d.db->info().version);
+    auto decode = [&](uint32_t n) { return decodeIndexPage(d.patch->read(n), n, layout, {}); };
+    IndexPage root = decode(ix->rootPage);
+    ASSERT_FALSE(root.leaf);
+    ASSERT_FALSE(root.entries.empty());
+    IndexPage first = decode(root.entries.front().child);
+    ASSERT_FALSE(first.leaf) << "expected three levels";
+    ASSERT_NE(first.next, 0u);
+    const uint32_t next = first.next;
+    std::vector<uint8_t> bytes = d.patch->read(first.number);
+    put32(bytes, layout.nextOffset, 0);
+    d.patch->write(first.number, bytes);
+    auto problems = problemsOf(d.file);
+    EXPECT_TRUE(mentions(problems, "page " + std::to_string(first.number),
+                         "level 1: next-page link 0, expected " + std::to_string(next)))
         << joined(problems);
 }
 

@@ -209,6 +209,7 @@ TEST_P(IndexRoundTrip, RemovedAndReAddedEntriesGiveTheSameIndex) {
     struct Work {
         std::string table, index;
         uint32_t root = 0, owner = 0;
+        int real = 0;
         std::vector<Entry> entries;  // from the rows' values
     };
     std::vector<Work> work;
@@ -217,7 +218,7 @@ TEST_P(IndexRoundTrip, RemovedAndReAddedEntriesGiveTheSameIndex) {
         const jet::TableDef& t = db->table(name);
         for (const auto& ix : t.indexes) {
             if (ix.rootPage == 0 || !roots.insert(ix.rootPage).second) continue;
-            Work w{t.name, ix.name, ix.rootPage, t.definitionPage, {}};
+            Work w{t.name, ix.name, ix.rootPage, t.definitionPage, ix.realNumber, {}};
             bool encodable = true;
             jet::TableScan scan = db->scan(t);
             while (scan.next()) {
@@ -247,8 +248,11 @@ TEST_P(IndexRoundTrip, RemovedAndReAddedEntriesGiveTheSameIndex) {
         jet::PageFile pages = openWritable(copy, v);
         pages.beginWrite();
         std::mt19937 rng(7);
+        const jet::Format& format = jet::formatFor(v);
         for (const Work& w : work) {
-            jet::IndexTreeWriter tree(pages, v, w.root, w.owner, {w.table, w.index});
+            jet::IndexTreeWriter tree(
+                pages, v, w.root, w.owner, {w.table, w.index},
+                [&](uint32_t n) { jet::recordIndexPage(pages, format, w.owner, w.real, n); });
             std::vector<Entry> order = w.entries;
             std::shuffle(order.begin(), order.end(), rng);
             // Remove everything, checking the remainder halfway.
@@ -379,17 +383,30 @@ TEST_P(IndexGrowth, ThousandsOfEntriesSplitPagesAndAddLevels) {
         for (uint32_t p : newPages) EXPECT_TRUE(owned.count(p)) << "page " << p;
     }
 
-    // Removing every synthetic entry leaves the original index, sound against the rows.
+    // Removing every synthetic entry leaves the original index, sound against the rows; the
+    // pages emptied levels give up leave the index's map.
+    std::set<uint32_t> dropped;
     {
         jet::PageFile pages = openWritable(copy, v);
         pages.beginWrite();
-        jet::IndexTreeWriter tree(pages, v, ix.rootPage, owner, {tableName, ix.name});
+        jet::IndexTreeWriter tree(
+            pages, v, ix.rootPage, owner, {tableName, ix.name},
+            [&](uint32_t n) { jet::recordIndexPage(pages, format, owner, ix.realNumber, n); },
+            [&](uint32_t n) {
+                EXPECT_TRUE(dropped.insert(n).second) << "page " << n << " given up twice";
+                jet::forgetIndexPage(pages, format, owner, ix.realNumber, n);
+            });
         std::shuffle(added.begin(), added.end(), rng);
         for (const Entry& e : added) tree.remove(e.key, e.row);
         pages.commit();
     }
     auto db3 = jet::Database::open(copy.string());
     const jet::TableDef& t3 = db3->table(tableName);
+    EXPECT_FALSE(dropped.empty());
+    jet::UsageMap map = jet::UsageMap::load(
+        db3->pages(), format,
+        jet::realIndexOwnedPagesRow(db3->pages(), format, owner, ix.realNumber));
+    while (auto p = map.next(db3->pages())) EXPECT_FALSE(dropped.count(*p)) << "page " << *p;
     EXPECT_EQ(original, readAll(db3->pages(), v, ix.rootPage, owner));
     ShapeChecker(db3->pages(), v, owner).check(ix.rootPage);
     EXPECT_EQ(jet::checkIndex(*db3, t3, *t3.findIndex(ix.name)), std::vector<std::string>{});

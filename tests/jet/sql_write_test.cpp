@@ -1,12 +1,21 @@
 // UPDATE and DELETE statements on copies of real Access files (Jet 4 and Jet 3): affected
 // counts, value conversion to column types, index use, atomicity (a failing statement leaves
-// the file byte for byte as it was), and files that our checker and the oracle readers read.
+// the file byte for byte as it was), and files that our checker and the oracle readers read;
+// one long value given to thousands of rows of an indexed text column.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <set>
+
+#include "jet/create_db.h"
 #include "jet/db_check.h"
 #include "jet/error.h"
+#include "jet/global_usage_map.h"
+#include "jet/index_owned_pages.h"
+#include "jet/index_page.h"
 #include "jet/sql/sql.h"
 #include "jet/table_writer.h"
+#include "jet/usage_map.h"
 #include "table_write_support.h"
 
 namespace tablewrite_test {
@@ -188,6 +197,146 @@ TEST_P(SqlWrite, StatementsOverManyRows) {
 INSTANTIATE_TEST_SUITE_P(
     Files, SqlWrite, ::testing::Values(Case{"V2000/testV2000.mdb"}, Case{"V1997/testV1997.mdb"}),
     [](const auto& info) { return std::string(info.param.file).substr(0, 5); });
+
+// --- One long value for every row of an indexed text column -------------------------------
+// Thousands of rows keyed "old name 00001"... all set to one value of `length` characters:
+// the index splits pages (also while entries are removed) and grows levels as its entries
+// change, and the file must stay sound: every index page in its page map, every level one
+// chain in tree order.
+
+struct BulkCase {
+    bool jet3;
+    size_t length;
+};
+
+std::string oldName(int i) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "old name %05d", i);
+    return buf;
+}
+
+// Jet 4: a new database, People(ID Long key, Name Text 255 indexed, Note Memo), 4,000
+// rows. Jet 3: testV1997.mdb's Table1 (B Text 100 indexed) with 2,000 rows added.
+const std::vector<uint8_t>& bulkBase(bool jet3) {
+    static const std::vector<uint8_t> jet4Bytes = [] {
+        NewTableWithRows t;
+        t.table.name = "People";
+        t.table.columns = {
+            {"ID", ColumnType::Long}, {"Name", ColumnType::Text, 255}, {"Note", ColumnType::Memo}};
+        t.table.indexes = {{"PrimaryKey", {{"ID"}}, true}, {"Name", {{"Name"}}}};
+        for (int i = 1; i <= 4000; ++i)
+            t.rows.push_back({val(int32_t{i}), text(oldName(i)), text(std::string(i % 50, 'n'))});
+        NewDatabase d;
+        d.tables.push_back(std::move(t));
+        d.created = 45000.5;
+        return buildDatabaseFile(d);
+    }();
+    static const std::vector<uint8_t> jet3Bytes = [] {
+        tdv::test::TempDir dir;
+        fs::path file = dir.copy(tdv::test::testdataDir() / "V1997/testV1997.mdb");
+        {
+            OpenOptions o;
+            o.writable = true;
+            o.sync = false;
+            auto db = Database::open(file.string(), o);
+            TableWriter w(*db, "Table1");
+            SaveScope save(*db);
+            for (int i = 1; i <= 2000; ++i) {
+                std::vector<Value> row(9);
+                row[0] = text("k" + std::to_string(i));
+                row[1] = text(oldName(i));
+                row[4] = val(int32_t{i});
+                row[8] = val(false);
+                w.insert(row);
+            }
+            save.commit();
+        }
+        return fileBytes(file);
+    }();
+    return jet3 ? jet3Bytes : jet4Bytes;
+}
+
+class BulkUpdate : public ::testing::TestWithParam<BulkCase> {};
+
+// The pages of the index's tree, and the pages its page map lists.
+std::pair<std::set<uint32_t>, std::set<uint32_t>> indexPages(Database& db, const std::string& table,
+                                                             const std::string& index) {
+    const TableDef& t = db.table(table);
+    const IndexDef& ix = *t.findIndex(index);
+    const IndexPageLayout& layout = indexPageLayout(db.info().version);
+    std::set<uint32_t> tree;
+    std::vector<uint32_t> todo{ix.rootPage};
+    while (!todo.empty()) {
+        const uint32_t n = todo.back();
+        todo.pop_back();
+        if (!tree.insert(n).second) continue;
+        IndexPage page = decodeIndexPage(*db.pages().read(n), n, layout, {table, index});
+        if (page.leaf) continue;
+        for (const IndexPageEntry& e : page.entries) todo.push_back(e.child);
+        if (page.tail != 0) todo.push_back(page.tail);
+    }
+    UsageMap map = UsageMap::load(
+        db.pages(), db.format(),
+        realIndexOwnedPagesRow(db.pages(), db.format(), t.definitionPage, ix.realNumber));
+    std::set<uint32_t> listed;
+    while (auto n = map.next(db.pages())) listed.insert(*n);
+    return {tree, listed};
+}
+
+TEST_P(BulkUpdate, EveryRowGetsOneLongIndexedValueAndTheFileStaysSound) {
+    const BulkCase c = GetParam();
+    const std::string table = c.jet3 ? "Table1" : "People";
+    const std::string column = c.jet3 ? "B" : "Name";
+    const long rows = c.jet3 ? 2000 : 4000;
+    tdv::test::TempDir dir;
+    const fs::path file = dir.path() / "bulk.mdb";
+    {
+        const std::vector<uint8_t>& base = bulkBase(c.jet3);
+        std::ofstream out(file, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(base.data()), static_cast<long>(base.size()));
+    }
+    std::string value = "new name ";
+    value.resize(c.length, 'x');
+    const std::set<uint32_t> listedBefore =
+        indexPages(*Database::open(file.string()), table, column).second;
+    {
+        OpenOptions o;
+        o.writable = true;
+        o.sync = false;
+        auto db = Database::open(file.string(), o);
+        const std::string where = c.jet3 ? " WHERE A LIKE 'k*'" : " WHERE ID > 0";
+        ASSERT_EQ(execute(*db, "UPDATE " + table + " SET " + column + " = '" + value + "'" + where),
+                  rows);
+    }
+    auto db = Database::open(file.string());
+    std::vector<std::string> problems;
+    for (const Problem& p : checkDatabase(*db)) problems.push_back(p.describe());
+    EXPECT_EQ(problems, std::vector<std::string>{});
+    // The map lists exactly the tree's pages; pages the tree gave up are free.
+    auto [tree, listed] = indexPages(*db, table, column);
+    EXPECT_EQ(tree, listed);
+    const std::set<uint32_t> free = readFreePages(db->pages(), db->format());
+    for (uint32_t n : listedBefore)
+        EXPECT_TRUE(listed.count(n) || free.count(n)) << "page " << n << " given up, not free";
+    // The index finds every row under the new value.
+    auto found = jet::sql::query(
+        *db, "SELECT COUNT(*) FROM " + table + " WHERE " + column + " = '" + value + "'");
+    EXPECT_EQ(valueText(found.rows.at(0).at(0)), std::to_string(rows));
+}
+
+std::vector<BulkCase> bulkCases() {
+    std::vector<BulkCase> out;
+    for (size_t n = 60; n <= 120; ++n) out.push_back({false, n});
+    out.push_back({false, 255});
+    for (size_t n = 60; n <= 100; n += 4) out.push_back({true, n});  // Table1.B holds 100
+    return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, BulkUpdate, ::testing::ValuesIn(bulkCases()),
+                         [](const auto& info) {
+                             return std::string(info.param.jet3 ? "Jet3_" : "Jet4_") +
+                                    std::to_string(info.param.length);
+                         });
 
 }  // namespace
 }  // namespace tablewrite_test

@@ -8,6 +8,7 @@
 // equal to another row's, whatever the sort order folds), other columns of unique indexes
 // are numbers, so a duplicate is exactly a copy of another row's key columns. Long values
 // (Memo, OLE) take sizes of each storage kind: inline, one long value row, a chain of pages.
+// On request, other text values are long (near the column's limit) and often equal.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -168,6 +169,20 @@ public:
     size_t pick(size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(rng_); }
     const std::set<size_t>& activeColumns() const { return active_; }
 
+    // Text values (outside unique keys) near the column's limit, half of them one of a few
+    // fixed texts: long keys, many of them equal, in the text indexes.
+    void setLongText(bool on) { longText_ = on; }
+    // A text value near the limit of text column c.
+    Value longText(size_t c) {
+        const size_t limit = textChars(t_.columns[c]);
+        if (pick(2) == 0) {
+            std::string shared = "shared " + std::to_string(pick(3)) + " ";
+            shared.resize(limit, 'x');
+            return text(shared);
+        }
+        return text(randomText(limit - std::min<size_t>(limit, pick(8))));
+    }
+
 private:
     static bool keyEqual(const Value& a, const Value& b) {
         if (a.is<Text>() && b.is<Text>()) {
@@ -235,6 +250,7 @@ private:
                 return val(DateTime{static_cast<double>(1 + pick(91000)) +
                                     static_cast<double>(pick(86400)) / 86400.0});
             case ColumnType::Text:
+                if (longText_) return longText(c);
                 return pick(10) == 0 ? text("") : text(randomText(pick(textChars(col) + 1)));
             case ColumnType::Memo:
                 return text(randomText(longValueLength()));
@@ -322,6 +338,7 @@ private:
     std::mt19937& rng_;
     std::set<size_t> keyColumns_, required_, active_;
     uint32_t counter_ = 0;
+    bool longText_ = false;
 };
 
 }  // namespace tablewrite_test

@@ -1,8 +1,9 @@
 // Runs a random sequence of writes (fixed seed) on tables of one database file against the
 // model of table_write_model.h: inserts, updates (long values growing and shrinking across
 // storage kinds, key columns changed, set to and from Null), deletes, refused duplicates and
-// Null keys, groups of writes in one save that are committed or abandoned, and UPDATE and
-// DELETE statements run by the SQL executor beside the run's own table writers. Every
+// Null keys, groups of writes in one save that are committed or abandoned, UPDATE and
+// DELETE statements run by the SQL executor beside the run's own table writers, and (for
+// long-key tables) every row's indexed text set to one long value and back. Every
 // `checkEvery` operations, and at the end after reopening the file, the engine must read
 // exactly the model; the whole-file checker must find no problem the file did not have
 // before.
@@ -27,6 +28,9 @@ namespace tablewrite_test {
 struct ModelTarget {
     std::string table;
     std::vector<std::string> active;  // columns written (all when empty); key columns always
+    // Long, often equal text values, and now and then every row's indexed text column set
+    // to one value and back.
+    bool longKeys = false;
 };
 
 inline std::set<std::string> problemTexts(Database& db) {
@@ -42,8 +46,11 @@ public:
 
     // Runs `ops` operations, then reopens the file and checks it. Failures are reported
     // through gtest (callers stop on HasFatalFailure()).
-    void run(int ops, int checkEvery = 50) {
+    // checkerEvery > 0: the whole-file checker also runs every that many operations (and
+    // after each half of a mass update).
+    void run(int ops, int checkEvery = 50, int checkerEvery = 0) {
         baselineProblems_ = problemTexts(*Database::open(file_.string()));
+        checkerEvery_ = checkerEvery;
         {
             OpenOptions o;
             o.writable = true;
@@ -59,6 +66,10 @@ public:
                 if (op % checkEvery == 0) {
                     compareWithEngine(*db_, "after operation " + std::to_string(op));
                     if (::testing::Test::HasFatalFailure()) return;
+                }
+                if (checkerEvery_ > 0 && op % checkerEvery_ == 0) {
+                    checkNow("after operation " + std::to_string(op));
+                    if (broken_) return;
                 }
             }
             if (ops >= 2 * checkEvery) {
@@ -88,6 +99,7 @@ private:
         std::string name;
         std::unique_ptr<TableWriter> writer;
         std::unique_ptr<RowGenerator> gen;
+        bool longKeys = false;
     };
 
     void addTable(const ModelTarget& target) {
@@ -100,8 +112,10 @@ private:
         }
         Table tb;
         tb.name = target.table;
+        tb.longKeys = target.longKeys;
         tb.writer = std::make_unique<TableWriter>(*db_, target.table);
         tb.gen = std::make_unique<RowGenerator>(t, db_->format(), rng_, active);
+        tb.gen->setLongText(target.longKeys);
         models_[target.table] = engineRows(*db_, target.table);
         tables_.push_back(std::move(tb));
     }
@@ -126,6 +140,7 @@ private:
     void step() {
         const int kind = static_cast<int>(pick(24));
         Table& tb = tables_[pick(tables_.size())];
+        if (tb.longKeys && pick(8) == 0) return massUpdate(tb);
         if (kind == 19) return group();
         if (kind == 20 || kind == 21) return sqlOneRow(tb, kind == 21);
         if (kind >= 22) return sqlManyRows(tb);
@@ -230,6 +245,53 @@ private:
         for (RowId id : matched) model[id][c] = value;
     }
 
+    // `UPDATE t SET c = literal` with no condition, c a text column of a non-unique index,
+    // the value near the column's limit; then, in one save, every row's old value back. The
+    // checker runs after each half.
+    void massUpdate(Table& tb) {
+        ModelRows& model = models_[tb.name];
+        const TableDef& t = db_->table(tb.name);
+        if (model.empty()) return;
+        std::set<size_t> unique, indexed;
+        for (const IndexDef& ix : t.indexes)
+            for (const IndexColumn& c : ix.columns)
+                (ix.unique || ix.primaryKey ? unique : indexed).insert(c.column);
+        std::vector<size_t> columns;
+        for (size_t c : indexed)
+            if (t.columns[c].type == ColumnType::Text && !unique.count(c) &&
+                tb.gen->activeColumns().count(c))
+                columns.push_back(c);
+        if (columns.empty()) return;
+        const size_t c = columns[pick(columns.size())];
+        const Value value = tb.gen->longText(c);
+        const ModelRows before = model;
+        const std::string name = "[" + t.columns[c].name + "]";
+        if (!sqlAttempt("UPDATE [" + tb.name + "] SET " + name + " = " + literal(value), "",
+                        static_cast<long>(model.size())))
+            return;
+        for (auto& [id, row] : model) row[c] = value;
+        checkNow("after setting every " + name + " to one value");
+        if (broken_) return;
+        {
+            SaveScope scope(*db_);
+            for (const auto& [id, row] : before)
+                if (!attempt("update", "", row, [&] { tb.writer->update(id, row); })) return;
+            scope.commit();
+        }
+        model = before;
+        ++counts_["mass update"];
+        checkNow("after giving every " + name + " its value back");
+    }
+
+    // The whole-file checker on the open database: nothing the file did not have before.
+    void checkNow(const std::string& when) {
+        for (const std::string& p : problemTexts(*db_)) {
+            if (baselineProblems_.count(p)) continue;
+            ADD_FAILURE() << when << ": " << p;
+            broken_ = true;
+        }
+    }
+
     // Runs the statement; false when it was refused (as expected: `why` not empty). It must
     // report `rows` rows changed.
     bool sqlAttempt(const std::string& sql, const std::string& why, long rows) {
@@ -332,6 +394,7 @@ private:
     std::map<std::string, ModelRows> models_;
     std::set<std::string> baselineProblems_;
     std::map<std::string, int> counts_;
+    int checkerEvery_ = 0;
     bool broken_ = false;
 };
 

@@ -26,6 +26,7 @@ struct RealCase {
     const char* table;
     std::vector<std::string> active;
     unsigned seed;
+    bool longKeys = false;  // long, often equal texts, mass updates, the checker every step
 };
 
 std::vector<RealCase> realCases() {
@@ -38,16 +39,40 @@ std::vector<RealCase> realCases() {
         {"V1997/testV1997.mdb", "Table1", {}, 2},
         {"V2000/test2V2000.mdb", "MSP_PROJECTS", project, 3},
         {"V1997/test2V1997.mdb", "MSP_PROJECTS", project, 3},
+        {"V2000/testV2000.mdb", "Table1", {}, 4, true},
+        {"V1997/testV1997.mdb", "Table1", {}, 4, true},
+        {"V1997/testV1997.mdb", "Table1", {}, 5, true},
     };
 }
 
 class RealFileModel : public ::testing::TestWithParam<RealCase> {
 protected:
+    // Rows with long, often equal texts, so that the text indexes are several levels deep
+    // before the sequence starts.
+    void addLongKeyRows(const fs::path& file, int n) {
+        auto db = openWritable(file);
+        std::mt19937 rng(GetParam().seed);
+        RowGenerator gen(db->table(GetParam().table), db->format(), rng);
+        gen.setLongText(true);
+        ModelRows model = engineRows(*db, GetParam().table);
+        TableWriter writer(*db, GetParam().table);
+        SaveScope save(*db);
+        for (int i = 0; i < n; ++i) {
+            std::vector<Value> row = gen.newRow(model);
+            model[writer.insert(row)] = row;
+        }
+        save.commit();
+    }
+
     void runSequence(int ops) {
         fs::path file = dir_.copy(tdv::test::testdataDir() / GetParam().file);
+        const bool longKeys = GetParam().longKeys;
+        if (longKeys) addLongKeyRows(file, 400);
         run_ = std::make_unique<ModelRun>(
-            file, std::vector<ModelTarget>{{GetParam().table, GetParam().active}}, GetParam().seed);
-        run_->run(ops);
+            file, std::vector<ModelTarget>{{GetParam().table, GetParam().active, longKeys}},
+            GetParam().seed);
+        // With the checker after every operation on a few hundred rows, fewer operations.
+        run_->run(longKeys ? ops / 6 : ops, longKeys ? 10 : 50, longKeys ? 1 : 0);
         for (const auto& [what, n] : run_->counts()) std::cout << what << " " << n << "; ";
         std::cout << "\n";
     }
@@ -70,7 +95,8 @@ INSTANTIATE_TEST_SUITE_P(Files, RealFileModel, ::testing::ValuesIn(realCases()),
                          [](const auto& info) {
                              std::string name = fs::path(info.param.file).stem().string() + "_" +
                                                 info.param.table + "_" +
-                                                std::to_string(info.param.seed);
+                                                std::to_string(info.param.seed) +
+                                                (info.param.longKeys ? "_long_keys" : "");
                              for (char& c : name)
                                  if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
                              return name;
