@@ -49,6 +49,7 @@ struct FrmMain {
     bool cmdFetchAllWAVFilesVisible = false;
     bool cmdPrivateListDumpVisible = false;
     bool pagerScrubMenuVisible = false;  // mnuStQuellisPagerScrub and its separator
+    bool listFailed = false;  // the last list fill could not read its objects (box shown)
 
     // Appends a line and CR LF to txtInfo.
     void AddLine(const std::string& line) { txtInfo.AddLine(line); }

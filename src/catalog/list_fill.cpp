@@ -1,18 +1,38 @@
 #include "catalog/list_fill.h"
 
+#include <functional>
+
 #include "app/common_values.h"
 
 namespace tdv::catalog::detail {
 
+namespace {
+
+// One read of the list; see the header for its rule.
+bool readStep(app::FrmMain& form, ui::Procedure& proc, const std::function<void()>& fn) {
+    if (form.listFailed) return false;
+    ui::Procedure reader(form.ui, proc.name(), proc.owner(), ui::ErrorStyle::standard());
+    if (reader.step(fn)) return true;
+    form.listFailed = true;
+    proc.fail({});  // counted by the list's procedure, already shown
+    return false;
+}
+
+}  // namespace
+
+void beginFill(app::FrmMain& form) {
+    form.listFailed = false;
+}
+
 void openList(app::FrmMain& form, ui::Procedure& proc, db::Recordset& rs, const char* sql) {
-    proc.step([&] {
+    readStep(form, proc, [&] {
         rs.Open(sql, form.state.strMDBConnectString, db::adOpenKeyset, db::adLockReadOnly);
     });
 }
 
 long writeCount(app::FrmMain& form, ui::Procedure& proc, const db::Recordset& rs) {
     long count = -1;
-    proc.step([&] {
+    readStep(form, proc, [&] {
         const long n = rs.RecordCount();
         form.txtObjectCount = std::to_string(n);
         count = n;
@@ -20,8 +40,8 @@ long writeCount(app::FrmMain& form, ui::Procedure& proc, const db::Recordset& rs
     return count;
 }
 
-void moveFirst(ui::Procedure& proc, db::Recordset& rs) {
-    proc.step([&] {
+void moveFirst(app::FrmMain& form, ui::Procedure& proc, db::Recordset& rs) {
+    readStep(form, proc, [&] {
         if (!(rs.Bof() && rs.Eof())) rs.MoveFirst();
     });
 }
@@ -39,7 +59,7 @@ void fillRows(app::FrmMain& form, ui::Procedure& proc, db::Recordset& rs,
     const int idColumn = static_cast<int>(columns.size()) - 1;
     for (;;) {
         bool atEnd = true;
-        if (!proc.step([&] { atEnd = rs.Eof(); }) || atEnd) break;
+        if (!readStep(form, proc, [&] { atEnd = rs.Eof(); }) || atEnd) break;
         proc.step([&] { form.myGrid.AddItem(); });
         const int row = form.myGrid.Rows() - 1;
         for (const int col : order) {
@@ -51,7 +71,7 @@ void fillRows(app::FrmMain& form, ui::Procedure& proc, db::Recordset& rs,
                                               : app::strGetFieldText(rs, field, form.state));
             });
         }
-        if (!proc.step([&] { rs.MoveNext(); })) break;
+        if (!readStep(form, proc, [&] { rs.MoveNext(); })) break;
     }
 }
 
@@ -76,7 +96,10 @@ void finishFill(app::FrmMain& form, ui::Procedure& proc, db::Recordset& rs) {
 }
 
 void closeList(ui::Procedure& proc, db::Recordset& rs) {
-    proc.step([&] { rs.Close(); });
+    // A query that failed to open left nothing to close (its failure was shown already).
+    proc.step([&] {
+        if (rs.State() != db::adStateClosed) rs.Close();
+    });
 }
 
 }  // namespace tdv::catalog::detail

@@ -5,6 +5,12 @@
 // reported by the caller's own rule and the next step runs. Loops over records stop when
 // the end-of-records test or the move to the next record fails, so a recordset that failed
 // to open can never keep a loop going.
+//
+// Reading the list (opening the query, the count, moving through the records) is different:
+// a list that cannot be read says so. Its first failure shows the family's standard box
+// "Error N (D) in procedure P of Form frmMain", also in the procedures that are otherwise
+// silent, marks the fill as failed (form.listFailed) and skips the reads that would follow,
+// so the one failure gives one box.
 #pragma once
 
 #include <span>
@@ -23,12 +29,14 @@ struct ListColumn {
     const char* field;
 };
 
+// Starts a fill: the list is not failed (yet).
+void beginFill(app::FrmMain& form);
 // Opens the list's query against the open backup (keyset, read-only).
 void openList(app::FrmMain& form, ui::Procedure& proc, db::Recordset& rs, const char* sql);
 // Writes the record count into txtObjectCount; -1 when the count cannot be read.
 long writeCount(app::FrmMain& form, ui::Procedure& proc, const db::Recordset& rs);
 // Moves to the first record; an empty result is not an error.
-void moveFirst(ui::Procedure& proc, db::Recordset& rs);
+void moveFirst(app::FrmMain& form, ui::Procedure& proc, db::Recordset& rs);
 // Writes the captions into row 0.
 void writeCaptions(app::FrmMain& form, ui::Procedure& proc, std::span<const ListColumn> columns);
 // Appends one row per record, writing the cells in `order`. Name and extension cells are

@@ -38,6 +38,7 @@ constexpr std::array<int, 2> kTwoCellOrder{0, 1};
 constexpr const char* kNoDistributionLists = "No distribution lists found in the backup";
 
 ui::Procedure listProcedure(app::FrmMain& form, const char* name, bool showsErrors) {
+    detail::beginFill(form);
     return ui::Procedure(form.ui, name, "frmMain",
                          showsErrors ? ui::ErrorStyle::standard() : ui::ErrorStyle::silent());
 }
@@ -86,7 +87,7 @@ void populateSubscribers(app::FrmMain& form) {
                      "SELECT Alias, FirstName, LastName, DisplayName,DTMFAccessID, OBjectID FROM "
                      "Subscribers ORDER BY Alias");
     detail::writeCount(form, proc, rs);
-    detail::moveFirst(proc, rs);
+    detail::moveFirst(form, proc, rs);
     detail::writeCaptions(form, proc, kSubscriberColumns);
     detail::fillRows(form, proc, rs, kSubscriberColumns, kSubscriberCellOrder);
     autoSizeNames(form, proc, 4);
@@ -103,7 +104,7 @@ void populateCallHandlers(app::FrmMain& form) {
                      "SELECT Alias, TextName, DTMFAccessID, ObjectID FROM CallHandlers WHERE "
                      "IsPrimary=0");
     detail::writeCount(form, proc, rs);
-    detail::moveFirst(proc, rs);
+    detail::moveFirst(form, proc, rs);
     detail::writeCaptions(form, proc, kCallHandlerColumns);
     detail::fillRows(form, proc, rs, kCallHandlerColumns, kFourCellOrder);
     autoSizeNames(form, proc, 2);
@@ -120,12 +121,13 @@ void populateDistributionLists(app::FrmMain& form) {
                      "SELECT Alias, DisplayName, DTMFAccessID, ObjectID FROM "
                      "PublicDistributionLists");
     if (detail::writeCount(form, proc, rs) < 1) {
-        proc.step([&] { form.txtInfo.Text = kNoDistributionLists; });
+        // A list that could not be read is not an empty one.
+        if (!form.listFailed) proc.step([&] { form.txtInfo.Text = kNoDistributionLists; });
         detail::closeList(proc, rs);
         proc.step([&] { form.ui.setBusy(false); });
         return;
     }
-    detail::moveFirst(proc, rs);
+    detail::moveFirst(form, proc, rs);
     detail::writeCaptions(form, proc, kNamedObjectColumns);
     detail::fillRows(form, proc, rs, kNamedObjectColumns, kFourCellOrder);
     autoSizeNames(form, proc, 2);
@@ -164,7 +166,7 @@ void populateSchedules(app::FrmMain& form) {
     prepareGrid(form, proc, 2);
     detail::openList(form, proc, rs, "SELECT DisplayName, ObjectID FROM Schedules");
     detail::writeCount(form, proc, rs);
-    detail::moveFirst(proc, rs);
+    detail::moveFirst(form, proc, rs);
     detail::writeCaptions(form, proc, kScheduleColumns);
     detail::fillRows(form, proc, rs, kScheduleColumns, kTwoCellOrder);
     detail::presentColumns(form, proc, 2, false);

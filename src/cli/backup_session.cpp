@@ -1,4 +1,7 @@
 #include "cli/backup_session.h"
+#include "cli/commands.h"
+
+#include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <array>
@@ -25,6 +28,10 @@ int columnWithCaption(const ui::GridModel& grid, const std::string& caption) {
 
 }  // namespace
 
+void stopAfterMessages() {
+    throw CLI::RuntimeError(1);
+}
+
 std::string lowerCase(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -43,8 +50,7 @@ int parseObjectType(const std::string& command, const std::string& type, int cou
         if (t == kTypeNames[static_cast<size_t>(i)]) return i;
     }
     if (t.size() == 1 && t[0] >= '0' && t[0] < '0' + count) return t[0] - '0';
-    throw std::runtime_error(command + ": unknown TYPE '" + type + "' (" + objectTypeList(count) +
-                             ")");
+    throw UsageError(command + ": unknown TYPE '" + type + "' (" + objectTypeList(count) + ")");
 }
 
 std::unique_ptr<BackupSession> openBackupSession(const std::string& command,

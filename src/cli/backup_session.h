@@ -31,9 +31,12 @@ std::unique_ptr<BackupSession> openDirectoryBackupSession(const std::string& com
 
 std::string lowerCase(std::string s);
 
+// Ends the command with status 1 after its message lines told why (no further line).
+[[noreturn]] void stopAfterMessages();
+
 // TYPE as the commands take it: subscribers, callhandlers, distlists, interviewers,
 // dirhandlers, schedules, details, exportlog, or the type list index; only the first
-// `count` entries are accepted.
+// `count` entries are accepted. Anything else is a usage error (status 2).
 int parseObjectType(const std::string& command, const std::string& type, int count = 8);
 // "subscribers, callhandlers, ..., or the type list index 0 to N" for the first `count`.
 std::string objectTypeList(int count = 8);

@@ -43,6 +43,7 @@ std::string CliUi::oneLine(const std::string& text) {
 
 ui::Answer CliUi::messageBox(const std::string& text, ui::Buttons buttons, ui::Icon /*icon*/,
                              const std::string& /*title*/) {
+    shown.push_back(text);
     if (buttons == ui::Buttons::Ok) {
         err_ << "message: " << oneLine(text) << "\n";
         return ui::Answer::Ok;

@@ -27,6 +27,8 @@ public:
     std::deque<std::string> openPaths;
     std::deque<std::string> savePaths;
     std::string clipboard;
+    // The texts of the boxes shown so far, in order.
+    std::deque<std::string> shown;
 
     ui::Answer messageBox(const std::string& text, ui::Buttons buttons, ui::Icon icon,
                           const std::string& title) override;

@@ -10,7 +10,8 @@
 // TYPE is a name (subscribers, callhandlers, distlists, interviewers, dirhandlers, schedules,
 // details, exportlog) or the type list index 0 to 7. KEY is a row's ObjectID, or its alias or
 // display name when exactly one row has it. Texts are printed with CR LF written as LF.
-// Message boxes go to stderr through CliUi.
+// Message boxes go to stderr through CliUi. A list that cannot be read, or a private list
+// dump that failed, ends with status 1 after its message lines.
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -99,7 +100,10 @@ void runList(const BrowseArgs& args) {
     const int type = parseObjectType("list", args.type);
     auto session = openDirectoryBackupSession("list", args.file, args.yes);
     app::FrmMain& form = session->form;
+    form.listFailed = false;
     app::selectObjectType(form, type);
+    // A list that could not be read has shown its box; it is no list to print.
+    if (form.listFailed) stopAfterMessages();
     nlohmann::ordered_json out;
     out["count"] = form.txtObjectCount;
     addGridJson(out, form.myGrid);
@@ -121,8 +125,9 @@ void runPrivateLists(const BrowseArgs& args) {
     app::FrmMain& form = session->form;
     app::selectObjectType(form, app::kSubscribers);
     selectRow(form, findObjectRow(form.myGrid, args.key, "private-lists"));
-    reports::cmdPrivateListDump_Click(form);
+    const bool complete = reports::cmdPrivateListDump_Click(form);
     printText(form.txtInfo.Text);
+    if (!complete) stopAfterMessages();
 }
 
 CLI::App* addBrowseCommand(CLI::App& app, const std::shared_ptr<BrowseArgs>& args, const char* name,

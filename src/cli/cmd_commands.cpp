@@ -7,7 +7,8 @@
 //
 // FILE is opened as the viewer opens it (ConnectToMDBFile with FILE as its command line).
 // Message boxes go to stderr through CliUi; --yes answers Yes (or OK) to every question,
-// otherwise No (or Cancel), so without --yes nothing is written.
+// otherwise No (or Cancel), so without --yes nothing is written. A refusal, a declined
+// question or a failure ends the command with status 1 after its message lines.
 #include <CLI/CLI.hpp>
 
 #include <filesystem>
@@ -61,7 +62,7 @@ void registerMaintenanceCommands(CLI::App& app) {
         cmd->callback([args] {
             runOnBackup("export-users", *args, [&](BackupSession& s) {
                 s.ui.savePaths.push_back(args->out);
-                commands::mnuExportUsers_Click(s.form);
+                if (!commands::mnuExportUsers_Click(s.form)) stopAfterMessages();
             });
         });
     }
@@ -70,8 +71,9 @@ void registerMaintenanceCommands(CLI::App& app) {
         auto* cmd =
             addCommand(app, "clear-mappings", "Empty the object mapping table of the backup", args);
         cmd->callback([args] {
-            runOnBackup("clear-mappings", *args,
-                        [](BackupSession& s) { commands::mnuClearMappingMemory_Click(s.form); });
+            runOnBackup("clear-mappings", *args, [](BackupSession& s) {
+                if (!commands::mnuClearMappingMemory_Click(s.form)) stopAfterMessages();
+            });
         });
     }
     {
@@ -81,8 +83,9 @@ void registerMaintenanceCommands(CLI::App& app) {
                                "devices with a phone number (older-product directory backups)",
                                args);
         cmd->callback([args] {
-            runOnBackup("pager-scrub", *args,
-                        [](BackupSession& s) { commands::mnuStQuellisPagerScrub_Click(s.form); });
+            runOnBackup("pager-scrub", *args, [](BackupSession& s) {
+                if (!commands::mnuStQuellisPagerScrub_Click(s.form)) stopAfterMessages();
+            });
         });
     }
 }

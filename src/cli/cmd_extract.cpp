@@ -4,19 +4,18 @@
 //   tdv extract-log FILE              the "Extract Export Log File!" entry
 //
 // Files go where the window writes them (application folder: $TDV_HOME or the XDG data
-// folder); each written file's path is printed on stdout, one per line. TYPE is subscribers,
-// callhandlers, distlists, interviewers, dirhandlers or the type list index 0 to 4; KEY is
-// the ObjectID, or the alias or display name when exactly one row has it. Message boxes go to
-// stderr through CliUi; --yes answers Yes (or OK) to every question.
+// folder); each written file's path is printed on stdout, one per line, when nothing failed
+// (otherwise status 1 after the message lines). TYPE is any type of the list; those without
+// recordings (schedules, details, exportlog) get "Invalid object type for WAV file
+// extraction!". KEY is the ObjectID, or the alias or display name when exactly one row has it.
+// Message boxes go to stderr through CliUi; --yes answers Yes (or OK) to every question.
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <filesystem>
 #include <iostream>
 #include <memory>
-#include <set>
 #include <stdexcept>
 #include <string>
 
@@ -31,8 +30,6 @@
 namespace tdv::cli {
 namespace {
 
-namespace fs = std::filesystem;
-
 struct ExtractArgs {
     std::string file;
     std::string type;
@@ -41,25 +38,35 @@ struct ExtractArgs {
 };
 
 void runExtractAudio(const ExtractArgs& args) {
-    const int type = parseObjectType("extract-audio", args.type, 5);
+    // Every type of the list is taken; those without recordings get the window's refusal.
+    const int type = parseObjectType("extract-audio", args.type);
     auto session = openDirectoryBackupSession("extract-audio", args.file, args.yes);
     app::FrmMain& form = session->form;
-    app::selectObjectType(form, type);
-    const int row = findObjectRow(form.myGrid, args.key, "extract-audio");
-    if (form.myGrid.Row() != row) form.myGrid.setRow(row);
-    extract::cmdFetchAllWAVFiles_Click(form);
-    std::set<std::string> written;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(extract::wavExtractionFolder(session->state), ec))
-        if (e.is_regular_file(ec)) written.insert(e.path().string());
-    for (const auto& path : written) std::cout << path << "\n";
+    if (type <= app::kDirectoryHandlers) {
+        app::selectObjectType(form, type);
+        const int row = findObjectRow(form.myGrid, args.key, "extract-audio");
+        if (form.myGrid.Row() != row) form.myGrid.setRow(row);
+    } else {
+        // Selected, not loaded: loading "Extract Export Log File!" would extract the log.
+        form.cmbObjectType = type;
+    }
+    const extract::WavExtraction result = extract::cmdFetchAllWAVFiles_Click(form);
+    if (result.failed) stopAfterMessages();
+    for (const auto& path : result.written) std::cout << path << "\n";
 }
 
 void runExtractLog(const ExtractArgs& args) {
     auto session = openDirectoryBackupSession("extract-log", args.file, args.yes);
     session->form.cmbObjectType = app::kExtractExportLog;
-    if (extract::FetchBackupLogFile(session->form))
-        std::cout << extract::exportLogPath(session->state) << "\n";
+    if (!extract::FetchBackupLogFile(session->form)) {
+        // The version gate tells its notice in the text box, not in a box: it becomes the
+        // error line. A failed extraction has shown its boxes already.
+        const std::string notice = session->form.txtInfo.Text;
+        if (notice.rfind("No backup log file in MDB", 0) == 0)
+            throw std::runtime_error("extract-log: " + CliUi::oneLine(notice));
+        stopAfterMessages();
+    }
+    std::cout << extract::exportLogPath(session->state) << "\n";
 }
 
 CLI::App* addCommand(CLI::App& app, const std::shared_ptr<ExtractArgs>& args, const char* name,
@@ -79,7 +86,9 @@ void registerExtractCommands(CLI::App& app) {
                                "Write an object's voice name, greetings or interview questions "
                                "as WAV files into the application folder's WAVExtraction; print "
                                "each written path");
-        cmd->add_option("TYPE", args->type, "Object type: " + objectTypeList(5))->required();
+        cmd->add_option("TYPE", args->type,
+                        "Object type: " + objectTypeList() + " (the first five have recordings)")
+            ->required();
         cmd->add_option("KEY", args->key,
                         "The row's ObjectID, or its alias or display name when exactly one row "
                         "has it")

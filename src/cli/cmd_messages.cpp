@@ -10,9 +10,11 @@
 //
 // FILE is opened as the viewer opens it (ConnectToMDBFile with FILE as its command line) and
 // the message browser's InitForm fills the grid. A file that is not a message backup, or an
-// INDEX that names no message, ends the command with status 1 and one line on stderr (the
-// opening's own message, if any, is part of that line). Message boxes of the browser go to
-// stderr through CliUi, one line each; --yes answers Yes (or OK) to every question.
+// INDEX that names no message, ends the command with status 1 and an "error:" line on stderr,
+// after the opening's own message lines, if any. Message boxes of the browser go to
+// stderr through CliUi, one line each; --yes answers Yes (or OK) to every question. A backup
+// without messages, a refused message (secure) or a failed extraction ends the command with
+// status 1 after its message lines.
 #include <CLI/CLI.hpp>
 
 #include <filesystem>
@@ -24,6 +26,7 @@
 #include <string>
 
 #include "app/frm_main.h"
+#include "cli/backup_session.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
 #include "cli/grid_json.h"
@@ -52,13 +55,6 @@ struct MessageSession {
     messages::FrmMessages form;
 };
 
-std::string trimmedLine(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
-    for (char& c : text)
-        if (c == '\n') c = ' ';
-    return text;
-}
-
 std::unique_ptr<MessageSession> openMessageSession(const std::string& command,
                                                    const std::string& file, bool yes) {
     std::error_code ec;
@@ -77,11 +73,12 @@ std::unique_ptr<MessageSession> openMessageSession(const std::string& command,
     };
     app::ConnectToMDBFile(s.main);
     if (!shown || s.state.strMDBConnectString.empty() || !s.state.bIsMessageBackup) {
-        std::string reason = s.state.strMDBConnectString.empty()
-                                 ? "is not a message backup"
-                                 : "is a directory backup; this command reads message backups";
-        const std::string said = trimmedLine(s.openLog.str());
-        if (!said.empty()) reason += " (" + said + ")";
+        // The opening's own message lines come first, as every box does; then the error.
+        std::cerr << s.openLog.str();
+        const std::string reason =
+            s.state.strMDBConnectString.empty()
+                ? "is not a message backup"
+                : "is a directory backup; this command reads message backups";
         throw std::runtime_error(command + ": " + file + " " + reason);
     }
     return session;
@@ -96,6 +93,8 @@ nlohmann::ordered_json gridJson(const messages::FrmMessages& form) {
 
 void runMessages(const MessageArgs& args) {
     auto session = openMessageSession("messages", args.file, args.yes);
+    // An empty backup has said so in its message line: nothing to list.
+    if (session->form.gridMessages.Rows() <= 1) stopAfterMessages();
     std::cout
         << gridJson(session->form).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
         << "\n";
@@ -132,7 +131,9 @@ void runExtractMessage(const MessageArgs& args) {
     form.gridMessages.setRow(row);
     form.gridMessages.onSelectionChanged = std::move(handler);
     const std::string written = messages::cmdExtractWAVFile_Click(form);
-    if (!written.empty()) std::cout << written << "\n";
+    // Nothing written: a refusal or a failure, told in the message lines.
+    if (written.empty()) stopAfterMessages();
+    std::cout << written << "\n";
 }
 
 CLI::App* addCommand(CLI::App& app, const std::shared_ptr<MessageArgs>& args, const char* name,

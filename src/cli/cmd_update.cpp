@@ -6,7 +6,7 @@
 // http://127.0.0.1:8080). The result is the message box on stderr: the could-not-contact
 // message, "You have the most up to date version of this tool installed", or the update
 // offer as a question; --yes answers it OK, which prints "open: " and the home page address.
-// No backup is needed.
+// No backup is needed. A site that cannot be contacted ends the command with status 1.
 #include <CLI/CLI.hpp>
 
 #include <iostream>
@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/frm_main.h"
+#include "cli/backup_session.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
 #include "db/backup/app_state.h"
@@ -22,6 +23,8 @@
 namespace tdv::cli {
 
 namespace {
+
+constexpr const char* kCannotContact = "Unable to contact application home page";
 
 struct UpdateArgs {
     std::string site;
@@ -47,6 +50,9 @@ void registerUpdateCommand(CLI::App& app) {
         state.appFolder = backup::defaultAppFolder();
         app::FrmMain form(ui, state);
         support::mnuCheckForUpdates_Click(form);
+        // The site could not be asked: the check did not happen (status 1 after its box).
+        for (const std::string& text : ui.shown)
+            if (text.rfind(kCannotContact, 0) == 0) stopAfterMessages();
     });
 }
 

@@ -2,11 +2,18 @@
 // main() only builds the app, runs it and turns failures into one line on stderr.
 #pragma once
 
+#include <stdexcept>
+
 namespace CLI {
 class App;
 }
 
 namespace tdv::cli {
+
+// A command line the command cannot take (an unknown TYPE): one "error:" line, status 2.
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
 
 // Engine commands: tables, schema, dump.
 void registerEngineCommands(CLI::App& app);

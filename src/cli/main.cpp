@@ -11,6 +11,11 @@ int main(int argc, char** argv) {
     CLI::App app{"tdv - TARNIS Data Viewer on the command line: reads Access (.mdb) backups"};
     app.set_version_flag("--version", std::string("tdv ") + TDV_VERSION);
     app.require_subcommand(1);
+    app.footer(
+        "Exit status: 0 the command did what was asked (message lines may have been printed on "
+        "the way); 1 it stopped on an error, a refusal or a declined question, after printing "
+        "its message lines; 2 a usage error. Message boxes go to stderr as 'message: TEXT', "
+        "questions as 'question: TEXT -> ANSWER', before any 'error:' line.");
     tdv::cli::registerEngineCommands(app);
     tdv::cli::registerSqlCommand(app);
     tdv::cli::registerCheckCommand(app);
@@ -24,11 +29,16 @@ int main(int argc, char** argv) {
     tdv::cli::registerUpdateCommand(app);
     try {
         app.parse(argc, argv);
+    } catch (const CLI::RuntimeError& e) {
+        // A command that stopped after telling why in its message lines.
+        return e.get_exit_code() == 0 ? 0 : 1;
     } catch (const CLI::ParseError& e) {
-        // --help and --version print and succeed; a usage error is one line and status 1,
-        // like every other failure of a command.
+        // --help and --version print and succeed; a usage error is status 2.
         const int status = app.exit(e);
-        return status == 0 ? 0 : 1;
+        return status == 0 ? 0 : 2;
+    } catch (const tdv::cli::UsageError& e) {
+        std::cerr << "error: " << e.what() << "\n";
+        return 2;
     } catch (const jet::Error& e) {
         std::cerr << "error: " << e.what() << "\n";
         return 1;

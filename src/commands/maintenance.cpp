@@ -57,18 +57,18 @@ bool isFalse(const db::Variant& v) {
 
 }  // namespace
 
-void mnuClearMappingMemory_Click(app::FrmMain& form) {
+bool mnuClearMappingMemory_Click(app::FrmMain& form) {
     ui::Procedure proc(form.ui, "mnuClearMappingMemory_Click", "frmMain",
                        ui::ErrorStyle::ownText("Error in mnuClearMappingMemory:"));
-    if (form.ui.messageBox(kClearQuestion, ui::Buttons::YesNo) != ui::Answer::Yes) return;
+    if (form.ui.messageBox(kClearQuestion, ui::Buttons::YesNo) != ui::Answer::Yes) return false;
     proc.step([&] {
         auto rs = form.state.newRecordset();
         rs.Open("DELETE * FROM ObjectMappingHistory", form.state.strMDBConnectString);
     });
-    form.ui.messageBox("Mapping history table cleared");
+    return proc.finish([&] { form.ui.messageBox("Mapping history table cleared"); });
 }
 
-void mnuStQuellisPagerScrub_Click(app::FrmMain& form) {
+bool mnuStQuellisPagerScrub_Click(app::FrmMain& form) {
     ui::UiPort& ui = form.ui;
     auto& state = form.state;
     ui::Procedure proc(ui, "mnuStQuellisPagerScrub_Click", "frmMain",
@@ -76,13 +76,13 @@ void mnuStQuellisPagerScrub_Click(app::FrmMain& form) {
 
     if (state.bIsMessageBackup) {
         ui.messageBox(kNotForMessageBackup);
-        return;
+        return false;
     }
     if (state.version.bIsQuorinBackup) {
         ui.messageBox(kNotForQuorin);
-        return;
+        return false;
     }
-    if (ui.messageBox(kScrubQuestion, ui::Buttons::YesNo) != ui::Answer::Yes) return;
+    if (ui.messageBox(kScrubQuestion, ui::Buttons::YesNo) != ui::Answer::Yes) return false;
 
     proc.step([&] {
         ui.setBusy(true);
@@ -98,33 +98,34 @@ void mnuStQuellisPagerScrub_Click(app::FrmMain& form) {
 
     long count = -1;
     proc.step([&] { count = rs.RecordCount(); });
+    bool done = false;
     if (count < 1) {
-        proc.step([&] { ui.messageBox(kNoPagers); });
+        proc.finish([&] { ui.messageBox(kNoPagers); });
     } else {
         int32_t deleted = 0;
         int32_t activated = 0;
         proc.step([&] { rs.MoveFirst(); });
-        for (;;) {
-            bool atEnd = true;
-            if (!proc.step([&] { atEnd = rs.Eof(); }) || atEnd) break;
-            proc.step([&] {
-                const std::string name = app::strGetFieldText(rs, "Alias", state);
-                if (isAuxiliaryPager(name)) {
-                    rs.Delete();
-                    ++deleted;
-                } else if (name == "Pager") {
-                    const std::string phone =
-                        trimBlanks(app::strGetFieldText(rs, "DevicePhoneNumber", state));
-                    if (isFalse(rs("DeviceActive").Value()) && phone.size() > 3) {
-                        rs("DeviceActive").setValue(db::Variant::fromBool(true));
-                        rs.Update();
-                        ++activated;
-                    }
-                }
-            });
-            if (!proc.step([&] { rs.MoveNext(); })) break;
-        }
-        proc.step([&] {
+        // A device that cannot be changed ends the run with one box (a file that cannot be
+        // written would fail the same way for every device).
+        proc.loop([&] { return !rs.Eof(); }, [&] { rs.MoveNext(); },
+                  [&] {
+                      proc.step([&] {
+                          const std::string name = app::strGetFieldText(rs, "Alias", state);
+                          if (isAuxiliaryPager(name)) {
+                              rs.Delete();
+                              ++deleted;
+                          } else if (name == "Pager") {
+                              const std::string phone =
+                                  trimBlanks(app::strGetFieldText(rs, "DevicePhoneNumber", state));
+                              if (isFalse(rs("DeviceActive").Value()) && phone.size() > 3) {
+                                  rs("DeviceActive").setValue(db::Variant::fromBool(true));
+                                  rs.Update();
+                                  ++activated;
+                              }
+                          }
+                      });
+                  });
+        done = proc.finish([&] {
             ui.setBusy(false);
             ui.messageBox("Operation completed.  " + std::to_string(deleted) +
                           " auxiliary pager devices deleted and " + std::to_string(activated) +
@@ -138,6 +139,7 @@ void mnuStQuellisPagerScrub_Click(app::FrmMain& form) {
         if (rs.State() != db::adStateClosed) rs.Close();
     } catch (...) {
     }
+    return done;
 }
 
 }  // namespace tdv::commands

@@ -17,7 +17,11 @@
 
 namespace tdv::commands {
 
-void mnuClearMappingMemory_Click(app::FrmMain& form);
-void mnuStQuellisPagerScrub_Click(app::FrmMain& form);
+// Both tell their success ("Mapping history table cleared", "Operation completed. ...")
+// only when nothing failed, and return true then; a refusal, a declined question, a failure
+// (shown once; the pager scrub stops at the first device it cannot change) or, for the pager
+// scrub, a backup without pager devices return false.
+bool mnuClearMappingMemory_Click(app::FrmMain& form);
+bool mnuStQuellisPagerScrub_Click(app::FrmMain& form);
 
 }  // namespace tdv::commands

@@ -1,14 +1,12 @@
 #include "commands/user_export.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <optional>
 
 #include "app/code_page.h"
 #include "app/common_values.h"
 #include "db/backup/backed_up_version.h"
-#include "db/db_error.h"
+#include "ui/output_file.h"
 #include "ui/procedure.h"
 
 namespace tdv::commands {
@@ -22,26 +20,24 @@ constexpr const char* kNewQuery = "SELECT Alias, DTMFAccessID, SMTPAddress from 
 constexpr const char* kOldQuery = "SELECT Alias, DTMFAccessID from Subscribers";
 constexpr int kSmtpRevision = 20;
 
-// The output file; writing to one that could not be created fails as the runtime's
-// "Bad file name or number" does, so each such step reports once and the command goes on.
-class AnsiFile {
+// The output file's lines, converted to the ANSI code page and written in large pieces.
+class AnsiLines {
 public:
-    void create(const std::string& path) {
-        out_.emplace(path, std::ios::binary | std::ios::trunc);
-        if (!*out_) {
-            out_.reset();
-            throw db::DbError(75, "Path/File access error");
-        }
-    }
+    explicit AnsiLines(ui::OutputFile& file) : file_(file) {}
     void writeLine(const std::string& line) {
-        if (!out_) throw db::DbError(52, "Bad file name or number");
-        *out_ << app::strUnicodeToMultiByte(line, app::kAnsiCodePage) << "\r\n";
-        if (!*out_) throw db::DbError(57, "Device I/O error");
+        buffer_ += app::strUnicodeToMultiByte(line, app::kAnsiCodePage);
+        buffer_ += "\r\n";
+        if (buffer_.size() >= kFlushBytes) flush();
     }
-    void close() { out_.reset(); }
+    void flush() {
+        file_.write(buffer_);
+        buffer_.clear();
+    }
 
 private:
-    std::optional<std::ofstream> out_;
+    static constexpr size_t kFlushBytes = 64 * 1024;
+    ui::OutputFile& file_;
+    std::string buffer_;
 };
 
 ui::FileDialog exportDialog() {
@@ -65,28 +61,28 @@ std::string strDefaultUserExportName(std::time_t now) {
     return std::string("TARNISMDBView_User_Export_") + date;
 }
 
-void mnuExportUsers_Click(app::FrmMain& form) {
+bool mnuExportUsers_Click(app::FrmMain& form) {
     ui::UiPort& ui = form.ui;
     auto& state = form.state;
     ui::Procedure proc(ui, "mnuExportUsers_Click", "frmMain", ui::ErrorStyle::standard());
 
     const std::string path = ui.saveFileDialog(exportDialog());
-    if (path.empty()) return;
+    if (path.empty()) return false;
 
-    std::error_code ec;
-    if (std::filesystem::exists(path, ec)) {
-        if (ui.messageBox("Overwrite file?", ui::Buttons::YesNo) != ui::Answer::Yes) return;
-        // Removing a directory entry needs no write permission on the file itself, so a
-        // read-only file goes as well.
-        proc.step([&] { std::filesystem::remove(path); });
-    }
+    if (ui::entryExists(ui, path) &&
+        ui.messageBox("Overwrite file?", ui::Buttons::YesNo) != ui::Answer::Yes)
+        return false;
 
-    AnsiFile file;
-    proc.step([&] { file.create(path); });
+    // Creating the file removes the earlier one first (also a read-only one; a link is
+    // removed, not followed). A file that cannot be created ends the command: every line
+    // would fail the same way.
+    std::optional<ui::OutputFile> file;
+    if (!proc.step([&] { file.emplace(ui, path); })) return false;
+    AnsiLines out(*file);
 
     auto rs = state.newRecordset();
     const bool newer = backup::bIsMDBVersionGreaterThanOrEqualTo(state, kSmtpRevision);
-    proc.step([&] { file.writeLine(newer ? kNewHeader : kOldHeader); });
+    proc.step([&] { out.writeLine(newer ? kNewHeader : kOldHeader); });
     proc.step([&] { rs.setCursorLocation(db::adUseClient); });
     proc.step([&] {
         rs.Open(newer ? kNewQuery : kOldQuery, state.strMDBConnectString, db::adOpenKeyset,
@@ -96,37 +92,41 @@ void mnuExportUsers_Click(app::FrmMain& form) {
     long count = -1;
     proc.step([&] { count = rs.RecordCount(); });
     if (count < 1) {
-        ui.messageBox("No subscribers found in backup!");
+        if (!proc.failed()) ui.messageBox("No subscribers found in backup!");
         proc.step([&] { rs.Close(); });
-        file.close();
-        return;
+        // The file keeps its header line, unless something failed on the way.
+        proc.step([&] { out.flush(); });
+        proc.keep(*file);
+        return false;
     }
 
-    for (;;) {
-        bool atEnd = true;
-        if (!proc.step([&] { atEnd = rs.Eof(); }) || atEnd) break;
-        proc.step([&] {
-            // The line is built whole before writing: a Null alias or extension costs the
-            // line and leaves nothing half-written.
-            std::string line =
-                rs("Alias").Value().toText() + "," + rs("DTMFAccessID").Value().toText();
-            if (backup::bIsMDBVersionGreaterThanOrEqualTo(state, kSmtpRevision)) {
-                line += ",,," + app::strGetFieldText(rs, "SMTPAddress", state) + ",";
-            } else {
-                line += ",,";
-            }
-            file.writeLine(line);
-        });
-        if (!proc.step([&] { rs.MoveNext(); })) break;
-    }
-
-    file.close();
+    // A subscriber whose Alias or DTMFAccessID is Null costs its line after its box, and the
+    // export goes on: that is the row's, not the file's failure. A line that cannot be
+    // written (a full disk) ends the export with one box; the half-written file is removed.
+    ui::Procedure rows(ui, "mnuExportUsers_Click", "frmMain", ui::ErrorStyle::standard());
+    proc.loop([&] { return !rs.Eof(); }, [&] { rs.MoveNext(); },
+              [&] {
+                  std::string line;
+                  const bool built = rows.step([&] {
+                      line =
+                          rs("Alias").Value().toText() + "," + rs("DTMFAccessID").Value().toText();
+                      if (backup::bIsMDBVersionGreaterThanOrEqualTo(state, kSmtpRevision)) {
+                          line += ",,," + app::strGetFieldText(rs, "SMTPAddress", state) + ",";
+                      } else {
+                          line += ",,";
+                      }
+                  });
+                  if (built) proc.step([&] { out.writeLine(line); });
+              });
+    proc.step([&] { out.flush(); });
     proc.step([&] { rs.Close(); });
+    if (!proc.keep(*file)) return false;
 
     if (ui.messageBox("Export complete.  View output file now?", ui::Buttons::YesNo) ==
         ui::Answer::Yes) {
         ui.openWithDesktop(path);
     }
+    return true;
 }
 
 }  // namespace tdv::commands

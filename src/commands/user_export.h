@@ -11,10 +11,12 @@
 //                                                   data: Alias,DTMFAccessID,,
 //
 // The path comes from the save dialog (a cancelled or empty answer ends the command quietly);
-// an existing file is replaced only after "Overwrite file?" is answered Yes. Every other
-// failure shows "Error N (D) in procedure mnuExportUsers_Click of Form frmMain" and the
-// command goes on, so a subscriber whose Alias or DTMFAccessID is Null loses its line. At the
-// end the user may open the file with the desktop's default program. The backup is only read.
+// an existing file is replaced only after "Overwrite file?" is answered Yes. Failures show
+// "Error N (D) in procedure mnuExportUsers_Click of Form frmMain". A subscriber whose Alias
+// or DTMFAccessID is Null costs its line and the export goes on; a failure of the file (it
+// cannot be created, the disk is full) ends the export with one box, the partly written file
+// is removed and "Export complete" is not shown. At the end the user may open the file with
+// the desktop's default program. The backup is only read.
 #pragma once
 
 #include <ctime>
@@ -27,6 +29,8 @@ namespace tdv::commands {
 // "TARNISMDBView_User_Export_" + the local date as yy_MM_dd.
 std::string strDefaultUserExportName(std::time_t now);
 
-void mnuExportUsers_Click(app::FrmMain& form);
+// True when the whole file was written; false when the user cancelled or declined, the
+// backup has no subscribers (the file then holds the header line) or a failure was shown.
+bool mnuExportUsers_Click(app::FrmMain& form);
 
 }  // namespace tdv::commands

@@ -5,6 +5,7 @@
 
 #include "app/common_values.h"
 #include "extract/blob_unpack.h"
+#include "ui/output_file.h"
 #include "ui/procedure.h"
 
 namespace tdv::extract {
@@ -43,35 +44,55 @@ std::string joined(const db::Recordset& rs, const std::string& column) {
     return rs.Fields(column).Value().toText();
 }
 
-void unpack(app::FrmMain& form, db::Recordset& rs, const std::string& column,
-            const std::string& path) {
-    if (!bunPackWAVFile(form.ui, rs, column, path))
-        form.ui.messageBox(kUnpackError, ui::Buttons::Ok);
+// One extraction run: the procedure, the files written and the names used so far.
+struct Run {
+    app::FrmMain& form;
+    ui::Procedure& proc;
+    WavExtraction& result;
+    std::string folder;  // application folder + "/WAVExtraction/"
+    ui::FileNames names;
+    bool writeFailed = false;  // a recording could not be written; the rest would fail too
+};
+
+// Writes the column to `name` in the folder. The name comes from data: it is made one safe,
+// unique file name there. A failed write is counted, so the loop of its caller ends.
+bool unpack(Run& run, db::Recordset& rs, const std::string& column, const std::string& name) {
+    if (run.writeFailed) return false;
+    std::string path;
+    if (!run.proc.step([&] { path = run.folder + run.names.unique(name); })) return false;
+    if (!bunPackWAVFile(run.form.ui, rs, column, path)) {
+        run.proc.fail(kUnpackError);
+        run.writeFailed = true;
+        return false;
+    }
+    run.result.written.push_back(path);
+    return true;
 }
 
 std::string baseNameOf(app::FrmMain& form, const db::Recordset& rs, const std::string& column) {
     return wavBaseName(app::strGetFieldText(rs, column, form.state));
 }
 
-// The voice name of the first query's record, written as `path`.
-void voiceName(app::FrmMain& form, ui::Procedure& proc, db::Recordset& rs,
-               const std::string& path) {
+// The voice name of the first query's record, written as `name`.
+void voiceName(Run& run, db::Recordset& rs, const std::string& name) {
     bool present = false;
-    proc.step([&] { present = hasRecording(rs, "VoiceName"); });
-    if (present) proc.step([&] { unpack(form, rs, "VoiceName", path); });
+    run.proc.step([&] { present = hasRecording(rs, "VoiceName"); });
+    if (present) unpack(run, rs, "VoiceName", name);
 }
 
 // The greetings of a call handler (a user's primary one or a handler itself), by product.
-void handlerGreetings(app::FrmMain& form, ui::Procedure& proc, db::Recordset& rs,
-                      const std::string& handlerId, const std::string& prefix) {
-    const bool quorin = form.state.version.bIsQuorinBackup;
+// A greeting that cannot be written ends the loop: the next ones would fail the same way.
+void handlerGreetings(Run& run, db::Recordset& rs, const std::string& handlerId,
+                      const std::string& base) {
+    ui::Procedure& proc = run.proc;
+    const bool quorin = run.form.state.version.bIsQuorinBackup;
     const std::string sql =
         quorin
             ? "SELECT GreetingType as Alias, LanguageCode, Greeting FROM QRN_GreetingStreams "
               "WHERE CallHandlerObjectID='" +
                   handlerId + "'"
             : "SELECT Alias, Greeting FROM MessagingRules WHERE ParentObjectID='" + handlerId + "'";
-    if (!proc.step([&] { rs = openReadOnly(form.state, sql); })) return;
+    if (!proc.step([&] { rs = openReadOnly(run.form.state, sql); })) return;
     long count = 0;
     proc.step([&] { count = rs.RecordCount(); });
     if (count < 1) return;
@@ -86,22 +107,21 @@ void handlerGreetings(app::FrmMain& form, ui::Procedure& proc, db::Recordset& rs
                     language =
                         app::strLanguageAbbreviation(rs.Fields("LanguageCode").Value().toLong());
                 });
-            std::string path;
+            std::string name;
             if (proc.step([&] {
-                    path = prefix + "_Greeting_" + joined(rs, "Alias") + "_" + language + ".wav";
-                }))
-                proc.step([&] { unpack(form, rs, "greeting", path); });
+                    name = base + "_Greeting_" + joined(rs, "Alias") + "_" + language + ".wav";
+                }) &&
+                !unpack(run, rs, "greeting", name))
+                break;
         }
         if (!proc.step([&] { rs.MoveNext(); })) break;
     }
 }
 
-void openFolder(app::FrmMain& form, ui::Procedure& proc) {
-    proc.step([&] { form.ui.openWithDesktop(wavExtractionFolder(form.state)); });
-}
-
-std::string prefixFolder(const backup::AppState& state) {
-    return wavExtractionFolder(state) + "/";
+// The closing step: the folder is opened only when nothing failed.
+void openFolder(Run& run) {
+    run.proc.finish([&] { run.form.ui.openWithDesktop(wavExtractionFolder(run.form.state)); });
+    run.result.failed = run.proc.failed();
 }
 
 }  // namespace
@@ -134,11 +154,12 @@ void ClearWAVExtractionFolder(const backup::AppState& state) {
     }
 }
 
-void PullSubscriberWAVFiles(app::FrmMain& form, const std::string& objectId) {
+WavExtraction PullSubscriberWAVFiles(app::FrmMain& form, const std::string& objectId) {
     ui::Procedure proc(form.ui, "PullSubscriberWAVFiles", "frmMain",
                        ui::ErrorStyle::ownText("Error in PullSubscriberWAVFiles:"));
+    WavExtraction result;
     ClearWAVExtractionFolder(form.state);
-    std::string prefix = prefixFolder(form.state);
+    Run run{form, proc, result, wavExtractionFolder(form.state) + "/", {}, false};
     db::Recordset rs, greetings;
     proc.step([&] {
         rs = openReadOnly(form.state,
@@ -146,19 +167,22 @@ void PullSubscriberWAVFiles(app::FrmMain& form, const std::string& objectId) {
                           "ObjectID='" +
                               objectId + "'");
     });
-    proc.step([&] { prefix += baseNameOf(form, rs, "alias"); });
-    voiceName(form, proc, rs, prefix + "_VoiceName.wav");
+    std::string base;
+    proc.step([&] { base = baseNameOf(form, rs, "alias"); });
+    voiceName(run, rs, base + "_VoiceName.wav");
     std::string handlerId;
     if (proc.step([&] { handlerId = joined(rs, "CallHandlerObjectID"); }))
-        handlerGreetings(form, proc, greetings, handlerId, prefix);
-    openFolder(form, proc);
+        handlerGreetings(run, greetings, handlerId, base);
+    openFolder(run);
+    return result;
 }
 
-void PullHandlerWAVFiles(app::FrmMain& form, const std::string& objectId) {
+WavExtraction PullHandlerWAVFiles(app::FrmMain& form, const std::string& objectId) {
     ui::Procedure proc(form.ui, "PullHandlerWAVFiles", "frmMain",
                        ui::ErrorStyle::ownText("Error in PullHandlerWAVFiles:"));
+    WavExtraction result;
     ClearWAVExtractionFolder(form.state);
-    std::string prefix = prefixFolder(form.state);
+    Run run{form, proc, result, wavExtractionFolder(form.state) + "/", {}, false};
     db::Recordset rs, greetings;
     proc.step([&] {
         rs = openReadOnly(form.state,
@@ -166,17 +190,20 @@ void PullHandlerWAVFiles(app::FrmMain& form, const std::string& objectId) {
                           "ObjectID='" +
                               objectId + "'");
     });
-    proc.step([&] { prefix += baseNameOf(form, rs, "TextName"); });
-    voiceName(form, proc, rs, prefix + "_VoiceName.wav");
-    handlerGreetings(form, proc, greetings, objectId, prefix);
-    openFolder(form, proc);
+    std::string base;
+    proc.step([&] { base = baseNameOf(form, rs, "TextName"); });
+    voiceName(run, rs, base + "_VoiceName.wav");
+    handlerGreetings(run, greetings, objectId, base);
+    openFolder(run);
+    return result;
 }
 
-void PullNameLookupWAVFiles(app::FrmMain& form, const std::string& objectId) {
+WavExtraction PullNameLookupWAVFiles(app::FrmMain& form, const std::string& objectId) {
     ui::Procedure proc(form.ui, "PullNameLookupWAVFiles", "frmMain",
                        ui::ErrorStyle::ownText("Error in PullNameLookupWAVFiles:"));
+    WavExtraction result;
     ClearWAVExtractionFolder(form.state);
-    const std::string folder = prefixFolder(form.state);
+    Run run{form, proc, result, wavExtractionFolder(form.state) + "/", {}, false};
     db::Recordset rs;
     proc.step([&] {
         rs = openReadOnly(form.state,
@@ -185,13 +212,13 @@ void PullNameLookupWAVFiles(app::FrmMain& form, const std::string& objectId) {
     long count = 0;
     proc.step([&] { count = rs.RecordCount(); });
     if (count != 1) {
-        form.ui.messageBox("Directory handler not found with ObjectID=" + objectId,
-                           ui::Buttons::Ok);
-        return;
+        proc.fail("Directory handler not found with ObjectID=" + objectId);
+        result.failed = true;
+        return result;
     }
     std::string base;
     proc.step([&] { base = baseNameOf(form, rs, "DisplayName"); });
-    voiceName(form, proc, rs, folder + "VoiceName_" + base + ".wav");
+    voiceName(run, rs, "VoiceName_" + base + ".wav");
     proc.step([&] { rs.Close(); });
     if (proc.step([&] {
             rs = openReadOnly(form.state,
@@ -205,22 +232,25 @@ void PullNameLookupWAVFiles(app::FrmMain& form, const std::string& objectId) {
         while (greetings >= 1 && !rs.Eof()) {
             bool present = false;
             proc.step([&] { present = hasRecording(rs, "Greeting"); });
-            std::string path;
+            std::string name;
             if (present && proc.step([&] {
-                    path = folder + "Greeting_" + joined(rs, "LanguageCode") + "_" + base + ".wav";
-                }))
-                proc.step([&] { unpack(form, rs, "Greeting", path); });
+                    name = "Greeting_" + joined(rs, "LanguageCode") + "_" + base + ".wav";
+                }) &&
+                !unpack(run, rs, "Greeting", name))
+                break;
             if (!proc.step([&] { rs.MoveNext(); })) break;
         }
     }
-    openFolder(form, proc);
+    openFolder(run);
+    return result;
 }
 
-void PullInterviewerWAVFiles(app::FrmMain& form, const std::string& objectId) {
+WavExtraction PullInterviewerWAVFiles(app::FrmMain& form, const std::string& objectId) {
     ui::Procedure proc(form.ui, "PullInterviewerWAVFiles", "frmMain",
                        ui::ErrorStyle::ownText("Error in PullInterviewerWAVFiles:"));
+    WavExtraction result;
     ClearWAVExtractionFolder(form.state);
-    std::string prefix = prefixFolder(form.state);
+    Run run{form, proc, result, wavExtractionFolder(form.state) + "/", {}, false};
     db::Recordset rs, questions;
     proc.step([&] {
         rs = openReadOnly(form.state,
@@ -228,8 +258,9 @@ void PullInterviewerWAVFiles(app::FrmMain& form, const std::string& objectId) {
                           "ObjectID='" +
                               objectId + "'");
     });
-    proc.step([&] { prefix += baseNameOf(form, rs, "DisplayName"); });
-    voiceName(form, proc, rs, prefix + "_VoiceName.wav");
+    std::string base;
+    proc.step([&] { base = baseNameOf(form, rs, "DisplayName"); });
+    voiceName(run, rs, base + "_VoiceName.wav");
     if (proc.step([&] {
             questions = openReadOnly(form.state,
                                      "SELECT Alias,Stream FROM InterviewQuestions WHERE "
@@ -242,60 +273,68 @@ void PullInterviewerWAVFiles(app::FrmMain& form, const std::string& objectId) {
         while (count >= 1 && !questions.Eof()) {
             bool present = false;
             proc.step([&] { present = hasRecording(questions, "Stream"); });
-            std::string path;
+            std::string name;
             if (present && proc.step([&] {
-                    path = prefix + "_Question_" + joined(questions, "Alias") + ".wav";
-                }))
-                proc.step([&] { unpack(form, questions, "stream", path); });
+                    name = base + "_Question_" + joined(questions, "Alias") + ".wav";
+                }) &&
+                !unpack(run, questions, "stream", name))
+                break;
             if (!proc.step([&] { questions.MoveNext(); })) break;
         }
     }
-    openFolder(form, proc);
+    openFolder(run);
+    return result;
 }
 
-void PullDistributionListWAVFiles(app::FrmMain& form, const std::string& objectId) {
+WavExtraction PullDistributionListWAVFiles(app::FrmMain& form, const std::string& objectId) {
     ui::Procedure proc(form.ui, "PullDistributionListWAVFiles", "frmMain",
                        ui::ErrorStyle::ownText("Error in PullDistributionListWAVFiles:"));
+    WavExtraction result;
     ClearWAVExtractionFolder(form.state);
-    std::string prefix = prefixFolder(form.state);
+    Run run{form, proc, result, wavExtractionFolder(form.state) + "/", {}, false};
     db::Recordset rs;
     proc.step([&] {
         rs = openReadOnly(form.state,
                           "SELECT Alias, VoiceName FROM PublicDistributionLists WHERE ObjectID='" +
                               objectId + "'");
     });
-    proc.step([&] { prefix += baseNameOf(form, rs, "Alias"); });
-    voiceName(form, proc, rs, prefix + "_VoiceName.wav");
-    openFolder(form, proc);
+    std::string base;
+    proc.step([&] { base = baseNameOf(form, rs, "Alias"); });
+    voiceName(run, rs, base + "_VoiceName.wav");
+    openFolder(run);
+    return result;
 }
 
-void cmdFetchAllWAVFiles_Click(app::FrmMain& form) {
+WavExtraction cmdFetchAllWAVFiles_Click(app::FrmMain& form) {
     ui::Procedure proc(form.ui, "cmdFetchAllWAVFiles_Click", "frmMain", ui::ErrorStyle::silent());
+    WavExtraction result;
+    result.failed = true;
     proc.step([&] {
         const int type = form.cmbObjectType;
         const int row = form.myGrid.Row();
         auto key = [&](int col) { return form.myGrid.TextMatrix(row, col); };
         switch (type) {
             case app::kSubscribers:
-                PullSubscriberWAVFiles(form, key(kSubscriberKeyCol));
+                result = PullSubscriberWAVFiles(form, key(kSubscriberKeyCol));
                 break;
             case app::kCallHandlers:
-                PullHandlerWAVFiles(form, key(kObjectKeyCol));
+                result = PullHandlerWAVFiles(form, key(kObjectKeyCol));
                 break;
             case app::kDistributionLists:
-                PullDistributionListWAVFiles(form, key(kObjectKeyCol));
+                result = PullDistributionListWAVFiles(form, key(kObjectKeyCol));
                 break;
             case app::kInterviewHandlers:
-                PullInterviewerWAVFiles(form, key(kObjectKeyCol));
+                result = PullInterviewerWAVFiles(form, key(kObjectKeyCol));
                 break;
             case app::kDirectoryHandlers:
-                PullNameLookupWAVFiles(form, key(kObjectKeyCol));
+                result = PullNameLookupWAVFiles(form, key(kObjectKeyCol));
                 break;
             default:
                 form.ui.messageBox("Invalid object type for WAV file extraction!", ui::Buttons::Ok);
                 break;
         }
     });
+    return result;
 }
 
 }  // namespace tdv::extract

@@ -5,9 +5,15 @@
 // there (recordings of 10 bytes or less count as none), and opens the folder with the
 // desktop. A failed write shows "Error unpacking WAV file from MDB database"; any other
 // failure shows "Error in <procedure>:" + the description, and the procedure goes on.
+//
+// Names built from the backup's data (aliases, greeting names, language codes) are made one
+// safe file name inside the folder, unique within the run (ui::FileNames). A recording that
+// cannot be written ends the loop over the greetings or questions (the next would fail the
+// same way), and the folder is opened only when nothing failed.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "app/frm_main.h"
 
@@ -23,14 +29,21 @@ std::string wavExtractionFolder(const backup::AppState& state);
 // Creates the folder if needed and deletes the files directly in it; errors are skipped.
 void ClearWAVExtractionFolder(const backup::AppState& state);
 
-void PullSubscriberWAVFiles(app::FrmMain& form, const std::string& objectId);
-void PullHandlerWAVFiles(app::FrmMain& form, const std::string& objectId);
-void PullNameLookupWAVFiles(app::FrmMain& form, const std::string& objectId);
-void PullInterviewerWAVFiles(app::FrmMain& form, const std::string& objectId);
-void PullDistributionListWAVFiles(app::FrmMain& form, const std::string& objectId);
+// What one extraction did: the files it wrote (full paths, in order) and whether anything
+// failed (a failure was shown; the folder was then not opened).
+struct WavExtraction {
+    std::vector<std::string> written;
+    bool failed = false;
+};
+
+WavExtraction PullSubscriberWAVFiles(app::FrmMain& form, const std::string& objectId);
+WavExtraction PullHandlerWAVFiles(app::FrmMain& form, const std::string& objectId);
+WavExtraction PullNameLookupWAVFiles(app::FrmMain& form, const std::string& objectId);
+WavExtraction PullInterviewerWAVFiles(app::FrmMain& form, const std::string& objectId);
+WavExtraction PullDistributionListWAVFiles(app::FrmMain& form, const std::string& objectId);
 
 // The button: the procedure of the selected object type for the current row's ObjectID;
-// "Invalid object type for WAV file extraction!" for any other type.
-void cmdFetchAllWAVFiles_Click(app::FrmMain& form);
+// "Invalid object type for WAV file extraction!" (failed) for any other type.
+WavExtraction cmdFetchAllWAVFiles_Click(app::FrmMain& form);
 
 }  // namespace tdv::extract

@@ -13,8 +13,11 @@ namespace tdv::extract {
 
 inline constexpr long kUnpackChunkSize = 5000;
 
-// True when the routine ran to its end (the file was written); false when it stopped early
-// (path shorter than 3 characters, Null value, column lookup failed).
+// True when the file was written whole. False when nothing was written: path shorter than
+// 3 characters, Null value, or a failure (shown once as "(error) N (D) in procedure
+// bunPackWAVFile of Module modZerithDB"; the loop ends at a failing chunk and a partly
+// written file is removed). The earlier file of that name is removed itself (a link is not
+// followed) and the new one created without following links.
 bool bunPackWAVFile(ui::UiPort& ui, db::Recordset& rs, const std::string& columnName,
                     const std::string& targetPath);
 

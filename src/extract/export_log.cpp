@@ -5,6 +5,7 @@
 
 #include "db/backup/backed_up_version.h"
 #include "extract/blob_unpack.h"
+#include "ui/output_file.h"
 #include "ui/procedure.h"
 
 namespace tdv::extract {
@@ -26,14 +27,6 @@ bool backupHoldsLog(app::FrmMain& form) {
            backup::bIsBackedUpZerithVersionGreaterThanOrEqualTo(form.ui, s, 7, 0, 0, 0, true);
 }
 
-// Deletes the file, also a read-only one.
-void forceRemove(const fs::path& path) {
-    std::error_code ec;
-    if (!fs::exists(path, ec)) return;
-    fs::permissions(path, fs::perms::owner_write, fs::perm_options::add, ec);
-    fs::remove(path);
-}
-
 }  // namespace
 
 std::string exportLogPath(const backup::AppState& state) {
@@ -48,6 +41,8 @@ bool FetchBackupLogFile(app::FrmMain& form) {
     bool gate = false;
     proc.step([&] { gate = backupHoldsLog(form); });
     if (!gate) {
+        // An archive of an earlier backup must not pass for this one's.
+        proc.step([&] { ui::removeEntry(form.ui, exportLogPath(form.state)); });
         form.txtInfo.Text = "No backup log file in MDB\r\n";
         form.AddLine(
             "Backup was produced with a version older than 7.0.29 for Zerith or 1.3.1 for "
@@ -56,33 +51,43 @@ bool FetchBackupLogFile(app::FrmMain& form) {
     }
 
     const std::string folder = logFolder(form.state);
-    proc.step([&] {
-        // The application folder itself may not exist yet (a fresh $TDV_HOME or data folder).
-        if (!fs::exists(folder + "/")) fs::create_directories(folder);
-    });
     const std::string target = exportLogPath(form.state);
-    proc.step([&] { forceRemove(target); });
+    // A folder that cannot be made, or an earlier archive that cannot be removed (also a
+    // read-only one goes; a link is removed, not followed), leaves nothing to write into:
+    // that failure is told once, then the extraction's own failure message.
+    const bool ready = proc.step([&] {
+        // The application folder itself may not exist yet (a fresh $TDV_HOME or data
+        // folder).
+        if (!fs::exists(folder + "/")) fs::create_directories(folder);
+        if (!fs::is_directory(folder))
+            throw fs::filesystem_error("create_directories", folder,
+                                       std::make_error_code(std::errc::not_a_directory));
+    }) && proc.step([&] { ui::removeEntry(form.ui, target); });
 
     db::Recordset rs = form.state.newRecordset();
-    proc.step([&] {
-        rs.setCursorLocation(db::adUseClient);
-        rs.Open("SELECT * FROM VersionInfo", form.state.strMDBConnectString, db::adOpenKeyset,
-                db::adLockReadOnly);
-    });
     bool written = false;
-    proc.step([&] { written = bunPackWAVFile(form.ui, rs, "LogFileZIP", target); });
-    if (written) {
+    if (ready) {
+        proc.step([&] {
+            rs.setCursorLocation(db::adUseClient);
+            rs.Open("SELECT * FROM VersionInfo", form.state.strMDBConnectString, db::adOpenKeyset,
+                    db::adLockReadOnly);
+        });
+        proc.step([&] { written = bunPackWAVFile(form.ui, rs, "LogFileZIP", target); });
+    }
+    // Success is told only when nothing failed on the way.
+    if (written && !proc.failed()) {
         form.txtInfo.Text = "Export log file extracted to:\r\n" + target;
         proc.step([&] { form.ui.openWithDesktop(folder); });
     } else {
+        if (written) proc.step([&] { ui::removeEntry(form.ui, target); });
+        written = false;
         form.ui.messageBox("Error unpacking ZIP file from MDB database", ui::Buttons::Ok);
         form.txtInfo.Text = "Error unpacking ZIP file containing export log";
     }
     proc.step([&] {
         if (rs.State() != db::adStateClosed) rs.Close();
     });
-    std::error_code ec;
-    return written && fs::exists(target, ec);
+    return written;
 }
 
 }  // namespace tdv::extract

@@ -17,7 +17,9 @@ namespace tdv::extract {
 // application folder + "/LogArchives/TARNIS_Export_LogFile.zip".
 std::string exportLogPath(const backup::AppState& state);
 
-// True when the written file exists after the call (for callers that report the path).
+// True when the archive was written whole and nothing failed. A backup without an archive
+// (the version gate) removes an earlier archive, so none passes for this backup's; a
+// failure removes a partly written one.
 bool FetchBackupLogFile(app::FrmMain& form);
 
 }  // namespace tdv::extract

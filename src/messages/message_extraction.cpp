@@ -5,6 +5,7 @@
 
 #include "extract/blob_unpack.h"
 #include "messages/frm_messages.h"
+#include "ui/output_file.h"
 #include "ui/procedure.h"
 
 namespace tdv::messages {
@@ -36,15 +37,6 @@ bool pathExists(const std::string& path) {
     return fs::exists(path, ec);
 }
 
-// Deletes the file, also a read-only one. What cannot be deleted (a name held by something
-// the program cannot remove) raises, and the caller finds it still there.
-void forceRemove(const std::string& path) {
-    if (!pathExists(path)) return;
-    std::error_code ec;
-    fs::permissions(path, fs::perms::owner_write, fs::perm_options::add, ec);
-    fs::remove(path);
-}
-
 }  // namespace
 
 std::string targetFilePath(const FrmMessages& form) {
@@ -69,12 +61,21 @@ std::string cmdExtractWAVFile_Click(FrmMessages& form) {
     }
     // InitForm names the folder; a window driven without it still writes under appFolder.
     if (form.strTempMsgFolder.empty()) form.strTempMsgFolder = form.state.appFolder + "/temp_msg";
-    proc.step([&] {
-        if (!pathExists(form.strTempMsgFolder + "/")) fs::create_directories(form.strTempMsgFolder);
-    });
+    // A folder that cannot be made holds no message: one failure, one box.
+    if (!proc.step([&] {
+            if (!pathExists(form.strTempMsgFolder + "/"))
+                fs::create_directories(form.strTempMsgFolder);
+            // A file of that name is no folder: nothing could be written into it.
+            if (!fs::is_directory(form.strTempMsgFolder))
+                throw fs::filesystem_error("create_directories", form.strTempMsgFolder,
+                                           std::make_error_code(std::errc::not_a_directory));
+        }))
+        return {};
     const std::string target = targetFilePath(form);
-    proc.step([&] { forceRemove(target); });
-    if (pathExists(target)) {
+    // The earlier file goes, also a read-only one; a link is removed, not followed. What
+    // cannot be removed raises, and the check below finds it still there.
+    proc.step([&] { ui::removeEntry(ui, target); });
+    if (ui::entryExists(ui, target)) {
         ui.messageBox(kFileInUse + target, ui::Buttons::Ok);
         return {};
     }
@@ -98,7 +99,7 @@ std::string cmdExtractWAVFile_Click(FrmMessages& form) {
             bool unpacked = false;
             proc.step(
                 [&] { unpacked = extract::bunPackWAVFile(ui, rs, "MessageAttachment", target); });
-            if (unpacked) {
+            if (unpacked && !proc.failed()) {
                 written = target;
                 proc.step([&] { ui.openWithDesktop(form.strTempMsgFolder); });
             } else {

@@ -61,11 +61,12 @@ std::string replaceIgnoringCase(const std::string& text, std::string_view what,
     return out;
 }
 
-// A flag cell is ticked for True only; False and Null leave it clear. Older files keep the
-// flags in Integer columns, where True is -1.
+// A flag cell is ticked for True; False and Null leave it clear. Older files keep the flags
+// in Integer columns, where True is stored as -1; any other non-zero value counts as True
+// too, as the reports read flags, so that a secure message is never taken for a plain one.
 bool isTrue(const db::Variant& v) {
     if (v.is<bool>()) return v.get<bool>();
-    if (v.isNumeric()) return v.toDouble() == -1.0;
+    if (v.isNumeric()) return v.toDouble() != 0.0;
     return false;
 }
 

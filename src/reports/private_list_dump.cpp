@@ -25,45 +25,56 @@ std::string memberType(const db::Variant& type) {
     return !type.isNull() && type.toDouble() == 1 ? "subscriber" : "public list";
 }
 
-// The values are joined as they are: a Null list or member value raises error 94, which
-// ends the dump. The line is built whole before it is appended, so no half line is left.
-void dumpMembers(app::FrmMain& form, const std::string& alias, const db::Recordset& list) {
-    db::Recordset members =
-        openReadOnly(form, "SELECT * FROM PrivateListMembers WHERE ParentObjectID='" +
-                               list.Fields("ObjectID").Value().toText() + "'");
-    while (!members.Eof()) {
-        std::string line = alias + ", " + list.Fields("Alias").Value().toText() + ", " +
-                           list.Fields("DisplayName").Value().toText() + ", " +
-                           members.Fields("Alias").Value().toText() + ", " +
-                           memberType(members.Fields("OBjectIDType").Value());
-        form.txtInfo.AddLine(line);
-        members.MoveNext();
-    }
-    members.Close();
+// A stored value as the dump shows it: Null as an empty field.
+std::string text(const db::Recordset& rs, const char* column) {
+    const db::Variant value = rs.Fields(column).Value();
+    return value.isNull() ? std::string() : value.toText();
+}
+
+// The line is built whole before it is appended, so no half line is left.
+void dumpMembers(app::FrmMain& form, ui::Procedure& proc, const std::string& alias,
+                 const db::Recordset& list) {
+    db::Recordset members;
+    if (!proc.step([&] {
+            members = openReadOnly(form, "SELECT * FROM PrivateListMembers WHERE ParentObjectID='" +
+                                             text(list, "ObjectID") + "'");
+        }))
+        return;
+    proc.loop([&] { return !members.Eof(); }, [&] { members.MoveNext(); },
+              [&] {
+                  proc.step([&] {
+                      form.txtInfo.AddLine(alias + ", " + text(list, "Alias") + ", " +
+                                           text(list, "DisplayName") + ", " +
+                                           text(members, "Alias") + ", " +
+                                           memberType(members.Fields("OBjectIDType").Value()));
+                  });
+              });
+    proc.step([&] { members.Close(); });
 }
 
 }  // namespace
 
-void DumpPrivateLists(app::FrmMain& form, const std::string& objectID, const std::string& alias) {
+bool DumpPrivateLists(app::FrmMain& form, const std::string& objectID, const std::string& alias) {
     form.txtInfo.clear();
     ui::Procedure proc(form.ui, "DumpPrivateLists", "frmMain", ui::ErrorStyle::standard());
-    const bool completed = proc.step([&] {
-        db::Recordset lists = openReadOnly(
-            form, "SELECT * FROM PrivateLists WHERE ParentObjectID='" + objectID + "'");
-        while (!lists.Eof()) {
-            dumpMembers(form, alias, lists);
-            lists.MoveNext();
-        }
-        lists.Close();
-    });
-    if (!completed) return;
+    db::Recordset lists;
+    if (proc.step([&] {
+            lists = openReadOnly(
+                form, "SELECT * FROM PrivateLists WHERE ParentObjectID='" + objectID + "'");
+        })) {
+        proc.loop([&] { return !lists.Eof(); }, [&] { lists.MoveNext(); },
+                  [&] { dumpMembers(form, proc, alias, lists); });
+        proc.step([&] { lists.Close(); });
+    }
+    // The clipboard always holds the text shown, also after a failure.
     form.ui.setClipboardText(form.txtInfo.Text);
+    return !proc.failed();
 }
 
-void cmdPrivateListDump_Click(app::FrmMain& form) {
+bool cmdPrivateListDump_Click(app::FrmMain& form) {
     const int row = form.myGrid.Row();
-    DumpPrivateLists(form, form.myGrid.TextMatrix(row, kObjectIDColumn),
-                     form.myGrid.TextMatrix(row, kAliasColumn));
+    return DumpPrivateLists(form, form.myGrid.TextMatrix(row, kObjectIDColumn),
+                            form.myGrid.TextMatrix(row, kAliasColumn));
 }
 
 }  // namespace tdv::reports

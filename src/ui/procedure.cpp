@@ -73,4 +73,35 @@ void Procedure::report(const ErrorInfo& error) {
     if (!text.empty()) ui_.messageBox(text, Buttons::Ok, Icon::None);
 }
 
+void Procedure::fail(const std::string& text) {
+    ++failures_;
+    if (!text.empty()) ui_.messageBox(text, Buttons::Ok, Icon::None);
+}
+
+bool Procedure::finish(const std::function<void()>& fn) {
+    if (failed()) return false;
+    return step(fn);
+}
+
+bool Procedure::loop(const std::function<bool()>& more, const std::function<void()>& next,
+                     const std::function<void()>& body) {
+    const int before = failures_;
+    for (;;) {
+        bool another = false;
+        if (!step([&] { another = more(); })) return false;
+        if (!another) return true;
+        body();
+        if (failures_ != before) return false;
+        if (!step(next)) return false;
+    }
+}
+
+bool Procedure::keep(OutputFile& file) {
+    if (failed()) {
+        file.discard();
+        return false;
+    }
+    return step([&] { file.close(); });
+}
+
 }  // namespace tdv::ui

@@ -19,11 +19,20 @@
 //   ownText(T)   T + D                                     e.g. "Error in PullHandlerWAVFiles:" + D
 //   silent       nothing
 // quietOnNull() makes error 94 silent while other numbers are still shown.
+//
+// "Carry on" never means "claim success". The procedure remembers whether anything failed:
+//   - finish(fn) runs the closing step that announces success ("extracted", "cleared",
+//     "complete") only when nothing failed;
+//   - loop(...) ends a loop at its first failure, so a step that would fail the same way for
+//     every item (every chunk, every row) shows one box, not one per item;
+//   - keep(file) closes an output file only when nothing failed; otherwise the half-written
+//     file is removed.
 #pragma once
 
 #include <functional>
 #include <string>
 
+#include "ui/output_file.h"
 #include "ui/ui_port.h"
 
 namespace tdv::ui {
@@ -82,8 +91,25 @@ public:
     // The message text a failure gives ("" for a silent one).
     std::string messageFor(const ErrorInfo& error) const;
 
+    // Counts a failure the procedure tells in a message of its own (text shown, OK only).
+    void fail(const std::string& text);
+    // True when a step failed or fail() was called.
+    bool failed() const { return failures_ > 0; }
+
+    // Runs the closing step only when nothing failed. True when it ran and completed.
+    bool finish(const std::function<void()>& fn);
+    // While `more` (a step) says there is an item: `body`, then `next` (a step). The loop
+    // ends at the first failure anywhere in it; false then, true when it ran to the end.
+    bool loop(const std::function<bool()>& more, const std::function<void()>& next,
+              const std::function<void()>& body);
+    // Closes the output (a step) when nothing failed, else removes it. True when kept.
+    bool keep(OutputFile& file);
+
     // Changes the rule for the steps that follow (procedures whose later steps are silent).
     void setStyle(ErrorStyle style) { style_ = std::move(style); }
+    const ErrorStyle& style() const { return style_; }
+    const std::string& name() const { return name_; }
+    const std::string& owner() const { return owner_; }
     int failures() const { return failures_; }
     UiPort& ui() { return ui_; }
 

@@ -10,6 +10,10 @@
 
 #include <string>
 
+namespace jet {
+class FileSystem;
+}
+
 namespace tdv::ui {
 
 // The application's title, carried by every message box that names no other title.
@@ -69,6 +73,10 @@ public:
     // Shows or hides one of the program's windows. Showing the splash makes it topmost and
     // repaints it.
     virtual void setWindowVisible(Window window, bool visible) = 0;
+
+    // The file system that output files (recordings, archives, exports) are written through;
+    // nullptr, the default, is the real one (tests put one that fails here).
+    virtual jet::FileSystem* outputFileSystem() { return nullptr; }
 };
 
 }  // namespace tdv::ui

@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -133,7 +134,7 @@ TEST_F(BrowseFixture, ErrorsAreOneLineAndExitOne) {
         EXPECT_EQ(r.out, "") << args;
     }
     auto bad = runTdv("list " + file + " widgets");
-    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.status, 2);  // a usage error
     EXPECT_EQ(std::count(bad.err.begin(), bad.err.end(), '\n'), 1) << bad.err;
 }
 
@@ -210,6 +211,17 @@ TEST_F(SampleBrowse, DefaultSampleListsReportsAndDumps) {
     auto dump = runTdv("private-lists " + file + " " + shellQuote(alias));
     EXPECT_EQ(dump.status, 0) << dump.err;
     EXPECT_EQ(dump.out.find('\r'), std::string::npos);
+}
+
+TEST_F(SampleBrowse, ADamagedListSaysSoAndFails) {
+    makeSample("zerith-rev20");
+    // The file cut short: the pages of the user table are gone.
+    const auto size = std::filesystem::file_size(directory);
+    std::filesystem::resize_file(directory, std::min<std::uintmax_t>(size / 2, 100 * 1024));
+    auto list = runTdv("list " + shellQuote(directory) + " subscribers");
+    EXPECT_EQ(list.status, 1);
+    EXPECT_EQ(list.out, "");
+    EXPECT_THAT(list.err, HasSubstr("in procedure populateSubscribers of Form frmMain"));
 }
 
 TEST_F(SampleBrowse, NewerProductSampleShowsRepairedText) {

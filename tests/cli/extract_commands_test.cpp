@@ -60,7 +60,8 @@ TEST_F(ExtractCommands, ExtractAudioPrintsEveryWrittenFile) {
     const fs::path folder = home / "WAVExtraction";
     const auto printed = lines(r.out);
     ASSERT_FALSE(printed.empty());
-    EXPECT_EQ(printed.back(), (folder / "abc_d_e_VoiceName.wav").string());
+    // In the order written: the voice name first.
+    EXPECT_EQ(printed.front(), (folder / "abc_d_e_VoiceName.wav").string());
     for (const auto& p : printed) {
         EXPECT_EQ(fs::path(p).parent_path(), folder);
         EXPECT_TRUE(fs::exists(p)) << p;
@@ -87,11 +88,49 @@ TEST_F(ExtractCommands, ExtractLogWritesTheStoredArchive) {
 }
 
 TEST_F(ExtractCommands, BadArgumentsFail) {
-    EXPECT_NE(tdv("extract-audio " + test::shellQuote(backup.string()) + " schedules x").status, 0);
-    EXPECT_NE(
+    // A type of the list without recordings is the window's refusal, not a usage error.
+    auto r = tdv("extract-audio " + test::shellQuote(backup.string()) + " schedules x");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "message: Invalid object type for WAV file extraction!\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(tdv("extract-audio " + test::shellQuote(backup.string()) + " widgets x").status, 2);
+    EXPECT_EQ(
         tdv("extract-audio " + test::shellQuote(backup.string()) + " subscribers nobody").status,
-        0);
-    EXPECT_NE(tdv("extract-log " + test::shellQuote((dir.path() / "none.mdb").string())).status, 0);
+        1);
+    EXPECT_EQ(tdv("extract-log " + test::shellQuote((dir.path() / "none.mdb").string())).status, 1);
+    EXPECT_EQ(tdv("extract-log").status, 2);
+}
+
+TEST_F(ExtractCommands, OnlyTheFilesOfThisRunArePrinted) {
+    const fs::path folder = home / "WAVExtraction";
+    fs::create_directories(folder);
+    const fs::path leftover = folder / "leftover.wav";
+    std::ofstream(leftover) << "earlier";
+    fs::permissions(leftover, fs::perms::owner_read);  // an unforced delete leaves it
+    auto r = tdv("extract-audio " + test::shellQuote(backup.string()) + " subscribers " +
+                 test::shellQuote("a b/c?d*e"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.find("leftover.wav"), std::string::npos) << r.out;
+}
+
+TEST_F(ExtractCommands, AnUnwritableFolderIsNoSuccess) {
+    // WAVExtraction is taken by a file: nothing can be written there.
+    fs::create_directories(home);
+    std::ofstream(home / "WAVExtraction") << "not a folder";
+    auto r = tdv("extract-audio " + test::shellQuote(backup.string()) + " subscribers " +
+                 test::shellQuote("a b/c?d*e"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("message: Error unpacking WAV file from MDB database"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("open: "), std::string::npos) << r.err;
+
+    std::ofstream(home / "LogArchives") << "not a folder";
+    r = tdv("extract-log " + test::shellQuote(backup.string()));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("message: Error unpacking ZIP file from MDB database"), std::string::npos)
+        << r.err;
 }
 
 }  // namespace

@@ -58,7 +58,7 @@ TEST(ExportUsersCommand, WritesTheCsvOnlyWhenAskedToOverwrite) {
     // Without --yes the overwrite question is answered No and the file stays as it is.
     const auto again = test::runCommand(withHome(
         dir, "export-users " + shellQuote(file.string()) + " " + shellQuote(out.string())));
-    EXPECT_EQ(again.status, 0);
+    EXPECT_EQ(again.status, 1);  // a declined question
     EXPECT_EQ(again.err, "question: Overwrite file? -> No\n");
     EXPECT_EQ(readAll(out), csv);
 }
@@ -68,7 +68,7 @@ TEST(PagerScrubCommand, ScrubsOnlyWithYesAndFileStaysConsistent) {
     const fs::path file = sampleDirectoryBackup(dir, "zerith-rev20");
     const std::string before = readAll(file);
     const auto no = test::runCommand(withHome(dir, "pager-scrub " + shellQuote(file.string())));
-    EXPECT_EQ(no.status, 0);
+    EXPECT_EQ(no.status, 1);
     EXPECT_THAT(no.err, HasSubstr("-> No"));
     EXPECT_EQ(readAll(file), before);
 
@@ -90,11 +90,36 @@ TEST(PagerScrubCommand, RefusesNewerProductBackup) {
     const std::string before = readAll(file);
     const auto r =
         test::runCommand(withHome(dir, "pager-scrub --yes " + shellQuote(file.string())));
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err,
               "message: This function is only valid for Zerith backups - the current directory "
               "backup is from Quorin\n");
     EXPECT_EQ(readAll(file), before);
+}
+
+TEST(ExtractLogCommand, ABackupWithoutALogIsARefusalAndNoOldArchivePassesForIt) {
+    test::TempDir dir;
+    const fs::path file = sampleDirectoryBackup(dir, "zerith-tool7028");
+    const fs::path zip = dir.path() / "home" / "LogArchives" / "TARNIS_Export_LogFile.zip";
+    fs::create_directories(zip.parent_path());
+    std::ofstream(zip) << "an earlier backup's log";
+    const auto r = test::runCommand(withHome(dir, "extract-log " + shellQuote(file.string())));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_THAT(r.err, StartsWith("error: extract-log: No backup log file in MDB"));
+    EXPECT_FALSE(fs::exists(zip));
+}
+
+TEST(ExportUsersCommand, AFolderThatDoesNotExistIsOneMessage) {
+    test::TempDir dir;
+    const fs::path file = sampleDirectoryBackup(dir, "zerith-rev20");
+    const fs::path out = dir.path() / "missing" / "users.csv";
+    const auto r = test::runCommand(withHome(
+        dir, "export-users --yes " + shellQuote(file.string()) + " " + shellQuote(out.string())));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "message: Error 75 (Path/File access error) in procedure mnuExportUsers_Click of "
+              "Form frmMain\n");
 }
 
 TEST(ClearMappingsCommand, EmptiesTheTableAndCheckPasses) {

@@ -126,13 +126,60 @@ TEST_F(MessageCommands, ASecureMessageIsRefusedWithItsMessage) {
             if (!row[1].get<bool>()) continue;
             const std::string index = row[9];
             auto r = tdv("extract-message " + test::shellQuote(file) + " " + index);
-            EXPECT_EQ(r.status, 0);
+            EXPECT_EQ(r.status, 1);  // a refusal
             EXPECT_EQ(r.out, "");
             EXPECT_EQ(r.err.rfind("message: That message is marked secure", 0), 0u) << r.err;
             return;
         }
     }
     FAIL() << "no secure message in the sample";
+}
+
+TEST(MessageCommandsEmpty, ABackupWithoutMessagesSaysSoFirstAndFails) {
+    test::TempDir dir;
+    ASSERT_EQ(test::runTdv("make-sample --variant empty-messages " +
+                           test::shellQuote(dir.path().string()))
+                  .status,
+              0);
+    int files = 0;
+    for (const auto& e : fs::directory_iterator(dir.path())) {
+        if (e.path().filename().string().rfind("ZerithMessage_", 0) != 0) continue;
+        ++files;
+        auto r = test::runCommand("TDV_HOME=" + test::shellQuote((dir.path() / "home").string()) +
+                                  " " + test::shellQuote(TDV_BINARY) + " messages " +
+                                  test::shellQuote(e.path().string()));
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.rfind("message: ", 0), 0u) << r.err;
+    }
+    EXPECT_GT(files, 0);
+}
+
+TEST_F(MessageCommands, AMessageThatCannotBeWrittenIsNoSuccess) {
+    // temp_msg is taken by a file: the message cannot be written there.
+    fs::create_directories(home);
+    std::ofstream(home / "temp_msg") << "not a folder";
+    std::string file, index;
+    for (const std::string& f : files) {
+        const json list = messages(f);
+        for (const json& row : list["rows"]) {
+            if (index.empty() && !row[1].get<bool>()) {
+                file = f;
+                index = row[9].get<std::string>();
+            }
+        }
+    }
+    ASSERT_FALSE(index.empty());
+    auto r = tdv("extract-message " + test::shellQuote(file) + " " + index);
+    EXPECT_EQ(lineCount(r.err), 1u) << r.err;
+    EXPECT_EQ(r.err.rfind("message: Error 75 (Path/File access error) in procedure "
+                          "cmdExtractWAVFile_Click of Form frmMessages",
+                          0),
+              0u)
+        << r.err;
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.find("open: "), std::string::npos) << r.err;
 }
 
 TEST_F(MessageCommands, FailuresAreOneLineAndStatusOne) {
@@ -143,7 +190,16 @@ TEST_F(MessageCommands, FailuresAreOneLineAndStatusOne) {
 
     r = tdv("messages " + test::shellQuote((dir.path() / "Contacts.mdb").string()));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(lineCount(r.err), 1u) << r.err;
+    // The opening's message lines, then the one error line.
+    {
+        std::istringstream in(r.err);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back().rfind("error: ", 0), 0u) << r.err;
+        for (size_t i = 0; i + 1 < lines.size(); ++i)
+            EXPECT_EQ(lines[i].rfind("message: ", 0), 0u) << r.err;
+    }
     EXPECT_NE(r.err.find("is not a message backup"), std::string::npos);
 
     r = tdv("extract-message " + test::shellQuote(files.front()) + " 9999");

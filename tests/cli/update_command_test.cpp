@@ -56,11 +56,11 @@ TEST(CheckUpdateCommand, OffersANewerVersionAndOpensTheHomePageOnlyWithYes) {
     EXPECT_EQ(accepted.err, offer + "OK\nopen: " + server.url() + kHomePath + "\n");
 }
 
-TEST(CheckUpdateCommand, AnUnreachableSiteIsAMessageNotAFailure) {
+TEST(CheckUpdateCommand, AnUnreachableSiteIsItsMessageThenStatusOne) {
     const std::string site =
         "http://127.0.0.1:" + std::to_string(test::HttpTestServer::closedPort());
     const auto r = checkUpdate(site);
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err,
               "message: Unable to contact application home page to check for version.  You can "
               "access the home page and check for updated versions of all Orvex Zerith tools by "

@@ -1,13 +1,18 @@
 // The user export: header forms by schema revision, data lines, the Null rule, the save
-// dialog and the overwrite question.
+// dialog and the overwrite question; a failure of the file (missing folder, full disk) ends
+// it with one box and no file.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include <cerrno>
+
 #include "catalog/form_harness.h"
 #include "commands/user_export.h"
+#include "jet/memory_file.h"
+#include "support/fault_fs.h"
 
 namespace tdv::test {
 namespace {
@@ -41,30 +46,75 @@ BackupFixture subscribers() {
     return db;
 }
 
+BackupFixture cleanSubscribers() {
+    BackupFixture db;
+    db.table("Subscribers")
+        .text("Alias")
+        .text("DTMFAccessID")
+        .text("SMTPAddress")
+        .row({"jdoe", "1234", "jdoe@example.com"})
+        .row({"nomail", "2000", nullptr})
+        .row({"caf\xc3\xa9", "4000", " padded@example.com "});
+    return db;
+}
+
 struct UserExportTest : ::testing::Test {
     FormHarness h;
     std::filesystem::path out;
     void SetUp() override { out = h.dir.path() / "users.csv"; }
-    void run() {
+    void run() { commands::mnuExportUsers_Click(withPath()); }
+    app::FrmMain& withPath() {
         h.ui.savePaths.push_back(out.string());
-        commands::mnuExportUsers_Click(h.form);
+        return h.form;
     }
 };
 
-TEST_F(UserExportTest, NewerRevisionWritesSixColumnsAndNullCostsTheLine) {
-    h.open(subscribers());
+TEST_F(UserExportTest, NewerRevisionWritesSixColumns) {
+    h.open(cleanSubscribers());
     h.state.version.mdbVersion = 20;
     h.ui.answers = {Answer::Yes};  // view the file
-    run();
-    // Null alias and Null extension each cost their line after an error box; Null e-mail is
-    // an empty field; the e-mail text is trimmed; é is written as one Windows-1252 byte.
+    EXPECT_TRUE(commands::mnuExportUsers_Click(withPath()));
+    // Null e-mail is an empty field; the e-mail text is trimmed; é is written as one
+    // Windows-1252 byte.
+    EXPECT_EQ(readAll(out), std::string(kNewHeader) +
+                                "jdoe,1234,,,jdoe@example.com,\r\n"
+                                "nomail,2000,,,,\r\n"
+                                "caf\xe9,4000,,,padded@example.com,\r\n");
+    EXPECT_EQ(h.ui.texts(), (std::vector<std::string>{"Export complete.  View output file now?"}));
+    EXPECT_EQ(h.ui.opened, std::vector<std::string>{out.string()});
+}
+
+TEST_F(UserExportTest, ANullAliasOrExtensionCostsItsLine) {
+    h.open(subscribers());
+    h.state.version.mdbVersion = 20;
+    EXPECT_TRUE(commands::mnuExportUsers_Click(withPath()));
     EXPECT_EQ(readAll(out), std::string(kNewHeader) +
                                 "jdoe,1234,,,jdoe@example.com,\r\n"
                                 "nomail,2000,,,,\r\n"
                                 "caf\xe9,4000,,,padded@example.com,\r\n");
     EXPECT_EQ(h.ui.texts(), (std::vector<std::string>{kNullError, kNullError,
                                                       "Export complete.  View output file now?"}));
-    EXPECT_EQ(h.ui.opened, std::vector<std::string>{out.string()});
+}
+
+TEST_F(UserExportTest, AFolderThatDoesNotExistIsOneBoxAndNoSuccess) {
+    h.open(cleanSubscribers());
+    out = h.dir.path() / "missing" / "users.csv";
+    EXPECT_FALSE(commands::mnuExportUsers_Click(withPath()));
+    EXPECT_EQ(h.ui.texts(),
+              (std::vector<std::string>{"Error 75 (Path/File access error) in procedure "
+                                        "mnuExportUsers_Click of Form frmMain"}));
+}
+
+TEST_F(UserExportTest, AFullDiskRemovesThePartlyWrittenFile) {
+    h.open(cleanSubscribers());
+    jet::MemoryFileSystem disk;
+    FaultFileSystem full(disk);
+    full.failWrite(2, ENOSPC, true);
+    h.ui.files = &full;
+    EXPECT_FALSE(commands::mnuExportUsers_Click(withPath()));
+    EXPECT_FALSE(disk.exists(out.string()));
+    EXPECT_EQ(h.ui.texts(), (std::vector<std::string>{"Error 61 (Disk full) in procedure "
+                                                      "mnuExportUsers_Click of Form frmMain"}));
 }
 
 TEST_F(UserExportTest, OlderRevisionWritesFourColumnsWithoutReadingSmtp) {
@@ -108,7 +158,7 @@ TEST_F(UserExportTest, DecliningOverwriteWritesNothing) {
 }
 
 TEST_F(UserExportTest, AcceptedOverwriteReplacesReadOnlyFile) {
-    h.open(subscribers());
+    h.open(cleanSubscribers());
     { std::ofstream(out) << "old content that is longer than the new one ..."; }
     std::filesystem::permissions(out, std::filesystem::perms::owner_read);
     h.ui.answers = {Answer::Yes, Answer::No};

@@ -8,7 +8,11 @@
 #include <iterator>
 #include <set>
 
+#include <cerrno>
+
 #include "catalog/form_harness.h"
+#include "jet/memory_file.h"
+#include "support/fault_fs.h"
 
 namespace tdv::extract {
 namespace {
@@ -200,7 +204,8 @@ TEST(AudioExtractionOlderFile, DirectoryHandlerWithoutGreetingTableReportsAndSti
     EXPECT_EQ(readFile(folder / "VoiceName_Dir.wav"), blob(40, 1));
     ASSERT_EQ(h.ui.boxes.size(), 1u);
     EXPECT_EQ(h.ui.boxes[0].text.rfind("Error in PullNameLookupWAVFiles:", 0), 0u);
-    EXPECT_EQ(h.ui.opened.size(), 1u);
+    // Something failed: the folder is not presented as a finished extraction.
+    EXPECT_TRUE(h.ui.opened.empty());
 }
 
 TEST_F(AudioExtraction, InterviewerQuestionsAndDistributionList) {
@@ -224,6 +229,67 @@ TEST_F(AudioExtraction, SecondExtractionKeepsOnlyReadOnlyLeftovers) {
               (std::set<std::string>{"abc_d_ef_VoiceName.wav", "allusers_VoiceName.wav", "sub"}));
 }
 
+TEST(AudioExtractionNames, NamesFromTheBackupStayInsideTheFolderAndApart) {
+    test::FormHarness h;
+    test::BackupFixture db;
+    std::string cyrillic;
+    for (int i = 0; i < 64; ++i) cyrillic += "\xD0\x96";  // 64 times the letter Zhe
+    db.table("Subscribers")
+        .text("ObjectID")
+        .text("Alias")
+        .ole("VoiceName")
+        .text("CallHandlerObjectID")
+        .row({"{S1}", "jsmith", blob(11, 1), "{H1}"})
+        .row({"{S2}", cyrillic, blob(11, 2), "{H2}"});
+    db.table("MessagingRules")
+        .text("ParentObjectID")
+        .text("Alias")
+        .ole("Greeting")
+        .row({"{H1}", "Std/../../../../escaped", blob(30, 3)})
+        .row({"{H1}", "Std_.._.._.._.._escaped", blob(31, 4)})
+        .row({"{H1}", "..", blob(32, 5)})
+        .row({"{H2}", cyrillic, blob(33, 6)});
+    h.open(db);
+    h.state.appFolder = (h.dir.path() / "home").string();
+    const fs::path folder = h.dir.path() / "home" / "WAVExtraction";
+
+    const WavExtraction result = PullSubscriberWAVFiles(h.form, "{S1}");
+    EXPECT_FALSE(result.failed);
+    EXPECT_TRUE(h.ui.boxes.empty()) << ::testing::PrintToString(h.ui.texts());
+    ASSERT_EQ(result.written.size(), 4u);
+    for (const auto& path : result.written) EXPECT_EQ(fs::path(path).parent_path(), folder) << path;
+    EXPECT_EQ(readFile(folder / "jsmith_Greeting_Std_.._.._.._.._escaped_.wav"), blob(30, 3));
+    EXPECT_EQ(readFile(folder / "jsmith_Greeting_Std_.._.._.._.._escaped__2.wav"), blob(31, 4));
+    EXPECT_EQ(readFile(folder / "jsmith_Greeting_.._.wav"), blob(32, 5));
+    EXPECT_FALSE(fs::exists(h.dir.path() / "escaped_.wav"));
+
+    const WavExtraction longNames = PullSubscriberWAVFiles(h.form, "{S2}");
+    EXPECT_FALSE(longNames.failed);
+    ASSERT_EQ(longNames.written.size(), 2u);
+    for (const auto& path : longNames.written) {
+        const std::string name = fs::path(path).filename().string();
+        EXPECT_LE(name.size(), 255u);
+        EXPECT_EQ(name.substr(name.size() - 4), ".wav");
+        EXPECT_TRUE(fs::exists(path));
+    }
+}
+
+TEST_F(AudioExtraction, AFullDiskIsToldOnceAndNothingIsPresented) {
+    jet::MemoryFileSystem disk;
+    test::FaultFileSystem full(disk);
+    full.failWrite(2, ENOSPC, true);
+    h.ui.files = &full;
+    const WavExtraction result = PullSubscriberWAVFiles(h.form, "{S1}");
+    EXPECT_TRUE(result.failed);
+    EXPECT_TRUE(result.written.empty());
+    EXPECT_TRUE(disk.names().empty());
+    const auto texts = h.ui.texts();
+    ASSERT_EQ(texts.size(), 2u) << ::testing::PrintToString(texts);
+    EXPECT_EQ(texts[0], "(error) 61 (Disk full) in procedure bunPackWAVFile of Module modZerithDB");
+    EXPECT_EQ(texts[1], "Error unpacking WAV file from MDB database");
+    EXPECT_TRUE(h.ui.opened.empty());
+}
+
 TEST_F(AudioExtraction, ButtonDispatchesByTypeAndRefusesOthers) {
     h.form.myGrid.setCols(6);
     h.form.myGrid.setRows(2);
@@ -237,7 +303,7 @@ TEST_F(AudioExtraction, ButtonDispatchesByTypeAndRefusesOthers) {
          {int{app::kSchedules}, int{app::kBackupDetails}, int{app::kExtractExportLog}, -1}) {
         h.ui.boxes.clear();
         h.form.cmbObjectType = type;
-        cmdFetchAllWAVFiles_Click(h.form);
+        EXPECT_TRUE(cmdFetchAllWAVFiles_Click(h.form).failed);
         EXPECT_EQ(h.ui.texts(),
                   (std::vector<std::string>{"Invalid object type for WAV file extraction!"}));
     }

@@ -6,8 +6,12 @@
 #include <fstream>
 #include <iterator>
 
+#include <cerrno>
+
 #include "db/backup/app_state.h"
+#include "jet/memory_file.h"
 #include "support/backup_fixture.h"
+#include "support/fault_fs.h"
 #include "support/scripted_ui.h"
 #include "support/testdata.h"
 
@@ -135,14 +139,50 @@ TEST_F(BlobUnpack, NoCurrentRecordIsReportedAsALookupFailure) {
     EXPECT_EQ(ui.boxes[0].text.rfind("(error) 3021 (", 0), 0u) << ui.boxes[0].text;
 }
 
-TEST_F(BlobUnpack, UnwritableTargetReportsEachFailingStepAndStillEnds) {
+TEST_F(BlobUnpack, UnwritableTargetIsOneFailureAndNoSuccess) {
     db::Recordset rs = openRow(10001);  // three chunks
     const fs::path target = dir.path() / "no_such_folder" / "x.wav";
-    EXPECT_TRUE(bunPackWAVFile(ui, rs, "Data", target.string()));
+    EXPECT_FALSE(bunPackWAVFile(ui, rs, "Data", target.string()));
     EXPECT_FALSE(fs::exists(target));
-    // One report for the open, one for each of the three chunk writes.
-    ASSERT_EQ(ui.boxes.size(), 4u);
-    for (const auto& box : ui.boxes) EXPECT_EQ(box.text.rfind("(error) ", 0), 0u) << box.text;
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text.rfind("(error) ", 0), 0u) << ui.boxes[0].text;
+}
+
+TEST_F(BlobUnpack, AFullDiskStopsAtTheFailingChunkAndRemovesThePart) {
+    jet::MemoryFileSystem disk;
+    test::FaultFileSystem full(disk);
+    full.failWrite(2, ENOSPC, true);
+    ui.files = &full;
+    db::Recordset rs = openRow(10001);
+    const std::string target = (dir.path() / "full.wav").string();
+    EXPECT_FALSE(bunPackWAVFile(ui, rs, "Data", target));
+    EXPECT_FALSE(disk.exists(target));
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text,
+              "(error) 61 (Disk full) in procedure bunPackWAVFile of Module modZerithDB");
+}
+
+TEST_F(BlobUnpack, LinksAtTheTargetAreReplacedNeverFollowed) {
+    db::Recordset rs = openRow(5001);
+    const fs::path elsewhere = dir.path() / "elsewhere.txt";
+    writeFile(elsewhere, "keep me");
+    fs::permissions(elsewhere, fs::perms::owner_read, fs::perm_options::replace);
+    const fs::path link = dir.path() / "link.wav";
+    fs::create_symlink(elsewhere, link);
+    EXPECT_TRUE(bunPackWAVFile(ui, rs, "Data", link.string()));
+    EXPECT_FALSE(fs::is_symlink(link));
+    EXPECT_EQ(readFile(link), pattern(5001));
+    EXPECT_EQ(readFile(elsewhere), (Bytes{'k', 'e', 'e', 'p', ' ', 'm', 'e'}));
+    EXPECT_EQ(fs::status(elsewhere).permissions(), fs::perms::owner_read);
+
+    const fs::path dangling = dir.path() / "dangling.wav";
+    const fs::path nowhere = dir.path() / "nowhere.wav";
+    fs::create_symlink(nowhere, dangling);
+    db::Recordset again = openRow(5001);
+    EXPECT_TRUE(bunPackWAVFile(ui, again, "Data", dangling.string()));
+    EXPECT_FALSE(fs::is_symlink(dangling));
+    EXPECT_FALSE(fs::exists(nowhere));
+    EXPECT_TRUE(ui.boxes.empty());
 }
 
 }  // namespace

@@ -6,7 +6,11 @@
 #include <fstream>
 #include <iterator>
 
+#include <cerrno>
+
 #include "catalog/form_harness.h"
+#include "jet/memory_file.h"
+#include "support/fault_fs.h"
 
 namespace tdv::extract {
 namespace {
@@ -73,8 +77,12 @@ TEST_F(ExportLog, OlderToolsHaveNoLogAndNothingIsTouched) {
     EXPECT_FALSE(fs::exists(target.parent_path()));
     EXPECT_TRUE(h.ui.opened.empty());
 
+    // An archive of an earlier backup does not pass for this one's.
+    fs::create_directories(target.parent_path());
+    std::ofstream(target) << "earlier backup's log";
     h.newerProduct(5, 0, 1, 3, 0);  // newer product, tool 1.3.0, server 5: no log
     EXPECT_FALSE(FetchBackupLogFile(h.form));
+    EXPECT_FALSE(fs::exists(target));
     h.newerProduct(7, 0, 1, 0, 0);  // server 7 of the newer product always has one
     EXPECT_TRUE(FetchBackupLogFile(h.form));
     h.newerProduct(5, 0, 1, 3, 1);
@@ -90,6 +98,22 @@ TEST_F(ExportLog, NullArchiveDeletesTheEarlierFileAndReports) {
     EXPECT_EQ(h.ui.texts(),
               (std::vector<std::string>{"Error unpacking ZIP file from MDB database"}));
     EXPECT_EQ(h.form.txtInfo.Text, "Error unpacking ZIP file containing export log");
+}
+
+TEST_F(ExportLog, AFullDiskIsNoExtraction) {
+    open(zipLike(10001));
+    jet::MemoryFileSystem disk;
+    test::FaultFileSystem full(disk);
+    full.failWrite(2, ENOSPC, true);
+    h.ui.files = &full;
+    EXPECT_FALSE(FetchBackupLogFile(h.form));
+    EXPECT_FALSE(disk.exists(target.string()));
+    const auto texts = h.ui.texts();
+    ASSERT_EQ(texts.size(), 2u) << ::testing::PrintToString(texts);
+    EXPECT_EQ(texts[0], "(error) 61 (Disk full) in procedure bunPackWAVFile of Module modZerithDB");
+    EXPECT_EQ(texts[1], "Error unpacking ZIP file from MDB database");
+    EXPECT_EQ(h.form.txtInfo.Text, "Error unpacking ZIP file containing export log");
+    EXPECT_TRUE(h.ui.opened.empty());
 }
 
 TEST(ExportLogMissingColumn, ReportsTheEngineErrorThenTheUnpackError) {

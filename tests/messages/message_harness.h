@@ -30,15 +30,21 @@ struct MessageRow {
 };
 
 // Messages and MDBVersion as the backup tool writes them; from revision 14 Messages has
-// IsSecure (withSecureColumn forces it either way).
+// IsSecure (withSecureColumn forces it either way). integerFlags stores the four flags in
+// Integer columns, as older tools did.
 inline BackupFixture messageBackup(const std::vector<MessageRow>& rows, int revision = 20,
-                                   int withSecureColumn = -1) {
+                                   int withSecureColumn = -1, bool integerFlags = false) {
     const bool secureColumn = withSecureColumn < 0 ? revision >= 14 : withSecureColumn != 0;
     BackupFixture db;
     FixtureTable& t = db.table("Messages");
     t.longInt("Index").text("FromAddress").text("Subject").dateTime("ArrivalTime");
-    t.yesNo("Read").yesNo("PriorityUrgent").yesNo("SensitivityPrivate");
-    if (secureColumn) t.yesNo("IsSecure");
+    for (const char* flag : {"Read", "PriorityUrgent", "SensitivityPrivate", "IsSecure"}) {
+        if (std::string(flag) == "IsSecure" && !secureColumn) continue;
+        if (integerFlags)
+            t.integer(flag);
+        else
+            t.yesNo(flag);
+    }
     t.text("CallerANI").text("ToAlias").ole("MessageAttachment");
     for (const MessageRow& r : rows) {
         std::vector<Cell> cells = {r.index, r.fromAddress, r.subject,  r.arrival,

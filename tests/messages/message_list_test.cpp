@@ -101,6 +101,25 @@ TEST(MessageList, SecureIsShownFromRevision14Only) {
     }
 }
 
+TEST(MessageList, AnyNonZeroStoredFlagCountsAsSetAndASecureMessageStaysClosed) {
+    MessageRow m;
+    m.read = 1;
+    m.urgent = 0;
+    m.isPrivate = -1;
+    m.secure = 1;
+    test::MessageHarness h;
+    h.open(test::messageBackup({m}, 20, 1, true));
+    InitForm(h.form);
+    EXPECT_TRUE(h.checked(1, "Read"));
+    EXPECT_FALSE(h.checked(1, "Urgent"));
+    EXPECT_TRUE(h.checked(1, "Private"));
+    EXPECT_TRUE(h.checked(1, "Secure"));
+    h.form.gridMessages.setRow(1);
+    EXPECT_EQ(cmdExtractWAVFile_Click(h.form), "");
+    EXPECT_EQ(h.ui.texts().back().rfind("That message is marked secure", 0), 0u);
+    EXPECT_TRUE(h.tempMsgIsEmpty());
+}
+
 TEST(MessageList, TheFirstSendersAddressChoosesTheExtractionFile) {
     MessageRow lowerCaseDirectoryName;
     lowerCaseDirectoryName.fromAddress = "/o=org/ou=hq/cn=recipients/cn=jsmith";

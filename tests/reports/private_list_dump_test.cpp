@@ -102,16 +102,22 @@ TEST_F(PrivateListDumpTest, ButtonTakesObjectIDAndAliasFromTheCurrentGridRow) {
     EXPECT_EQ(ui.clipboard, form.txtInfo.Text);
 }
 
-TEST_F(PrivateListDumpTest, NullValueStopsTheDumpWithAMessage) {
-    lists = {{"{U1}", "{L1}", "team", "Team"}, {"{U1}", "{L2}", "golf", nullptr}};
-    members = {{"{L1}", "asmith", 1}, {"{L2}", "bjones", 1}, {"{L2}", "cwhite", 1}};
+TEST_F(PrivateListDumpTest, NullValuesAreEmptyFieldsAndEveryListIsDumped) {
+    lists = {{"{U1}", "{L1}", "team", "Team"},
+             {"{U1}", "{L2}", "golf", nullptr},
+             {"{U1}", "{L3}", "chess", "Chess"}};
+    members = {
+        {"{L1}", "asmith", 1}, {"{L2}", "bjones", 1}, {"{L2}", nullptr, 1}, {"{L3}", "dgreen", 2}};
     open();
-    ui.clipboard = "kept";
-    reports::DumpPrivateLists(form, "{U1}", "jsmith");
-    EXPECT_EQ(form.txtInfo.Text, "jsmith, team, Team, asmith, subscriber\r\n");
-    EXPECT_EQ(ui.texts(), (std::vector<std::string>{"Error 94 (Invalid use of Null) in procedure "
-                                                    "DumpPrivateLists of Form frmMain"}));
-    EXPECT_EQ(ui.clipboard, "kept");
+    ui.clipboard = "old";
+    EXPECT_TRUE(reports::DumpPrivateLists(form, "{U1}", "jsmith"));
+    EXPECT_EQ(form.txtInfo.Text,
+              "jsmith, team, Team, asmith, subscriber\r\n"
+              "jsmith, golf, , bjones, subscriber\r\n"
+              "jsmith, golf, , , subscriber\r\n"
+              "jsmith, chess, Chess, dgreen, public list\r\n");
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(ui.clipboard, form.txtInfo.Text);
 }
 
 TEST_F(PrivateListDumpTest, BackupWithoutPrivateListTablesShowsTheEngineError) {
@@ -119,12 +125,14 @@ TEST_F(PrivateListDumpTest, BackupWithoutPrivateListTablesShowsTheEngineError) {
     db.table("Subscribers").text("ObjectID").row({"{U1}"});
     state.strMDBConnectString =
         std::string(backup::kConnectPrefix) + db.write(dir.path(), "ZerithDBData_Backup_x.mdb");
-    reports::DumpPrivateLists(form, "{U1}", "jsmith");
+    ui.clipboard = "old";
+    EXPECT_FALSE(reports::DumpPrivateLists(form, "{U1}", "jsmith"));
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text.rfind("Error ", 0), 0u) << ui.boxes[0].text;
     EXPECT_NE(ui.boxes[0].text.find("in procedure DumpPrivateLists of Form frmMain"),
               std::string::npos);
     EXPECT_EQ(form.txtInfo.Text, "");
+    EXPECT_EQ(ui.clipboard, "");  // the clipboard holds what is shown
 }
 
 }  // namespace

@@ -33,6 +33,8 @@ public:
     std::deque<std::string> openPaths;
     std::deque<std::string> savePaths;
     std::vector<ui::FileDialog> dialogs;
+    // Output files are written through this file system when set (fault injection).
+    jet::FileSystem* files = nullptr;
 
     // The texts of all message boxes so far.
     std::vector<std::string> texts() const;
@@ -52,6 +54,7 @@ public:
     void saveSetting(const std::string& section, const std::string& key,
                      const std::string& value) override;
     void setWindowVisible(ui::Window window, bool visible) override;
+    jet::FileSystem* outputFileSystem() override { return files; }
 };
 
 }  // namespace tdv::test

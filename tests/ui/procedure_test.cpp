@@ -7,6 +7,7 @@
 #include "db/db_error.h"
 #include "jet/error.h"
 #include "support/scripted_ui.h"
+#include "ui/output_file.h"
 
 namespace tdv::ui {
 namespace {
@@ -59,6 +60,49 @@ TEST(Procedure, EngineAndFileErrorsGetTheNumbersTheProgramShows) {
     ASSERT_EQ(ui.boxes.size(), 2u);
     EXPECT_EQ(ui.boxes[0].text.rfind("Error -", 0), 0u) << ui.boxes[0].text;
     EXPECT_EQ(ui.boxes[1].text, "Error 75 (Path/File access error) in procedure p of Form frmMain");
+}
+
+TEST(Procedure, SuccessIsToldOnlyWhenNothingFailedAndALoopEndsAtItsFirstFailure) {
+    test::ScriptedUi ui;
+    Procedure proc(ui, "p", "frmMain", ErrorStyle::standard());
+    int items = 0;
+    // Every item would fail the same way: one box, and the loop ends.
+    EXPECT_FALSE(proc.loop([&] { return items < 100; }, [&] { ++items; },
+                           [&] { proc.step([] { throw db::DbError(61, "Disk full"); }); }));
+    EXPECT_EQ(items, 0);
+    EXPECT_TRUE(proc.failed());
+    bool announced = false;
+    EXPECT_FALSE(proc.finish([&] { announced = true; }));
+    EXPECT_FALSE(announced);
+    EXPECT_EQ(ui.texts(),
+              (std::vector<std::string>{"Error 61 (Disk full) in procedure p of Form frmMain"}));
+
+    Procedure clean(ui, "q", "frmMain", ErrorStyle::standard());
+    items = 0;
+    EXPECT_TRUE(clean.loop([&] { return items < 3; }, [&] { ++items; }, [] {}));
+    EXPECT_EQ(items, 3);
+    EXPECT_TRUE(clean.finish([&] { announced = true; }));
+    EXPECT_TRUE(announced);
+}
+
+TEST(OutputFile, NamesFromDataStayOneNameWithinTheLimitAndUnique) {
+    EXPECT_EQ(safeFileName("a/b"), "a_b");
+    EXPECT_EQ(safeFileName(std::string("x\0y", 3)), "x_y");
+    EXPECT_EQ(safeFileName("../../etc"), ".._.._etc");
+    for (const char* refused : {"", ".", ".."})
+        EXPECT_THROW(safeFileName(refused), db::DbError) << refused;
+    std::string longName;
+    for (int i = 0; i < 200; ++i) longName += "\xD0\x96";  // two bytes each
+    const std::string cut = safeFileName(longName + ".wav");
+    EXPECT_LE(cut.size(), kMaxFileNameBytes);
+    EXPECT_EQ(cut.substr(cut.size() - 4), ".wav");
+    EXPECT_EQ((cut.size() - 4) % 2, 0u);  // no character cut in half
+    FileNames names;
+    EXPECT_EQ(names.unique("a.wav"), "a.wav");
+    EXPECT_EQ(names.unique("a.wav"), "a_2.wav");
+    EXPECT_EQ(names.unique("a.wav"), "a_3.wav");
+    EXPECT_LE(names.unique(longName + ".wav").size(), kMaxFileNameBytes);
+    EXPECT_NE(names.unique(longName + ".wav"), cut);
 }
 
 }  // namespace
