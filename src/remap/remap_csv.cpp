@@ -133,6 +133,38 @@ std::vector<std::string> readCsvLines(const std::string& path) {
     return decodeCsvLines(bytes);
 }
 
+std::optional<std::string> readCsvHeader(const std::string& path, bool& moreLines) {
+    moreLines = false;
+    std::error_code ec;
+    const uintmax_t size = std::filesystem::file_size(path, ec);
+    if (!ec && size > kMaxCsvFileBytes) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw std::filesystem::filesystem_error(
+            "cannot open CSV file", path,
+            std::error_code(errno != 0 ? errno : ENOENT, std::generic_category()));
+    }
+    std::string bytes(kMaxCsvHeaderBytes + 2, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (in.bad()) {
+        throw std::filesystem::filesystem_error("cannot read CSV file", path,
+                                                std::make_error_code(std::errc::io_error));
+    }
+    bytes.resize(static_cast<size_t>(in.gcount()));
+    size_t end = bytes.find_first_of("\r\n");
+    if (end == std::string::npos) {
+        if (bytes.size() > kMaxCsvHeaderBytes) return std::nullopt;
+        end = bytes.size();
+    }
+    if (end > kMaxCsvHeaderBytes || bytes.find('\0') < end) return std::nullopt;
+    size_t next = end;
+    if (next < bytes.size() && bytes[next] == '\r') ++next;
+    if (next < bytes.size() && bytes[next] == '\n' && (next == end || bytes[end] == '\r')) ++next;
+    moreLines = next < bytes.size();
+    const std::vector<std::string> lines = decodeCsvLines(std::string_view(bytes).substr(0, end));
+    return lines.empty() ? std::string() : lines.front();
+}
+
 std::vector<std::string> splitCsvFields(std::string_view line) {
     std::vector<std::string> fields;
     size_t start = 0;

@@ -8,6 +8,8 @@
 // UTF-8.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +19,16 @@ namespace tdv::remap {
 // The whole file as UTF-8 lines (no line ends). Throws std::filesystem::filesystem_error
 // when the file cannot be read.
 std::vector<std::string> readCsvLines(const std::string& path);
+// The largest file taken for a remap CSV file; a larger one is no remap CSV file.
+inline constexpr uintmax_t kMaxCsvFileBytes = 100u * 1024 * 1024;
+// The longest first line taken for a header.
+inline constexpr size_t kMaxCsvHeaderBytes = 64 * 1024;
+
+// The first line of a file, decoded as readCsvLines decodes it, read without reading the
+// rest: nullopt when the file is larger than kMaxCsvFileBytes or its first line is no text
+// (a NUL byte, or no line end within kMaxCsvHeaderBytes). `moreLines` tells whether any
+// byte follows the first line's end. Throws as readCsvLines.
+std::optional<std::string> readCsvHeader(const std::string& path, bool& moreLines);
 // The same decoding for bytes already in memory (also the fuzz entry).
 std::vector<std::string> decodeCsvLines(std::string_view bytes);
 

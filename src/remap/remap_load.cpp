@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "db/backup/app_state.h"
 #include "db/db_error.h"
@@ -68,20 +69,29 @@ bool checkCsvHeader(ui::UiPort& ui, const char* formName, const std::string& pat
     proc.step([&] { exists = fs::is_regular_file(path); });
     if (!exists) return false;
 
-    std::vector<std::string> lines;
-    proc.step([&] { lines = readCsvLines(path); });
-    std::string header;
-    // Reading the first line of an empty file fails as reading past its end did.
+    // Only the first line is read: a file chosen by mistake may be large, and is no remap
+    // CSV file unless that line is text.
+    std::optional<std::string> head;
+    bool moreLines = false;
+    bool read = false;
     proc.step([&] {
-        if (lines.empty()) throw db::DbError(62, "Input past end of file");
-        header = lines.front();
+        head = readCsvHeader(path, moreLines);
+        read = true;
     });
+    if (!read) return false;
+    if (!head) return false;
+    const std::string& header = *head;
+    std::error_code ec;
+    if (fs::file_size(path, ec) == 0 && !ec) {
+        // Reading the first line of an empty file fails as reading past its end did.
+        proc.step([&] { throw db::DbError(62, "Input past end of file"); });
+    }
     if (characterCount(header) > 1) positions = headerPositions(header, names);
     const bool allFound =
         characterCount(header) > 1 &&
         std::none_of(positions.begin(), positions.end(), [](int p) { return p < 0; });
     if (allFound) {
-        if (lines.size() > 1) return true;
+        if (moreLines) return true;
         ui.messageBox(kNoDataMessage);
         return false;
     }
@@ -190,7 +200,13 @@ void loadCsvRows(CsvLoadTarget target, const std::function<bool(const std::strin
     const std::string summary = "Import complete. " + std::to_string(linesRead) +
                                 " lines read in from text file, " + std::to_string(added) +
                                 " users added to grid.";
-    if (linesRead > added) {
+    if (linesRead > added && target.logs.csvErrorLogFailed()) {
+        // The rejected lines are in no log: say so, and offer nothing to review.
+        ui.messageBox(summary +
+                      "  The rejected lines could not be written to the CSV parse "
+                      "error log " +
+                      target.logs.csvErrorLogPath() + ".");
+    } else if (linesRead > added) {
         if (ui.messageBox(summary + "  Review CSV parse error log now?", ui::Buttons::YesNo) ==
             ui::Answer::Yes) {
             ui.openWithDesktop(target.logs.csvErrorLogPath());
