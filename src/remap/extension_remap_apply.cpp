@@ -81,7 +81,7 @@ public:
             return false;
         }
         if (!holdBackup()) {
-            log("(error) the backup is in use by another program; nothing was changed for this "
+            log("(error) the backup could not be held for writing; nothing was changed for this "
                 "record: " +
                 holdFailure_);
             return false;

@@ -157,39 +157,47 @@ void loadCsvRows(CsvLoadTarget target, const std::function<bool(const std::strin
         return;
     }
 
+    // The file is handed over a line at a time: memory grows with the rows kept, not with
+    // the file.
     int linesRead = 0;
-    std::vector<std::string> lines;
-    bool opened = false;
-    try {
-        lines = readCsvLines(target.txtCSVPath);
-        opened = true;
-    } catch (const std::exception&) {
-        ui.messageBox("Error - Could not open CSV file");
-    }
-    if (opened && (lines.empty() || characterCount(lines.front()) <= 1)) {
-        ui.messageBox(shortHeaderMessage);
-        opened = false;
-    }
-    if (opened) {
-        proc.step([&] {
-            grid.setRows(1);
-            grid.setRedraw(0);
-        });
-        const int total = static_cast<int>(lines.size()) - 1;
-        for (size_t i = 1; i < lines.size(); ++i) {
-            if (linesRead < kMaxLineCount) ++linesRead;
-            ui.sleepMs(5);
-            ui.processEvents();
-            // A failure while handling one line is passed over; the next line follows.
-            try {
-                handleLine(lines[i]);
-            } catch (...) {
+    size_t total = 0;
+    size_t index = 0;
+    bool started = false;
+    bool stopped = false;
+    const auto handle = [&](std::string& line) {
+        const size_t i = index++;
+        if (stopped) return;
+        if (i == 0) {
+            if (characterCount(line) <= 1) {
+                ui.messageBox(shortHeaderMessage);
+                stopped = true;
+                return;
             }
-            const int done = static_cast<int>(i);
-            if (target.progress && (done % kProgressEvery == 0 || done == total)) {
-                target.progress(done, total);
-            }
+            started = true;
+            proc.step([&] {
+                grid.setRows(1);
+                grid.setRedraw(0);
+            });
+            return;
         }
+        if (linesRead < kMaxLineCount) ++linesRead;
+        ui.sleepMs(5);
+        ui.processEvents();
+        // A failure while handling one line is passed over; the next line follows.
+        try {
+            handleLine(line);
+        } catch (...) {
+        }
+        const int done = static_cast<int>(i);
+        if (target.progress && (done % kProgressEvery == 0 || i + 1 == total))
+            target.progress(done, static_cast<int>(total) - 1);
+    };
+    try {
+        forEachCsvLine(
+            target.txtCSVPath, [&](size_t count) { total = count; }, handle);
+        if (total == 0) ui.messageBox(shortHeaderMessage);
+    } catch (const std::exception&) {
+        if (!started && !stopped) ui.messageBox("Error - Could not open CSV file");
     }
 
     proc.step([&] { target.logs.stopCSVLogging(); });

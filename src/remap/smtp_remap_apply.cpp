@@ -103,7 +103,7 @@ void cmdRemap_Click(FrmSMTPAddressRemap& form) {
             form.logs.MyLog("CSV File Line=" + cell(form.myGrid, row, "OriginalLine"));
             form.logs.MyLog("Action=" + cell(form.myGrid, row, "Info"));
             form.logs.MyLog(
-                "(error) the backup is in use by another program; nothing was changed for this "
+                "(error) the backup could not be held for writing; nothing was changed for this "
                 "record: " +
                 holdFailure);
             return false;

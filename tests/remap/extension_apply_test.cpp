@@ -9,6 +9,7 @@
 #include <map>
 
 #include "app/common_values.h"
+#include "db/transaction.h"
 #include "remap/apply_rows.h"
 #include "remap/frm_extension_remap.h"
 #include "remap/message_files.h"
@@ -379,6 +380,26 @@ TEST_F(ExtensionApplyTest, RowsAreCheckedAgainstTheBackupBeforeAnyFileIsTouched)
               (std::vector<std::string>{
                   kWarning, "Updates complete: 0 rows applied, 2 failed - review log file now?"}));
     EXPECT_TRUE(form->closed);
+}
+
+// Another program holding the backup for writing keeps the apply out (after its bounded
+// wait): said once, every row logged as not applied, no file changed.
+TEST_F(ExtensionApplyTest, AnotherWriterHoldingTheBackupIsRefusedOnceAndNothingChanges) {
+    load("jsmith,,jsmith2,\r\nbwhite,,,1104\r\n");
+    tickAll();
+    db::DatabaseCache otherProgram;
+    db::WriterHold held(otherProgram, h.state.strMDBConnectString);
+    const auto before = bytesOfEveryFile();
+    apply();
+    const auto body = logBody(h.logs.runLogPath());
+    ASSERT_EQ(body.size(), 8u);
+    EXPECT_TRUE(body[3].starts_with(
+        "(error) the backup could not be held for writing; nothing was changed for this record: "))
+        << body[3];
+    EXPECT_EQ(body[7], body[3]);
+    EXPECT_EQ(bytesOfEveryFile(), before);
+    ASSERT_EQ(h.ui.boxes.size(), 3u);
+    EXPECT_EQ(h.ui.texts()[2], "Updates complete: 0 rows applied, 2 failed - review log file now?");
 }
 
 // A save that fails inside the backup (the new alias does not fit the private list's
