@@ -37,11 +37,11 @@ void reopenEmpty(std::ofstream& out, const std::string& path) {
     if (!out) out.close();
 }
 
-// Whether the line reached the file.
-bool writeLine(std::ofstream& out, const std::string& utf8) {
+// Whether the line reached the file (or its buffer, when `flush` is false).
+bool writeLine(std::ofstream& out, const std::string& utf8, bool flush = true) {
     if (!out.is_open()) return false;
     out << toLogBytes(utf8) << "\r\n";
-    out.flush();
+    if (flush) out.flush();
     return static_cast<bool>(out);
 }
 
@@ -97,7 +97,12 @@ void ModLogging::startLogging() {
 }
 
 void ModLogging::MyLog(const std::string& text) {
-    writeLine(runLog_, text);
+    // An apply writes thousands of lines per row: they reach the file at flushLog.
+    writeLine(runLog_, text, false);
+}
+
+void ModLogging::flushLog() {
+    if (runLog_.is_open()) runLog_.flush();
 }
 
 void ModLogging::stopLogging() {

@@ -37,6 +37,9 @@ public:
     std::string GenerateNewLogFileName();
     void startLogging();
     void MyLog(const std::string& text);
+    // Writes the run log's lines so far to the file (an apply calls it after every row;
+    // stopLogging does it too).
+    void flushLog();
     void stopLogging();
 
     // csvPath + "_CSVParse_ErrorLog_.TXT".

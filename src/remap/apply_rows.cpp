@@ -59,6 +59,7 @@ bool applyTickedRows(const ApplyFrame& frame, const std::string& warning,
     for (int r = 1; r < grid.Rows(); ++r) {
         if (!isTicked(grid, r, selected)) continue;
         if (applyRow(r)) ++applied;
+        frame.logs.flushLog();
         ++done;
         if (frame.progress) frame.progress(done, total);
     }

@@ -11,6 +11,7 @@
 #include "db/db_error.h"
 #include "db/error_mapping.h"
 #include "db/recordset.h"
+#include "db/transaction.h"
 #include "jet/index_key.h"
 #include "jet/page_file.h"
 #include "remap/apply_rows.h"
@@ -199,26 +200,35 @@ bool MessageBackupFiles::renameCounted(File& file, const std::string& oldAlias,
                                        ui::Procedure& proc, int16_t& count) {
     const std::string key = stored(oldAlias);
     const std::string storedNew = stored(newAlias);
-    bool changed = false;
-    const auto rewrite = [&](int32_t Counts::*column, const char* name, const char* label) {
+    const auto found = [&](int32_t Counts::*column) {
         const auto it = file.counts.find(key);
-        const int32_t found = it == file.counts.end() ? 0 : it->second.*column;
-        proc.step([&] { count = asCount(found); });
-        log(countLine(count, label, oldAlias, file.path));
-        if (found == 0) return;
-        reopen(file);
-        db::Recordset rs(*cache_);
-        rs.Open(std::string("UPDATE Messages SET ") + name + "=" + sqlQuoted(storedNew) +
-                    " WHERE " + name + "=" + sqlQuoted(key),
-                file.connect, db::adOpenKeyset, db::adLockOptimistic);
-        changed = true;
-        // The rows now hold the new alias (the same entry when only the case changed).
-        file.counts[key].*column -= found;
-        file.counts[storedNew].*column += found;
+        return it == file.counts.end() ? 0 : it->second.*column;
     };
-    rewrite(&Counts::from, "FromAlias", "fromAlias");
-    rewrite(&Counts::to, "ToAlias", "toAlias");
-    return changed;
+    const int32_t from = found(&Counts::from);
+    const int32_t to = found(&Counts::to);
+    proc.step([&] { count = asCount(from); });
+    log(countLine(count, "fromAlias", oldAlias, file.path));
+    proc.step([&] { count = asCount(to); });
+    log(countLine(count, "toAlias", oldAlias, file.path));
+    if (from == 0 && to == 0) return false;
+    // Both columns change in one save of the file.
+    reopen(file);
+    db::runInTransaction(*cache_, file.connect, [&] {
+        const std::pair<const char*, int32_t> columns[] = {{"FromAlias", from}, {"ToAlias", to}};
+        for (const auto& [name, rows] : columns) {
+            if (rows == 0) continue;
+            db::Recordset rs(*cache_);
+            rs.Open(std::string("UPDATE Messages SET ") + name + "=" + sqlQuoted(storedNew) +
+                        " WHERE " + name + "=" + sqlQuoted(key),
+                    file.connect, db::adOpenKeyset, db::adLockOptimistic);
+        }
+    });
+    // The rows now hold the new alias (the same entry when only the case changed).
+    file.counts[key].from -= from;
+    file.counts[key].to -= to;
+    file.counts[storedNew].from += from;
+    file.counts[storedNew].to += to;
+    return true;
 }
 
 bool MessageBackupFiles::renameByQueries(const File& file, const std::string& oldAlias,
