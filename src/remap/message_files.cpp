@@ -15,6 +15,7 @@
 #include "jet/index_key.h"
 #include "jet/page_file.h"
 #include "remap/apply_rows.h"
+#include "remap/remap_lookups.h"
 
 namespace tdv::remap {
 namespace fs = std::filesystem;
@@ -78,8 +79,12 @@ std::string folderOf(const std::string& path) {
     return normal.string();
 }
 
-bool MessageBackupFiles::AliasOrder::operator()(const std::string& a, const std::string& b) const {
-    return jet::compareText(a, b, version) < 0;
+const std::string& MessageBackupFiles::keyOf(const std::string& storedAlias,
+                                             jet::JetVersion version) {
+    const auto at = std::make_pair(storedAlias, version);
+    auto it = keys_.find(at);
+    if (it == keys_.end()) it = keys_.emplace(at, lookupTextKey(storedAlias, version)).first;
+    return it->second;
 }
 
 MessageBackupFiles::MessageBackupFiles(std::string folder, Strategy strategy)
@@ -123,7 +128,8 @@ void MessageBackupFiles::load(File& file) {
     file.loaded = true;
     try {
         const auto db = reopen(file);
-        file.counts = std::map<std::string, Counts, AliasOrder>(AliasOrder{db->info().version});
+        file.version = db->info().version;
+        file.counts.clear();
         db::Recordset rs(*cache_);
         rs.Open("SELECT FromAlias, ToAlias FROM Messages", file.connect, db::adOpenKeyset,
                 db::adLockReadOnly);
@@ -131,9 +137,11 @@ void MessageBackupFiles::load(File& file) {
         const db::Field to = rs("ToAlias");
         for (; !rs.Eof(); rs.MoveNext()) {
             const db::Variant f = from.Value();
-            if (f.is<std::string>()) ++file.counts[f.get<std::string>()].from;
+            if (f.is<std::string>())
+                ++file.counts[lookupTextKey(f.get<std::string>(), file.version)].from;
             const db::Variant t = to.Value();
-            if (t.is<std::string>()) ++file.counts[t.get<std::string>()].to;
+            if (t.is<std::string>())
+                ++file.counts[lookupTextKey(t.get<std::string>(), file.version)].to;
         }
         rs.Close();
     } catch (...) {
@@ -157,6 +165,7 @@ MessageBackupFiles::Outcome MessageBackupFiles::renameAlias(const std::string& o
                                                             const LogLine& log,
                                                             ui::Procedure& proc) {
     list(proc);
+    keys_.clear();
     Outcome outcome;
     // The count variable keeps its value when a count fails, as the line written after it
     // then shows.
@@ -198,14 +207,12 @@ MessageBackupFiles::Outcome MessageBackupFiles::renameAlias(const std::string& o
 bool MessageBackupFiles::renameCounted(File& file, const std::string& oldAlias,
                                        const std::string& newAlias, const LogLine& log,
                                        ui::Procedure& proc, int16_t& count) {
-    const std::string key = stored(oldAlias);
+    const std::string storedOld = stored(oldAlias);
     const std::string storedNew = stored(newAlias);
-    const auto found = [&](int32_t Counts::*column) {
-        const auto it = file.counts.find(key);
-        return it == file.counts.end() ? 0 : it->second.*column;
-    };
-    const int32_t from = found(&Counts::from);
-    const int32_t to = found(&Counts::to);
+    const std::string& key = keyOf(storedOld, file.version);
+    const auto it = file.counts.find(key);
+    const int32_t from = it == file.counts.end() ? 0 : it->second.from;
+    const int32_t to = it == file.counts.end() ? 0 : it->second.to;
     proc.step([&] { count = asCount(from); });
     log(countLine(count, "fromAlias", oldAlias, file.path));
     proc.step([&] { count = asCount(to); });
@@ -219,15 +226,17 @@ bool MessageBackupFiles::renameCounted(File& file, const std::string& oldAlias,
             if (rows == 0) continue;
             db::Recordset rs(*cache_);
             rs.Open(std::string("UPDATE Messages SET ") + name + "=" + sqlQuoted(storedNew) +
-                        " WHERE " + name + "=" + sqlQuoted(key),
+                        " WHERE " + name + "=" + sqlQuoted(storedOld),
                     file.connect, db::adOpenKeyset, db::adLockOptimistic);
         }
     });
     // The rows now hold the new alias (the same entry when only the case changed).
-    file.counts[key].from -= from;
-    file.counts[key].to -= to;
-    file.counts[storedNew].from += from;
-    file.counts[storedNew].to += to;
+    Counts& was = file.counts[key];
+    was.from -= from;
+    was.to -= to;
+    Counts& now = file.counts[keyOf(storedNew, file.version)];
+    now.from += from;
+    now.to += to;
     return true;
 }
 

@@ -38,6 +38,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "db/database_cache.h"
@@ -86,10 +87,6 @@ public:
     long fileOpens() const { return fileOpens_; }
 
 private:
-    struct AliasOrder {
-        jet::JetVersion version;
-        bool operator()(const std::string& a, const std::string& b) const;
-    };
     struct Counts {
         int32_t from = 0;
         int32_t to = 0;
@@ -102,7 +99,9 @@ private:
         bool probed = false;                   // opened once (PerRowQueries)
         bool reported = false;                 // its failure was reported in this apply
         std::optional<ui::ErrorInfo> failure;  // why the file could not be read
-        std::map<std::string, Counts, AliasOrder> counts{AliasOrder{jet::JetVersion::Jet4}};
+        jet::JetVersion version = jet::JetVersion::Jet4;
+        // By the value's comparison key (lookupTextKey): equal for values Jet finds equal.
+        std::unordered_map<std::string, Counts> counts;
     };
 
     void list(ui::Procedure& proc);
@@ -113,6 +112,9 @@ private:
     // Both return whether the file's rows changed; they throw what stopped them.
     bool renameCounted(File& file, const std::string& oldAlias, const std::string& newAlias,
                        const LogLine& log, ui::Procedure& proc, int16_t& count);
+    // The comparison key of a stored alias under a file's version, worked out once per
+    // alias change (an apply looks it up in every file).
+    const std::string& keyOf(const std::string& storedAlias, jet::JetVersion version);
     bool renameByQueries(const File& file, const std::string& oldAlias, const std::string& newAlias,
                          const LogLine& log, ui::Procedure& proc, int16_t& count);
     std::string stored(const std::string& text) const { return stored_ ? stored_(text) : text; }
@@ -124,6 +126,7 @@ private:
     std::unique_ptr<db::DatabaseCache> cache_;
     long fileOpens_ = 0;
     std::function<std::string(const std::string&)> stored_;
+    std::map<std::pair<std::string, jet::JetVersion>, std::string> keys_;  // of this change
 };
 
 struct FrmExtensionRemap;
