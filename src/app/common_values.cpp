@@ -59,9 +59,10 @@ std::string strGetFieldText(const db::Recordset& rs, std::string_view name,
 }
 
 std::string strFixQuotesForSQL(const std::string& text) {
+    // Every apostrophe is doubled, also one already followed by another: the value then
+    // reads back from the literal exactly as it was.
     if (text.empty()) return {};
-    std::string once = replaceAll(text, "''", "'");
-    return trimSpaces(replaceAll(once, "'", "''"));
+    return trimSpaces(replaceAll(text, "'", "''"));
 }
 
 std::string strRemoveControlChars(std::string& text, bool bLeadingOnly) {

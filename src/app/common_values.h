@@ -18,7 +18,7 @@ namespace tdv::app {
 // (state.bIsQuorin7OrLater), which are repaired from UTF-8 and not trimmed. Never throws.
 std::string strGetFieldText(const db::Recordset& rs, std::string_view name,
                             const backup::AppState& state);
-// Doubles single quotes (once only: "''" stays "''") and trims spaces.
+// Doubles every single quote ("''" becomes "''''") and trims spaces.
 std::string strFixQuotesForSQL(const std::string& text);
 // Trims text in place, then removes TAB/LF/CR: leading ones only, or all (and trailing NULs).
 std::string strRemoveControlChars(std::string& text, bool bLeadingOnly);

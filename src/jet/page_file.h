@@ -17,6 +17,7 @@
 // Locks (opened by path only; see file.h for the two lock ranges):
 //   - a save holds the Writer lock from beginWrite() to the end of commit()/rollback(); a
 //     second writer waits PageFileOptions::busyTimeout, then fails with Error(Busy);
+//     holdWriter() keeps it across several saves;
 //   - commit() holds the Pages lock exclusively while it overwrites pages; readers hold it
 //     shared while they read, so no reader ever sees half of a save. A reader takes it for
 //     each page read, or once for many reads with a ReadScope (cheaper, and every page read
@@ -112,6 +113,12 @@ public:
     // it was opened, Error(Internal) when a save is already open.
     void beginWrite();
     bool inWrite() const { return inWrite_; }
+    // Keeps the Writer lock from now until the matching releaseWriter(), across any number
+    // of this PageFile's saves, so that no other program saves in between (a change made of
+    // several saves). Waits busyTimeout for another writer, then throws Error(Busy);
+    // Error(ReadOnly) when not opened writable. Holds nest.
+    void holdWriter();
+    void releaseWriter() noexcept;
     // Replaces page n (n < pageCount()); contents must be pageSize() bytes.
     void write(uint32_t n, std::vector<uint8_t> contents);
     // Adds a page at the end and returns its number.
@@ -159,6 +166,7 @@ private:
     int readDepth_ = 0;
 
     bool inWrite_ = false;
+    int writerHolds_ = 0;  // holdWriter() calls not yet released
     uint64_t writeOriginalSize_ = 0;
     uint32_t writePageCount_ = 0;
     std::map<uint32_t, Page> dirty_;  // ordered: pages are written front to back

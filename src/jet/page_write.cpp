@@ -1,6 +1,7 @@
 // PageFile: the save transaction (beginWrite, write, append, commit, rollback).
 #include <algorithm>
 #include <chrono>
+#include <optional>
 
 #include "jet/error.h"
 #include "jet/file_lock.h"
@@ -28,8 +29,11 @@ void PageFile::beginWrite() {
         throw Error(ErrorKind::ReadOnly, errnum::kReadOnly,
                     "Cannot save changes: the database '" + path_ + "' is open read-only");
     if (pageSize_ == 0) internal("the page size is not known yet");
-    LockHolder writer(*file_, LockRange::Writer, LockMode::Exclusive, LockMode::Unlocked,
-                      options_.busyTimeout, path_);
+    // A writer hold (holdWriter) already owns the Writer lock.
+    std::optional<LockHolder> writer;
+    if (writerHolds_ == 0)
+        writer.emplace(*file_, LockRange::Writer, LockMode::Exclusive, LockMode::Unlocked,
+                       options_.busyTimeout, path_);
     if (fs_->exists(journalPathFor(path_))) {
         LockHolder pages(*file_, LockRange::Pages, LockMode::Exclusive, pagesLockBetweenWrites(),
                          options_.busyTimeout, path_);
@@ -52,7 +56,30 @@ void PageFile::beginWrite() {
     dirty_.clear();
     released_.clear();
     inWrite_ = true;
-    writer.keep();  // the transaction owns the Writer lock now; endWrite() releases it
+    // The transaction owns the Writer lock now; endWrite() releases it.
+    if (writer) writer->keep();
+}
+
+void PageFile::holdWriter() {
+    if (!fs_ || !writable_)
+        throw Error(ErrorKind::ReadOnly, errnum::kReadOnly,
+                    "Cannot save changes: the database '" + path_ + "' is open read-only");
+    if (writerHolds_ == 0 && !inWrite_) {
+        LockHolder writer(*file_, LockRange::Writer, LockMode::Exclusive, LockMode::Unlocked,
+                          options_.busyTimeout, path_);
+        writer.keep();
+    }
+    ++writerHolds_;
+}
+
+void PageFile::releaseWriter() noexcept {
+    if (writerHolds_ == 0) return;
+    if (--writerHolds_ > 0 || inWrite_) return;
+    try {
+        file_->tryLock(LockRange::Writer, LockMode::Unlocked);
+    } catch (...) {
+        // The kernel drops the lock with the file.
+    }
 }
 
 void PageFile::checkPage(const std::vector<uint8_t>& contents) const {
@@ -111,7 +138,7 @@ void PageFile::endWrite() noexcept {
         // While this PageFile holds the Writer lock nobody else holds Pages exclusively, so
         // taking it shared for ReadScopes opened during the save cannot fail here.
         file_->tryLock(LockRange::Pages, pagesLockBetweenWrites());
-        file_->tryLock(LockRange::Writer, LockMode::Unlocked);
+        if (writerHolds_ == 0) file_->tryLock(LockRange::Writer, LockMode::Unlocked);
     } catch (...) {
         // The kernel drops the lock with the file.
     }

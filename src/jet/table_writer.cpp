@@ -73,8 +73,8 @@ RowPlace locate(TablePages& pages, const TableDef& t, RowId id) {
 
 // ---- SaveScope ----
 
-SaveScope::SaveScope(Database& db) : db_(db) {
-    db_.pages().beginWrite();
+SaveScope::SaveScope(Database& db) : db_(db), joined_(db.pages().inWrite()) {
+    if (!joined_) db_.pages().beginWrite();
 }
 
 SaveScope::~SaveScope() {
@@ -93,6 +93,7 @@ void SaveScope::commit() {
     if (!db_.pages().inWrite())
         throw Error(ErrorKind::Internal, errnum::kInternal,
                     "The save was rolled back after a write failed; nothing was saved");
+    if (joined_) return;
     db_.pages().commit();
     db_.refreshTableCounters();
 }

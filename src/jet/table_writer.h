@@ -36,6 +36,11 @@ namespace jet {
 
 // Groups writes into one save: begins it, and commits it on commit(); destroyed without
 // commit() (or after a failed operation), it rolls everything back.
+//
+// Inside a save the caller already holds (a transaction of several statements, begun with
+// PageFile::beginWrite), the scope joins that save: commit() leaves the commit to the
+// holder, and a scope destroyed without commit() rolls the holder's whole save back, since
+// its statement may have stopped half-way; the holder's commit then refuses.
 class SaveScope {
 public:
     explicit SaveScope(Database& db);
@@ -47,6 +52,7 @@ public:
 private:
     Database& db_;
     bool open_ = true;
+    bool joined_ = false;  // inside a save the caller holds
 };
 
 class TableWriter {

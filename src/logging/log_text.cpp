@@ -20,6 +20,10 @@ size_t sequenceLength(unsigned char lead) {
 }  // namespace
 
 std::string toLogBytes(std::string_view utf8) {
+    // Plain ASCII, by far the most common line, is its own Windows-1252 form.
+    bool ascii = true;
+    for (char c : utf8) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (ascii) return std::string(utf8);
     std::string out;
     out.reserve(utf8.size());
     size_t i = 0;

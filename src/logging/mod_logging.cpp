@@ -25,21 +25,24 @@ std::tm localTimeOf(std::chrono::system_clock::time_point when) {
     return local;
 }
 
-// Deletes whatever is at the path (a read-only file too: removing a directory entry needs
-// no write permission on the file) and opens it anew for appending. Failures are passed
-// over: the stream then stays closed and later writes do nothing.
+// Deletes the file at the path (a read-only file too: removing a directory entry needs no
+// write permission on the file; a link, not what it points to) and opens it anew for
+// appending. A folder of that name is left alone. Failures are passed over: the stream then
+// stays closed and later writes do nothing.
 void reopenEmpty(std::ofstream& out, const std::string& path) {
     if (out.is_open()) out.close();
     std::error_code ec;
-    fs::remove(path, ec);
+    if (!fs::is_directory(fs::symlink_status(path, ec))) fs::remove(path, ec);
     out.open(path, std::ios::binary | std::ios::app);
     if (!out) out.close();
 }
 
-void writeLine(std::ofstream& out, const std::string& utf8) {
-    if (!out.is_open()) return;
+// Whether the line reached the file (or its buffer, when `flush` is false).
+bool writeLine(std::ofstream& out, const std::string& utf8, bool flush = true) {
+    if (!out.is_open()) return false;
     out << toLogBytes(utf8) << "\r\n";
-    out.flush();
+    if (flush) out.flush();
+    return static_cast<bool>(out);
 }
 
 }  // namespace
@@ -94,7 +97,12 @@ void ModLogging::startLogging() {
 }
 
 void ModLogging::MyLog(const std::string& text) {
-    writeLine(runLog_, text);
+    // An apply writes thousands of lines per row: they reach the file at flushLog.
+    writeLine(runLog_, text, false);
+}
+
+void ModLogging::flushLog() {
+    if (runLog_.is_open()) runLog_.flush();
 }
 
 void ModLogging::stopLogging() {
@@ -112,7 +120,7 @@ void ModLogging::startCSVLogging() {
         return;
     }
     reopenEmpty(csvErrorLog_, csvErrorLogPath_);
-    writeLine(csvErrorLog_, "ORIGINAL_CSV_LINE, FAILURE_INFO");
+    csvErrorLogFailed_ = !writeLine(csvErrorLog_, "ORIGINAL_CSV_LINE, FAILURE_INFO");
 }
 
 void ModLogging::MyCSVLog(const std::string& reason, const std::string& line) {
@@ -123,7 +131,8 @@ void ModLogging::MyCSVLog(const std::string& reason, const std::string& line) {
         for (char c : line) {
             if (c != '"') unquoted += c;
         }
-        writeLine(csvErrorLog_, "\"" + unquoted + "\",\"[" + reason + "]\"");
+        if (!writeLine(csvErrorLog_, "\"" + unquoted + "\",\"[" + reason + "]\""))
+            csvErrorLogFailed_ = true;
     });
 }
 

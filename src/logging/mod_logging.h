@@ -37,6 +37,9 @@ public:
     std::string GenerateNewLogFileName();
     void startLogging();
     void MyLog(const std::string& text);
+    // Writes the run log's lines so far to the file (an apply calls it after every row;
+    // stopLogging does it too).
+    void flushLog();
     void stopLogging();
 
     // csvPath + "_CSVParse_ErrorLog_.TXT".
@@ -49,6 +52,9 @@ public:
     const std::string& csvErrorLogPath() const { return csvErrorLogPath_; }
     bool runLogOpen() const { return runLog_.is_open(); }
     bool csvErrorLogOpen() const { return csvErrorLog_.is_open(); }
+    // Whether the CSV error log started last could not be created or written (its path is
+    // a folder, its folder is read-only, the disk is full): the rejected lines are not in it.
+    bool csvErrorLogFailed() const { return csvErrorLogFailed_; }
 
 private:
     ui::UiPort& ui_;
@@ -59,6 +65,7 @@ private:
     std::string csvErrorLogPath_;
     std::ofstream runLog_;
     std::ofstream csvErrorLog_;
+    bool csvErrorLogFailed_ = false;
 };
 
 // The running program's identity: `exeName` and the version the build was made with.

@@ -1,5 +1,8 @@
 #include "remap/apply_rows.h"
 
+#include "jet/cp1252.h"
+#include "jet/text_codec.h"
+
 namespace tdv::remap {
 namespace {
 
@@ -7,7 +10,6 @@ constexpr const char* kNoRows =
     "You must first load some values from a CSV file to apply.  See help file for more details";
 constexpr const char* kNoneTicked =
     "You must select at least one row in the grid to apply to the database.";
-constexpr const char* kReviewLog = "Updates complete - review log file now?";
 
 bool isTicked(const ui::GridModel& grid, int row, int selected) {
     return selected >= 0 && grid.isChecked(row, selected);
@@ -34,7 +36,7 @@ std::string trimmedCell(const ui::GridModel& grid, int row, const char* key) {
 }
 
 bool applyTickedRows(const ApplyFrame& frame, const std::string& warning,
-                     const std::function<void(int row)>& applyRow) {
+                     const std::function<bool(int row)>& applyRow) {
     ui::GridModel& grid = frame.grid;
     if (grid.Rows() <= 1) {
         frame.ui.messageBox(kNoRows);
@@ -53,14 +55,18 @@ bool applyTickedRows(const ApplyFrame& frame, const std::string& warning,
     frame.logs.GenerateNewLogFileName();
     frame.logs.startLogging();
     int done = 0;
+    int applied = 0;
     for (int r = 1; r < grid.Rows(); ++r) {
         if (!isTicked(grid, r, selected)) continue;
-        applyRow(r);
-        if (frame.progress) frame.progress(++done, total);
+        if (applyRow(r)) ++applied;
+        frame.logs.flushLog();
+        ++done;
+        if (frame.progress) frame.progress(done, total);
     }
     frame.logs.stopLogging();
 
-    if (frame.ui.messageBox(kReviewLog, ui::Buttons::YesNo) == ui::Answer::Yes)
+    if (frame.ui.messageBox(reviewQuestion(applied, done - applied), ui::Buttons::YesNo) ==
+        ui::Answer::Yes)
         frame.ui.openWithDesktop(frame.logs.runLogPath());
     return true;
 }
@@ -70,6 +76,30 @@ std::string doubledApostrophes(const std::string& text) {
     for (char c : text) {
         out += c;
         if (c == '\'') out += '\'';
+    }
+    return out;
+}
+
+std::string reviewQuestion(int applied, int failed) {
+    return "Updates complete: " + std::to_string(applied) + " rows applied, " +
+           std::to_string(failed) + " failed - review log file now?";
+}
+
+std::string sqlQuoted(const std::string& text) {
+    return "'" + doubledApostrophes(text) + "'";
+}
+
+std::string storedText(const std::string& text, bool utf8Bytes) {
+    if (!utf8Bytes) return text;
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x80) {
+            out += c;
+        } else {
+            jet::appendUtf8(out, jet::cp1252ToChar(b));
+        }
     }
     return out;
 }

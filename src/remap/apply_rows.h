@@ -21,10 +21,14 @@ struct ApplyFrame {
 };
 
 // Runs applyRow(row) for every ticked data row between the start and the end of a new run
-// log. Returns false when the apply stopped before the run log (nothing written); the
-// window then stays open. Returns true after the closing question; the window then closes.
+// log; applyRow says whether the row was applied. Returns false when the apply stopped
+// before the run log (nothing written); the window then stays open. Returns true after the
+// closing question, which says how many rows were applied and how many failed; the window
+// then closes.
 bool applyTickedRows(const ApplyFrame& frame, const std::string& warning,
-                     const std::function<void(int row)>& applyRow);
+                     const std::function<bool(int row)>& applyRow);
+// The closing question of an apply.
+std::string reviewQuestion(int applied, int failed);
 
 // The grid cell of the row in the column with that key, trimmed of spaces.
 std::string trimmedCell(const ui::GridModel& grid, int row, const char* key);
@@ -34,6 +38,14 @@ size_t characterCount(const std::string& text);
 std::string cell(const ui::GridModel& grid, int row, const char* key);
 // The text with every apostrophe doubled, for a quoted SQL literal.
 std::string doubledApostrophes(const std::string& text);
+// The text as a Jet SQL literal: in apostrophes, every apostrophe inside doubled, nothing
+// else changed. Every value the remap puts into a statement goes through here, so that every
+// value (x' OR 'a'='a included) is compared and stored exactly as it is.
+std::string sqlQuoted(const std::string& text);
+// The text in the form the backup stores it. Newer-product 7.x backups keep each byte of
+// a text's UTF-8 form as one Windows-1252 character (the viewer repairs it when reading);
+// other backups keep the text itself.
+std::string storedText(const std::string& text, bool utf8Bytes);
 // Closes the recordset, abandoning a pending edit; failures are ignored (whatever happened to
 // a row, its recordset is closed before the next row).
 void closeQuietly(db::Recordset& rs);

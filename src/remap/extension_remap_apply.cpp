@@ -1,17 +1,22 @@
 // "Apply Changes" of the alias and extension remap window: every ticked grid row is written
 // into the open backup (Subscribers, the alternate extension row, distribution and private
 // list members, the user's call handler) and, for a new alias, into the message backup files
-// of the backup's folder. Every step and problem goes to the run log; a failing statement is
-// shown and the row goes on with its next step.
+// of the backup's folder. Every change and problem goes to the run log; a row that cannot be
+// applied whole is not applied at all, is shown once and logged with "(error)".
+#include <algorithm>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/common_values.h"
 #include "db/backup/backed_up_version.h"
 #include "db/db_error.h"
 #include "db/recordset.h"
+#include "db/transaction.h"
 #include "remap/apply_rows.h"
 #include "remap/frm_extension_remap.h"
 #include "remap/message_files.h"
+#include "remap/remap_lookups.h"
 #include "ui/procedure.h"
 
 namespace tdv::remap {
@@ -52,156 +57,280 @@ bool messageFilesMayChange(FrmExtensionRemap& form) {
     return backup::bIsBackedUpAppVersionGreaterThanOrEqualTo(state, 1, 0, 20);
 }
 
+// Applies one ticked row, all or nothing in the backup: the row is checked against the
+// backup as it is now, then the message backup files are changed, then every change of the
+// row inside the backup is made in one save, written last. The "set to" lines are logged
+// once that save has succeeded; a row that fails is logged with "(error)" lines naming the
+// cause and the message backups already changed, and leaves the backup as it was, so that
+// running the same CSV file again completes it.
 class RowApply {
 public:
     RowApply(FrmExtensionRemap& form, MessageBackupFiles& files, ui::Procedure& proc)
         : form_(form), files_(files), proc_(proc) {}
 
-    void apply(const PlannedChange& row) {
+    bool apply(const PlannedChange& row) {
         log("********");
         log("CSV File Line=" + row.originalLine);
         log("Action=" + row.info);
         if (characterCount(row.objectId) < 16) {
             log("(error) invalid subscriber objectID in table for the record:" + row.objectId);
-            return;
+            return false;
         }
         if (row.newAlias.empty() && row.newExtension.empty()) {
             log("(error) invalid record - no new alias or new extension value set");
-            return;
+            return false;
         }
-        if (!row.oldAlias.empty() && !row.newAlias.empty())
-            UpdateAliasForMessageFiles(form_, row.oldAlias, row.newAlias, files_);
-        if (!row.alternateAlias.empty()) {
-            alternateExtension(row);
-            return;
+        if (!holdBackup()) {
+            log("(error) the backup could not be held for writing; nothing was changed for this "
+                "record: " +
+                holdFailure_);
+            return false;
         }
-        primaryChange(row);
+        std::string callHandlerId;
+        std::string problem;
+        const bool checked = proc_.step([&] { problem = problemNow(row, callHandlerId); });
+        if (!checked) {
+            log("(error) this record could not be checked against the backup; nothing was "
+                "changed for it");
+            return false;
+        }
+        if (!problem.empty()) {
+            log("(error) " + problem);
+            return false;
+        }
+        std::vector<std::string> changedFiles;
+        if (row.alternateAlias.empty() && !row.oldAlias.empty() && !row.newAlias.empty()) {
+            const MessageBackupFiles::Outcome outcome =
+                UpdateAliasForMessageFiles(form_, row.oldAlias, row.newAlias, files_);
+            changedFiles = outcome.changed;
+            if (!outcome.failure.empty()) {
+                notSaved("message backup " + outcome.failure, changedFiles);
+                return false;
+            }
+        }
+        try {
+            db::runInTransaction(form_.state.cache, connect(), [&] {
+                if (!row.alternateAlias.empty()) {
+                    saveAlternate(row);
+                } else {
+                    savePrimary(row, callHandlerId);
+                }
+            });
+        } catch (...) {
+            const ui::ErrorInfo error = ui::currentErrorInfo();
+            proc_.report(error);
+            notSaved(error.description, changedFiles);
+            return false;
+        }
+        logSaved(row);
+        if (row.alternateAlias.empty()) form_.ui.sleepMs(10);
+        return true;
     }
 
 private:
     void log(const std::string& text) { form_.logs.MyLog(text); }
     const std::string& connect() const { return form_.state.strMDBConnectString; }
-    void step(const std::function<void()>& fn) { proc_.step(fn); }
 
-    long recordCount(db::Recordset& rs) {
-        long count = -1;
-        step([&] { count = rs.RecordCount(); });
-        return count;
-    }
-
-    void alternateExtension(const PlannedChange& row) {
-        db::Recordset rs = form_.state.newRecordset();
-        step([&] {
-            rs.Open("SELECT DTMFAccessID FROM DTMFAccessID WHERE Alias='" + row.alternateAlias +
-                        "' AND ParentObjectID='" + row.objectId + "'",
-                    connect(), db::adOpenKeyset, db::adLockOptimistic);
-        });
-        if (recordCount(rs) == 1) {
-            step([&] { rs("DTMFAccessID").setValue(db::Variant::fromString(row.newExtension)); });
-            step([&] { rs.Update(); });
-            step([&] { rs.Close(); });
-            log("    Alternate extension updated to:" + row.newExtension);
-        } else {
-            log("(error) could not find alternate extension in MDB for this record.");
-            step([&] { rs.Close(); });
+    // Holds the backup for the whole apply (from its first row on), so that no other
+    // program saves between two of its saves. Whether it is held; a failure is shown once.
+    bool holdBackup() {
+        if (!holdTried_) {
+            holdTried_ = true;
+            try {
+                hold_.emplace(form_.state.cache, connect());
+            } catch (...) {
+                const ui::ErrorInfo error = ui::currentErrorInfo();
+                proc_.report(error);
+                holdFailure_ = error.description;
+            }
         }
-        closeQuietly(rs);
+        return hold_.has_value();
+    }
+    std::string stored(const std::string& text) const {
+        return storedText(text, form_.state.bIsQuorin7OrLater);
     }
 
-    void primaryChange(const PlannedChange& row) {
+    void notSaved(const std::string& cause, const std::vector<std::string>& changedFiles) {
+        std::string files;
+        for (const std::string& f : changedFiles) files += (files.empty() ? "" : ", ") + f;
+        log("(error) the backup was not changed for this record: " + cause);
+        log("(error) message backups already changed for this record: " +
+            (files.empty() ? std::string("none") : files));
+    }
+
+    db::Recordset query(const std::string& sql) {
         db::Recordset rs = form_.state.newRecordset();
-        step([&] {
-            rs.Open(
-                "SELECT CallHandlerObjectID, DTMFAccessID, Alias FROM Subscribers WHERE "
-                "ObjectID='" +
-                    row.objectId + "'",
-                connect(), db::adOpenKeyset, db::adLockPessimistic);
-        });
-        if (recordCount(rs) != 1) {
-            log("(error) could not find subscriber for this record by ObjectId=" + row.objectId);
-            step([&] { rs.Close(); });
-            closeQuietly(rs);
+        rs.Open(sql, connect(), db::adOpenKeyset, db::adLockReadOnly);
+        return rs;
+    }
+
+    // The first owner of the extension in the backup as it is now, described as the load
+    // describes it; empty when the extension is free.
+    std::string extensionOwner(const std::string& extension) {
+        const std::string q = sqlQuoted(extension);
+        struct Owner {
+            const char* sql;
+            const char* prefix;
+        };
+        const Owner owners[] = {
+            {"SELECT Alias FROM Subscribers WHERE DTMFAccessID=",
+             "Primary extension for subscriber with alias="},
+            {"SELECT Alias FROM DTMFAccessID WHERE DTMFAccessID=",
+             "Alternate extension with alias="},
+            {"SELECT TextName FROM CallHandlers WHERE IsPrimary=0 AND DTMFAccessID=",
+             "Extension for call handler with display name="},
+            {"SELECT Alias FROM PublicDistributionLists WHERE DTMFAccessID=",
+             "Distribution list with alias="},
+            {"SELECT DisplayName FROM Interviewers WHERE DTMFAccessID=",
+             "Interview handler with display name="},
+        };
+        for (const Owner& owner : owners) {
+            db::Recordset rs = query(owner.sql + q);
+            if (!rs.Eof())
+                return owner.prefix + app::strGetFieldText(rs, rs.Fields(0L).Name(), form_.state);
+        }
+        return {};
+    }
+
+    // Why the row cannot be applied to the backup as it is now (empty when it can).
+    std::string problemNow(const PlannedChange& row, std::string& callHandlerId) {
+        if (!row.newExtension.empty()) {
+            if (!isDigits(row.newExtension))
+                return "new extension is not a number of digits:" + row.newExtension;
+        }
+        if (!row.alternateAlias.empty()) {
+            db::Recordset alt = query("SELECT DTMFAccessID FROM DTMFAccessID WHERE Alias=" +
+                                      sqlQuoted(stored(row.alternateAlias)) +
+                                      " AND ParentObjectID=" + sqlQuoted(row.objectId));
+            if (alt.RecordCount() != 1)
+                return "could not find alternate extension in MDB for this record.";
+            if (characterCount(row.newExtension) >
+                static_cast<size_t>(alt("DTMFAccessID").DefinedSize()))
+                return "new extension is too long for the backup:" + row.newExtension;
+        } else {
+            db::Recordset user = query(
+                "SELECT Alias, DTMFAccessID, CallHandlerObjectID FROM Subscribers WHERE "
+                "ObjectID=" +
+                sqlQuoted(row.objectId));
+            if (user.RecordCount() != 1)
+                return "could not find subscriber for this record by ObjectId=" + row.objectId;
+            if (!row.newAlias.empty()) {
+                const std::string current = app::strGetFieldText(user, "Alias", form_.state);
+                const auto database = user.Database();
+                const jet::JetVersion version =
+                    database ? database->info().version : jet::JetVersion::Jet4;
+                if (!row.oldAlias.empty() &&
+                    lookupTextKey(current, version) != lookupTextKey(row.oldAlias, version))
+                    return "the user's alias in the backup is now " + current + ", not " +
+                           row.oldAlias + "; nothing was changed for this record";
+                if (characterCount(stored(row.newAlias)) >
+                    static_cast<size_t>(user("Alias").DefinedSize()))
+                    return "new alias is too long for the backup:" + row.newAlias;
+                db::Recordset taken = query("SELECT Alias FROM Subscribers WHERE Alias=" +
+                                            sqlQuoted(stored(row.newAlias)));
+                if (!taken.Eof())
+                    return "new alias conflicts with an existing user in the backup "
+                           "database:" +
+                           app::strGetFieldText(taken, "Alias", form_.state);
+            }
+            if (!row.newExtension.empty()) {
+                if (characterCount(row.newExtension) >
+                    static_cast<size_t>(user("DTMFAccessID").DefinedSize()))
+                    return "new extension is too long for the backup:" + row.newExtension;
+                const db::Variant handler = user("CallHandlerObjectID").Value();
+                if (handler.isNull())
+                    return "the user has no call handler to take the new extension";
+                callHandlerId = handler.toText();
+            }
+        }
+        if (!row.newExtension.empty()) {
+            const std::string owner = extensionOwner(row.newExtension);
+            if (!owner.empty())
+                return "new extension conflicts with an existing extension in the backup "
+                       "database:" +
+                       owner;
+        }
+        return {};
+    }
+
+    void run(const std::string& statement) {
+        db::Recordset update = form_.state.newRecordset();
+        update.Open(statement, connect(), db::adOpenKeyset, db::adLockOptimistic);
+    }
+
+    void saveAlternate(const PlannedChange& row) {
+        run("UPDATE DTMFAccessID SET DTMFAccessID=" + sqlQuoted(row.newExtension) +
+            " WHERE Alias=" + sqlQuoted(stored(row.alternateAlias)) +
+            " AND ParentObjectID=" + sqlQuoted(row.objectId));
+    }
+
+    void savePrimary(const PlannedChange& row, const std::string& callHandlerId) {
+        db::Recordset rs = form_.state.newRecordset();
+        rs.Open(
+            "SELECT DTMFAccessID, Alias FROM Subscribers WHERE ObjectID=" + sqlQuoted(row.objectId),
+            connect(), db::adOpenKeyset, db::adLockPessimistic);
+        if (rs.RecordCount() != 1) throw db::DbError(3021, "The user's record is gone");
+        if (!row.newAlias.empty())
+            rs("Alias").setValue(db::Variant::fromString(stored(row.newAlias)));
+        if (!row.newExtension.empty())
+            rs("DTMFAccessID").setValue(db::Variant::fromString(row.newExtension));
+        rs.Update();
+        rs.Close();
+        if (!row.newAlias.empty()) {
+            const std::string newAlias = sqlQuoted(stored(row.newAlias));
+            run("UPDATE PublicDistributionListMembers SET SubscriberAlias=" + newAlias +
+                " WHERE SubscriberObjectID=" + sqlQuoted(row.objectId));
+            run("UPDATE PrivateListMembers SET Alias=" + newAlias +
+                " WHERE Alias=" + sqlQuoted(stored(row.oldAlias)));
+        }
+        if (!row.newExtension.empty()) {
+            run("UPDATE CallHandlers SET DTMFAccessId=" + sqlQuoted(row.newExtension) +
+                " WHERE ObjectID=" + sqlQuoted(callHandlerId));
+        }
+    }
+
+    // The lines of a saved row, in the order the changes are listed.
+    void logSaved(const PlannedChange& row) {
+        if (!row.alternateAlias.empty()) {
+            log("    Alternate extension updated to:" + row.newExtension);
             return;
         }
-        if (!row.newAlias.empty()) {
-            step([&] { rs("Alias").setValue(db::Variant::fromString(row.newAlias)); });
-            log("    Subscribers Alias set to:" + row.newAlias);
-        }
-        if (!row.newExtension.empty()) {
-            step([&] { rs("DTMFAccessID").setValue(db::Variant::fromString(row.newExtension)); });
+        if (!row.newAlias.empty()) log("    Subscribers Alias set to:" + row.newAlias);
+        if (!row.newExtension.empty())
             log("    Subscribers primary extension set to:" + row.newExtension);
-        }
-        std::string callHandlerId;
-        step([&] {
-            const db::Variant v = rs("CallHandlerObjectId").Value();
-            if (v.isNull()) throw db::invalidUseOfNullError();
-            callHandlerId = v.toText();
-        });
-        step([&] { rs.Update(); });
-        step([&] { rs.Close(); });
-        closeQuietly(rs);
-
-        if (!row.newAlias.empty()) {
-            step([&] {
-                db::Recordset update = form_.state.newRecordset();
-                update.Open("UPDATE PublicDistributionListMembers SET SubscriberAlias='" +
-                                doubledApostrophes(row.newAlias) + "' WHERE SubscriberObjectID='" +
-                                row.objectId + "'",
-                            connect(), db::adOpenKeyset, db::adLockOptimistic);
-            });
-            privateListMembers(row);
-            log("    Alias set to:" + row.newAlias);
-        }
-        if (!row.newExtension.empty()) {
+        if (!row.newAlias.empty()) log("    Alias set to:" + row.newAlias);
+        if (!row.newExtension.empty())
             log("    Subscribers primary call handler extension set to:" + row.newExtension);
-            step([&] {
-                db::Recordset update = form_.state.newRecordset();
-                update.Open("UPDATE CallHandlers SET DTMFAccessId='" + row.newExtension +
-                                "' WHERE ObjectID='" + callHandlerId + "'",
-                            connect(), db::adOpenKeyset, db::adLockOptimistic);
-            });
-        }
-        form_.ui.sleepMs(10);
     }
 
-    void privateListMembers(const PlannedChange& row) {
-        db::Recordset rs = form_.state.newRecordset();
-        const bool opened = proc_.step([&] {
-            rs.Open("SELECT * FROM PrivateListMembers WHERE Alias='" +
-                        app::strFixQuotesForSQL(row.oldAlias) + "'",
-                    connect(), db::adOpenKeyset, db::adLockPessimistic);
-        });
-        if (opened) {
-            for (;;) {
-                bool atEnd = true;
-                if (!proc_.step([&] { atEnd = rs.Eof(); }) || atEnd) break;
-                step([&] {
-                    rs("Alias").setValue(db::Variant::fromString(row.newAlias));
-                    rs.Update();
-                });
-                if (!proc_.step([&] { rs.MoveNext(); })) break;
-            }
-            step([&] { rs.Close(); });
-        }
-        closeQuietly(rs);
+    static bool isDigits(const std::string& text) {
+        return !text.empty() &&
+               std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
     }
 
     FrmExtensionRemap& form_;
     MessageBackupFiles& files_;
     ui::Procedure& proc_;
+    std::optional<db::WriterHold> hold_;
+    bool holdTried_ = false;
+    std::string holdFailure_;
 };
 
 }  // namespace
 
-void UpdateAliasForMessageFiles(FrmExtensionRemap& form, const std::string& oldAlias,
-                                const std::string& newAlias, MessageBackupFiles& files) {
+MessageBackupFiles::Outcome UpdateAliasForMessageFiles(FrmExtensionRemap& form,
+                                                       const std::string& oldAlias,
+                                                       const std::string& newAlias,
+                                                       MessageBackupFiles& files) {
     ui::Procedure proc(
         form.ui, "UpdateAliasForMessageFiles", "frmExtensionRemap",
         ui::ErrorStyle::ownText("(error) in UpdateAliasForMessageFiles on frmExtensionRemap:"));
     bool mayChange = false;
     proc.step([&] { mayChange = messageFilesMayChange(form); });
-    if (!mayChange) return;
-    files.renameAlias(
+    if (!mayChange) return {};
+    const bool utf8 = form.state.bIsQuorin7OrLater;
+    files.setStoredForm([utf8](const std::string& text) { return storedText(text, utf8); });
+    return files.renameAlias(
         oldAlias, newAlias, [&](const std::string& line) { form.logs.MyLog(line); }, proc);
 }
 
@@ -215,7 +344,8 @@ void cmdRemap_Click(FrmExtensionRemap& form, MessageBackupFiles& files) {
     ui::Procedure proc(form.ui, "cmdRemap_Click", "frmExtensionRemap", ui::ErrorStyle::standard());
     RowApply rows(form, files, proc);
     const ApplyFrame frame{form.ui, form.logs, form.myGrid, form.progress};
-    if (applyTickedRows(frame, kWarning, [&](int row) { rows.apply(readRow(form.myGrid, row)); }))
+    if (applyTickedRows(frame, kWarning,
+                        [&](int row) { return rows.apply(readRow(form.myGrid, row)); }))
         form.closed = true;
 }
 

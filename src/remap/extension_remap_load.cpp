@@ -1,9 +1,12 @@
 // The alias and extension remap window's CSV load: the file choice, the header test, the
 // per-line checks, the lookups on the open backup and the grid rows.
+#include <algorithm>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "db/db_error.h"
+#include "remap/apply_rows.h"
 #include "remap/frm_extension_remap.h"
 #include "remap/remap_csv.h"
 #include "remap/remap_grid.h"
@@ -35,6 +38,56 @@ CsvLoadTarget target(FrmExtensionRemap& form) {
 ExtensionRemapLookups& lookupsOf(FrmExtensionRemap& form) {
     if (!form.lookups) throw db::objectClosedError();
     return *form.lookups;
+}
+
+// The declared size in characters of a lookup's column; no limit when the lookup lacks it.
+size_t columnSize(db::Recordset& rs, const char* field) {
+    try {
+        const long size = rs(field).DefinedSize();
+        if (size > 0) return static_cast<size_t>(size);
+    } catch (...) {
+    }
+    return std::numeric_limits<size_t>::max();
+}
+
+bool isDigits(const std::string& text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Why a row the other checks accepted still cannot be applied: it changes a record an
+// earlier line already changes, takes a new alias or extension an earlier line takes, or
+// holds a value its column cannot store. Empty when none; otherwise the line's reason.
+std::string claimProblem(FrmExtensionRemap& form, const std::string& alias,
+                         const std::string& extension, const std::string& objectId,
+                         const std::string& alternateAlias) {
+    ExtensionRemapLookups& l = lookupsOf(form);
+    const RemapClaims& claims = form.claims;
+    if (claims.records.count(objectId + "/" + alternateAlias) != 0)
+        return "The same user or alternate extension is changed by an earlier line of the file";
+    if (!alias.empty()) {
+        if (claims.aliases.count(l.userTable.key(alias)) != 0)
+            return "New alias string conflicts with the new alias of an earlier line of the file";
+        if (characterCount(storedText(alias, form.state.bIsQuorin7OrLater)) >
+            columnSize(l.users, "Alias"))
+            return "New alias is too long for the backup database";
+    }
+    if (!extension.empty()) {
+        if (claims.extensions.count(extension) != 0)
+            return "New extension conflicts with the new extension of an earlier line of the file";
+        if (characterCount(extension) >
+            std::min(columnSize(l.users, "DTMFAccessID"), columnSize(l.extensions, "DTMFAccessID")))
+            return "New extension is too long for the backup database";
+    }
+    return {};
+}
+
+void claim(FrmExtensionRemap& form, const std::string& alias, const std::string& extension,
+           const std::string& objectId, const std::string& alternateAlias) {
+    RemapClaims& claims = form.claims;
+    claims.records.insert(objectId + "/" + alternateAlias);
+    if (!alias.empty()) claims.aliases.insert(lookupsOf(form).userTable.key(alias));
+    if (!extension.empty()) claims.extensions.insert(extension);
 }
 
 // The first record whose column equals the value (case ignored) in a lookup holding records;
@@ -71,6 +124,7 @@ void cmdOpenCSVFile_Click(FrmExtensionRemap& form) {
 
 void ProcessCSVFile(FrmExtensionRemap& form) {
     ExtensionCsvColumns c;
+    form.claims = {};
     auto reject = [&](const char* reason, const std::string& line) {
         form.logs.MyCSVLog(reason, line);
     };
@@ -99,7 +153,8 @@ void ProcessCSVFile(FrmExtensionRemap& form) {
             if (newAlias.empty() && newExtension.empty()) {
                 return reject("No value provied for NEW_ALIAS or NEW_EXTENSION", line);
             }
-            if (!newExtension.empty() && !isNumericText(newExtension)) {
+            // An extension is dialled: digits only, which the backup's text column holds.
+            if (!newExtension.empty() && !isDigits(newExtension)) {
                 return reject("Invalid value for NEW_EXTENSION value", line);
             }
             if (!newAlias.empty() && !bIsValidAlias(newAlias)) {
@@ -154,7 +209,9 @@ bool bOldAliasMatchesASubscriber(FrmExtensionRemap& form, const std::string& ali
     bool found = false;
     proc.step([&] {
         const LookupTable& users = lookupsOf(form).userTable;
-        if (const auto row = findIn(users, "Alias", alias)) {
+        // Compared in the form the backup stores text in, as the engine compares it.
+        if (const auto row =
+                findIn(users, "Alias", storedText(alias, form.state.bIsQuorin7OrLater))) {
             objectId = users.text(*row, "OBjectID");
             found = true;
         }
@@ -230,7 +287,8 @@ void AddUserToGrid(FrmExtensionRemap& form, const std::string& line,
     auto reject = [&](const std::string& reason) { form.logs.MyCSVLog(reason, line); };
     proc.step([&] {
         const LookupTable& users = lookupsOf(form).userTable;
-        if (!alias.empty() && findIn(users, "Alias", alias)) {
+        if (!alias.empty() &&
+            findIn(users, "Alias", storedText(alias, form.state.bIsQuorin7OrLater))) {
             return reject(
                 "New alias string conflicts with an existing user in the backup database");
         }
@@ -247,6 +305,11 @@ void AddUserToGrid(FrmExtensionRemap& form, const std::string& line,
                 "Internal error: ObjectID value passed in does not map to a subscriber in the "
                 "backup");
         }
+        if (const std::string problem =
+                claimProblem(form, alias, extension, objectId, alternateAlias);
+            !problem.empty()) {
+            return reject(problem);
+        }
         const std::string& currentAlias = users.text(*user, "Alias");
         const std::string& firstName = users.text(*user, "FirstName");
         const std::string& lastName = users.text(*user, "LastName");
@@ -257,6 +320,7 @@ void AddUserToGrid(FrmExtensionRemap& form, const std::string& line,
                     "NEW_EXTENSION value is blank which is not valid when updating an alternate "
                     "extension");
             }
+            claim(form, "", extension, objectId, alternateAlias);
             appendRemapRow(form.myGrid,
                            {{"OldAlias", currentAlias},
                             {"NewAlias", ""},
@@ -279,6 +343,7 @@ void AddUserToGrid(FrmExtensionRemap& form, const std::string& line,
                            : !extension.empty()
                                ? "Replace primary extension with new extension for this user."
                                : "Replace old alias with new alias for this user.";
+        claim(form, alias, extension, objectId, "");
         appendRemapRow(form.myGrid, {{"OldAlias", currentAlias},
                                      {"NewAlias", alias},
                                      {"OldExtension", oldExtension},

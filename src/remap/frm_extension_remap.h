@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "db/backup/app_state.h"
@@ -45,6 +46,15 @@ struct RemapLayout {
 // Both remap windows share the rule; nullopt when the size is too small to apply.
 std::optional<RemapLayout> remapLayout(int innerWidthTwips, int innerHeightTwips);
 
+// What the lines of one CSV load accepted so far claim, so that no later line changes the
+// same record again or takes the same new alias or extension. Aliases are held by their
+// comparison key (LookupTable::key), so that case variants collide as they do in the backup.
+struct RemapClaims {
+    std::set<std::string> records;  // ObjectID, then the alternate extension's alias
+    std::set<std::string> aliases;
+    std::set<std::string> extensions;
+};
+
 struct FrmExtensionRemap {
     FrmExtensionRemap(ui::UiPort& ui, backup::AppState& state, logging::ModLogging& logs);
     FrmExtensionRemap(const FrmExtensionRemap&) = delete;
@@ -58,6 +68,7 @@ struct FrmExtensionRemap {
     bool chkSelectAll = false;
     ui::GridModel myGrid;  // columns by key: Selected, OldAlias, NewAlias, ... (see the .cpp)
     std::optional<ExtensionRemapLookups> lookups;
+    RemapClaims claims;  // of the load under way
 
     // The window closed itself (lookups empty on activation, or after an apply); the front
     // end then closes it and the main window reloads its list.

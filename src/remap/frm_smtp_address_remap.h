@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "app/frm_main.h"
@@ -35,6 +36,8 @@ struct FrmSMTPAddressRemap {
     // The users' records read once at activation, indexed on Alias, DTMFAccessID and
     // ObjectID (remap_lookups.h).
     LookupTable userTable;
+    // Users whose address a line of the load under way already changes.
+    std::set<std::string> claimedUsers;
 
     bool closed = false;
     std::function<void(int done, int total)> progress;

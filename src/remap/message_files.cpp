@@ -7,12 +7,15 @@
 #include <filesystem>
 #include <limits>
 
-#include "app/common_values.h"
 #include "db/connect_string.h"
 #include "db/db_error.h"
+#include "db/error_mapping.h"
 #include "db/recordset.h"
+#include "db/transaction.h"
 #include "jet/index_key.h"
+#include "jet/page_file.h"
 #include "remap/apply_rows.h"
+#include "remap/remap_lookups.h"
 
 namespace tdv::remap {
 namespace fs = std::filesystem;
@@ -25,17 +28,6 @@ std::string lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
-}
-
-// The value a WHERE column='<quoted>' literal compares with: the literal's doubled
-// apostrophes read back as one.
-std::string literalValue(const std::string& quoted) {
-    std::string out;
-    for (size_t i = 0; i < quoted.size(); ++i) {
-        out += quoted[i];
-        if (quoted[i] == '\'' && i + 1 < quoted.size() && quoted[i + 1] == '\'') ++i;
-    }
-    return out;
 }
 
 std::string countLine(int16_t count, const char* column, const std::string& alias,
@@ -87,8 +79,12 @@ std::string folderOf(const std::string& path) {
     return normal.string();
 }
 
-bool MessageBackupFiles::AliasOrder::operator()(const std::string& a, const std::string& b) const {
-    return jet::compareText(a, b, version) < 0;
+const std::string& MessageBackupFiles::keyOf(const std::string& storedAlias,
+                                             jet::JetVersion version) {
+    const auto at = std::make_pair(storedAlias, version);
+    auto it = keys_.find(at);
+    if (it == keys_.end()) it = keys_.emplace(at, lookupTextKey(storedAlias, version)).first;
+    return it->second;
 }
 
 MessageBackupFiles::MessageBackupFiles(std::string folder, Strategy strategy)
@@ -121,6 +117,8 @@ std::shared_ptr<jet::Database> MessageBackupFiles::reopen(File& file) {
     auto db = cache_->open(file.path, true);
     if (db != file.db.lock()) {
         ++fileOpens_;
+        // No other program saves to the file while the apply has it open.
+        db::translatingEngineErrors([&] { db->pages().holdWriter(); });
         file.db = db;
     }
     return db;
@@ -130,7 +128,8 @@ void MessageBackupFiles::load(File& file) {
     file.loaded = true;
     try {
         const auto db = reopen(file);
-        file.counts = std::map<std::string, Counts, AliasOrder>(AliasOrder{db->info().version});
+        file.version = db->info().version;
+        file.counts.clear();
         db::Recordset rs(*cache_);
         rs.Open("SELECT FromAlias, ToAlias FROM Messages", file.connect, db::adOpenKeyset,
                 db::adLockReadOnly);
@@ -138,9 +137,11 @@ void MessageBackupFiles::load(File& file) {
         const db::Field to = rs("ToAlias");
         for (; !rs.Eof(); rs.MoveNext()) {
             const db::Variant f = from.Value();
-            if (f.is<std::string>()) ++file.counts[f.get<std::string>()].from;
+            if (f.is<std::string>())
+                ++file.counts[lookupTextKey(f.get<std::string>(), file.version)].from;
             const db::Variant t = to.Value();
-            if (t.is<std::string>()) ++file.counts[t.get<std::string>()].to;
+            if (t.is<std::string>())
+                ++file.counts[lookupTextKey(t.get<std::string>(), file.version)].to;
         }
         rs.Close();
     } catch (...) {
@@ -149,98 +150,129 @@ void MessageBackupFiles::load(File& file) {
     }
 }
 
-void MessageBackupFiles::renameAlias(const std::string& oldAlias, const std::string& newAlias,
-                                     const LogLine& log, ui::Procedure& proc) {
+void MessageBackupFiles::probe(File& file) {
+    if (file.probed) return;
+    file.probed = true;
+    try {
+        db::openDatabase(file.path);
+    } catch (...) {
+        file.failure = ui::currentErrorInfo();
+    }
+}
+
+MessageBackupFiles::Outcome MessageBackupFiles::renameAlias(const std::string& oldAlias,
+                                                            const std::string& newAlias,
+                                                            const LogLine& log,
+                                                            ui::Procedure& proc) {
     list(proc);
+    keys_.clear();
+    Outcome outcome;
     // The count variable keeps its value when a count fails, as the line written after it
     // then shows.
     int16_t count = 0;
     for (File& file : files_) {
         if (strategy_ == Strategy::PerRowQueries) {
-            renameByQueries(file, oldAlias, newAlias, log, proc, count);
-        } else {
-            renameCounted(file, oldAlias, newAlias, log, proc, count);
+            probe(file);
+        } else if (!file.loaded) {
+            load(file);
+        }
+        if (file.failure) {
+            // Left out of the whole apply, and said so once.
+            if (!file.reported) {
+                file.reported = true;
+                proc.report(*file.failure);
+                log("(error) message backup could not be opened or is in use, and is left out of "
+                    "this apply:" +
+                    file.path + " (" + file.failure->description + ")");
+            }
+            continue;
+        }
+        try {
+            const bool changed = strategy_ == Strategy::PerRowQueries
+                                     ? renameByQueries(file, oldAlias, newAlias, log, proc, count)
+                                     : renameCounted(file, oldAlias, newAlias, log, proc, count);
+            if (changed) outcome.changed.push_back(file.path);
+        } catch (...) {
+            const ui::ErrorInfo error = ui::currentErrorInfo();
+            proc.report(error);
+            outcome.failure = file.path + " could not be changed (" + error.description + ")";
+            // The file's counts may no longer match it; read them again when next needed.
+            file.loaded = false;
+            break;
         }
     }
+    return outcome;
 }
 
-void MessageBackupFiles::renameCounted(File& file, const std::string& oldAlias,
+bool MessageBackupFiles::renameCounted(File& file, const std::string& oldAlias,
                                        const std::string& newAlias, const LogLine& log,
                                        ui::Procedure& proc, int16_t& count) {
-    if (!file.loaded) load(file);
-    const std::string quoted = app::strFixQuotesForSQL(oldAlias);
-    if (file.failure) {
-        // Each of the four statements would have failed on this file.
-        proc.report(*file.failure);
-        log(countLine(count, "fromAlias", oldAlias, file.path));
-        proc.report(*file.failure);
-        proc.report(*file.failure);
-        log(countLine(count, "toAlias", oldAlias, file.path));
-        proc.report(*file.failure);
-        return;
-    }
-    const std::string key = literalValue(quoted);
-    const auto rewrite = [&](int32_t Counts::*column, const char* name, const char* label) {
-        const auto it = file.counts.find(key);
-        const int32_t found = it == file.counts.end() ? 0 : it->second.*column;
-        proc.step([&] { count = asCount(found); });
-        log(countLine(count, label, oldAlias, file.path));
-        if (found == 0) return;
-        proc.step([&] {
-            reopen(file);
+    const std::string storedOld = stored(oldAlias);
+    const std::string storedNew = stored(newAlias);
+    const std::string& key = keyOf(storedOld, file.version);
+    const auto it = file.counts.find(key);
+    const int32_t from = it == file.counts.end() ? 0 : it->second.from;
+    const int32_t to = it == file.counts.end() ? 0 : it->second.to;
+    proc.step([&] { count = asCount(from); });
+    log(countLine(count, "fromAlias", oldAlias, file.path));
+    proc.step([&] { count = asCount(to); });
+    log(countLine(count, "toAlias", oldAlias, file.path));
+    if (from == 0 && to == 0) return false;
+    // Both columns change in one save of the file.
+    reopen(file);
+    db::runInTransaction(*cache_, file.connect, [&] {
+        const std::pair<const char*, int32_t> columns[] = {{"FromAlias", from}, {"ToAlias", to}};
+        for (const auto& [name, rows] : columns) {
+            if (rows == 0) continue;
             db::Recordset rs(*cache_);
-            rs.Open(std::string("UPDATE Messages SET ") + name + "='" +
-                        doubledApostrophes(newAlias) + "' WHERE " + name + "='" + quoted + "'",
+            rs.Open(std::string("UPDATE Messages SET ") + name + "=" + sqlQuoted(storedNew) +
+                        " WHERE " + name + "=" + sqlQuoted(storedOld),
                     file.connect, db::adOpenKeyset, db::adLockOptimistic);
-            // The rows now hold the new alias (the same entry when only the case changed).
-            file.counts[key].*column -= found;
-            file.counts[newAlias].*column += found;
-        });
-    };
-    rewrite(&Counts::from, "FromAlias", "fromAlias");
-    rewrite(&Counts::to, "ToAlias", "toAlias");
+        }
+    });
+    // The rows now hold the new alias (the same entry when only the case changed).
+    Counts& was = file.counts[key];
+    was.from -= from;
+    was.to -= to;
+    Counts& now = file.counts[keyOf(storedNew, file.version)];
+    now.from += from;
+    now.to += to;
+    return true;
 }
 
-void MessageBackupFiles::renameByQueries(const File& file, const std::string& oldAlias,
+bool MessageBackupFiles::renameByQueries(const File& file, const std::string& oldAlias,
                                          const std::string& newAlias, const LogLine& log,
                                          ui::Procedure& proc, int16_t& count) {
-    const std::string quoted = app::strFixQuotesForSQL(oldAlias);
+    const std::string quoted = sqlQuoted(stored(oldAlias));
+    const std::string storedNew = stored(newAlias);
+    bool changed = false;
     const auto countOf = [&](const char* column, const char* label) {
         proc.step([&] {
             db::Recordset rs;
             ++fileOpens_;
-            rs.Open(
-                std::string("SELECT COUNT(*) FROM Messages WHERE ") + column + "='" + quoted + "'",
-                file.connect);
+            rs.Open(std::string("SELECT COUNT(*) FROM Messages WHERE ") + column + "=" + quoted,
+                    file.connect);
             count = asCount(rs.Fields(0L).Value().toLong());
         });
         log(countLine(count, label, oldAlias, file.path));
     };
     const auto rewrite = [&](const char* column, const char* field) {
         db::Recordset rs;
-        const bool opened = proc.step([&] {
-            ++fileOpens_;
-            rs.Open(std::string("SELECT * FROM Messages WHERE ") + column + "='" + quoted + "'",
-                    file.connect, db::adOpenKeyset, db::adLockPessimistic);
-        });
-        if (!opened) return;
-        for (;;) {
-            bool atEnd = true;
-            if (!proc.step([&] { atEnd = rs.Eof(); }) || atEnd) break;
-            proc.step([&] {
-                rs(field).setValue(db::Variant::fromString(newAlias));
-                rs.Update();
-            });
-            if (!proc.step([&] { rs.MoveNext(); })) break;
+        ++fileOpens_;
+        rs.Open(std::string("SELECT * FROM Messages WHERE ") + column + "=" + quoted, file.connect,
+                db::adOpenKeyset, db::adLockPessimistic);
+        for (; !rs.Eof(); rs.MoveNext()) {
+            rs(field).setValue(db::Variant::fromString(storedNew));
+            rs.Update();
+            changed = true;
         }
-        proc.step([&] {
-            if (rs.State() != db::adStateClosed) rs.Close();
-        });
+        rs.Close();
     };
     countOf("fromAlias", "fromAlias");
     rewrite("fromAlias", "FromAlias");
     countOf("ToAlias", "toAlias");
     rewrite("ToAlias", "ToAlias");
+    return changed;
 }
 
 }  // namespace tdv::remap

@@ -11,9 +11,12 @@
 //   "    N toAlias instances found for OLD in PATH"
 // N is the number of rows whose column equals the old alias under Jet's text comparison
 // (letter case ignored), held as a 16-bit signed number: a larger count is an Overflow
-// failure and the line repeats the count held before. The old alias goes through
-// strFixQuotesForSQL (spaces trimmed, doubled apostrophes taken as one) before it is
-// compared; the new alias is stored as given.
+// failure and the line repeats the count held before. Both aliases are compared and stored
+// in the form the files keep text in (setStoredForm; as given by default), and every value
+// reaches SQL through sqlQuoted, so every alias round-trips exactly.
+//
+// A file that cannot be opened or read is reported once per apply (one failure through the
+// Procedure and one "(error)" line naming it) and left out of every alias change.
 //
 // Two strategies give the same files and the same lines:
 //  - PerRowQueries runs, per file and alias change, the four statements of the plain
@@ -23,10 +26,10 @@
 //    opened again when written), reads each
 //    file's FromAlias and ToAlias values once into counts keyed by Jet's text comparison,
 //    keeps those counts current as aliases are renamed (A->B then B->C), and runs an UPDATE
-//    only on a file whose count is not zero. A file that cannot be read gives, on every
-//    alias change, the failures the plain algorithm would give for it.
+//    only on a file whose count is not zero.
 // Every write goes through the recordset layer as one atomic save. Failures are reported
-// through the given Procedure, which then carries on with the next step.
+// through the given Procedure; renameAlias stops at the first file it could not change and
+// says so in its result, so that the caller leaves the directory backup as it was.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +38,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "db/database_cache.h"
@@ -62,10 +66,20 @@ public:
     MessageBackupFiles& operator=(const MessageBackupFiles&) = delete;
     ~MessageBackupFiles();
 
+    // What one alias change did: the files whose rows it changed, and the failure that
+    // stopped it (empty when none).
+    struct Outcome {
+        std::vector<std::string> changed;
+        std::string failure;
+    };
     // Changes oldAlias to newAlias in every message backup file (see above). A failure to
     // list the folder is reported once and leaves nothing to change.
-    void renameAlias(const std::string& oldAlias, const std::string& newAlias, const LogLine& log,
-                     ui::Procedure& proc);
+    Outcome renameAlias(const std::string& oldAlias, const std::string& newAlias,
+                        const LogLine& log, ui::Procedure& proc);
+    // The form text takes in the files (the directory backup's: see storedText).
+    void setStoredForm(std::function<std::string(const std::string&)> stored) {
+        stored_ = std::move(stored);
+    }
 
     // The files found (empty until the first renameAlias).
     std::vector<std::string> paths() const;
@@ -73,10 +87,6 @@ public:
     long fileOpens() const { return fileOpens_; }
 
 private:
-    struct AliasOrder {
-        jet::JetVersion version;
-        bool operator()(const std::string& a, const std::string& b) const;
-    };
     struct Counts {
         int32_t from = 0;
         int32_t to = 0;
@@ -86,18 +96,28 @@ private:
         std::string connect;
         std::weak_ptr<jet::Database> db;  // the cache holds it open
         bool loaded = false;
+        bool probed = false;                   // opened once (PerRowQueries)
+        bool reported = false;                 // its failure was reported in this apply
         std::optional<ui::ErrorInfo> failure;  // why the file could not be read
-        std::map<std::string, Counts, AliasOrder> counts{AliasOrder{jet::JetVersion::Jet4}};
+        jet::JetVersion version = jet::JetVersion::Jet4;
+        // By the value's comparison key (lookupTextKey): equal for values Jet finds equal.
+        std::unordered_map<std::string, Counts> counts;
     };
 
     void list(ui::Procedure& proc);
     void load(File& file);
     // The file's database from the cache, counting the opens.
     std::shared_ptr<jet::Database> reopen(File& file);
-    void renameCounted(File& file, const std::string& oldAlias, const std::string& newAlias,
+    void probe(File& file);
+    // Both return whether the file's rows changed; they throw what stopped them.
+    bool renameCounted(File& file, const std::string& oldAlias, const std::string& newAlias,
                        const LogLine& log, ui::Procedure& proc, int16_t& count);
-    void renameByQueries(const File& file, const std::string& oldAlias, const std::string& newAlias,
+    // The comparison key of a stored alias under a file's version, worked out once per
+    // alias change (an apply looks it up in every file).
+    const std::string& keyOf(const std::string& storedAlias, jet::JetVersion version);
+    bool renameByQueries(const File& file, const std::string& oldAlias, const std::string& newAlias,
                          const LogLine& log, ui::Procedure& proc, int16_t& count);
+    std::string stored(const std::string& text) const { return stored_ ? stored_(text) : text; }
 
     std::string folder_;
     Strategy strategy_;
@@ -105,6 +125,8 @@ private:
     std::vector<File> files_;
     std::unique_ptr<db::DatabaseCache> cache_;
     long fileOpens_ = 0;
+    std::function<std::string(const std::string&)> stored_;
+    std::map<std::pair<std::string, jet::JetVersion>, std::string> keys_;  // of this change
 };
 
 struct FrmExtensionRemap;
@@ -112,8 +134,10 @@ struct FrmExtensionRemap;
 // UpdateAliasForMessageFiles of the alias remap window over the files of one apply: the
 // version gate, then files.renameAlias with the window's run log and error rule.
 // cmdRemap_Click keeps one set for all the rows it applies.
-void UpdateAliasForMessageFiles(FrmExtensionRemap& form, const std::string& oldAlias,
-                                const std::string& newAlias, MessageBackupFiles& files);
+MessageBackupFiles::Outcome UpdateAliasForMessageFiles(FrmExtensionRemap& form,
+                                                       const std::string& oldAlias,
+                                                       const std::string& newAlias,
+                                                       MessageBackupFiles& files);
 // cmdRemap_Click over a given set of message backup files (of the backup's folder): the
 // benchmark and the tests choose its strategy and read its count of file opens.
 void cmdRemap_Click(FrmExtensionRemap& form, MessageBackupFiles& files);

@@ -8,6 +8,9 @@
 // UTF-8.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +20,22 @@ namespace tdv::remap {
 // The whole file as UTF-8 lines (no line ends). Throws std::filesystem::filesystem_error
 // when the file cannot be read.
 std::vector<std::string> readCsvLines(const std::string& path);
+// The same lines handed over one at a time, so that memory does not grow with the file:
+// `lineCount` first receives how many lines there are, then `line` receives each line in
+// order (it may move the text away). The file is read twice, a chunk at a time: once to
+// choose its encoding (which depends on the whole file) and count its lines, once to decode.
+void forEachCsvLine(const std::string& path, const std::function<void(size_t)>& lineCount,
+                    const std::function<void(std::string& line)>& line);
+// The largest file taken for a remap CSV file; a larger one is no remap CSV file.
+inline constexpr uintmax_t kMaxCsvFileBytes = 100u * 1024 * 1024;
+// The longest first line taken for a header.
+inline constexpr size_t kMaxCsvHeaderBytes = 64 * 1024;
+
+// The first line of a file, decoded as readCsvLines decodes it, read without reading the
+// rest: nullopt when the file is larger than kMaxCsvFileBytes or its first line is no text
+// (a NUL byte, or no line end within kMaxCsvHeaderBytes). `moreLines` tells whether any
+// byte follows the first line's end. Throws as readCsvLines.
+std::optional<std::string> readCsvHeader(const std::string& path, bool& moreLines);
 // The same decoding for bytes already in memory (also the fuzz entry).
 std::vector<std::string> decodeCsvLines(std::string_view bytes);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "db/backup/app_state.h"
 #include "db/db_error.h"
@@ -68,20 +69,29 @@ bool checkCsvHeader(ui::UiPort& ui, const char* formName, const std::string& pat
     proc.step([&] { exists = fs::is_regular_file(path); });
     if (!exists) return false;
 
-    std::vector<std::string> lines;
-    proc.step([&] { lines = readCsvLines(path); });
-    std::string header;
-    // Reading the first line of an empty file fails as reading past its end did.
+    // Only the first line is read: a file chosen by mistake may be large, and is no remap
+    // CSV file unless that line is text.
+    std::optional<std::string> head;
+    bool moreLines = false;
+    bool read = false;
     proc.step([&] {
-        if (lines.empty()) throw db::DbError(62, "Input past end of file");
-        header = lines.front();
+        head = readCsvHeader(path, moreLines);
+        read = true;
     });
+    if (!read) return false;
+    if (!head) return false;
+    const std::string& header = *head;
+    std::error_code ec;
+    if (fs::file_size(path, ec) == 0 && !ec) {
+        // Reading the first line of an empty file fails as reading past its end did.
+        proc.step([&] { throw db::DbError(62, "Input past end of file"); });
+    }
     if (characterCount(header) > 1) positions = headerPositions(header, names);
     const bool allFound =
         characterCount(header) > 1 &&
         std::none_of(positions.begin(), positions.end(), [](int p) { return p < 0; });
     if (allFound) {
-        if (lines.size() > 1) return true;
+        if (moreLines) return true;
         ui.messageBox(kNoDataMessage);
         return false;
     }
@@ -147,39 +157,47 @@ void loadCsvRows(CsvLoadTarget target, const std::function<bool(const std::strin
         return;
     }
 
+    // The file is handed over a line at a time: memory grows with the rows kept, not with
+    // the file.
     int linesRead = 0;
-    std::vector<std::string> lines;
-    bool opened = false;
-    try {
-        lines = readCsvLines(target.txtCSVPath);
-        opened = true;
-    } catch (const std::exception&) {
-        ui.messageBox("Error - Could not open CSV file");
-    }
-    if (opened && (lines.empty() || characterCount(lines.front()) <= 1)) {
-        ui.messageBox(shortHeaderMessage);
-        opened = false;
-    }
-    if (opened) {
-        proc.step([&] {
-            grid.setRows(1);
-            grid.setRedraw(0);
-        });
-        const int total = static_cast<int>(lines.size()) - 1;
-        for (size_t i = 1; i < lines.size(); ++i) {
-            if (linesRead < kMaxLineCount) ++linesRead;
-            ui.sleepMs(5);
-            ui.processEvents();
-            // A failure while handling one line is passed over; the next line follows.
-            try {
-                handleLine(lines[i]);
-            } catch (...) {
+    size_t total = 0;
+    size_t index = 0;
+    bool started = false;
+    bool stopped = false;
+    const auto handle = [&](std::string& line) {
+        const size_t i = index++;
+        if (stopped) return;
+        if (i == 0) {
+            if (characterCount(line) <= 1) {
+                ui.messageBox(shortHeaderMessage);
+                stopped = true;
+                return;
             }
-            const int done = static_cast<int>(i);
-            if (target.progress && (done % kProgressEvery == 0 || done == total)) {
-                target.progress(done, total);
-            }
+            started = true;
+            proc.step([&] {
+                grid.setRows(1);
+                grid.setRedraw(0);
+            });
+            return;
         }
+        if (linesRead < kMaxLineCount) ++linesRead;
+        ui.sleepMs(5);
+        ui.processEvents();
+        // A failure while handling one line is passed over; the next line follows.
+        try {
+            handleLine(line);
+        } catch (...) {
+        }
+        const int done = static_cast<int>(i);
+        if (target.progress && (done % kProgressEvery == 0 || i + 1 == total))
+            target.progress(done, static_cast<int>(total) - 1);
+    };
+    try {
+        forEachCsvLine(
+            target.txtCSVPath, [&](size_t count) { total = count; }, handle);
+        if (total == 0) ui.messageBox(shortHeaderMessage);
+    } catch (const std::exception&) {
+        if (!started && !stopped) ui.messageBox("Error - Could not open CSV file");
     }
 
     proc.step([&] { target.logs.stopCSVLogging(); });
@@ -190,7 +208,13 @@ void loadCsvRows(CsvLoadTarget target, const std::function<bool(const std::strin
     const std::string summary = "Import complete. " + std::to_string(linesRead) +
                                 " lines read in from text file, " + std::to_string(added) +
                                 " users added to grid.";
-    if (linesRead > added) {
+    if (linesRead > added && target.logs.csvErrorLogFailed()) {
+        // The rejected lines are in no log: say so, and offer nothing to review.
+        ui.messageBox(summary +
+                      "  The rejected lines could not be written to the CSV parse "
+                      "error log " +
+                      target.logs.csvErrorLogPath() + ".");
+    } else if (linesRead > added) {
         if (ui.messageBox(summary + "  Review CSV parse error log now?", ui::Buttons::YesNo) ==
             ui::Answer::Yes) {
             ui.openWithDesktop(target.logs.csvErrorLogPath());

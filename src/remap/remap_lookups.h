@@ -21,6 +21,9 @@
 
 namespace tdv::remap {
 
+// The comparison key of a text: equal keys for texts that Jet's comparison finds equal.
+std::string lookupTextKey(std::string_view text, jet::JetVersion version);
+
 class LookupTable {
 public:
     LookupTable() = default;
@@ -37,6 +40,9 @@ public:
     // Jet compares it, letter case ignored; a number column compared by value), nullopt when
     // none. Raises 3001 for a number column and a value that is no number.
     std::optional<size_t> findFirst(std::string_view column, std::string_view value) const;
+    // The comparison key of a text under this table's database (equal for texts Jet's
+    // comparison finds equal).
+    std::string key(std::string_view text) const { return lookupTextKey(text, version_); }
     // The shown text of `field` in record `row` ("" for a field not kept).
     const std::string& text(size_t row, std::string_view field) const;
 
@@ -54,8 +60,5 @@ private:
     std::vector<std::pair<std::string, Index>> indexes_;
     jet::JetVersion version_ = jet::JetVersion::Jet4;
 };
-
-// The comparison key of a text: equal keys for texts that Jet's comparison finds equal.
-std::string lookupTextKey(std::string_view text, jet::JetVersion version);
 
 }  // namespace tdv::remap

@@ -7,6 +7,7 @@
 #include "db/ado_types.h"
 #include "db/backup/backed_up_version.h"
 #include "db/db_error.h"
+#include "remap/apply_rows.h"
 #include "remap/frm_smtp_address_remap.h"
 #include "remap/remap_csv.h"
 #include "remap/remap_grid.h"
@@ -122,6 +123,7 @@ void cmdOpenCSVFile_Click(FrmSMTPAddressRemap& form) {
 
 void ProcessCSVFile(FrmSMTPAddressRemap& form) {
     SMTPCsvColumns c;
+    form.claimedUsers.clear();
     auto reject = [&](const char* reason, const std::string& line) {
         form.logs.MyCSVLog(reason, line);
     };
@@ -171,7 +173,9 @@ bool bOldAliasMatchesASubscriber(FrmSMTPAddressRemap& form, const std::string& a
     objectId.clear();
     bool found = false;
     proc.step([&] {
-        if (const auto row = findUser(form, "Alias", alias)) {
+        // Compared in the form the backup stores text in, as the engine compares it.
+        if (const auto row =
+                findUser(form, "Alias", storedText(alias, form.state.bIsQuorin7OrLater))) {
             objectId = form.userTable.text(*row, "OBjectID");
             found = true;
         }
@@ -207,6 +211,23 @@ void AddUserToGrid(FrmSMTPAddressRemap& form, const std::string& line,
                 line);
             return;
         }
+        if (form.claimedUsers.count(objectId) != 0) {
+            form.logs.MyCSVLog("The same user is changed by an earlier line of the file", line);
+            return;
+        }
+        long size = 0;
+        if (form.users) {
+            try {
+                size = form.users->Fields("SMTPAddress").DefinedSize();
+            } catch (...) {
+            }
+        }
+        if (size > 0 && characterCount(storedText(newAddress, form.state.bIsQuorin7OrLater)) >
+                            static_cast<size_t>(size)) {
+            form.logs.MyCSVLog("New SMTP address is too long for the backup database", line);
+            return;
+        }
+        form.claimedUsers.insert(objectId);
         const LookupTable& users = form.userTable;
         appendRemapRow(form.myGrid, {{"OldAlias", users.text(*user, "Alias")},
                                      {"OldExtension", oldExtension},

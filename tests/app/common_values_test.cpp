@@ -64,11 +64,12 @@ TEST(FieldText, ClosedRecordsetGivesEmptyText) {
     EXPECT_EQ(strGetFieldText(rs, "Alias", state), "");
 }
 
-TEST(FixQuotes, QuotesOnceAndTrims) {
+TEST(FixQuotes, DoublesEveryQuoteAndTrims) {
     EXPECT_EQ(strFixQuotesForSQL(""), "");
     EXPECT_EQ(strFixQuotesForSQL("O'Brien"), "O''Brien");
-    EXPECT_EQ(strFixQuotesForSQL("O''Brien"), "O''Brien");
-    EXPECT_EQ(strFixQuotesForSQL("''"), "''");
+    EXPECT_EQ(strFixQuotesForSQL("le''dwards"), "le''''dwards");
+    EXPECT_EQ(strFixQuotesForSQL("''"), "''''");
+    EXPECT_EQ(strFixQuotesForSQL("x' OR 'a'='a"), "x'' OR ''a''=''a");
     EXPECT_EQ(strFixQuotesForSQL("a'b'c"), "a''b''c");
     EXPECT_EQ(strFixQuotesForSQL(" name' "), "name''");
 }

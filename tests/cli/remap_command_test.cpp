@@ -4,7 +4,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "remap/remap_apply_harness.h"
@@ -50,6 +52,38 @@ struct RemapCommandTest : ::testing::Test {
             for (const auto& row : queryRows(file, "SELECT FromAlias, ToAlias FROM Messages"))
                 n += (row[0] == a) + (row[1] == a);
         return n;
+    }
+    // A user other than `alias`.
+    std::string otherAlias() const {
+        for (const auto& row : queryRows(written.directoryBackup, "SELECT Alias FROM Subscribers"))
+            if (row[0] != alias && row[0] != "<null>") return row[0];
+        return {};
+    }
+    // What a remap may change, in every file of the folder, as sorted rows.
+    static std::map<std::string, std::vector<std::vector<std::string>>> snapshot(
+        const fs::path& folder) {
+        std::map<std::string, std::vector<std::vector<std::string>>> out;
+        const auto add = [&](const fs::path& file, const std::string& key, const std::string& sql) {
+            auto rows = queryRows(file.string(), sql);
+            std::sort(rows.begin(), rows.end());
+            out[file.filename().string() + ": " + key] = std::move(rows);
+        };
+        for (const auto& e : fs::directory_iterator(folder)) {
+            const std::string name = e.path().filename().string();
+            // A journal left beside a file would be an unfinished save: none may be left.
+            EXPECT_FALSE(name.ends_with("-journal")) << name;
+            if (name.find("Message_Backup_") != std::string::npos) {
+                add(e.path(), "messages", "SELECT FromAlias, ToAlias FROM Messages");
+            } else if (name.ends_with(".mdb") && name.find("DBData") != std::string::npos) {
+                add(e.path(), "users", "SELECT ObjectID, Alias, DTMFAccessID FROM Subscribers");
+                add(e.path(), "handlers", "SELECT ObjectID, DTMFAccessID FROM CallHandlers");
+                add(e.path(), "lists",
+                    "SELECT SubscriberObjectID, SubscriberAlias FROM "
+                    "PublicDistributionListMembers");
+                add(e.path(), "private", "SELECT Alias FROM PrivateListMembers");
+            }
+        }
+        return out;
     }
     void expectEveryFileChecks() const {
         auto r = runTdv("check " + shellQuote(written.directoryBackup));
@@ -116,8 +150,9 @@ TEST_F(RemapCommandTest, ApplyWithYesRenamesInTheBackupAndEveryMessageBackup) {
 
 TEST_F(RemapCommandTest, ApplyWithoutYesAndUntickedRowsWriteNothing) {
     write("zerith-rev20");
+    const std::string second = otherAlias();
     const std::string file = csv("OLD_ALIAS,OLD_EXTENSION,NEW_ALIAS,NEW_EXTENSION\r\n" + alias +
-                                 ",,renamed1,\r\n" + alias + ",,renamed2,\r\n");
+                                 ",,renamed1,\r\n" + second + ",,renamed2,\r\n");
     const std::string before = fileText(written.directoryBackup);
     auto r = remap(shellQuote(written.directoryBackup) + " " + shellQuote(file) + " --apply");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -138,6 +173,54 @@ TEST_F(RemapCommandTest, ApplyWithoutYesAndUntickedRowsWriteNothing) {
               "1");
     EXPECT_EQ(countInMessages("renamed1"), 0);
     expectEveryFileChecks();
+}
+
+// The apply killed at many points of its saves (in the message backups and in the backup):
+// every file stays sound, and running the same CSV file again ends with the files an
+// uninterrupted apply gives.
+TEST_F(RemapCommandTest, KilledAnywhereARerunOfTheSameCsvFinishesTheApply) {
+    write("zerith-rev20");
+    const fs::path pristine = dir.path() / "pristine";
+    fs::copy(dir.path() / "backups", pristine);
+    std::string lines = "OLD_ALIAS,OLD_EXTENSION,NEW_ALIAS,NEW_EXTENSION\r\n";
+    int n = 0;
+    for (const auto& row :
+         queryRows(written.directoryBackup, "SELECT Alias FROM Subscribers ORDER BY Alias")) {
+        if (row[0] == "<null>") continue;
+        lines += row[0] + ",,moved" + std::to_string(n) + "," +
+                 (n % 3 == 0 ? std::to_string(770000 + n) : "") + "\r\n";
+        if (++n == 8) break;
+    }
+    const std::string file = csv(lines);
+    const fs::path backups = dir.path() / "backups";
+    const std::string backup = (backups / fs::path(written.directoryBackup).filename()).string();
+    const auto run = [&](const std::string& crashAt) {
+        return runCommand((crashAt.empty() ? "" : "TDV_CRASH_AT=" + crashAt + " ") +
+                          "TDV_HOME=" + shellQuote((dir.path() / "home").string()) + " " +
+                          shellQuote(TDV_BINARY) + " remap " + shellQuote(backup) + " " +
+                          shellQuote(file) + " --apply --yes");
+    };
+    const auto r = run("");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto expected = snapshot(backups);
+    ASSERT_NE(expected, snapshot(pristine));
+
+    for (const char* crashAt :
+         {"journal-written:1", "journal-written:2", "journal-written:5", "page-written:1",
+          "page-written:9", "database-synced:3", "journal-removed:2", "journal-removed:7"}) {
+        SCOPED_TRACE(crashAt);
+        fs::remove_all(backups);
+        fs::copy(pristine, backups);
+        const auto killed = run(crashAt);
+        EXPECT_EQ(killed.status, 86) << killed.err;
+        const auto rerun = run("");
+        ASSERT_EQ(rerun.status, 0) << rerun.err;
+        EXPECT_EQ(snapshot(backups), expected);
+        for (const auto& e : fs::directory_iterator(backups)) {
+            const auto check = runTdv("check " + shellQuote(e.path().string()));
+            EXPECT_EQ(check.status, 0) << e.path() << ": " << check.out;
+        }
+    }
 }
 
 TEST_F(RemapCommandTest, EmailRemapAppliesAddresses) {

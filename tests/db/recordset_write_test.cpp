@@ -3,6 +3,7 @@
 // and the database cache never serving a stale file after a write.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,6 +13,7 @@
 #include "db/db_error.h"
 #include "db/error_mapping.h"
 #include "db/recordset.h"
+#include "db/transaction.h"
 #include "jet/db_check.h"
 #include "support/testdata.h"
 
@@ -166,6 +168,61 @@ TEST_P(RecordsetWrite, WritesThroughCachedRecordsetsAreSeenByLaterOnes) {
         EXPECT_EQ(column("D", &cache),
                   (std::vector<std::string>{std::to_string(round + 100), "222"}));
     }
+    expectClean();
+}
+
+// Statements run in a transaction are saved together; a failing one undoes them all.
+TEST_P(RecordsetWrite, ATransactionSavesItsStatementsTogetherOrNotAtAll) {
+    DatabaseCache cache;
+    std::vector<std::string> b = column("B");
+    runInTransaction(cache, cs_, [&] {
+        Recordset(cache).Open("UPDATE Table1 SET B='t1' WHERE A='a'", cs_);
+        Recordset rs(cache);
+        rs.Open("SELECT A, E FROM Table1 WHERE A='abcdefg'", cs_, adOpenKeyset, adLockOptimistic);
+        rs("E").setValue(Variant::fromLong(5));
+        rs.Update();
+        rs.Close();
+        // Reads inside the transaction see its changes.
+        EXPECT_EQ(column("B", &cache)[0], "t1");
+    });
+    b[0] = "t1";
+    EXPECT_EQ(column("B"), b);
+    EXPECT_EQ(column("E")[1], "5");
+
+    const auto before = bytesOf(file_);
+    EXPECT_NE(errorNumber([&] {
+                  runInTransaction(cache, cs_, [&] {
+                      Recordset(cache).Open("UPDATE Table1 SET B='t2' WHERE A='a'", cs_);
+                      // A duplicate primary key: the statement fails, the transaction with it.
+                      Recordset(cache).Open("UPDATE Table1 SET A='abcdefg' WHERE A='a'", cs_);
+                  });
+              }),
+              0);
+    EXPECT_EQ(bytesOf(file_), before);
+    EXPECT_EQ(column("B", &cache)[0], "t1");
+    expectClean();
+}
+
+// While a WriterHold lives, another writer of the file waits its busy timeout and fails;
+// saves through the holder's cache go on. Released, the file is free again.
+TEST_P(RecordsetWrite, AWriterHoldKeepsOtherWritersOutBetweenSaves) {
+    DatabaseCache cache;
+    jet::OpenOptions options;
+    options.writable = true;
+    options.busyTimeout = std::chrono::milliseconds(50);
+    {
+        WriterHold hold(cache, cs_);
+        auto other = jet::Database::open(file_.string(), options);
+        EXPECT_THROW(jet::sql::execute(*other, "UPDATE Table1 SET B='other' WHERE A='a'"),
+                     jet::Error);
+        Recordset(cache).Open("UPDATE Table1 SET B='mine' WHERE A='a'", cs_);
+        Recordset(cache).Open("UPDATE Table1 SET B='mine2' WHERE A='abcdefg'", cs_);
+        EXPECT_THROW(jet::sql::execute(*other, "UPDATE Table1 SET B='other' WHERE A='a'"),
+                     jet::Error);
+    }
+    auto other = jet::Database::open(file_.string(), options);
+    jet::sql::execute(*other, "UPDATE Table1 SET B='other' WHERE A='a'");
+    EXPECT_EQ(column("B"), (std::vector<std::string>{"other", "mine2"}));
     expectClean();
 }
 

@@ -114,7 +114,7 @@ protected:
 TEST(WavBaseName, RemovesAndReplacesTheCharactersFileNamesCannotHold) {
     EXPECT_EQ(wavBaseName("a b/c?d*e"), "abc_d_e");
     EXPECT_EQ(wavBaseName("o'brien"), "o''brien");
-    EXPECT_EQ(wavBaseName("o''brien"), "o''brien");
+    EXPECT_EQ(wavBaseName("o''brien"), "o''''brien");
     EXPECT_EQ(wavBaseName(" x\\y\tz "), "xyz");
     EXPECT_EQ(wavBaseName(""), "");
 }

@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <map>
 
+#include "app/common_values.h"
+#include "db/transaction.h"
+#include "remap/apply_rows.h"
 #include "remap/frm_extension_remap.h"
 #include "remap/message_files.h"
 #include "remap/remap_apply_harness.h"
@@ -37,10 +40,11 @@ constexpr const char* kWarning =
     "suggested that you do the reamp operation on a COPY of your backup files so you always "
     "have your original backup data around.  Do you want to continue?  Yes to apply changes, "
     "no to exit.";
-constexpr const char* kReview = "Updates complete - review log file now?";
+constexpr const char* kReview = "Updates complete: 1 rows applied, 0 failed - review log file now?";
 constexpr const char* kHeader = "OLD_ALIAS,OLD_EXTENSION,NEW_ALIAS,NEW_EXTENSION\r\n";
 
-BackupFixture directory() {
+// privateAliasSize: the size of PrivateListMembers.Alias (0: the default).
+BackupFixture directory(uint32_t privateAliasSize = 0) {
     BackupFixture db;
     db.table("Subscribers")
         .text("ObjectID")
@@ -95,7 +99,7 @@ BackupFixture directory() {
         .row({"{L1}", kU4, "bwhite"});
     db.table("PrivateListMembers")
         .text("ParentObjectID")
-        .text("Alias")
+        .text("Alias", privateAliasSize == 0 ? 255 : privateAliasSize)
         .row({kU4, "jsmith"})
         .row({kU4, "o'brien"})
         .row({kU1, "bwhite"});
@@ -345,25 +349,167 @@ TEST_F(ExtensionApplyTest, RowsNotTickedAreUntouched) {
     expectEveryFileClean();
 }
 
-TEST_F(ExtensionApplyTest, MessageFilesAreRewrittenAlsoWhenTheUserIsNotFound) {
-    load("jsmith,,jsmith2,\r\n");
+// Each row is checked against the backup as it is when the row is applied, before any file
+// is touched: a user gone since the load, or a new alias another user took meanwhile (in
+// another letter case), leaves every file as it was and says why.
+TEST_F(ExtensionApplyTest, RowsAreCheckedAgainstTheBackupBeforeAnyFileIsTouched) {
+    load("jsmith,,jsmith2,\r\nbwhite,,samealias,\r\n");
     tickAll();
     {
         db::Recordset rs;
         rs.Open("DELETE FROM Subscribers WHERE ObjectID='" + std::string(kU1) + "'",
                 h.state.strMDBConnectString);
+        rs.Open(
+            "UPDATE Subscribers SET Alias='SameAlias' WHERE ObjectID='" + std::string(kU3) + "'",
+            h.state.strMDBConnectString);
     }
+    const auto before = bytesOfEveryFile();
+    apply();
+    EXPECT_EQ(
+        logBody(h.logs.runLogPath()),
+        (std::vector<std::string>{
+            "********", "CSV File Line=jsmith,,jsmith2,",
+            "Action=Replace old alias with new alias for this user.",
+            "(error) could not find subscriber for this record by ObjectId=" + std::string(kU1),
+            "********", "CSV File Line=bwhite,,samealias,",
+            "Action=Replace old alias with new alias for this user.",
+            "(error) new alias conflicts with an existing user in the backup "
+            "database:SameAlias"}));
+    EXPECT_EQ(bytesOfEveryFile(), before);
+    EXPECT_EQ(h.ui.texts(),
+              (std::vector<std::string>{
+                  kWarning, "Updates complete: 0 rows applied, 2 failed - review log file now?"}));
+    EXPECT_TRUE(form->closed);
+}
+
+// Another program holding the backup for writing keeps the apply out (after its bounded
+// wait): said once, every row logged as not applied, no file changed.
+TEST_F(ExtensionApplyTest, AnotherWriterHoldingTheBackupIsRefusedOnceAndNothingChanges) {
+    load("jsmith,,jsmith2,\r\nbwhite,,,1104\r\n");
+    tickAll();
+    db::DatabaseCache otherProgram;
+    db::WriterHold held(otherProgram, h.state.strMDBConnectString);
+    const auto before = bytesOfEveryFile();
     apply();
     const auto body = logBody(h.logs.runLogPath());
-    ASSERT_FALSE(body.empty());
-    EXPECT_EQ(body.back(),
-              "(error) could not find subscriber for this record by ObjectId=" + std::string(kU1));
-    EXPECT_EQ(messagesOf(fileB)[0], (std::vector<std::string>{"jsmith2", "bwhite"}));
-    EXPECT_EQ(messagesOf(fileA)[1], (std::vector<std::string>{"bwhite", "jsmith2"}));
-    // The lists are changed only for a user that was found.
+    ASSERT_EQ(body.size(), 8u);
+    EXPECT_TRUE(body[3].starts_with(
+        "(error) the backup could not be held for writing; nothing was changed for this record: "))
+        << body[3];
+    EXPECT_EQ(body[7], body[3]);
+    EXPECT_EQ(bytesOfEveryFile(), before);
+    ASSERT_EQ(h.ui.boxes.size(), 3u);
+    EXPECT_EQ(h.ui.texts()[2], "Updates complete: 0 rows applied, 2 failed - review log file now?");
+}
+
+// A save that fails inside the backup (the new alias does not fit the private list's
+// column) leaves every table of the backup as it was for that row, is shown once, and the
+// run log names the cause and the message backups already changed; the next row goes on.
+TEST_F(ExtensionApplyTest, AFailedSaveLeavesTheBackupAsItWasAndSaysWhatChanged) {
+    fs::remove(h.folder() / "ZerithDBData_Backup_test.mdb");
+    h.open(directory(8));
+    form = std::make_unique<remap::FrmExtensionRemap>(h.ui, h.state, h.logs);
+    remap::InitForm(*form);
+    load("jsmith,,jsmith_renamed,1101\r\nbwhite,,,1104\r\n");
+    tickAll();
+    const auto subscribersBefore = subscribers();
+    const auto publicBefore = queryRows(
+        h.state.strMDBFilePath, "SELECT SubscriberAlias FROM PublicDistributionListMembers");
+    apply();
+    const auto body = logBody(h.logs.runLogPath());
+    const auto files = remap::listMessageBackupFiles(h.folder().string());
+    ASSERT_EQ(files.size(), 2u);
+    ASSERT_GE(body.size(), 9u);
+    EXPECT_TRUE(body[7].starts_with("(error) the backup was not changed for this record: "))
+        << body[7];
+    EXPECT_EQ(body[8], "(error) message backups already changed for this record: " + files[0] +
+                           ", " + files[1]);
+    EXPECT_EQ(std::count_if(body.begin(), body.end(),
+                            [](const std::string& l) { return l.find("set to") != l.npos; }),
+              2);
+    EXPECT_EQ(subscribers()[0], subscribersBefore[0]);
+    EXPECT_EQ(subscribers()[3], (std::vector<std::string>{"bwhite", "1104"}));
+    EXPECT_EQ(queryRows(h.state.strMDBFilePath,
+                        "SELECT SubscriberAlias FROM PublicDistributionListMembers"),
+              publicBefore);
+    EXPECT_EQ(
+        queryRows(h.state.strMDBFilePath, "SELECT DTMFAccessID FROM CallHandlers WHERE ObjectID='" +
+                                              std::string(kC1) + "'"),
+        (std::vector<std::vector<std::string>>{{"1001"}}));
+    // One box for the failed save, then the completion with its counts.
+    ASSERT_EQ(h.ui.boxes.size(), 3u);
+    EXPECT_EQ(h.ui.texts()[2], "Updates complete: 1 rows applied, 1 failed - review log file now?");
+    expectEveryFileClean();
+}
+
+// Values reach SQL quoted so that every value round-trips: an alias with two apostrophes in
+// a row, and one written to break out of its literal.
+TEST_F(ExtensionApplyTest, EveryAliasRoundTripsThroughTheStatements) {
+    const auto renameBrien = [&](const std::string& from, const std::string& to) {
+        form = std::make_unique<remap::FrmExtensionRemap>(h.ui, h.state, h.logs);
+        remap::InitForm(*form);
+        load(from + ",," + to + ",\r\n");
+        ASSERT_EQ(form->myGrid.Rows(), 2) << from << " -> " << to;
+        tickAll();
+        apply();
+    };
+    renameBrien("o'brien", "le''dwards");
+    renameBrien("le''dwards", "x'OR'a'='a");
+    EXPECT_EQ(
+        subscribers(),
+        (std::vector<std::vector<std::string>>{
+            {"jsmith", "1001"}, {"x'OR'a'='a", "1002"}, {"mjones", "1003"}, {"bwhite", "1004"}}));
+    EXPECT_EQ(queryRows(h.state.strMDBFilePath, "SELECT Alias FROM PrivateListMembers"),
+              (std::vector<std::vector<std::string>>{{"jsmith"}, {"x'OR'a'='a"}, {"bwhite"}}));
+    EXPECT_EQ(queryRows(h.state.strMDBFilePath,
+                        "SELECT SubscriberAlias FROM PublicDistributionListMembers"),
+              (std::vector<std::vector<std::string>>{{"jsmith"}, {"x'OR'a'='a"}, {"bwhite"}}));
+    EXPECT_EQ(messagesOf(fileA)[2], (std::vector<std::string>{"x'OR'a'='a", "jsmith"}));
+    EXPECT_EQ(messagesOf(fileB), (std::vector<std::vector<std::string>>{{"jsmith", "bwhite"},
+                                                                        {"mjones", "x'OR'a'='a"}}));
+    expectEveryFileClean();
+}
+
+// A newer-product 7.x backup keeps each UTF-8 byte as one character: a non-ASCII alias is
+// found in that form everywhere, and a new one is stored so that it reads back unchanged.
+TEST_F(ExtensionApplyTest, Utf8BackupsAreMatchedAndWrittenInTheirStoredForm) {
+    const std::string stored = remap::storedText("j\xC3\xB6rg", true);
+    ASSERT_EQ(stored, "j\xC3\x83\xC2\xB6rg");
+    for (const char* sql : {"UPDATE Subscribers SET Alias='@' WHERE Alias='jsmith'",
+                            "UPDATE PrivateListMembers SET Alias='@' WHERE Alias='jsmith'",
+                            "UPDATE PublicDistributionListMembers SET SubscriberAlias='@' WHERE "
+                            "SubscriberAlias='jsmith'"}) {
+        std::string text = sql;
+        text.replace(text.find('@'), 1, stored);
+        db::Recordset rs;
+        rs.Open(text, h.state.strMDBConnectString);
+    }
+    for (const std::string& file : {fileA, fileB}) {
+        db::Recordset rs;
+        rs.Open("UPDATE Messages SET FromAlias='" + stored + "' WHERE FromAlias='jsmith'",
+                std::string(backup::kConnectPrefix) + file);
+        rs.Open("UPDATE Messages SET ToAlias='" + stored + "' WHERE ToAlias='jsmith'",
+                std::string(backup::kConnectPrefix) + file);
+    }
+    h.newerProduct(7, 1, 0, 20);
+    h.state.bIsQuorin7OrLater = true;
+    form = std::make_unique<remap::FrmExtensionRemap>(h.ui, h.state, h.logs);
+    remap::InitForm(*form);
+    load("j\xC3\xB6rg,,pw\xC3\xA9iss,\r\n");
+    ASSERT_EQ(form->myGrid.Rows(), 2);
+    tickAll();
+    apply();
+    const std::string newStored = remap::storedText("pw\xC3\xA9iss", true);
+    EXPECT_EQ(subscribers()[0][0], newStored);
+    EXPECT_EQ(app::strRepairUTF8Text(newStored), "pw\xC3\xA9iss");
     EXPECT_EQ(queryRows(h.state.strMDBFilePath, "SELECT Alias FROM PrivateListMembers")[0],
-              std::vector<std::string>{"jsmith"});
-    EXPECT_TRUE(form->closed);
+              std::vector<std::string>{newStored});
+    EXPECT_EQ(messagesOf(fileA)[1], (std::vector<std::string>{"bwhite", newStored}));
+    EXPECT_EQ(messagesOf(fileB)[0], (std::vector<std::string>{newStored, "bwhite"}));
+    const auto body = logBody(h.logs.runLogPath());
+    // The run log is Windows-1252 text: the alias as the user wrote it.
+    EXPECT_NE(std::find(body.begin(), body.end(), countLine(3, "toAlias", "j\xF6rg", fileA)),
+              body.end());
     expectEveryFileClean();
 }
 
@@ -547,7 +693,8 @@ TEST_F(ExtensionApplyTest, CountedRenamesMatchThePlainAlgorithm) {
     remap::cmdRemap_Click(plainForm, perRow);
     // Each file is opened once for the whole apply, against four times per file and row.
     EXPECT_EQ(counted.fileOpens(), 2);
-    EXPECT_EQ(perRow.fileOpens(), 4 * 2 * 5);
+    // The row whose old alias is no longer the user's is refused before any file is opened.
+    EXPECT_EQ(perRow.fileOpens(), 4 * 2 * 4);
 
     std::vector<std::string> countedLog = logBody(h.logs.runLogPath());
     std::vector<std::string> plainLog = logBody(plain.logs.runLogPath());
@@ -571,27 +718,36 @@ TEST_F(ExtensionApplyTest, CountedRenamesMatchThePlainAlgorithm) {
     expectEveryFileClean();
 }
 
-// A file that is no database: every statement of the plain algorithm fails on it, and the
-// counted one reports the same failures and writes the same lines.
-TEST_F(ExtensionApplyTest, UnreadableMessageFileGivesThePlainAlgorithmsFailures) {
-    writeText(h.folder() / "ZerithMessage_Backup_broken.mdb", std::string(5000, 'x'));
+// A file that is no database is reported once per apply, logged with its path and left
+// out of every alias change; both strategies say the same.
+TEST_F(ExtensionApplyTest, AnUnreadableMessageFileIsReportedOnceAndLeftOut) {
+    const std::string broken = (h.folder() / "ZerithMessage_Backup_broken.mdb").string();
+    writeText(broken, std::string(5000, 'x'));
     const auto run = [&](remap::MessageBackupFiles::Strategy strategy) {
         h.ui.boxes.clear();
         h.logs.GenerateNewLogFileName();
         h.logs.startLogging();
         remap::MessageBackupFiles files(h.folder().string(), strategy);
         remap::UpdateAliasForMessageFiles(*form, "nobody", "somebody", files);
+        remap::UpdateAliasForMessageFiles(*form, "nobody2", "somebody2", files);
         h.logs.stopLogging();
         return std::make_pair(h.ui.texts(), logBody(h.logs.runLogPath()));
     };
     const auto counted = run(remap::MessageBackupFiles::Strategy::Counts);
     const auto plain = run(remap::MessageBackupFiles::Strategy::PerRowQueries);
     EXPECT_EQ(counted, plain);
-    ASSERT_EQ(counted.first.size(), 4u);
+    ASSERT_EQ(counted.first.size(), 1u);
     EXPECT_TRUE(
         counted.first[0].starts_with("(error) in UpdateAliasForMessageFiles on frmExtensionRemap:"))
         << counted.first[0];
-    EXPECT_EQ(counted.second.size(), 6u);
+    // One error line, then two count lines per readable file and alias change.
+    ASSERT_EQ(counted.second.size(), 9u);
+    EXPECT_EQ(std::count_if(counted.second.begin(), counted.second.end(),
+                            [&](const std::string& l) {
+                                return l.starts_with("(error) message backup") &&
+                                       l.find(broken) != l.npos;
+                            }),
+              1);
 }
 
 // mdb-export reads the renamed aliases in the backup and in the message backup files.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "remap/frm_extension_remap.h"
+#include "remap/remap_csv.h"
 #include "remap_load_harness.h"
 
 namespace tdv::test {
@@ -35,7 +36,7 @@ BackupFixture directory() {
         .text("FirstName")
         .text("LastName")
         .text("DisplayName")
-        .text("DTMFAccessID")
+        .text("DTMFAccessID", 40)
         .row({"{U1}", "jsmith", "John", "Smith", "John Smith", "1001"})
         .row({"{U2}", "mjones", "Mary", "Jones", "Mary Jones", "1002"})
         .row({"{U3}", "nofirst", nullptr, "Last", "No First", "1003"});
@@ -190,7 +191,7 @@ TEST(ExtensionRemapActivation, AMissingLookupTableIsReportedAndTheRestWorks) {
         .text("FirstName")
         .text("LastName")
         .text("DisplayName")
-        .text("DTMFAccessID")
+        .text("DTMFAccessID", 40)
         .row({"{U1}", "jsmith", "John", "Smith", "John Smith", "1001"});
     h.open(db);
     FrmExtensionRemap form{h.ui, h.state, h.logs};
@@ -268,6 +269,39 @@ TEST(ExtensionRemapHeader, AnEmptyFileFailsToReadItsFirstLine) {
                                                     kHeaderMessage, kNotRecognized}));
 }
 
+// A file chosen by mistake is refused on its first line alone: binary bytes there, or a
+// size no remap CSV file has (the file is sparse: nothing of it is read).
+TEST(ExtensionRemapHeader, AFirstLineThatIsNoTextOrAHugeFileIsNoRemapCsv) {
+    ExtensionHarness h;
+    std::string withNul = std::string(kHeader) + "\r\nx,,y,\r\n";
+    withNul[3] = '\0';
+    EXPECT_EQ(h.load(withNul), std::vector<std::string>{kNotRecognized});
+    EXPECT_EQ(h.load(std::string(70 * 1024, 'x')), std::vector<std::string>{kNotRecognized});
+    const std::string big = h.queueCsv(std::string(kHeader) + "\r\njsmith,,johnny,\r\n", "big.csv");
+    std::filesystem::resize_file(big, remap::kMaxCsvFileBytes + 1);
+    remap::cmdOpenCSVFile_Click(h.form);
+    EXPECT_EQ(h.ui.texts().back(), kNotRecognized);
+    EXPECT_EQ(h.rows(), 0);
+    EXPECT_EQ(h.form.txtCSVPath, "");
+}
+
+// The CSV error log's path is taken by a folder: the rejected lines are in no log, the
+// completion says so once and offers nothing to review, and the folder stays.
+TEST(ExtensionRemapLines, AnUnwritableErrorLogIsReportedOnceAndNotOffered) {
+    ExtensionHarness h;
+    const auto folder = h.dir.path() / "remap.csv_CSVParse_ErrorLog_.TXT";
+    std::filesystem::create_directories(folder);
+    const auto boxes = h.load(std::string(kHeader) + "\r\nnobody,,x,\r\njsmith,,johnny,\r\n");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], completion(2, 1) +
+                            "  The rejected lines could not be written to the CSV parse error "
+                            "log " +
+                            folder.string() + ".");
+    EXPECT_EQ(h.ui.boxes.back().buttons, ui::Buttons::Ok);
+    EXPECT_TRUE(h.ui.opened.empty());
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+}
+
 TEST(ExtensionRemapHeader, AHeaderWithoutDataLeavesTheGridAlone) {
     ExtensionHarness h;
     h.load(std::string(kHeader) + "\r\njsmith,,johnny,\r\n");
@@ -313,6 +347,9 @@ TEST(ExtensionRemapLines, EveryRejectionReasonInTheErrorLog) {
         {" , ,new1,1", "No value provided for OLD_ALIAS or OLD_EXTENSION"},
         {"jsmith,1001, , ", "No value provied for NEW_ALIAS or NEW_EXTENSION"},
         {"jsmith,,,12a4", "Invalid value for NEW_EXTENSION value"},
+        // An extension is dialled: digits only, and no longer than its column.
+        {"jsmith,,,12.5", "Invalid value for NEW_EXTENSION value"},
+        {"jsmith,,," + std::string(41, '7'), "New extension is too long for the backup database"},
         {"jsmith,,new alias,", "Invalid alias for NEW_ALIAS value"},
         {"nobody,,newname,", "User not found by OLD_ALIAS and no OLD_EXTENSION provided"},
         {"nobody,10x1,newname,", "Invalid string for OLD_EXTENSION column value"},
@@ -344,13 +381,38 @@ TEST(ExtensionRemapLines, EveryRejectionReasonInTheErrorLog) {
     EXPECT_TRUE(h.ui.opened.empty());  // answered No
 }
 
+// A line may not change a user an earlier line changes, nor take a new alias (under the
+// backup's comparison: letter case ignored) or a new extension an earlier line takes.
+TEST(ExtensionRemapLines, EarlierLinesClaimTheirUserAliasAndExtension) {
+    ExtensionHarness h;
+    const auto log = h.loadLines({"jsmith,,samealias,", "mjones,,SameAlias,", "jsmith,,jp2,",
+                                  "mjones,,,7777", "nofirst,,,7777", ",2001,,7778", ",2001,,7779"});
+    EXPECT_EQ(log, (std::vector<std::string>{
+                       logged("mjones,,SameAlias,",
+                              "New alias string conflicts with the new alias of an earlier line "
+                              "of the file"),
+                       logged("jsmith,,jp2,",
+                              "The same user or alternate extension is changed by an earlier "
+                              "line of the file"),
+                       logged("nofirst,,,7777",
+                              "New extension conflicts with the new extension of an earlier "
+                              "line of the file"),
+                       logged(",2001,,7779",
+                              "The same user or alternate extension is changed by an earlier "
+                              "line of the file")}));
+    ASSERT_EQ(h.rows(), 3);
+    EXPECT_EQ(h.at(1, "NewAlias"), "samealias");
+    EXPECT_EQ(h.at(2, "NewExtension"), "7777");
+    EXPECT_EQ(h.at(3, "NewExtension"), "7778");
+}
+
 TEST(ExtensionRemapLines, AnAliasMatchIgnoresTheOldExtensionAndLetterCase) {
     ExtensionHarness h;
-    EXPECT_TRUE(h.loadLines({"JSmith,not a number,johnny,1.5"}).empty());
+    EXPECT_TRUE(h.loadLines({"JSmith,not a number,johnny,15"}).empty());
     ASSERT_EQ(h.rows(), 1);
     EXPECT_EQ(h.at(1, "OldAlias"), "jsmith");
     EXPECT_EQ(h.at(1, "OldExtension"), "");
-    EXPECT_EQ(h.at(1, "NewExtension"), "1.5");
+    EXPECT_EQ(h.at(1, "NewExtension"), "15");
     EXPECT_EQ(h.at(1, "ObjectID"), "{U1}");
 }
 
@@ -366,15 +428,18 @@ TEST(ExtensionRemapLines, DoubleQuotesAreOrdinaryAndCommasAlwaysSplit) {
 
 TEST(ExtensionRemapRows, PrimaryRowsAndTheirInfo) {
     ExtensionHarness h;
-    EXPECT_TRUE(h.loadLines({"jsmith,,johnny,7001", "mjones,,,7002", ",1003,nofirst2,",
-                             "  jsmith , , johnny2 ,  "})
-                    .empty());
-    ASSERT_EQ(h.rows(), 4);
+    // Spaces around the fields do not count; a second line for a user is rejected.
+    EXPECT_EQ(h.loadLines({"jsmith,,johnny,7001", "  mjones , , ,  7002 ", ",1003,nofirst2,",
+                           "jsmith,,johnny2,"}),
+              std::vector<std::string>{logged("jsmith,,johnny2,",
+                                              "The same user or alternate extension is changed "
+                                              "by an earlier line of the file")});
+    ASSERT_EQ(h.rows(), 3);
     EXPECT_EQ(h.at(1, "Info"),
               "Replace both primary extension and alias with new values for this user.");
     EXPECT_EQ(h.at(2, "Info"), "Replace primary extension with new extension for this user.");
     EXPECT_EQ(h.at(3, "Info"), "Replace old alias with new alias for this user.");
-    EXPECT_EQ(h.at(4, "NewAlias"), "johnny2");
+    EXPECT_EQ(h.at(2, "NewExtension"), "7002");
 
     EXPECT_EQ(h.at(1, "OldAlias"), "jsmith");
     EXPECT_EQ(h.at(1, "NewAlias"), "johnny");
@@ -390,7 +455,7 @@ TEST(ExtensionRemapRows, PrimaryRowsAndTheirInfo) {
     EXPECT_EQ(h.at(3, "OldExtension"), "1003");
     EXPECT_EQ(h.at(3, "FirstName"), "");  // Null first name
     EXPECT_EQ(h.at(3, "ObjectID"), "{U3}");
-    for (int r = 1; r <= 4; ++r) EXPECT_FALSE(h.form.myGrid.isChecked(r, 0)) << r;
+    for (int r = 1; r <= 3; ++r) EXPECT_FALSE(h.form.myGrid.isChecked(r, 0)) << r;
 }
 
 TEST(ExtensionRemapRows, AlternateExtensionRowIgnoresTheNewAlias) {

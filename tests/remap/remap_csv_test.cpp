@@ -64,6 +64,37 @@ TEST(CsvLines, ReadFromAFileAndAMissingFileThrows) {
                  std::filesystem::filesystem_error);
 }
 
+// A file is read a chunk at a time; it gives the lines the whole file decoded at once
+// gives, also when a line end, a UTF-8 sequence or the mark's line meets a chunk's end.
+TEST(CsvLines, ReadingAFileInChunksGivesTheLinesOfTheWholeFile) {
+    TempDir dir;
+    const auto path = dir.path() / "in.csv";
+    const size_t chunk = 64 * 1024;
+    const std::string fill(chunk - 1, 'a');
+    const std::vector<std::string> files = {
+        "",
+        "\xEF\xBB\xBF",
+        fill + "\r\nb",                        // CR LF split over two chunks
+        fill + "\xC3\xA9\r\n",                 // a UTF-8 sequence split over two chunks
+        fill + "\xC3",                         // cut off at the end: Windows-1252
+        fill + "x\xC3\xA9" + fill + "\xE9\n",  // invalid only in the second chunk
+        "\xEF\xBB\xBF" + fill + "\xE9\r\n\r",
+        std::string(chunk, 'b'),
+        std::string(chunk, '\n'),
+    };
+    for (const std::string& bytes : files) {
+        { std::ofstream(path, std::ios::binary) << bytes; }
+        size_t count = 0;
+        Lines lines;
+        remap::forEachCsvLine(
+            path.string(), [&](size_t n) { count = n; },
+            [&](std::string& line) { lines.push_back(line); });
+        const Lines whole = decodeCsvLines(bytes);
+        EXPECT_EQ(lines, whole) << bytes.size();
+        EXPECT_EQ(count, whole.size()) << bytes.size();
+    }
+}
+
 TEST(CsvFields, EveryCommaSeparatesAndNothingIsTrimmed) {
     EXPECT_EQ(remap::splitCsvFields(""), Lines{""});
     EXPECT_EQ(remap::splitCsvFields("a,b"), (Lines{"a", "b"}));

@@ -67,7 +67,8 @@ TEST_F(SmtpApplyTest, AppliesEveryTickedRowAndRefusesAOneCharacterAddress) {
     h.ui.answers = {Answer::Yes, Answer::No};
     remap::cmdRemap_Click(*form);
     EXPECT_EQ(h.ui.texts(),
-              (std::vector<std::string>{kWarning, "Updates complete - review log file now?"}));
+              (std::vector<std::string>{
+                  kWarning, "Updates complete: 2 rows applied, 1 failed - review log file now?"}));
     EXPECT_TRUE(form->closed);
     EXPECT_EQ(
         logBody(h.logs.runLogPath()),
