@@ -41,6 +41,17 @@ void addVersionInfo(BackupFixture& db, bool withRow = true) {
     if (withRow) t.row({5, 0, 100, 1, false, 7, 0, 29});
 }
 
+// An empty user list, so that opening a directory backup fills its first list without a box.
+void addSubscribers(BackupFixture& db) {
+    db.table("Subscribers")
+        .text("Alias")
+        .text("FirstName")
+        .text("LastName")
+        .text("DisplayName")
+        .text("DTMFAccessID")
+        .text("ObjectID");
+}
+
 void addMessages(BackupFixture& db, bool withRow = true) {
     auto& t = db.table("Messages").longInt("Index").text("Subject");
     if (withRow) t.row({1, "hello"});
@@ -210,6 +221,7 @@ TEST_F(ConnectTest, BothTablesWithRowsOpenAsDirectoryBackup) {
 TEST_F(ConnectTest, TheCommandLineOpensAtStartUpOnlyLaterOpensAskInTheBackupsFolder) {
     BackupFixture db;
     addVersionInfo(db);
+    addSubscribers(db);
     fs::create_directories(dir.path() / "first");
     fs::create_directories(dir.path() / "second");
     const std::string first = db.write(dir.path() / "first", "ZerithDBData_Backup_1.mdb");
@@ -251,6 +263,7 @@ TEST_F(ConnectTest, ARelativePathIsKeptAndRememberedAbsolute) {
 TEST_F(ConnectTest, AnyFileNameOpensFromTheCommandLineOrTheDialog) {
     BackupFixture db;
     addVersionInfo(db);
+    addSubscribers(db);
     for (const std::string name : {"semi;colon.mdb", "ends in a space.mdb ", "quote\"d.mdb",
                                    " leading space.mdb", "Ünïcødé Бэкап.mdb"}) {
         const std::string path = write(db, name);
