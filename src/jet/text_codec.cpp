@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "jet/cp1252.h"
 #include "jet/error.h"
 
 namespace jet {
@@ -72,6 +73,20 @@ void appendUtf8(std::string& out, uint32_t cp) {
         out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
         out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
     }
+}
+
+std::string cp1252ToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x80) {
+            out += c;
+        } else {
+            appendUtf8(out, cp1252ToChar(b));
+        }
+    }
+    return out;
 }
 
 void appendUtf16le(std::string& out, const uint8_t* data, size_t size) {

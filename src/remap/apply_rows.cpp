@@ -1,6 +1,5 @@
 #include "remap/apply_rows.h"
 
-#include "jet/cp1252.h"
 #include "jet/text_codec.h"
 
 namespace tdv::remap {
@@ -90,18 +89,7 @@ std::string sqlQuoted(const std::string& text) {
 }
 
 std::string storedText(const std::string& text, bool utf8Bytes) {
-    if (!utf8Bytes) return text;
-    std::string out;
-    out.reserve(text.size() * 2);
-    for (char c : text) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x80) {
-            out += c;
-        } else {
-            jet::appendUtf8(out, jet::cp1252ToChar(b));
-        }
-    }
-    return out;
+    return utf8Bytes ? jet::cp1252ToUtf8(text) : text;
 }
 
 void closeQuietly(db::Recordset& rs) {

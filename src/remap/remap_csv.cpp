@@ -6,7 +6,6 @@
 #include <iterator>
 #include <system_error>
 
-#include "jet/cp1252.h"
 #include "jet/text_codec.h"
 
 namespace tdv::remap {
@@ -70,20 +69,6 @@ std::string repairUtf8(std::string_view bytes) {
     return out;
 }
 
-std::string cp1252ToUtf8(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 8);
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x80) {
-            out += c;
-        } else {
-            jet::appendUtf8(out, jet::cp1252ToChar(b));
-        }
-    }
-    return out;
-}
-
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -101,7 +86,7 @@ std::vector<std::string> decodeCsvLines(std::string_view bytes) {
     } else if (isValidUtf8(bytes, high) && high) {
         text.assign(bytes);
     } else {
-        text = cp1252ToUtf8(bytes);
+        text = jet::cp1252ToUtf8(bytes);
     }
 
     std::vector<std::string> lines;
@@ -208,7 +193,7 @@ std::string decodeLine(CsvEncoding encoding, std::string_view bytes) {
         case CsvEncoding::Windows1252:
             break;
     }
-    return cp1252ToUtf8(bytes);
+    return jet::cp1252ToUtf8(bytes);
 }
 
 }  // namespace
