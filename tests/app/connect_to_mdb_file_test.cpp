@@ -29,15 +29,7 @@ constexpr const char* kCouldNotOpen =
 constexpr const char* kSettingKey = "ApplicationSettings/LastMDBFolderPath";
 
 void addVersionInfo(BackupFixture& db, bool withRow = true) {
-    auto& t = db.table("VersionInfo")
-                  .integer("ZerithVersionMajor")
-                  .integer("ZerithVersionMinor")
-                  .integer("ZerithVersionBuild")
-                  .integer("ZerithVersionRev")
-                  .yesNo("ZerithVersionbQRN")
-                  .integer("AppVersionMajor")
-                  .integer("AppVersionMinor")
-                  .integer("AppVersionRev");
+    auto& t = db.versionInfo();
     if (withRow) t.row({5, 0, 100, 1, false, 7, 0, 29});
 }
 

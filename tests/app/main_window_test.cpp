@@ -21,16 +21,7 @@ using ::testing::IsEmpty;
 // A small directory backup: two schedules, one distribution list, a quorin 7.x version row.
 std::string writeBackup(const std::filesystem::path& dir, bool quorin) {
     BackupFixture db;
-    db.table("VersionInfo")
-        .integer("ZerithVersionMajor")
-        .integer("ZerithVersionMinor")
-        .integer("ZerithVersionBuild")
-        .integer("ZerithVersionRev")
-        .yesNo("ZerithVersionbQRN")
-        .integer("AppVersionMajor")
-        .integer("AppVersionMinor")
-        .integer("AppVersionRev")
-        .row({quorin ? 7 : 5, 0, 12, 1, quorin, 1, 3, 1});
+    db.versionInfo().row({quorin ? 7 : 5, 0, 12, 1, quorin, 1, 3, 1});
     db.table("MDBVersion").integer("Version").row({20});
     db.table("Schedules")
         .text("ObjectID")
@@ -52,16 +43,7 @@ std::string writeBackup(const std::filesystem::path& dir, bool quorin) {
 // directory handlers, no CallHandlers table at all.
 std::string writeSparseBackup(const std::filesystem::path& dir, int schemaRevision, bool quorin) {
     BackupFixture db;
-    db.table("VersionInfo")
-        .integer("ZerithVersionMajor")
-        .integer("ZerithVersionMinor")
-        .integer("ZerithVersionBuild")
-        .integer("ZerithVersionRev")
-        .yesNo("ZerithVersionbQRN")
-        .integer("AppVersionMajor")
-        .integer("AppVersionMinor")
-        .integer("AppVersionRev")
-        .row({quorin ? 7 : 5, 0, 12, 1, quorin, 1, 3, 1});
+    db.versionInfo().row({quorin ? 7 : 5, 0, 12, 1, quorin, 1, 3, 1});
     db.table("MDBVersion").integer("Version").row({schemaRevision});
     db.table("Subscribers")
         .text("ObjectID")

@@ -443,16 +443,7 @@ TEST_F(MainWindowTest, OpenDatabaseAlwaysAsksAndSwitchesFromTheCommandLineBackup
 
 TEST_F(MainWindowTest, AnEmptyListShowsItsOwnHeaderAndBackupDetailsNone) {
     test::BackupFixture db;
-    db.table("VersionInfo")
-        .integer("ZerithVersionMajor")
-        .integer("ZerithVersionMinor")
-        .integer("ZerithVersionBuild")
-        .integer("ZerithVersionRev")
-        .yesNo("ZerithVersionbQRN")
-        .integer("AppVersionMajor")
-        .integer("AppVersionMinor")
-        .integer("AppVersionRev")
-        .row({5, 0, 12, 1, false, 7, 0, 29});
+    db.versionInfo().row({5, 0, 12, 1, false, 7, 0, 29});
     db.table("MDBVersion").integer("Version").row({20});
     db.table("Subscribers")
         .text("ObjectID")

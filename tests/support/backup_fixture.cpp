@@ -104,6 +104,18 @@ FixtureTable& BackupFixture::table(const std::string& name) {
     return tables_.back();
 }
 
+FixtureTable& BackupFixture::versionInfo() {
+    return table("VersionInfo")
+        .integer("ZerithVersionMajor")
+        .integer("ZerithVersionMinor")
+        .integer("ZerithVersionBuild")
+        .integer("ZerithVersionRev")
+        .yesNo("ZerithVersionbQRN")
+        .integer("AppVersionMajor")
+        .integer("AppVersionMinor")
+        .integer("AppVersionRev");
+}
+
 std::string BackupFixture::write(const std::filesystem::path& dir,
                                  const std::string& fileName) const {
     jet::NewDatabase desc;

@@ -50,6 +50,9 @@ class BackupFixture {
 public:
     // Adds a table (or returns the one of that name) to build.
     FixtureTable& table(const std::string& name);
+    // Adds the VersionInfo table with its eight version columns, in the order of a row:
+    // server major, minor, build, revision, Quorin flag, tool major, minor, revision.
+    FixtureTable& versionInfo();
     // Writes the database and returns its path.
     std::string write(const std::filesystem::path& dir, const std::string& fileName) const;
 
