@@ -15,6 +15,7 @@
 #include "commands/maintenance.h"
 #include "commands/user_export.h"
 #include "extract/audio_extraction.h"
+#include "gui/filter_box.h"
 #include "gui/grid_view.h"
 #include "remap/frm_smtp_address_remap.h"
 #include "reports/private_list_dump.h"
@@ -36,6 +37,7 @@ constexpr int kExitTopMargin = 465;
 constexpr int kExitLeftMargin = 950;
 constexpr int kDesignedClientWidth = 14115;
 constexpr int kDesignedClientHeight = 6285;
+constexpr int kFilterLeft = 5280;  // the filter box: from here to the grid's right edge
 
 // The report text as the text box shows it (lines end with "\n" in Qt), and back.
 QString toDisplayText(const std::string& text) {
@@ -133,6 +135,12 @@ void MainWindow::buildControls() {
     myGrid = new GridView(form_->myGrid, client_);
     myGrid->setObjectName("myGrid");
     setDesigned(myGrid, 60, kGridTop, 6915, 5655);
+    myGrid->setHeaderSorting(true);
+    myGrid->selectFirstShownRow = true;
+    txtFilter = new FilterBox(*myGrid, client_);
+    txtFilter->setObjectName("txtFilter");
+    setDesigned(txtFilter, kFilterLeft, 120, 6975 - kFilterLeft, 315);
+    connect(myGrid, &GridView::shownRowsChanged, this, [this] { showObjectCount(); });
 
     txtInfo = new QPlainTextEdit(client_);
     txtInfo->setObjectName("txtInfo");
@@ -172,7 +180,8 @@ void MainWindow::buildControls() {
             [this] { run([this] { reports::cmdPrivateListDump_Click(*form_); }); });
     connect(cmdExit, &QPushButton::clicked, this, [this] { exitApplication(); });
 
-    setTabOrder(cmbObjectType, myGrid);
+    setTabOrder(cmbObjectType, txtFilter);
+    setTabOrder(txtFilter, myGrid);
     setTabOrder(myGrid, txtInfo);
     setTabOrder(txtInfo, cmdCopyToClipboard);
     setTabOrder(cmdCopyToClipboard, cmdFetchAllWAVFiles);
@@ -294,8 +303,7 @@ void MainWindow::syncFromForm() {
     if (cmbObjectType->currentIndex() != f.cmbObjectType) {
         cmbObjectType->setCurrentIndex(f.cmbObjectType);
     }
-    txtObjectCount->setText(QString::fromStdString(f.txtObjectCount));
-    txtObjectCount->adjustSize();
+    showObjectCount();
     const QString text = toDisplayText(f.txtInfo.Text);
     if (txtInfo->toPlainText() != text) txtInfo->setPlainText(text);
     cmdFetchAllWAVFiles->setVisible(f.cmdFetchAllWAVFilesVisible);
@@ -303,6 +311,21 @@ void MainWindow::syncFromForm() {
     seperatorStQuellis->setVisible(f.pagerScrubMenuVisible);
     mnuStQuellisPagerScrub->setVisible(f.pagerScrubMenuVisible);
     syncing_ = false;
+}
+
+void MainWindow::showObjectCount() {
+    txtObjectCount->setText(shownCountText(*myGrid, QString::fromStdString(form_->txtObjectCount)));
+    txtObjectCount->adjustSize();
+    placeFilterBox();
+}
+
+void MainWindow::placeFilterBox() {
+    const int gap = twipsToPixels(60, this);
+    const int left =
+        std::max(twipsToPixels(kFilterLeft, this), txtObjectCount->geometry().right() + gap);
+    const int right = myGrid->geometry().right();
+    txtFilter->setGeometry(left, txtFilter->y(), std::max(right - left + 1, 0),
+                           txtFilter->height());
 }
 
 bool MainWindow::startUp() {

@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QScrollBar>
 
+#include "gui/filter_box.h"
 #include "gui/grid_view.h"
 
 namespace tdv::gui {
@@ -45,6 +46,10 @@ MessageWindow::MessageWindow(ui::UiPort& ui, backup::AppState& state, app::FrmMa
     lblTotal_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     txtCount_ = new QLineEdit(QString::fromStdString(form_.txtMessagesInGrid), client_);
     txtCount_->setReadOnly(true);
+    grid_->setHeaderSorting(true);
+    txtFilter_ = new FilterBox(*grid_, client_);
+    txtFilter_->setObjectName("txtFilter");
+    connect(grid_, &GridView::shownRowsChanged, this, [this] { showCount(); });
     buildMenus();
 
     // The form's own selection handler extracts; the window notes that it ran so that the
@@ -157,7 +162,11 @@ void MessageWindow::widenToShowSubjects() {
 
 void MessageWindow::showFormState() {
     grid_->refresh();
-    txtCount_->setText(QString::fromStdString(form_.txtMessagesInGrid));
+    showCount();
+}
+
+void MessageWindow::showCount() {
+    txtCount_->setText(shownCountText(*grid_, QString::fromStdString(form_.txtMessagesInGrid)));
 }
 
 void MessageWindow::closeEvent(QCloseEvent* event) {
@@ -190,7 +199,12 @@ void MessageWindow::layoutControls() {
     }
     const auto layout = messages::Form_Resize(outer, twips(client_->size(), this), minimized);
     if (!layout) return;
-    grid_->setGeometry(pixels(layout->gridMessages, this));
+    // The filter box takes the top of the grid's place.
+    QRect grid = pixels(layout->gridMessages, this);
+    const int filterHeight = txtFilter_->sizeHint().height();
+    txtFilter_->setGeometry(grid.left(), grid.top(), grid.width(), filterHeight);
+    grid.setTop(grid.top() + filterHeight + twipsToPixels(60, this));
+    grid_->setGeometry(grid);
     cmdExit_->setGeometry(pixels(layout->cmdExit, this));
     // The row's left positions are the designed ones, widened where this platform's font
     // needs more room than the design gave, so that no caption is cut off.

@@ -2,6 +2,9 @@
 // messages::FrmMessages: the message grid with its check-box columns, the count box,
 // "&Extract Message", "E&xit", the File and Help menus, and the resize rule.
 //
+// A filter box above the grid narrows its rows (the count box then reads "N of M") and a
+// header click sorts them; neither selects a row, so neither extracts anything.
+//
 // The window owns the form state; its widgets show that state and forward their events to
 // the form's procedures. Filling the grid is not a selection: InitForm fills with
 // repainting off and nothing is extracted until the user selects a row (or clicks the row
@@ -22,6 +25,7 @@ class QAction;
 
 namespace tdv::gui {
 
+class FilterBox;
 class GridView;
 
 class MessageWindow : public QMainWindow {
@@ -42,6 +46,7 @@ public:
     QPushButton* cmdExit() const { return cmdExit_; }
     QLabel* lblTotalGridRows() const { return lblTotal_; }
     QLineEdit* txtMessagesInGrid() const { return txtCount_; }
+    FilterBox* txtFilter() const { return txtFilter_; }
     QAction* mnuLoadDatabase() const { return mnuLoadDatabase_; }
     QAction* mnuExit() const { return mnuExit_; }
     QAction* mnuHelp() const { return mnuHelp_; }
@@ -58,6 +63,7 @@ private:
     void buildMenus();
     void layoutControls();
     void widenToShowSubjects();
+    void showCount();
 
     messages::FrmMessages form_;
     app::FrmMain& main_;
@@ -67,6 +73,7 @@ private:
     QPushButton* cmdExit_;
     QLabel* lblTotal_;
     QLineEdit* txtCount_;
+    FilterBox* txtFilter_;
     QAction* mnuLoadDatabase_ = nullptr;
     QAction* mnuExit_ = nullptr;
     QAction* mnuHelp_ = nullptr;

@@ -20,6 +20,7 @@
 
 #include "app/form_load.h"
 #include "extract/audio_extraction.h"
+#include "gui/filter_box.h"
 #include "gui/grid_view.h"
 #include "gui/gui_test_ui.h"
 #include "gui/program.h"
@@ -220,6 +221,55 @@ TEST_F(MainWindowTest, ProgramSetRowMovesTheViewAndShowsItsReport) {
     main().form().myGrid.setRow(4);
     core.form.myGrid.setRow(4);
     EXPECT_EQ(main().myGrid->currentIndex().row(), 3);
+    EXPECT_EQ(main().txtInfo->toPlainText(), display(core.form.txtInfo.Text));
+}
+
+TEST_F(MainWindowTest, TheFilterNarrowsTheListAndTheReportFollowsTheShownRow) {
+    ASSERT_TRUE(startOnDirectory());
+    Core core(state);
+    const ui::GridModel& grid = main().form().myGrid;
+    const int rows = grid.Rows() - 1;
+    ASSERT_GE(rows, 4);
+    // The alias of the third user, typed in other letter case, narrows to the rows that
+    // contain it; the first of them becomes current and its report is shown.
+    const std::string alias = grid.TextMatrix(3, 0);
+    QTest::keyClicks(main().txtFilter, QString::fromStdString(alias).toUpper());
+    QCoreApplication::processEvents();
+    GridView* view = main().myGrid;
+    ASSERT_GE(view->model()->rowCount(), 1);
+    EXPECT_LT(view->model()->rowCount(), rows);
+    EXPECT_EQ(main().txtObjectCount->text(),
+              QString("%1 of %2").arg(view->model()->rowCount()).arg(rows));
+    EXPECT_EQ(grid.Row(), view->modelRow(0));
+    EXPECT_EQ(view->currentIndex().row(), 0);
+    core.form.myGrid.setRow(grid.Row());
+    EXPECT_EQ(main().txtInfo->toPlainText(), display(core.form.txtInfo.Text));
+
+    // Another object type keeps the filter; Escape clears it.
+    chooseType(app::kCallHandlers);
+    EXPECT_LE(view->model()->rowCount(), grid.Rows() - 1);
+    QTest::keyClick(main().txtFilter, Qt::Key_Escape);
+    EXPECT_TRUE(main().txtFilter->text().isEmpty());
+    EXPECT_EQ(view->model()->rowCount(), grid.Rows() - 1);
+    EXPECT_EQ(main().txtObjectCount->text().toStdString(), main().form().txtObjectCount);
+
+    // A header click sorts the shown rows, the second click reverses them; a click on a
+    // sorted row shows that object's report.
+    chooseType(app::kSubscribers);
+    const int extension = 4;
+    view->horizontalHeader()->sectionClicked(extension);
+    view->horizontalHeader()->sectionClicked(extension);
+    auto shownText = [&](int v, int c) {
+        return view->model()->data(view->model()->index(v, c)).toString();
+    };
+    for (int v = 1; v < view->model()->rowCount(); ++v) {
+        EXPECT_GE(shownText(v - 1, extension).toLongLong(), shownText(v, extension).toLongLong());
+    }
+    clickRow(2);
+    const int clicked = view->modelRow(1);
+    EXPECT_EQ(grid.Row(), clicked);
+    core.form.cmbObjectType = app::kSubscribers;
+    core.form.myGrid.setRow(clicked);
     EXPECT_EQ(main().txtInfo->toPlainText(), display(core.form.txtInfo.Text));
 }
 
