@@ -15,8 +15,10 @@
 #include "commands/maintenance.h"
 #include "commands/user_export.h"
 #include "extract/audio_extraction.h"
+#include "extract/recordings.h"
 #include "gui/filter_box.h"
 #include "gui/grid_view.h"
+#include "gui/play_button.h"
 #include "remap/frm_smtp_address_remap.h"
 #include "reports/private_list_dump.h"
 #include "support/update_check.h"
@@ -161,16 +163,22 @@ void MainWindow::buildControls() {
     cmdFetchAllWAVFiles = button("cmdFetchAllWAVFiles", "&Extract all WAV Files", 8100, 1665);
     cmdPrivateListDump = button("cmdPrivateListDump", "Private List Dump", 9840, 1665);
     cmdExit = button("cmdExit", "E&xit", 13200, 915);
+    cmdPlay = new PlayButton(
+        ui_, [this] { return extract::objectRecordings(*form_); }, client_);
+    cmdPlay->setObjectName("cmdPlay");
+    setDesigned(cmdPlay, 11520, 5820, 915, 405);
     // A caption wider than its designed button widens it; the buttons to its right move
     // along so that none covers another.
     int right = 0;
-    for (QPushButton* b : {cmdCopyToClipboard, cmdFetchAllWAVFiles, cmdPrivateListDump}) {
+    for (QPushButton* b : {cmdCopyToClipboard, cmdFetchAllWAVFiles, cmdPrivateListDump,
+                           static_cast<QPushButton*>(cmdPlay)}) {
         b->resize(std::max(b->width(), b->sizeHint().width()), b->height());
         b->move(std::max(b->x(), right + 6), b->y());
         right = b->geometry().right();
     }
     cmdFetchAllWAVFiles->hide();
     cmdPrivateListDump->hide();
+    cmdPlay->hide();
 
     connect(cmdCopyToClipboard, &QPushButton::clicked, this,
             [this] { run([this] { app::cmdCopyToClipboard_Click(*form_); }); });
@@ -186,7 +194,8 @@ void MainWindow::buildControls() {
     setTabOrder(txtInfo, cmdCopyToClipboard);
     setTabOrder(cmdCopyToClipboard, cmdFetchAllWAVFiles);
     setTabOrder(cmdFetchAllWAVFiles, cmdPrivateListDump);
-    setTabOrder(cmdPrivateListDump, cmdExit);
+    setTabOrder(cmdPrivateListDump, cmdPlay);
+    setTabOrder(cmdPlay, cmdExit);
 }
 
 void MainWindow::buildMenus() {
@@ -307,6 +316,9 @@ void MainWindow::syncFromForm() {
     const QString text = toDisplayText(f.txtInfo.Text);
     if (txtInfo->toPlainText() != text) txtInfo->setPlainText(text);
     cmdFetchAllWAVFiles->setVisible(f.cmdFetchAllWAVFilesVisible);
+    // The objects that have recordings to extract have them to play.
+    cmdPlay->setVisible(f.cmdFetchAllWAVFilesVisible);
+    if (!f.cmdFetchAllWAVFilesVisible) cmdPlay->stop();
     cmdPrivateListDump->setVisible(f.cmdPrivateListDumpVisible);
     seperatorStQuellis->setVisible(f.pagerScrubMenuVisible);
     mnuStQuellisPagerScrub->setVisible(f.pagerScrubMenuVisible);
@@ -387,7 +399,8 @@ void MainWindow::placeControls() {
     myGrid->resize(myGrid->width(), px(gridHeight));
     const int exitTop = clientHeight - kExitTopMargin;
     cmdExit->move(px(clientWidth - kExitLeftMargin), px(exitTop));
-    for (QPushButton* b : {cmdCopyToClipboard, cmdFetchAllWAVFiles, cmdPrivateListDump}) {
+    for (QPushButton* b : {cmdCopyToClipboard, cmdFetchAllWAVFiles, cmdPrivateListDump,
+                           static_cast<QPushButton*>(cmdPlay)}) {
         b->move(b->x(), px(exitTop));
     }
 }

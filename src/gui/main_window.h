@@ -9,7 +9,8 @@
 // the button row with the client area.
 //
 // A filter box beside the count narrows the grid's rows (the count then reads "N of M"),
-// and a header click sorts the list; both change only what the grid shows.
+// and a header click sorts the list; both change only what the grid shows. "&Play" plays
+// the selected object's recordings from memory.
 //
 // Windows that belong to other parts of the program are reached through hooks set by the
 // program: the remap windows (their menu entries are hidden while the hook is empty), Help,
@@ -33,6 +34,7 @@ namespace tdv::gui {
 
 class FilterBox;
 class GridView;
+class PlayButton;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -77,6 +79,8 @@ public:
     QPushButton* cmdCopyToClipboard = nullptr;
     QPushButton* cmdFetchAllWAVFiles = nullptr;
     QPushButton* cmdPrivateListDump = nullptr;
+    // Beside the extraction buttons, shown with them: plays the object's recordings.
+    PlayButton* cmdPlay = nullptr;
     QPushButton* cmdExit = nullptr;
 
     QMenu* mnuFile = nullptr;

@@ -12,6 +12,7 @@
 
 #include "gui/filter_box.h"
 #include "gui/grid_view.h"
+#include "gui/play_button.h"
 
 namespace tdv::gui {
 
@@ -42,6 +43,9 @@ MessageWindow::MessageWindow(ui::UiPort& ui, backup::AppState& state, app::FrmMa
     grid_->horizontalHeader()->setStretchLastSection(true);
     cmdExtract_ = new QPushButton(messages::kExtractCaption, client_);
     cmdExit_ = new QPushButton(messages::kExitCaption, client_);
+    cmdPlay_ = new PlayButton(
+        ui, [this] { return extract::messageRecording(form_); }, client_);
+    cmdPlay_->setObjectName("cmdPlay");
     lblTotal_ = new QLabel(messages::kTotalRowsCaption, client_);
     lblTotal_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     txtCount_ = new QLineEdit(QString::fromStdString(form_.txtMessagesInGrid), client_);
@@ -211,14 +215,17 @@ void MessageWindow::layoutControls() {
     const int gap = twipsToPixels(60, this);
     QRect extract = pixels(layout->cmdExtractWAVFile, this);
     extract.setWidth(std::max(extract.width(), cmdExtract_->sizeHint().width()));
+    QRect play(extract.right() + gap, extract.top(), cmdPlay_->sizeHint().width(),
+               extract.height());
     QRect label = pixels(layout->lblTotalGridRows, this);
-    label.moveLeft(std::max(label.left(), extract.right() + gap));
+    label.moveLeft(std::max(label.left(), play.right() + gap));
     label.setWidth(std::max(label.width(), lblTotal_->sizeHint().width()));
     label.setHeight(extract.height());
     QRect count = pixels(layout->txtMessagesInGrid, this);
     count.moveLeft(std::max(count.left(), label.right() + gap));
     count.setHeight(std::max(count.height(), txtCount_->sizeHint().height()));
     cmdExtract_->setGeometry(extract);
+    cmdPlay_->setGeometry(play);
     lblTotal_->setGeometry(label);
     txtCount_->setGeometry(count);
 }

@@ -3,7 +3,8 @@
 // "&Extract Message", "E&xit", the File and Help menus, and the resize rule.
 //
 // A filter box above the grid narrows its rows (the count box then reads "N of M") and a
-// header click sorts them; neither selects a row, so neither extracts anything.
+// header click sorts them; neither selects a row, so neither extracts anything. "&Play"
+// beside "&Extract Message" plays the selected message from memory.
 //
 // The window owns the form state; its widgets show that state and forward their events to
 // the form's procedures. Filling the grid is not a selection: InitForm fills with
@@ -27,6 +28,7 @@ namespace tdv::gui {
 
 class FilterBox;
 class GridView;
+class PlayButton;
 
 class MessageWindow : public QMainWindow {
     Q_OBJECT
@@ -44,6 +46,7 @@ public:
     GridView* gridMessages() const { return grid_; }
     QPushButton* cmdExtractWAVFile() const { return cmdExtract_; }
     QPushButton* cmdExit() const { return cmdExit_; }
+    PlayButton* cmdPlay() const { return cmdPlay_; }
     QLabel* lblTotalGridRows() const { return lblTotal_; }
     QLineEdit* txtMessagesInGrid() const { return txtCount_; }
     FilterBox* txtFilter() const { return txtFilter_; }
@@ -71,6 +74,7 @@ private:
     GridView* grid_;
     QPushButton* cmdExtract_;
     QPushButton* cmdExit_;
+    PlayButton* cmdPlay_;
     QLabel* lblTotal_;
     QLineEdit* txtCount_;
     FilterBox* txtFilter_;
