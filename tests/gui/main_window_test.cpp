@@ -20,9 +20,11 @@
 
 #include "app/form_load.h"
 #include "extract/audio_extraction.h"
+#include "extract/recordings.h"
 #include "gui/filter_box.h"
 #include "gui/grid_view.h"
 #include "gui/gui_test_ui.h"
+#include "gui/play_button.h"
 #include "gui/program.h"
 #include "gui/splash.h"
 #include "sample/sample.h"
@@ -271,6 +273,46 @@ TEST_F(MainWindowTest, TheFilterNarrowsTheListAndTheReportFollowsTheShownRow) {
     core.form.cmbObjectType = app::kSubscribers;
     core.form.myGrid.setRow(clicked);
     EXPECT_EQ(main().txtInfo->toPlainText(), display(core.form.txtInfo.Text));
+}
+
+TEST_F(MainWindowTest, PlayOffersTheObjectsRecordingsAndStopsWithoutWritingAFile) {
+    ASSERT_TRUE(startOnDirectory());
+    PlayButton* play = main().cmdPlay;
+    test::SilentOutput* output = test::silence(*play);
+    EXPECT_TRUE(play->isVisible());
+    EXPECT_EQ(play->text(), "&Play");
+    // The first user with more than one recording gets the chooser.
+    const ui::GridModel& grid = main().form().myGrid;
+    int row = 0;
+    size_t count = 0;
+    for (int r = 1; r < grid.Rows() && row == 0; ++r) {
+        main().form().myGrid.setRow(r);
+        count = extract::objectRecordings(main().form()).items.size();
+        if (count > 1) row = r;
+    }
+    ASSERT_GT(row, 0) << "the sample needs a user with a voice name and a greeting";
+    play->click();
+    QMenu* chooser = play->chooser();
+    ASSERT_EQ(chooser->actions().size(), static_cast<qsizetype>(count));
+    EXPECT_EQ(chooser->actions().front()->text(), "Voice name");
+    EXPECT_TRUE(output->played.empty());
+    chooser->actions().back()->trigger();
+    ASSERT_EQ(output->played.size(), 1u);
+    EXPECT_EQ(output->played[0].sampleRate, 8000);
+    EXPECT_GT(output->played[0].samples.size(), 0u);
+    EXPECT_EQ(play->text(), "&Stop");
+    play->click();  // stops
+    EXPECT_FALSE(output->playing());
+    EXPECT_EQ(play->text(), "&Play");
+    chooser->actions().front()->trigger();
+    output->end();  // played to its end
+    EXPECT_EQ(play->text(), "&Play");
+    EXPECT_FALSE(fs::exists(extract::wavExtractionFolder(state)));
+    EXPECT_THAT(ui.texts(), IsEmpty());
+
+    // Types without recordings hide it.
+    chooseType(app::kSchedules);
+    EXPECT_FALSE(play->isVisible());
 }
 
 TEST_F(MainWindowTest, CopyPutsTheReportOrTheUsersEditOnTheClipboard) {

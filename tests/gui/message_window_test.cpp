@@ -20,6 +20,7 @@
 #include "gui/filter_box.h"
 #include "gui/grid_view.h"
 #include "gui/gui_test_ui.h"
+#include "gui/play_button.h"
 #include "gui/program.h"
 #include "sample/sample.h"
 #include "support/testdata.h"
@@ -204,6 +205,35 @@ TEST_F(MessageWindowTest, FilterAndSortNarrowTheGridWithoutExtractingAndClicksFo
     QTest::keyClick(window().txtFilter(), Qt::Key_Escape);
     EXPECT_EQ(view->model()->rowCount(), grid.Rows() - 1);
     EXPECT_EQ(window().txtMessagesInGrid()->text().toInt(), grid.Rows() - 1);
+}
+
+TEST_F(MessageWindowTest, PlayPlaysTheSelectedMessageAndASecureOneSaysWhy) {
+    startOnMessages();
+    PlayButton* play = window().cmdPlay();
+    test::SilentOutput* output = test::silence(*play);
+    EXPECT_TRUE(play->isVisible());
+    EXPECT_EQ(play->text(), "&Play");
+    const int plain = rowWithSecure(false);
+    ASSERT_GE(plain, 1);
+    form().gridMessages.setRow(plain);
+    ui.boxes.clear();
+    play->click();
+    ASSERT_EQ(output->played.size(), 1u) << (ui.texts().empty() ? "" : ui.texts().front());
+    EXPECT_EQ(output->played[0].sampleRate, 8000);
+    EXPECT_EQ(play->text(), "&Stop");
+    play->click();
+    EXPECT_EQ(play->text(), "&Play");
+
+    const int secure = rowWithSecure(true);
+    if (secure == 0) GTEST_SKIP() << "the sample has no secure message";
+    form().gridMessages.setRow(secure);
+    ui.boxes.clear();
+    play->click();
+    EXPECT_EQ(output->played.size(), 1u);
+    ASSERT_EQ(ui.texts().size(), 1u);
+    EXPECT_EQ(ui.texts()[0],
+              "That message is marked secure and is encrypted in the backup: it cannot be played.");
+    EXPECT_EQ(play->text(), "&Play");
 }
 
 TEST_F(MessageWindowTest, AClickOnTheFirstRowAfterOpeningExtractsIt) {
