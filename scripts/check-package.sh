@@ -39,7 +39,7 @@ for c in $commands; do
 done
 
 depends="$(dpkg-deb -f "$deb" Depends)"
-for lib in libqt6widgets6 libicu qt6-qpa-plugins libc6; do
+for lib in libqt6widgets6 libqt6multimedia6 libicu qt6-qpa-plugins libc6; do
     grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 echo "check-package: $(basename "$deb") installs both programs, the page and the desktop files"
