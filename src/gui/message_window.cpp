@@ -224,6 +224,10 @@ void MessageWindow::layoutControls() {
     QRect count = pixels(layout->txtMessagesInGrid, this);
     count.moveLeft(std::max(count.left(), label.right() + gap));
     count.setHeight(std::max(count.height(), txtCount_->sizeHint().height()));
+    // Room for "N of M" while a filter is on.
+    count.setWidth(std::max(
+        count.width(),
+        txtCount_->fontMetrics().horizontalAdvance("00000 of 00000") + twipsToPixels(180, this)));
     cmdExtract_->setGeometry(extract);
     cmdPlay_->setGeometry(play);
     lblTotal_->setGeometry(label);
