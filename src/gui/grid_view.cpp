@@ -119,12 +119,18 @@ void GridView::scheduleRefresh() {
 void GridView::refresh() {
     refreshQueued_ = false;
     indexStale_ = true;
-    showRows();
+    showRows(true);
 }
 
-void GridView::showRows() {
+void GridView::showRows(bool sizeColumns) {
     const bool redraw = model_.Redraw() != 0;
     updateShownRows();
+    // A filter or a sort keeps the widths the fill gave: sizing columns to their contents
+    // reads a thousand rows per column, too slow for every key press.
+    std::vector<int> widths;
+    if (!sizeColumns) {
+        for (int c = 0; c < model_.Cols(); ++c) widths.push_back(columnWidth(c));
+    }
     syncing_ = true;
     adapter_->reset();
     // A grid without rows has no header row either (Backup Details, the export log).
@@ -132,7 +138,11 @@ void GridView::showRows() {
     for (int c = 0; c < model_.Cols(); ++c) {
         setColumnHidden(c, model_.ColHidden(c));
         if (model_.ColHidden(c)) continue;
-        if (model_.isAutoSized(c)) {
+        if (!sizeColumns) {
+            if (c < static_cast<int>(widths.size()) && widths[static_cast<size_t>(c)] > 0) {
+                setColumnWidth(c, widths[static_cast<size_t>(c)]);
+            }
+        } else if (model_.isAutoSized(c)) {
             resizeColumnToContents(c);
         } else if (model_.ColWidth(c) > 0) {
             setColumnWidth(c, twipsToPixels(model_.ColWidth(c), this));
@@ -198,7 +208,7 @@ void GridView::setHeaderSorting(bool on) {
     if (sortColumn_ < 0) horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     if (!on && sortColumn_ >= 0) {
         sortColumn_ = -1;
-        showRows();
+        showRows(false);
     }
 }
 
@@ -210,13 +220,13 @@ void GridView::sortRowsBy(int col) {
     sortColumn_ = col;
     horizontalHeader()->setSortIndicator(col,
                                          sortAscending_ ? Qt::AscendingOrder : Qt::DescendingOrder);
-    showRows();
+    showRows(false);
 }
 
 void GridView::setFilterText(const QString& text) {
     if (text == filterText_) return;
     filterText_ = text;
-    showRows();
+    showRows(false);
 }
 
 void GridView::updateShownRows() {

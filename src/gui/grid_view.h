@@ -66,8 +66,9 @@ protected:
 private:
     class Adapter;
     void sortRowsBy(int col);
-    // Shows the rows again (the filter and the sort applied) and follows the current row.
-    void showRows();
+    // Shows the rows again (the filter and the sort applied) and follows the current row;
+    // sizes the columns as the model asks, or keeps their widths.
+    void showRows(bool sizeColumns);
     // Recomputes the shown rows from the filter text and the sort column.
     void updateShownRows();
     int viewRow(int modelRow) const;
