@@ -10,7 +10,8 @@ apt_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libcli11-dev nlohmann-json3-dev libicu-dev libzip-dev
     mdbtools python3
-    qt6-base-dev libgl-dev fonts-dejavu-core xvfb xauth
+    qt6-base-dev qt6-multimedia-dev libgl-dev fonts-dejavu-core xvfb xauth
+    dpkg-dev man-db
 )
 missing=()
 for p in "${apt_packages[@]}"; do

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Screenshots of the desktop viewer under Xvfb: the main window on a user, on a call
-# handler and on the backup details, the message browser on a message backup, and the
+# Screenshots of the desktop viewer under Xvfb: the main window on a user (also with a
+# filter), on a call handler and on the backup details, the message browser on a message
+# backup (also with a filter), and the
 # About, Help and two remap windows, saved as PNG files into OUT_DIR (default:
 # ./screenshots).
 #
@@ -33,19 +34,23 @@ chmod 700 "$XDG_RUNTIME_DIR"
 directory="$(ls "$work"/sample/ZerithDBData_Backup_*.mdb | head -n 1)"
 message="$(ls "$work"/sample/ZerithMessage_Backup_*.mdb | head -n 1)"
 
-# shot NAME FILE [TYPE,ROW [WINDOW]]: one run of the viewer that saves one picture and quits.
+# shot NAME FILE [TYPE,ROW [WINDOW [FILTER]]]: one run of the viewer that saves one picture
+# and quits.
 shot() {
-    local name="$1" file="$2" select="${3:-}" window="${4:-}"
+    local name="$1" file="$2" select="${3:-}" window="${4:-}" filter="${5:-}"
     TDV_SCREENSHOT="$out/$name.png" TDV_SCREENSHOT_SELECT="$select" TDV_SCREENSHOT_WINDOW="$window" \
+        TDV_SCREENSHOT_FILTER="$filter" \
         timeout 60 xvfb-run -a -s "-screen 0 1600x1000x24 -dpi 96" "$viewer" "$file"
     [[ -s "$out/$name.png" ]] || { echo "no picture for $name" >&2; return 1; }
     echo "$out/$name.png"
 }
 
 shot main-user "$directory" 0,1
+shot main-filter "$directory" 0,1 "" "an"
 shot main-call-handler "$directory" 1,1
 shot main-backup-details "$directory" 6
 shot message-browser "$message"
+shot message-filter "$message" "" "" "a"
 shot about "$directory" "" about
 shot help "$directory" "" help
 shot remap-alias-extension "$directory" "" remap

@@ -19,7 +19,7 @@ public:
 
     void reset() {
         beginResetModel();
-        rows_ = std::max(model_.Rows() - 1, 0);
+        rows_ = view_.shownRows();
         cols_ = model_.Cols();
         endResetModel();
     }
@@ -31,7 +31,7 @@ public:
 
     QVariant data(const QModelIndex& index, int role) const override {
         if (!index.isValid()) return {};
-        const int row = index.row() + 1;
+        const int row = view_.modelRow(index.row());
         const int col = index.column();
         const bool checkBox = model_.ColDataType(col) == ui::GridModel::kCheckBoxType;
         if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
@@ -64,7 +64,8 @@ public:
 
     bool setData(const QModelIndex& index, const QVariant& value, int role) override {
         if (!index.isValid() || role != Qt::CheckStateRole) return false;
-        const int row = index.row() + 1;
+        const int row = view_.modelRow(index.row());
+        if (row < 1) return false;
         const int col = index.column();
         if (row >= model_.Rows() || col >= model_.Cols()) return false;
         if (!view_.canEdit || !view_.canEdit(col)) return false;
@@ -117,7 +118,19 @@ void GridView::scheduleRefresh() {
 
 void GridView::refresh() {
     refreshQueued_ = false;
+    indexStale_ = true;
+    showRows(true);
+}
+
+void GridView::showRows(bool sizeColumns) {
     const bool redraw = model_.Redraw() != 0;
+    updateShownRows();
+    // A filter or a sort keeps the widths the fill gave: sizing columns to their contents
+    // reads a thousand rows per column, too slow for every key press.
+    std::vector<int> widths;
+    if (!sizeColumns) {
+        for (int c = 0; c < model_.Cols(); ++c) widths.push_back(columnWidth(c));
+    }
     syncing_ = true;
     adapter_->reset();
     // A grid without rows has no header row either (Backup Details, the export log).
@@ -125,7 +138,11 @@ void GridView::refresh() {
     for (int c = 0; c < model_.Cols(); ++c) {
         setColumnHidden(c, model_.ColHidden(c));
         if (model_.ColHidden(c)) continue;
-        if (model_.isAutoSized(c)) {
+        if (!sizeColumns) {
+            if (c < static_cast<int>(widths.size()) && widths[static_cast<size_t>(c)] > 0) {
+                setColumnWidth(c, widths[static_cast<size_t>(c)]);
+            }
+        } else if (model_.isAutoSized(c)) {
             resizeColumnToContents(c);
         } else if (model_.ColWidth(c) > 0) {
             setColumnWidth(c, twipsToPixels(model_.ColWidth(c), this));
@@ -134,10 +151,17 @@ void GridView::refresh() {
     syncing_ = false;
     followCurrent();
     if (redraw) viewport()->update();
+    emit shownRowsChanged();
+    // The filter hid the current row: the first shown row becomes current, so that the
+    // details shown are those of a row in the list.
+    if (selectFirstShownRow && redraw && mapped_ && shownRows() > 0 && viewRow(model_.Row()) < 0) {
+        model_.setRow(modelRow(0));
+        followCurrent();
+    }
 }
 
 void GridView::followCurrent() {
-    const int row = model_.Row() - 1;
+    const int row = viewRow(model_.Row());
     const int col = std::clamp(model_.Col(), 0, std::max(model_.Cols() - 1, 0));
     syncing_ = true;
     if (row >= 0 && row < adapter_->rowCount({}) && col < adapter_->columnCount({})) {
@@ -155,7 +179,8 @@ void GridView::followCurrent() {
 void GridView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTableView::currentChanged(current, previous);
     if (syncing_ || !current.isValid()) return;
-    const int row = current.row() + 1;
+    const int row = modelRow(current.row());
+    if (row < 1) return;
     const int col = current.column();
     if (row >= model_.Rows() || col >= model_.Cols()) return;
     if (row == model_.Row() && col == model_.Col()) return;
@@ -180,61 +205,70 @@ bool GridView::viewportEvent(QEvent* event) {
 void GridView::setHeaderSorting(bool on) {
     horizontalHeader()->setSectionsClickable(on);
     horizontalHeader()->setSortIndicatorShown(on);
-    if (!on) sortColumn_ = -1;
+    if (sortColumn_ < 0) horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    if (!on && sortColumn_ >= 0) {
+        sortColumn_ = -1;
+        showRows(false);
+    }
 }
 
-// Sorts the data rows by the text of one column (a second click reverses the order). The
-// model's rows are rewritten with redraw off, and the current row stays on the same data.
+// Sorts the shown rows by one column (a second click reverses the order). The model keeps
+// its rows; the current row stays on the same data, with no new selection event.
 void GridView::sortRowsBy(int col) {
     if (!horizontalHeader()->sectionsClickable() || col < 0 || col >= model_.Cols()) return;
     sortAscending_ = sortColumn_ == col ? !sortAscending_ : true;
     sortColumn_ = col;
-    const int rows = model_.Rows();
-    const int cols = model_.Cols();
-    if (rows <= 2) return;
-    struct Row {
-        int original;
-        std::vector<std::string> text;
-        std::vector<int> checked;
-    };
-    std::vector<Row> data;
-    for (int r = 1; r < rows; ++r) {
-        Row row{r, {}, {}};
-        for (int c = 0; c < cols; ++c) {
-            row.text.push_back(model_.TextMatrix(r, c));
-            row.checked.push_back(model_.CellChecked(r, c));
-        }
-        data.push_back(std::move(row));
-    }
-    const bool ascending = sortAscending_;
-    std::stable_sort(data.begin(), data.end(), [&](const Row& a, const Row& b) {
-        const QString x = QString::fromStdString(a.text[static_cast<size_t>(col)]);
-        const QString y = QString::fromStdString(b.text[static_cast<size_t>(col)]);
-        const int order = QString::localeAwareCompare(x, y);
-        return ascending ? order < 0 : order > 0;
-    });
-    const int redraw = model_.Redraw();
-    const int current = model_.Row();
-    model_.setRedraw(0);
-    int newCurrent = current;
-    for (size_t i = 0; i < data.size(); ++i) {
-        const int r = static_cast<int>(i) + 1;
-        if (data[i].original == current) newCurrent = r;
-        for (int c = 0; c < cols; ++c) {
-            model_.setTextMatrix(r, c, data[i].text[static_cast<size_t>(c)]);
-            model_.setCellChecked(r, c, data[i].checked[static_cast<size_t>(c)]);
-        }
-    }
-    // The same data stays current: no new selection event.
-    {
-        auto handler = std::exchange(model_.onSelectionChanged, nullptr);
-        if (newCurrent >= 0 && newCurrent < rows) model_.setRow(newCurrent);
-        model_.onSelectionChanged = std::move(handler);
-    }
-    model_.setRedraw(redraw);
     horizontalHeader()->setSortIndicator(col,
                                          sortAscending_ ? Qt::AscendingOrder : Qt::DescendingOrder);
-    refresh();
+    showRows(false);
+}
+
+void GridView::setFilterText(const QString& text) {
+    if (text == filterText_) return;
+    filterText_ = text;
+    showRows(false);
+}
+
+void GridView::updateShownRows() {
+    if (filterText_.isEmpty() && sortColumn_ < 0) {
+        mapped_ = false;
+        shown_.clear();
+        viewRowOf_.clear();
+        return;
+    }
+    if (indexStale_) {
+        index_.index(model_);
+        indexStale_ = false;
+    }
+    shown_ = index_.match(filterText_.toStdString());
+    if (sortColumn_ >= 0) index_.sort(shown_, sortColumn_, sortAscending_);
+    viewRowOf_.assign(static_cast<size_t>(index_.dataRows()) + 1, -1);
+    for (size_t i = 0; i < shown_.size(); ++i) {
+        viewRowOf_[static_cast<size_t>(shown_[i])] = static_cast<int>(i);
+    }
+    mapped_ = true;
+}
+
+int GridView::shownRows() const {
+    return mapped_ ? static_cast<int>(shown_.size()) : totalRows();
+}
+
+int GridView::totalRows() const {
+    return std::max(model_.Rows() - 1, 0);
+}
+
+int GridView::modelRow(int viewRow) const {
+    if (viewRow < 0) return -1;
+    if (!mapped_) return viewRow + 1;
+    return viewRow < static_cast<int>(shown_.size()) ? shown_[static_cast<size_t>(viewRow)] : -1;
+}
+
+int GridView::viewRow(int modelRow) const {
+    if (modelRow < 1) return -1;
+    if (!mapped_) return modelRow - 1;
+    return modelRow < static_cast<int>(viewRowOf_.size())
+               ? viewRowOf_[static_cast<size_t>(modelRow)]
+               : -1;
 }
 
 int twipsToPixels(int twips, const QWidget* widget) {

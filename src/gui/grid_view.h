@@ -10,11 +10,15 @@
 //
 // The view takes the model's onChanged for itself (and clears it when it goes); the model's
 // onSelectionChanged stays the window's.
+//
+// Filtering and sorting change only what the view shows: the view's rows map to the
+// model's rows, so the model keeps its order and the current row stays on the same data.
 #pragma once
 
 #include <QTableView>
 #include <functional>
 
+#include "catalog/row_filter.h"
 #include "ui/grid_model.h"
 
 namespace tdv::gui {
@@ -34,8 +38,25 @@ public:
 
     std::function<bool(int col)> canEdit;
     std::function<void()> clicked;
-    // Sorting by a header click; off by default.
+    // Sorting by a header click (a second click on the same column reverses); off by
+    // default.
     void setHeaderSorting(bool on);
+    // Shows only the rows of which a shown column contains the text (case and accents
+    // ignored); an empty text shows every row.
+    void setFilterText(const QString& text);
+    QString filterText() const { return filterText_; }
+    // Rows shown and rows in the model (data rows).
+    int shownRows() const;
+    int totalRows() const;
+    // The model row (from 1) a view row shows, -1 when none.
+    int modelRow(int viewRow) const;
+    // When the filter hides the current row, makes the first shown row current (a
+    // selection event, so the window shows its details). Off by default.
+    bool selectFirstShownRow = false;
+
+signals:
+    // The shown rows changed (filter, sort or a new fill).
+    void shownRowsChanged();
 
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
@@ -45,11 +66,24 @@ protected:
 private:
     class Adapter;
     void sortRowsBy(int col);
+    // Shows the rows again (the filter and the sort applied) and follows the current row;
+    // sizes the columns as the model asks, or keeps their widths.
+    void showRows(bool sizeColumns);
+    // Recomputes the shown rows from the filter text and the sort column.
+    void updateShownRows();
+    int viewRow(int modelRow) const;
     void scheduleRefresh();
     bool syncing_ = false;
     bool refreshQueued_ = false;
     int sortColumn_ = -1;
     bool sortAscending_ = true;
+    QString filterText_;
+    catalog::RowFilter index_;
+    bool indexStale_ = true;
+    // View row to model row while a filter or a sort is on (empty: the model's order).
+    std::vector<int> shown_;
+    std::vector<int> viewRowOf_;
+    bool mapped_ = false;
     ui::GridModel& model_;
     Adapter* adapter_;
 };

@@ -18,3 +18,4 @@ install(FILES ${TDV_SHARE_SOURCE_DIR}/tarnis-data-viewer.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${TDV_SHARE_SOURCE_DIR}/icons/tarnis-data-viewer.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${TDV_SHARE_SOURCE_DIR}/tdv.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

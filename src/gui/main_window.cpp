@@ -15,7 +15,10 @@
 #include "commands/maintenance.h"
 #include "commands/user_export.h"
 #include "extract/audio_extraction.h"
+#include "extract/recordings.h"
+#include "gui/filter_box.h"
 #include "gui/grid_view.h"
+#include "gui/play_button.h"
 #include "remap/frm_smtp_address_remap.h"
 #include "reports/private_list_dump.h"
 #include "support/update_check.h"
@@ -36,6 +39,7 @@ constexpr int kExitTopMargin = 465;
 constexpr int kExitLeftMargin = 950;
 constexpr int kDesignedClientWidth = 14115;
 constexpr int kDesignedClientHeight = 6285;
+constexpr int kFilterLeft = 5280;  // the filter box: from here to the grid's right edge
 
 // The report text as the text box shows it (lines end with "\n" in Qt), and back.
 QString toDisplayText(const std::string& text) {
@@ -133,6 +137,12 @@ void MainWindow::buildControls() {
     myGrid = new GridView(form_->myGrid, client_);
     myGrid->setObjectName("myGrid");
     setDesigned(myGrid, 60, kGridTop, 6915, 5655);
+    myGrid->setHeaderSorting(true);
+    myGrid->selectFirstShownRow = true;
+    txtFilter = new FilterBox(*myGrid, client_);
+    txtFilter->setObjectName("txtFilter");
+    setDesigned(txtFilter, kFilterLeft, 120, 6975 - kFilterLeft, 315);
+    connect(myGrid, &GridView::shownRowsChanged, this, [this] { showObjectCount(); });
 
     txtInfo = new QPlainTextEdit(client_);
     txtInfo->setObjectName("txtInfo");
@@ -153,16 +163,22 @@ void MainWindow::buildControls() {
     cmdFetchAllWAVFiles = button("cmdFetchAllWAVFiles", "&Extract all WAV Files", 8100, 1665);
     cmdPrivateListDump = button("cmdPrivateListDump", "Private List Dump", 9840, 1665);
     cmdExit = button("cmdExit", "E&xit", 13200, 915);
+    cmdPlay = new PlayButton(
+        ui_, [this] { return extract::objectRecordings(*form_); }, client_);
+    cmdPlay->setObjectName("cmdPlay");
+    setDesigned(cmdPlay, 11520, 5820, 915, 405);
     // A caption wider than its designed button widens it; the buttons to its right move
     // along so that none covers another.
     int right = 0;
-    for (QPushButton* b : {cmdCopyToClipboard, cmdFetchAllWAVFiles, cmdPrivateListDump}) {
+    for (QPushButton* b : {cmdCopyToClipboard, cmdFetchAllWAVFiles, cmdPrivateListDump,
+                           static_cast<QPushButton*>(cmdPlay)}) {
         b->resize(std::max(b->width(), b->sizeHint().width()), b->height());
         b->move(std::max(b->x(), right + 6), b->y());
         right = b->geometry().right();
     }
     cmdFetchAllWAVFiles->hide();
     cmdPrivateListDump->hide();
+    cmdPlay->hide();
 
     connect(cmdCopyToClipboard, &QPushButton::clicked, this,
             [this] { run([this] { app::cmdCopyToClipboard_Click(*form_); }); });
@@ -172,12 +188,14 @@ void MainWindow::buildControls() {
             [this] { run([this] { reports::cmdPrivateListDump_Click(*form_); }); });
     connect(cmdExit, &QPushButton::clicked, this, [this] { exitApplication(); });
 
-    setTabOrder(cmbObjectType, myGrid);
+    setTabOrder(cmbObjectType, txtFilter);
+    setTabOrder(txtFilter, myGrid);
     setTabOrder(myGrid, txtInfo);
     setTabOrder(txtInfo, cmdCopyToClipboard);
     setTabOrder(cmdCopyToClipboard, cmdFetchAllWAVFiles);
     setTabOrder(cmdFetchAllWAVFiles, cmdPrivateListDump);
-    setTabOrder(cmdPrivateListDump, cmdExit);
+    setTabOrder(cmdPrivateListDump, cmdPlay);
+    setTabOrder(cmdPlay, cmdExit);
 }
 
 void MainWindow::buildMenus() {
@@ -294,15 +312,32 @@ void MainWindow::syncFromForm() {
     if (cmbObjectType->currentIndex() != f.cmbObjectType) {
         cmbObjectType->setCurrentIndex(f.cmbObjectType);
     }
-    txtObjectCount->setText(QString::fromStdString(f.txtObjectCount));
-    txtObjectCount->adjustSize();
+    showObjectCount();
     const QString text = toDisplayText(f.txtInfo.Text);
     if (txtInfo->toPlainText() != text) txtInfo->setPlainText(text);
     cmdFetchAllWAVFiles->setVisible(f.cmdFetchAllWAVFilesVisible);
+    // The objects that have recordings to extract have them to play.
+    cmdPlay->setVisible(f.cmdFetchAllWAVFilesVisible);
+    if (!f.cmdFetchAllWAVFilesVisible) cmdPlay->stop();
     cmdPrivateListDump->setVisible(f.cmdPrivateListDumpVisible);
     seperatorStQuellis->setVisible(f.pagerScrubMenuVisible);
     mnuStQuellisPagerScrub->setVisible(f.pagerScrubMenuVisible);
     syncing_ = false;
+}
+
+void MainWindow::showObjectCount() {
+    txtObjectCount->setText(shownCountText(*myGrid, QString::fromStdString(form_->txtObjectCount)));
+    txtObjectCount->adjustSize();
+    placeFilterBox();
+}
+
+void MainWindow::placeFilterBox() {
+    const int gap = twipsToPixels(60, this);
+    const int left =
+        std::max(twipsToPixels(kFilterLeft, this), txtObjectCount->geometry().right() + gap);
+    const int right = myGrid->geometry().right();
+    txtFilter->setGeometry(left, txtFilter->y(), std::max(right - left + 1, 0),
+                           txtFilter->height());
 }
 
 bool MainWindow::startUp() {
@@ -364,7 +399,8 @@ void MainWindow::placeControls() {
     myGrid->resize(myGrid->width(), px(gridHeight));
     const int exitTop = clientHeight - kExitTopMargin;
     cmdExit->move(px(clientWidth - kExitLeftMargin), px(exitTop));
-    for (QPushButton* b : {cmdCopyToClipboard, cmdFetchAllWAVFiles, cmdPrivateListDump}) {
+    for (QPushButton* b : {cmdCopyToClipboard, cmdFetchAllWAVFiles, cmdPrivateListDump,
+                           static_cast<QPushButton*>(cmdPlay)}) {
         b->move(b->x(), px(exitTop));
     }
 }

@@ -8,6 +8,10 @@
 // outer size at 11000 x 5700 twips at least and moves the text box, the grid's bottom and
 // the button row with the client area.
 //
+// A filter box beside the count narrows the grid's rows (the count then reads "N of M"),
+// and a header click sorts the list; both change only what the grid shows. "&Play" plays
+// the selected object's recordings from memory.
+//
 // Windows that belong to other parts of the program are reached through hooks set by the
 // program: the remap windows (their menu entries are hidden while the hook is empty), Help,
 // About and the message browser. Every way out goes through exitApplication().
@@ -28,7 +32,9 @@ class QPushButton;
 
 namespace tdv::gui {
 
+class FilterBox;
 class GridView;
+class PlayButton;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -67,10 +73,14 @@ public:
     QLabel* txtObjectCount = nullptr;
     QLabel* Label1 = nullptr;
     GridView* myGrid = nullptr;
+    // Beside the count, above the grid: narrows the list as the user types.
+    FilterBox* txtFilter = nullptr;
     QPlainTextEdit* txtInfo = nullptr;
     QPushButton* cmdCopyToClipboard = nullptr;
     QPushButton* cmdFetchAllWAVFiles = nullptr;
     QPushButton* cmdPrivateListDump = nullptr;
+    // Beside the extraction buttons, shown with them: plays the object's recordings.
+    PlayButton* cmdPlay = nullptr;
     QPushButton* cmdExit = nullptr;
 
     QMenu* mnuFile = nullptr;
@@ -105,6 +115,9 @@ private:
     void buildControls();
     void buildMenus();
     void placeControls();  // Form_Resize
+    // The filter box takes the room between the count and the grid's right edge.
+    void placeFilterBox();
+    void showObjectCount();
     void setDesigned(QWidget* widget, int left, int top, int width, int height);
     // Runs a core procedure and shows its outcome.
     void run(const std::function<void()>& procedure);

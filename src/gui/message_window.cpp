@@ -10,7 +10,9 @@
 #include <QScreen>
 #include <QScrollBar>
 
+#include "gui/filter_box.h"
 #include "gui/grid_view.h"
+#include "gui/play_button.h"
 
 namespace tdv::gui {
 
@@ -41,10 +43,17 @@ MessageWindow::MessageWindow(ui::UiPort& ui, backup::AppState& state, app::FrmMa
     grid_->horizontalHeader()->setStretchLastSection(true);
     cmdExtract_ = new QPushButton(messages::kExtractCaption, client_);
     cmdExit_ = new QPushButton(messages::kExitCaption, client_);
+    cmdPlay_ = new PlayButton(
+        ui, [this] { return extract::messageRecording(form_); }, client_);
+    cmdPlay_->setObjectName("cmdPlay");
     lblTotal_ = new QLabel(messages::kTotalRowsCaption, client_);
     lblTotal_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     txtCount_ = new QLineEdit(QString::fromStdString(form_.txtMessagesInGrid), client_);
     txtCount_->setReadOnly(true);
+    grid_->setHeaderSorting(true);
+    txtFilter_ = new FilterBox(*grid_, client_);
+    txtFilter_->setObjectName("txtFilter");
+    connect(grid_, &GridView::shownRowsChanged, this, [this] { showCount(); });
     buildMenus();
 
     // The form's own selection handler extracts; the window notes that it ran so that the
@@ -157,7 +166,11 @@ void MessageWindow::widenToShowSubjects() {
 
 void MessageWindow::showFormState() {
     grid_->refresh();
-    txtCount_->setText(QString::fromStdString(form_.txtMessagesInGrid));
+    showCount();
+}
+
+void MessageWindow::showCount() {
+    txtCount_->setText(shownCountText(*grid_, QString::fromStdString(form_.txtMessagesInGrid)));
 }
 
 void MessageWindow::closeEvent(QCloseEvent* event) {
@@ -190,21 +203,33 @@ void MessageWindow::layoutControls() {
     }
     const auto layout = messages::Form_Resize(outer, twips(client_->size(), this), minimized);
     if (!layout) return;
-    grid_->setGeometry(pixels(layout->gridMessages, this));
+    // The filter box takes the top of the grid's place.
+    QRect grid = pixels(layout->gridMessages, this);
+    const int filterHeight = txtFilter_->sizeHint().height();
+    txtFilter_->setGeometry(grid.left(), grid.top(), grid.width(), filterHeight);
+    grid.setTop(grid.top() + filterHeight + twipsToPixels(60, this));
+    grid_->setGeometry(grid);
     cmdExit_->setGeometry(pixels(layout->cmdExit, this));
     // The row's left positions are the designed ones, widened where this platform's font
     // needs more room than the design gave, so that no caption is cut off.
     const int gap = twipsToPixels(60, this);
     QRect extract = pixels(layout->cmdExtractWAVFile, this);
     extract.setWidth(std::max(extract.width(), cmdExtract_->sizeHint().width()));
+    QRect play(extract.right() + gap, extract.top(), cmdPlay_->sizeHint().width(),
+               extract.height());
     QRect label = pixels(layout->lblTotalGridRows, this);
-    label.moveLeft(std::max(label.left(), extract.right() + gap));
+    label.moveLeft(std::max(label.left(), play.right() + gap));
     label.setWidth(std::max(label.width(), lblTotal_->sizeHint().width()));
     label.setHeight(extract.height());
     QRect count = pixels(layout->txtMessagesInGrid, this);
     count.moveLeft(std::max(count.left(), label.right() + gap));
     count.setHeight(std::max(count.height(), txtCount_->sizeHint().height()));
+    // Room for "N of M" while a filter is on.
+    count.setWidth(std::max(
+        count.width(),
+        txtCount_->fontMetrics().horizontalAdvance("00000 of 00000") + twipsToPixels(180, this)));
     cmdExtract_->setGeometry(extract);
+    cmdPlay_->setGeometry(play);
     lblTotal_->setGeometry(label);
     txtCount_->setGeometry(count);
 }

@@ -2,6 +2,10 @@
 // messages::FrmMessages: the message grid with its check-box columns, the count box,
 // "&Extract Message", "E&xit", the File and Help menus, and the resize rule.
 //
+// A filter box above the grid narrows its rows (the count box then reads "N of M") and a
+// header click sorts them; neither selects a row, so neither extracts anything. "&Play"
+// beside "&Extract Message" plays the selected message from memory.
+//
 // The window owns the form state; its widgets show that state and forward their events to
 // the form's procedures. Filling the grid is not a selection: InitForm fills with
 // repainting off and nothing is extracted until the user selects a row (or clicks the row
@@ -22,7 +26,9 @@ class QAction;
 
 namespace tdv::gui {
 
+class FilterBox;
 class GridView;
+class PlayButton;
 
 class MessageWindow : public QMainWindow {
     Q_OBJECT
@@ -40,8 +46,10 @@ public:
     GridView* gridMessages() const { return grid_; }
     QPushButton* cmdExtractWAVFile() const { return cmdExtract_; }
     QPushButton* cmdExit() const { return cmdExit_; }
+    PlayButton* cmdPlay() const { return cmdPlay_; }
     QLabel* lblTotalGridRows() const { return lblTotal_; }
     QLineEdit* txtMessagesInGrid() const { return txtCount_; }
+    FilterBox* txtFilter() const { return txtFilter_; }
     QAction* mnuLoadDatabase() const { return mnuLoadDatabase_; }
     QAction* mnuExit() const { return mnuExit_; }
     QAction* mnuHelp() const { return mnuHelp_; }
@@ -58,6 +66,7 @@ private:
     void buildMenus();
     void layoutControls();
     void widenToShowSubjects();
+    void showCount();
 
     messages::FrmMessages form_;
     app::FrmMain& main_;
@@ -65,8 +74,10 @@ private:
     GridView* grid_;
     QPushButton* cmdExtract_;
     QPushButton* cmdExit_;
+    PlayButton* cmdPlay_;
     QLabel* lblTotal_;
     QLineEdit* txtCount_;
+    FilterBox* txtFilter_;
     QAction* mnuLoadDatabase_ = nullptr;
     QAction* mnuExit_ = nullptr;
     QAction* mnuHelp_ = nullptr;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string_view>
 
+#include "gui/filter_box.h"
 #include "gui/grid_view.h"
 #include "gui/program.h"
 
@@ -83,9 +84,13 @@ std::optional<ScreenshotRequest> parseScreenshotRequest(const char* path, const 
 }
 
 std::optional<ScreenshotRequest> screenshotRequestFromEnvironment() {
-    return parseScreenshotRequest(std::getenv("TDV_SCREENSHOT"),
-                                  std::getenv("TDV_SCREENSHOT_SELECT"),
-                                  std::getenv("TDV_SCREENSHOT_WINDOW"));
+    auto request =
+        parseScreenshotRequest(std::getenv("TDV_SCREENSHOT"), std::getenv("TDV_SCREENSHOT_SELECT"),
+                               std::getenv("TDV_SCREENSHOT_WINDOW"));
+    if (const char* filter = std::getenv("TDV_SCREENSHOT_FILTER"); request && filter != nullptr) {
+        request->filter = filter;
+    }
+    return request;
 }
 
 bool saveWindowPicture(QWidget& window, const std::string& path) {
@@ -98,6 +103,11 @@ bool scheduleScreenshotFromEnvironment(Program& program) {
     if (!request) return false;
     QTimer::singleShot(kSettleMs, qApp, [&program, request = *request] {
         if (program.main.isVisible()) selectInMainWindow(program, request.type, request.row);
+        if (!request.filter.empty()) {
+            FilterBox* box = program.messages.isVisible() ? program.messages.txtFilter()
+                                                          : program.main.txtFilter;
+            box->setText(QString::fromStdString(request.filter));
+        }
         // A secondary window is opened modeless, so that the event loop keeps running.
         std::shared_ptr<QWidget> secondary = openSecondary(program, request.window);
         QTimer::singleShot(kSettleMs, qApp, [&program, request, secondary] {

@@ -7,7 +7,8 @@
 //                                  (0 to 7) and that grid row (1 for the first data row);
 //   TDV_SCREENSHOT_WINDOW=NAME     picture another window instead: "about", "help",
 //                                  "remap" (alias and extension) or "smtp-remap", opened
-//                                  modeless for the picture.
+//                                  modeless for the picture;
+//   TDV_SCREENSHOT_FILTER=TEXT     type TEXT into the filter box of the visible window.
 //
 // The picture is taken with QWidget::grab, so it needs no window manager or screen-capture
 // tool; the script runs the program under Xvfb.
@@ -27,6 +28,7 @@ struct ScreenshotRequest {
     int type = -1;       // type list entry to select, -1 for none
     int row = -1;        // grid row to select, -1 for none
     std::string window;  // "" for the visible window, or about, help, remap, smtp-remap
+    std::string filter;  // typed into the visible window's filter box, when not empty
 };
 
 // The request from the two variables' values (either may be null); nullopt without a path.

@@ -11,7 +11,10 @@
 #include <cerrno>
 
 #include "catalog/form_harness.h"
+#include "extract/recordings.h"
+#include "extract/wav_decode.h"
 #include "jet/memory_file.h"
+#include "sample/wav.h"
 #include "support/fault_fs.h"
 
 namespace tdv::extract {
@@ -307,6 +310,115 @@ TEST_F(AudioExtraction, ButtonDispatchesByTypeAndRefusesOthers) {
         EXPECT_EQ(h.ui.texts(),
                   (std::vector<std::string>{"Invalid object type for WAV file extraction!"}));
     }
+}
+
+// Playing in the window reads the same recordings the button extracts, into memory.
+TEST_F(AudioExtraction, RecordingsToPlayAreThoseTheButtonExtractsAndNoFileIsWritten) {
+    auto labels = [](const Recordings& r) {
+        std::vector<std::string> out;
+        for (const Recording& item : r.items) out.push_back(item.label);
+        return out;
+    };
+    h.form.myGrid.setCols(6);
+    h.form.myGrid.setRows(2);
+    h.form.myGrid.setRow(1);
+    h.form.cmbObjectType = app::kSubscribers;
+    h.form.myGrid.setTextMatrix(1, 5, "{S1}");
+    Recordings r = objectRecordings(h.form);
+    EXPECT_EQ(labels(r), (std::vector<std::string>{"Voice name", "Greeting Standard"}));
+    EXPECT_EQ(r.items[0].bytes, blob(11, 1));
+    EXPECT_EQ(r.items[1].bytes, blob(5001, 3));
+
+    h.form.cmbObjectType = app::kInterviewHandlers;
+    h.form.myGrid.setTextMatrix(1, 3, "{I1}");
+    EXPECT_EQ(labels(objectRecordings(h.form)), (std::vector<std::string>{"Question Q2"}));
+    h.form.cmbObjectType = app::kDirectoryHandlers;
+    h.form.myGrid.setTextMatrix(1, 3, "{D1}");
+    EXPECT_EQ(labels(objectRecordings(h.form)),
+              (std::vector<std::string>{"Voice name", "Greeting 1033"}));
+    h.newerProduct(7, 0, 1, 3, 1);
+    h.form.cmbObjectType = app::kCallHandlers;
+    h.form.myGrid.setTextMatrix(1, 3, "{H9}");
+    EXPECT_EQ(labels(objectRecordings(h.form)),
+              (std::vector<std::string>{"Voice name", "Greeting Alternate ENU"}));
+
+    // An ObjectID with an apostrophe is a value, not SQL; nothing recorded says so.
+    h.form.myGrid.setTextMatrix(1, 3, "{H9}' OR 'a'='a");
+    r = objectRecordings(h.form);
+    EXPECT_TRUE(r.items.empty());
+    EXPECT_EQ(r.error, "This object has no recordings.");
+    h.form.cmbObjectType = app::kSchedules;
+    EXPECT_EQ(objectRecordings(h.form).error, "Objects of this type have no recordings.");
+    EXPECT_FALSE(fs::exists(folder));
+    EXPECT_TRUE(h.ui.boxes.empty());
+}
+
+TEST(WavDecode, TelephoneEncodingsDecodeToSixteenBitSamples) {
+    EXPECT_EQ(muLawDecode(0xFF), 0);
+    EXPECT_EQ(muLawDecode(0x00), -32124);
+    EXPECT_EQ(muLawDecode(0x80), 32124);
+    EXPECT_EQ(aLawDecode(0xD5), 8);
+    EXPECT_EQ(aLawDecode(0x55), -8);
+    EXPECT_EQ(aLawDecode(0xAA), 32256);
+    for (int v : {-30000, -1000, -5, 0, 7, 999, 31000}) {
+        const int back = muLawDecode(sample::muLawEncode(static_cast<int16_t>(v)));
+        EXPECT_NEAR(back, v, std::abs(v) / 16 + 8) << v;
+    }
+
+    sample::ToneShape shape;
+    shape.milliseconds = 250;
+    DecodedWav d = decodeWav(sample::makeToneWav(shape));
+    ASSERT_TRUE(d.ok) << d.error;
+    EXPECT_EQ(d.encoding, "G.711 mu-law, 8000 Hz, mono");
+    EXPECT_EQ(d.audio.samples.size(), 2000u);
+    EXPECT_GT(*std::max_element(d.audio.samples.begin(), d.audio.samples.end()), 1000);
+
+    shape.encoding = sample::WavEncoding::Pcm16;
+    Bytes pcm = sample::makeToneWav(shape);
+    d = decodeWav(pcm);
+    ASSERT_TRUE(d.ok) << d.error;
+    EXPECT_EQ(d.encoding, "16-bit PCM, 8000 Hz, mono");
+    ASSERT_EQ(d.audio.samples.size(), 2000u);
+    // The samples are the data chunk's, little-endian.
+    const size_t data = pcm.size() - 4000;
+    EXPECT_EQ(d.audio.samples[100], static_cast<int16_t>(pcm[data + 200] | pcm[data + 201] << 8));
+
+    // A recording cut short plays as far as it goes; A-law is the same format with tag 6.
+    Bytes alaw = sample::makeToneWav(sample::ToneShape{});
+    alaw[20] = 6;
+    alaw.resize(alaw.size() - 1000);
+    d = decodeWav(alaw);
+    ASSERT_TRUE(d.ok) << d.error;
+    EXPECT_EQ(d.encoding, "G.711 A-law, 8000 Hz, mono");
+    EXPECT_EQ(d.audio.samples.size(), 3000u);
+
+    // 8 kHz mono to a 48 kHz stereo output: six frames a sample, both channels alike.
+    const PcmAudio out = converted(d.audio, 48000, 2);
+    EXPECT_EQ(out.samples.size(), 3000u * 6 * 2);
+    EXPECT_EQ(out.samples[12], d.audio.samples[1]);
+    EXPECT_EQ(out.samples[13], d.audio.samples[1]);
+}
+
+TEST(WavDecode, WhatCannotBePlayedSaysWhy) {
+    EXPECT_EQ(decodeWav(blob(64, 1)).error, "The recording is not a WAV file.");
+    Bytes wav = sample::makeToneWav(sample::ToneShape{});
+    Bytes gsm = wav;
+    gsm[20] = 0x31;
+    EXPECT_EQ(decodeWav(gsm).error,
+              "The recording is encoded as GSM 6.10 (format 0x0031), which this viewer cannot "
+              "play; extract it and play it with a program that knows that encoding.");
+    gsm[20] = 0x99;
+    EXPECT_NE(decodeWav(gsm).error.find("format 0x0099"), std::string::npos);
+    sample::ToneShape pcmShape;
+    pcmShape.encoding = sample::WavEncoding::Pcm16;
+    const Bytes pcm = sample::makeToneWav(pcmShape);
+    Bytes noData(pcm.begin(), pcm.begin() + 36);  // the header without its data chunk
+    EXPECT_EQ(decodeWav(noData).error, "The recording holds no sound.");
+    Bytes badRate = wav;
+    badRate[24] = badRate[25] = badRate[26] = badRate[27] = 0;
+    EXPECT_EQ(decodeWav(badRate).error, "The WAV file's format description is damaged.");
+    Bytes header(wav.begin(), wav.begin() + 12);
+    EXPECT_EQ(decodeWav(header).error, "The WAV file has no format description.");
 }
 
 }  // namespace

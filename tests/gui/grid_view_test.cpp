@@ -137,7 +137,7 @@ TEST_F(GridViewTest, WidthsComeFromTwipsAndAutoSizeFitsTheText) {
     EXPECT_EQ(pixelsToTwips(view->logicalDpiX(), view.get()), 1440);
 }
 
-TEST_F(GridViewTest, HeaderSortingReordersRowsAndKeepsTheCurrentData) {
+TEST_F(GridViewTest, HeaderSortingReordersTheShownRowsAndKeepsTheCurrentData) {
     // Off by default: a header click changes nothing.
     view->horizontalHeader()->sectionClicked(1);
     EXPECT_EQ(cell(1, 1), "carol");
@@ -150,15 +150,82 @@ TEST_F(GridViewTest, HeaderSortingReordersRowsAndKeepsTheCurrentData) {
     EXPECT_EQ(cell(1, 1), "alice");
     EXPECT_EQ(cell(2, 1), "bob");
     EXPECT_EQ(cell(3, 1), "carol");
-    EXPECT_EQ(grid.TextMatrix(2, 3), "{B}");  // hidden columns move with their rows
-    EXPECT_TRUE(grid.isChecked(2, 0));        // and so do check states
-    EXPECT_EQ(grid.Row(), 2);
+    EXPECT_EQ(cell(2, 3), "{B}");  // hidden columns move with their rows
+    EXPECT_EQ(model()->data(model()->index(1, 0), Qt::CheckStateRole).toInt(), Qt::Checked);
+    // The model keeps its order; the view's current row stays on the same data.
+    EXPECT_EQ(grid.TextMatrix(3, 1), "bob");
+    EXPECT_EQ(grid.Row(), 3);
     EXPECT_EQ(view->currentIndex().row(), 1);
     EXPECT_EQ(selections, 0);
 
     view->horizontalHeader()->sectionClicked(1);  // again: descending
     EXPECT_EQ(cell(1, 1), "carol");
     EXPECT_EQ(cell(3, 1), "alice");
+
+    // Selecting a sorted row makes its model row current.
+    clickCell(3, 1);
+    EXPECT_EQ(grid.Row(), 2);
+    EXPECT_EQ(grid.TextMatrix(grid.Row(), 1), "alice");
+}
+
+TEST_F(GridViewTest, ExtensionsSortAsNumbersAndTextIgnoresCaseAndAccents) {
+    grid.setTextMatrix(1, 2, "1000");          // carol: above 200 and 100 as a number, not as text
+    grid.setTextMatrix(2, 1, "\xC3\x89mile");  // "Emile" with an accent
+    grid.AddItem();
+    grid.setTextMatrix(4, 1, "dave");
+    grid.setTextMatrix(4, 2, "");
+    view->refresh();
+    view->setHeaderSorting(true);
+    view->horizontalHeader()->sectionClicked(2);
+    EXPECT_EQ(cell(1, 2), "");  // no extension first
+    EXPECT_EQ(cell(2, 2), "100");
+    EXPECT_EQ(cell(3, 2), "200");
+    EXPECT_EQ(cell(4, 2), "1000");
+    view->horizontalHeader()->sectionClicked(1);
+    EXPECT_EQ(cell(1, 1), "bob");
+    EXPECT_EQ(cell(3, 1), "dave");
+    EXPECT_EQ(cell(4, 1), "\xC3\x89mile");  // between "dave" and "f...", as e
+}
+
+TEST_F(GridViewTest, TheFilterShowsRowsContainingTheTextInAShownColumn) {
+    grid.setTextMatrix(2, 1,
+                       "Al\xC3\xAD"
+                       "ce O'Brien");
+    view->refresh();
+    grid.setRow(1);  // carol
+    selections = 0;
+    view->setFilterText("ALICE OBRI");  // case, accent and apostrophe ignored
+    EXPECT_EQ(model()->rowCount(), 1);
+    EXPECT_EQ(cell(1, 1),
+              "Al\xC3\xAD"
+              "ce O'Brien");
+    EXPECT_EQ(view->shownRows(), 1);
+    EXPECT_EQ(view->totalRows(), 3);
+    // The current row is hidden: the view selects nothing and the model keeps its row.
+    EXPECT_FALSE(view->currentIndex().isValid());
+    EXPECT_EQ(grid.Row(), 1);
+    EXPECT_EQ(selections, 0);
+
+    view->setFilterText("{B}");  // hidden columns are not searched
+    EXPECT_EQ(model()->rowCount(), 0);
+    view->setFilterText("00");
+    EXPECT_EQ(model()->rowCount(), 3);
+    view->setFilterText("");
+    EXPECT_EQ(model()->rowCount(), 3);
+    EXPECT_EQ(view->currentIndex().row(), 0);
+
+    // A window that asks for it gets the first shown row made current.
+    view->selectFirstShownRow = true;
+    view->setFilterText("bob");
+    EXPECT_EQ(grid.Row(), 3);
+    EXPECT_EQ(view->currentIndex().row(), 0);
+    EXPECT_EQ(selections, 1);
+
+    // A new fill keeps the filter.
+    grid.setTextMatrix(1, 1, "bobby");
+    view->refresh();
+    EXPECT_EQ(model()->rowCount(), 2);
+    EXPECT_EQ(cell(1, 1), "bobby");
 }
 
 }  // namespace

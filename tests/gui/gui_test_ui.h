@@ -2,14 +2,17 @@
 // switches, answers from queues, keeps settings and clipboard in memory) that also shows and
 // hides the registered Qt windows, so a test sees the windows the program would show, and
 // never blocks on a modal dialog. It notes whether the splash was up under each box.
+// SilentOutput stands in for the sound output of the Play buttons.
 #pragma once
 
 #include <QPointer>
 #include <QWidget>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "gui/play_button.h"
 #include "support/scripted_ui.h"
 
 namespace tdv::test {
@@ -37,5 +40,34 @@ public:
 private:
     std::map<ui::Window, QPointer<QWidget>> windows_;
 };
+
+// A sound output that plays nothing: it keeps what it was given and ends when told (the
+// machines that run the tests have no sound card).
+class SilentOutput : public gui::AudioOutput {
+public:
+    bool play(const extract::PcmAudio& audio, QString*) override {
+        played.push_back(audio);
+        playing_ = true;
+        return true;
+    }
+    void stop() override { playing_ = false; }
+    bool playing() const override { return playing_; }
+    void end() {
+        playing_ = false;
+        emit finished();
+    }
+    std::vector<extract::PcmAudio> played;
+
+private:
+    bool playing_ = false;
+};
+
+// Puts a silent output into a Play button and returns it.
+inline SilentOutput* silence(gui::PlayButton& button) {
+    auto output = std::make_unique<SilentOutput>();
+    SilentOutput* raw = output.get();
+    button.setOutput(std::move(output));
+    return raw;
+}
 
 }  // namespace tdv::test

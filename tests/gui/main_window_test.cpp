@@ -20,8 +20,11 @@
 
 #include "app/form_load.h"
 #include "extract/audio_extraction.h"
+#include "extract/recordings.h"
+#include "gui/filter_box.h"
 #include "gui/grid_view.h"
 #include "gui/gui_test_ui.h"
+#include "gui/play_button.h"
 #include "gui/program.h"
 #include "gui/splash.h"
 #include "sample/sample.h"
@@ -221,6 +224,95 @@ TEST_F(MainWindowTest, ProgramSetRowMovesTheViewAndShowsItsReport) {
     core.form.myGrid.setRow(4);
     EXPECT_EQ(main().myGrid->currentIndex().row(), 3);
     EXPECT_EQ(main().txtInfo->toPlainText(), display(core.form.txtInfo.Text));
+}
+
+TEST_F(MainWindowTest, TheFilterNarrowsTheListAndTheReportFollowsTheShownRow) {
+    ASSERT_TRUE(startOnDirectory());
+    Core core(state);
+    const ui::GridModel& grid = main().form().myGrid;
+    const int rows = grid.Rows() - 1;
+    ASSERT_GE(rows, 4);
+    // The alias of the third user, typed in other letter case, narrows to the rows that
+    // contain it; the first of them becomes current and its report is shown.
+    const std::string alias = grid.TextMatrix(3, 0);
+    QTest::keyClicks(main().txtFilter, QString::fromStdString(alias).toUpper());
+    QCoreApplication::processEvents();
+    GridView* view = main().myGrid;
+    ASSERT_GE(view->model()->rowCount(), 1);
+    EXPECT_LT(view->model()->rowCount(), rows);
+    EXPECT_EQ(main().txtObjectCount->text(),
+              QString("%1 of %2").arg(view->model()->rowCount()).arg(rows));
+    EXPECT_EQ(grid.Row(), view->modelRow(0));
+    EXPECT_EQ(view->currentIndex().row(), 0);
+    core.form.myGrid.setRow(grid.Row());
+    EXPECT_EQ(main().txtInfo->toPlainText(), display(core.form.txtInfo.Text));
+
+    // Another object type keeps the filter; Escape clears it.
+    chooseType(app::kCallHandlers);
+    EXPECT_LE(view->model()->rowCount(), grid.Rows() - 1);
+    QTest::keyClick(main().txtFilter, Qt::Key_Escape);
+    EXPECT_TRUE(main().txtFilter->text().isEmpty());
+    EXPECT_EQ(view->model()->rowCount(), grid.Rows() - 1);
+    EXPECT_EQ(main().txtObjectCount->text().toStdString(), main().form().txtObjectCount);
+
+    // A header click sorts the shown rows, the second click reverses them; a click on a
+    // sorted row shows that object's report.
+    chooseType(app::kSubscribers);
+    const int extension = 4;
+    view->horizontalHeader()->sectionClicked(extension);
+    view->horizontalHeader()->sectionClicked(extension);
+    auto shownText = [&](int v, int c) {
+        return view->model()->data(view->model()->index(v, c)).toString();
+    };
+    for (int v = 1; v < view->model()->rowCount(); ++v) {
+        EXPECT_GE(shownText(v - 1, extension).toLongLong(), shownText(v, extension).toLongLong());
+    }
+    clickRow(2);
+    const int clicked = view->modelRow(1);
+    EXPECT_EQ(grid.Row(), clicked);
+    core.form.cmbObjectType = app::kSubscribers;
+    core.form.myGrid.setRow(clicked);
+    EXPECT_EQ(main().txtInfo->toPlainText(), display(core.form.txtInfo.Text));
+}
+
+TEST_F(MainWindowTest, PlayOffersTheObjectsRecordingsAndStopsWithoutWritingAFile) {
+    ASSERT_TRUE(startOnDirectory());
+    PlayButton* play = main().cmdPlay;
+    test::SilentOutput* output = test::silence(*play);
+    EXPECT_TRUE(play->isVisible());
+    EXPECT_EQ(play->text(), "&Play");
+    // The first user with more than one recording gets the chooser.
+    const ui::GridModel& grid = main().form().myGrid;
+    int row = 0;
+    size_t count = 0;
+    for (int r = 1; r < grid.Rows() && row == 0; ++r) {
+        main().form().myGrid.setRow(r);
+        count = extract::objectRecordings(main().form()).items.size();
+        if (count > 1) row = r;
+    }
+    ASSERT_GT(row, 0) << "the sample needs a user with a voice name and a greeting";
+    play->click();
+    QMenu* chooser = play->chooser();
+    ASSERT_EQ(chooser->actions().size(), static_cast<qsizetype>(count));
+    EXPECT_EQ(chooser->actions().front()->text(), "Voice name");
+    EXPECT_TRUE(output->played.empty());
+    chooser->actions().back()->trigger();
+    ASSERT_EQ(output->played.size(), 1u);
+    EXPECT_EQ(output->played[0].sampleRate, 8000);
+    EXPECT_GT(output->played[0].samples.size(), 0u);
+    EXPECT_EQ(play->text(), "&Stop");
+    play->click();  // stops
+    EXPECT_FALSE(output->playing());
+    EXPECT_EQ(play->text(), "&Play");
+    chooser->actions().front()->trigger();
+    output->end();  // played to its end
+    EXPECT_EQ(play->text(), "&Play");
+    EXPECT_FALSE(fs::exists(extract::wavExtractionFolder(state)));
+    EXPECT_THAT(ui.texts(), IsEmpty());
+
+    // Types without recordings hide it.
+    chooseType(app::kSchedules);
+    EXPECT_FALSE(play->isVisible());
 }
 
 TEST_F(MainWindowTest, CopyPutsTheReportOrTheUsersEditOnTheClipboard) {

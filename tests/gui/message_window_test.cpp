@@ -17,8 +17,10 @@
 #include <filesystem>
 #include <memory>
 
+#include "gui/filter_box.h"
 #include "gui/grid_view.h"
 #include "gui/gui_test_ui.h"
+#include "gui/play_button.h"
 #include "gui/program.h"
 #include "sample/sample.h"
 #include "support/testdata.h"
@@ -160,6 +162,80 @@ TEST_F(MessageWindowTest, SelectingARowExtractsItAndOpensTheFolder) {
     EXPECT_EQ(ui.opened.size(), 3u);
 }
 
+TEST_F(MessageWindowTest, FilterAndSortNarrowTheGridWithoutExtractingAndClicksFollowTheRow) {
+    startOnMessages();
+    const ui::GridModel& grid = form().gridMessages;
+    const int subject = grid.ColIndex("Subject");
+    const int row = rowWithSecure(false, 2);
+    ASSERT_GE(row, 2);
+    const std::string text = grid.TextMatrix(row, subject);
+    ASSERT_FALSE(text.empty());
+    int matching = 0;
+    for (int r = 1; r < grid.Rows(); ++r) {
+        for (int c = 0; c < grid.Cols(); ++c) {
+            if (!grid.ColHidden(c) && grid.TextMatrix(r, c).find(text) != std::string::npos) {
+                ++matching;
+                break;
+            }
+        }
+    }
+    QTest::keyClicks(window().txtFilter(), QString::fromStdString(text));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window().gridMessages()->model()->rowCount(), matching);
+    EXPECT_EQ(window().txtMessagesInGrid()->text(),
+              QString("%1 of %2").arg(matching).arg(grid.Rows() - 1));
+    window().gridMessages()->horizontalHeader()->sectionClicked(subject);
+    QCoreApplication::processEvents();
+    EXPECT_THAT(ui.opened, IsEmpty());  // neither filtering nor sorting extracts
+
+    // A click on a shown row extracts that row of the backup.
+    GridView* view = window().gridMessages();
+    int shownAt = -1;
+    for (int v = 0; v < view->shownRows(); ++v) {
+        if (view->modelRow(v) == row) shownAt = v;
+    }
+    ASSERT_GE(shownAt, 0);
+    const QModelIndex index = view->model()->index(shownAt, subject);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(grid.Row(), row);
+    EXPECT_THAT(ui.opened, ElementsAre(tempMsg().string()));
+
+    // Escape clears the filter and the count.
+    QTest::keyClick(window().txtFilter(), Qt::Key_Escape);
+    EXPECT_EQ(view->model()->rowCount(), grid.Rows() - 1);
+    EXPECT_EQ(window().txtMessagesInGrid()->text().toInt(), grid.Rows() - 1);
+}
+
+TEST_F(MessageWindowTest, PlayPlaysTheSelectedMessageAndASecureOneSaysWhy) {
+    startOnMessages();
+    PlayButton* play = window().cmdPlay();
+    test::SilentOutput* output = test::silence(*play);
+    EXPECT_TRUE(play->isVisible());
+    EXPECT_EQ(play->text(), "&Play");
+    const int plain = rowWithSecure(false);
+    ASSERT_GE(plain, 1);
+    form().gridMessages.setRow(plain);
+    ui.boxes.clear();
+    play->click();
+    ASSERT_EQ(output->played.size(), 1u) << (ui.texts().empty() ? "" : ui.texts().front());
+    EXPECT_EQ(output->played[0].sampleRate, 8000);
+    EXPECT_EQ(play->text(), "&Stop");
+    play->click();
+    EXPECT_EQ(play->text(), "&Play");
+
+    const int secure = rowWithSecure(true);
+    if (secure == 0) GTEST_SKIP() << "the sample has no secure message";
+    form().gridMessages.setRow(secure);
+    ui.boxes.clear();
+    play->click();
+    EXPECT_EQ(output->played.size(), 1u);
+    ASSERT_EQ(ui.texts().size(), 1u);
+    EXPECT_EQ(ui.texts()[0],
+              "That message is marked secure and is encrypted in the backup: it cannot be played.");
+    EXPECT_EQ(play->text(), "&Play");
+}
+
 TEST_F(MessageWindowTest, AClickOnTheFirstRowAfterOpeningExtractsIt) {
     startOnMessages();
     ASSERT_EQ(form().gridMessages.Row(), 1);
@@ -250,7 +326,11 @@ TEST_F(MessageWindowTest, TheGridAndButtonsFollowTheClientArea) {
     const int h = pixelsToTwips(client->height(), &window());
     auto px = [&](int twips) { return twipsToPixels(twips, &window()); };
     EXPECT_NEAR(window().gridMessages()->width(), px(w - 135), 1);
-    EXPECT_NEAR(window().gridMessages()->height(), px(h - 715), 1);
+    // The filter box takes the top of the grid's designed place.
+    const QRect grid = window().gridMessages()->geometry();
+    EXPECT_EQ(window().txtFilter()->width(), grid.width());
+    EXPECT_LT(window().txtFilter()->geometry().bottom(), grid.top());
+    EXPECT_NEAR(grid.bottom() + 1 - window().txtFilter()->y(), px(h - 715), 1);
     EXPECT_NEAR(window().cmdExit()->x(), px(w - 1150), 1);
     EXPECT_NEAR(window().cmdExit()->y(), px(h - 495), 1);
     EXPECT_EQ(window().cmdExtractWAVFile()->y(), window().cmdExit()->y());
