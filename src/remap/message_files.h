@@ -132,12 +132,14 @@ private:
 struct FrmExtensionRemap;
 
 // UpdateAliasForMessageFiles of the alias remap window over the files of one apply: the
-// version gate, then files.renameAlias with the window's run log and error rule.
-// cmdRemap_Click keeps one set for all the rows it applies.
+// version gate, then files.renameAlias with the window's error rule, its lines given to
+// `log` (the apply holds them until the row's save in the backup ends; by default they go
+// straight to the run log). cmdRemap_Click keeps one set for all the rows it applies.
 MessageBackupFiles::Outcome UpdateAliasForMessageFiles(FrmExtensionRemap& form,
                                                        const std::string& oldAlias,
                                                        const std::string& newAlias,
-                                                       MessageBackupFiles& files);
+                                                       MessageBackupFiles& files,
+                                                       const MessageBackupFiles::LogLine& log = {});
 // cmdRemap_Click over a given set of message backup files (of the backup's folder): the
 // benchmark and the tests choose its strategy and read its count of file opens.
 void cmdRemap_Click(FrmExtensionRemap& form, MessageBackupFiles& files);
