@@ -60,6 +60,13 @@ bool messageFilesMayChange(FrmExtensionRemap& form) {
     return backup::bIsBackedUpAppVersionGreaterThanOrEqualTo(state, 1, 0, 20);
 }
 
+// The error rule of the message backup changes.
+ui::Procedure messageFilesProcedure(FrmExtensionRemap& form) {
+    return ui::Procedure(
+        form.ui, "UpdateAliasForMessageFiles", "frmExtensionRemap",
+        ui::ErrorStyle::ownText("(error) in UpdateAliasForMessageFiles on frmExtensionRemap:"));
+}
+
 // Applies the ticked rows, each all or nothing in the backup, several rows to a save of the
 // backup (saveSomeRows): each row is checked against the backup as it is then, then its
 // message backup files are changed, then its changes inside the backup join the save, which
@@ -70,7 +77,7 @@ bool messageFilesMayChange(FrmExtensionRemap& form) {
 class RowApply {
 public:
     RowApply(FrmExtensionRemap& form, MessageBackupFiles& files, ui::Procedure& proc)
-        : form_(form), files_(files), proc_(proc) {}
+        : form_(form), files_(files), proc_(proc), messageProc_(messageFilesProcedure(form)) {}
 
     SaveOutcome applySome(std::span<const int> rows) {
         if (!holdBackup()) {
@@ -88,12 +95,16 @@ public:
             return SaveOutcome{rows.size(), 0};
         }
         const RowSteps steps{
-            [&](int r, Lines& lines) { return prepare(r, lines); }, [&](int r) { stage(r); },
-            [&](int r, Lines& lines) { logSaved(work_.at(r).change, lines); },
-            [&](int r, Lines& lines, const std::string& cause) {
-                notSaved(cause, work_.at(r).changedFiles, lines);
-            },
-            [&](int r, std::span<const int> inSave) { return mayJoin(r, inSave); }};
+            .prepare = [&](int r, Lines& lines) { return prepare(r, lines); },
+            .stage = [&](int r) { stage(r); },
+            .beforeCommit = [&](std::span<const int>) { return saveMessageFiles(); },
+            .saved = [&](int r, Lines& lines) { logSaved(work_.at(r).change, lines); },
+            .notSaved =
+                [&](int r, Lines& lines, const std::string& cause) {
+                    files_.dropPlanned(r);
+                    notSaved(cause, work_.at(r).changedFiles, lines);
+                },
+            .mayJoin = [&](int r, std::span<const int> inSave) { return mayJoin(r, inSave); }};
         const RowSaveContext context{form_.myGrid, form_.logs, proc_, form_.state.cache, connect()};
         primarySaved_ = false;
         const SaveOutcome outcome = saveSomeRows(context, rows, steps);
@@ -116,19 +127,20 @@ private:
         auto it = work_.find(r);
         if (it == work_.end()) {
             RowWork w{readRow(form_.myGrid, r), {}, {}, {}};
-            for (const std::string* alias : {&w.change.oldAlias, &w.change.newAlias}) {
-                if (alias->empty()) continue;
-                for (const jet::JetVersion v : {jet::JetVersion::Jet3, jet::JetVersion::Jet4})
-                    w.aliasKeys.push_back(lookupTextKey(stored(*alias), v));
+            if (renamesMessages(w.change)) {
+                for (const std::string* alias : {&w.change.oldAlias, &w.change.newAlias})
+                    for (const jet::JetVersion v : {jet::JetVersion::Jet3, jet::JetVersion::Jet4})
+                        w.aliasKeys.push_back(lookupTextKey(stored(*alias), v));
             }
             it = work_.emplace(r, std::move(w)).first;
         }
         return it->second;
     }
 
-    // A row that renames an alias shares no save with a row naming the same alias (as old or
-    // new): after a crash, the rerun renames each row's alias again in the message backups
-    // that already hold the batch's new aliases, which is harmless only when no alias of the
+    // A row that renames an alias in the message backups shares no save with another row
+    // renaming the same alias (as old or new, in any letter case): after a crash the message
+    // backups already hold the new aliases of the unfinished save while the backup does not,
+    // and the rerun renames each old alias again, which is harmless only when no alias of the
     // save is another row's.
     bool mayJoin(int r, std::span<const int> inSave) {
         const std::vector<std::string>& keys = workOf(r).aliasKeys;
@@ -136,6 +148,10 @@ private:
             for (const std::string& k : workOf(other).aliasKeys)
                 if (std::find(keys.begin(), keys.end(), k) != keys.end()) return false;
         return true;
+    }
+
+    static bool renamesMessages(const PlannedChange& row) {
+        return row.alternateAlias.empty() && !row.oldAlias.empty() && !row.newAlias.empty();
     }
 
     // The row's problem that needs no backup to find (empty when none).
@@ -166,10 +182,11 @@ private:
             lines.push_back("(error) " + problem);
             return false;
         }
-        if (row.alternateAlias.empty() && !row.oldAlias.empty() && !row.newAlias.empty()) {
-            const MessageBackupFiles::Outcome outcome =
-                UpdateAliasForMessageFiles(form_, row.oldAlias, row.newAlias, files_,
-                                           [&](const std::string& line) { lines.push_back(line); });
+        if (renamesMessages(row) && messageFilesChange()) {
+            // The count lines now; the changes themselves before the save's commit.
+            const MessageBackupFiles::Outcome outcome = files_.planRename(
+                r, row.oldAlias, row.newAlias,
+                [&](const std::string& line) { lines.push_back(line); }, messageProc_);
             work.changedFiles = outcome.changed;
             if (!outcome.failure.empty()) {
                 notSaved("message backup " + outcome.failure, work.changedFiles, lines);
@@ -177,6 +194,32 @@ private:
             }
         }
         return true;
+    }
+
+    // The message backup changes of the save's rows, every file in one save.
+    std::vector<std::pair<int, std::string>> saveMessageFiles() {
+        std::vector<std::pair<int, std::string>> failures;
+        for (auto& [r, outcome] : files_.savePlanned(messageProc_)) {
+            RowWork& work = workOf(r);
+            work.changedFiles.insert(work.changedFiles.end(), outcome.changed.begin(),
+                                     outcome.changed.end());
+            if (!outcome.failure.empty())
+                failures.emplace_back(r, "message backup " + outcome.failure);
+        }
+        return failures;
+    }
+
+    // Whether this backup's message backup files change (worked out once per apply).
+    bool messageFilesChange() {
+        if (!messageGate_) {
+            bool mayChange = false;
+            messageProc_.step([&] { mayChange = messageFilesMayChange(form_); });
+            messageGate_ = mayChange;
+            const bool utf8 = form_.state.bIsQuorin7OrLater;
+            files_.setStoredForm(
+                [utf8](const std::string& text) { return storedText(text, utf8); });
+        }
+        return *messageGate_;
     }
 
     void stage(int r) {
@@ -376,6 +419,8 @@ private:
     std::optional<db::WriterHold> hold_;
     bool holdTried_ = false;
     std::string holdFailure_;
+    ui::Procedure messageProc_;
+    std::optional<bool> messageGate_;
     std::map<int, RowWork> work_;  // by grid row, while its save is under way
     bool primarySaved_ = false;
 };
@@ -387,9 +432,7 @@ MessageBackupFiles::Outcome UpdateAliasForMessageFiles(FrmExtensionRemap& form,
                                                        const std::string& newAlias,
                                                        MessageBackupFiles& files,
                                                        const MessageBackupFiles::LogLine& log) {
-    ui::Procedure proc(
-        form.ui, "UpdateAliasForMessageFiles", "frmExtensionRemap",
-        ui::ErrorStyle::ownText("(error) in UpdateAliasForMessageFiles on frmExtensionRemap:"));
+    ui::Procedure proc = messageFilesProcedure(form);
     bool mayChange = false;
     proc.step([&] { mayChange = messageFilesMayChange(form); });
     if (!mayChange) return {};

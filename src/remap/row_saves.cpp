@@ -39,8 +39,11 @@ public:
     }
 
 private:
-    // One try at the save. False when a row's statements failed: that row is out and the
-    // save is made again with the others.
+    // Rolls the save back to make it again without the rows that failed before its commit.
+    struct SaveAgain {};
+
+    // One try at the save. False when a row failed in its statements or before the commit:
+    // that row is out and the save is made again with the others.
     bool attempt() {
         std::optional<size_t> staging;
         try {
@@ -51,7 +54,22 @@ private:
                     steps_.stage(held_[i].row);
                     staging.reset();
                 }
+                if (!steps_.beforeCommit) return;
+                std::vector<int> ready;
+                for (const HeldRow& r : held_)
+                    if (r.state == State::Ready) ready.push_back(r.row);
+                const auto failures = steps_.beforeCommit(ready);
+                for (const auto& [row, cause] : failures) {
+                    for (HeldRow& r : held_) {
+                        if (r.row != row) continue;
+                        steps_.notSaved(r.row, r.lines, cause);
+                        r.state = State::Failed;
+                    }
+                }
+                if (!failures.empty()) throw SaveAgain{};
             });
+        } catch (const SaveAgain&) {
+            return false;
         } catch (...) {
             const ui::ErrorInfo error = ui::currentErrorInfo();
             if (staging) {

@@ -4,12 +4,14 @@
 // row, so an apply of thousands of rows puts several whole rows into one save
 // (db::runInTransaction). What holds for one row holds for every row of a save:
 //  - prepare() runs inside the open save, so the row is checked against the backup as the
-//    rows before it in the save leave it; it also makes the changes that must reach the disk
-//    before the backup's (the message backups, each file in saves of its own). A row that
-//    fails here is left out; its lines say why.
+//    rows before it in the save leave it. A row that fails here is left out; its lines say
+//    why.
 //  - stage() runs the row's statements in the save. When they fail, the save is rolled back
-//    and made again without that row (the others keep their checks and their changes made
-//    before the backup), so one row never takes the others down.
+//    and made again without that row (the others keep their checks), so one row never takes
+//    the others down.
+//  - beforeCommit() then makes the changes of the save's rows that must reach the disk
+//    before the backup's (the message backups, each file in saves of its own); a row that
+//    fails there is left out the same way, the others keep what was done for them.
 //  - once the save is committed, saved() writes the "set to" lines of each of its rows; when
 //    the commit itself fails, its rows are saved again one per save, so that every row gets
 //    its own outcome. notSaved() writes the lines of a row whose save failed.
@@ -25,6 +27,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "db/database_cache.h"
@@ -41,6 +44,11 @@ struct RowSteps {
     std::function<bool(int row, Lines& lines)> prepare;
     // The row's statements, inside the save; throws what stopped them.
     std::function<void(int row)> stage;
+    // Inside the save, after the statements of its rows and before its commit: makes the
+    // changes of those rows that must reach the disk before the backup's (empty: none).
+    // Returns the rows that failed there, each with its cause; the save is then made again
+    // without them.
+    std::function<std::vector<std::pair<int, std::string>>(std::span<const int> rows)> beforeCommit;
     // The lines of a row whose save was committed.
     std::function<void(int row, Lines& lines)> saved;
     // The lines of a row whose save failed for `cause`.

@@ -46,13 +46,13 @@ public:
             return SaveOutcome{rows.size(), 0};
         }
         const RowSteps steps{
-            [&](int r, Lines& lines) { return prepare(r, lines); },
-            [&](int r) { stage(r); },
-            [](int, Lines&) {},  // a changed address logs no line
-            [](int, Lines& lines, const std::string& cause) {
-                lines.push_back("(error) the backup was not changed for this record: " + cause);
-            },
-            {}};
+            .prepare = [&](int r, Lines& lines) { return prepare(r, lines); },
+            .stage = [&](int r) { stage(r); },
+            .saved = [](int, Lines&) {},  // a changed address logs no line
+            .notSaved =
+                [](int, Lines& lines, const std::string& cause) {
+                    lines.push_back("(error) the backup was not changed for this record: " + cause);
+                }};
         const RowSaveContext context{form_.myGrid, form_.logs, proc_, form_.state.cache, connect()};
         const SaveOutcome outcome = saveSomeRows(context, rows, steps);
         // A pause after each save, for the window to keep up.

@@ -25,9 +25,9 @@ struct RemapCommandTest : ::testing::Test {
     sample::WrittenSample written;
     std::string alias;  // a user that has messages
 
-    void write(const char* variant) {
+    void write(const char* variant, sample::SampleOptions options = {}) {
         written = sample::writeSample((dir.path() / "backups").string(),
-                                      *sample::findVariant(variant), sample::SampleOptions{});
+                                      *sample::findVariant(variant), options);
         const auto users = queryRows(written.directoryBackup, "SELECT Alias FROM Subscribers");
         for (const auto& file : written.messageBackups) {
             for (const auto& row : queryRows(file, "SELECT ToAlias FROM Messages")) {
@@ -179,24 +179,24 @@ TEST_F(RemapCommandTest, ApplyWithoutYesAndUntickedRowsWriteNothing) {
 // every file stays sound, and running the same CSV file again ends with the files an
 // uninterrupted apply gives.
 TEST_F(RemapCommandTest, KilledAnywhereARerunOfTheSameCsvFinishesTheApply) {
-    write("zerith-rev20");
+    // Enough rows for two saves of the backup: alias changes (with message backups) fill the
+    // first, extension changes alone make the second, so that its crash points are the
+    // backup's own.
+    write("zerith-rev20", sample::SampleOptions{.users = 80});
     const fs::path pristine = dir.path() / "pristine";
     fs::copy(dir.path() / "backups", pristine);
     std::string lines = "OLD_ALIAS,OLD_EXTENSION,NEW_ALIAS,NEW_EXTENSION\r\n";
     int n = 0;
-    std::string first;
     for (const auto& row :
          queryRows(written.directoryBackup, "SELECT Alias FROM Subscribers ORDER BY Alias")) {
         if (row[0] == "<null>") continue;
-        if (n == 8) {
-            // The last line takes the alias the first one gives up.
-            lines += row[0] + ",," + first + ",\r\n";
-            break;
-        }
-        if (n == 0) first = row[0];
-        lines += row[0] + ",,moved" + std::to_string(n) + "," +
-                 (n % 3 == 0 ? std::to_string(770000 + n) : "") + "\r\n";
-        ++n;
+        const std::string extension = std::to_string(770000 + n);
+        if (n < 64)
+            lines += row[0] + ",,moved" + std::to_string(n) + "," + (n % 3 == 0 ? extension : "") +
+                     "\r\n";
+        else
+            lines += row[0] + ",,," + extension + "\r\n";
+        if (++n == 70) break;
     }
     const std::string file = csv(lines);
     const fs::path backups = dir.path() / "backups";
