@@ -228,10 +228,22 @@ void MessageBackupFiles::planCounted(File& file, int row, const std::string& old
         plan.from = it->second.from;
         plan.to = it->second.to;
     }
+    // Two lines per file and row: built in one buffer kept between them.
+    const auto write = [&](const char* column) {
+        line_.assign("    ");
+        line_.append(std::to_string(count));
+        line_.append(" ");
+        line_.append(column);
+        line_.append(" instances found for ");
+        line_.append(oldAlias);
+        line_.append(" in ");
+        line_.append(file.path);
+        log(line_);
+    };
     proc.step([&] { count = asCount(plan.from); });
-    log(countLine(count, "fromAlias", oldAlias, file.path));
+    write("fromAlias");
     proc.step([&] { count = asCount(plan.to); });
-    log(countLine(count, "toAlias", oldAlias, file.path));
+    write("toAlias");
     if (plan.from != 0 || plan.to != 0) file.planned.push_back(std::move(plan));
 }
 

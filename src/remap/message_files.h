@@ -153,6 +153,7 @@ private:
     std::unique_ptr<db::DatabaseCache> cache_;
     long fileOpens_ = 0;
     long saves_ = 0;
+    std::string line_;  // the count line being written
     std::function<std::string(const std::string&)> stored_;
     std::map<std::pair<std::string, jet::JetVersion>, std::string> keys_;  // of this change
 };

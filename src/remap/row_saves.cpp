@@ -10,9 +10,9 @@ namespace {
 
 // Rows of one save: enough that the syncs of a save weigh little per row, few enough that
 // a save stays short and the lines held for it stay small (a row holds two count lines per
-// message backup file).
+// message backup file: 2,000 files make half a megabyte).
 constexpr size_t kMaxRowsPerSave = 64;
-constexpr size_t kMaxLinesPerSave = 100000;
+constexpr size_t kMaxHeldBytesPerSave = 32 << 20;
 
 enum class State { New, Ready, Failed, Saved };
 
@@ -33,7 +33,7 @@ public:
         SaveOutcome outcome{held_.size(), 0};
         for (HeldRow& r : held_) {
             if (r.state == State::Saved) ++outcome.applied;
-            for (const std::string& line : r.lines) c_.logs.MyLog(line);
+            c_.logs.MyLogLines(r.lines.text());
         }
         return outcome;
     }
@@ -90,7 +90,7 @@ private:
     // Adds the next row to the save when it may join; whether it did.
     bool takeNext() {
         if (held_.size() == rows_.size() || held_.size() >= kMaxRowsPerSave ||
-            heldLines_ >= kMaxLinesPerSave)
+            heldBytes_ >= kMaxHeldBytesPerSave)
             return false;
         const int row = rows_[held_.size()];
         if (!held_.empty() && steps_.mayJoin && !steps_.mayJoin(row, rows_.first(held_.size())))
@@ -110,7 +110,7 @@ private:
                 return false;
             }
             r.state = ready ? State::Ready : State::Failed;
-            heldLines_ += r.lines.size();
+            heldBytes_ += r.lines.text().size();
         }
         return r.state == State::Ready;
     }
@@ -153,7 +153,7 @@ private:
     std::span<const int> rows_;
     const RowSteps& steps_;
     std::vector<HeldRow> held_;
-    size_t heldLines_ = 0;
+    size_t heldBytes_ = 0;
 };
 
 }  // namespace

@@ -24,6 +24,7 @@
 #pragma once
 
 #include <functional>
+#include <initializer_list>
 #include <span>
 #include <string>
 #include <string_view>
@@ -37,7 +38,26 @@
 
 namespace tdv::remap {
 
-using Lines = std::vector<std::string>;
+// The run log lines of one row, held as the text they make in the log (each line ended by
+// CR LF), so that thousands of count lines per row cost no allocation each.
+class Lines {
+public:
+    Lines() = default;
+    Lines(std::initializer_list<std::string_view> lines) {
+        for (std::string_view line : lines) push_back(line);
+    }
+    void push_back(std::string_view line) {
+        text_.append(line);
+        text_.append("\r\n");
+        ++count_;
+    }
+    size_t size() const { return count_; }
+    const std::string& text() const { return text_; }
+
+private:
+    std::string text_;
+    size_t count_ = 0;
+};
 
 struct RowSteps {
     // Whether the row goes on to its statements; false when it failed (said in `lines`).

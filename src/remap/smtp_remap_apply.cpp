@@ -41,7 +41,7 @@ public:
                     "(error) the backup could not be held for writing; nothing was changed for "
                     "this record: " +
                     holdFailure_);
-                for (const std::string& line : lines) form_.logs.MyLog(line);
+                form_.logs.MyLogLines(lines.text());
             }
             return SaveOutcome{rows.size(), 0};
         }
