@@ -7,12 +7,13 @@
 // builds a CSV of ROWS alias changes (default 5,000), and times what the alias remap window
 // does with it: the CSV load with its row checks, then the apply of every row, as the
 // window's procedures run them (a quiet UI port that answers Yes). Each row is checked
-// against the backup, changes the message backups, then is saved in the backup as one
-// atomic save. Two references: one bare save per row (a single-statement UPDATE of the
-// user's alias, as many rows, on the same backup), which is the floor a row-atomic apply
-// cannot go below; and the plain algorithm (four statements, each opening the file, per
-// message file and row), timed on PLAIN_ROWS further rows (default 10) and extrapolated to
-// ROWS. Prints the times, their ratios and the file opens.
+// against the backup, changes the message backups, then is saved in the backup, all or
+// nothing, several rows to a save. Two references: one bare save per row (a single-statement
+// UPDATE of the user's alias, as many rows, on the same backup), the floor of an apply that
+// saves each row on its own; and the plain algorithm (four statements, each opening the
+// file, per message file and row), timed on PLAIN_ROWS further rows (default 10) and
+// extrapolated to ROWS. Prints the times, the apply's processor time, their ratios, and the
+// message file opens and saves.
 #include <sys/resource.h>
 #include <unistd.h>
 

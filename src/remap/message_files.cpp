@@ -274,7 +274,7 @@ std::vector<std::string> statementsOf(std::span<const MessageBackupFiles::Planne
 // The failure of each file (null when it was saved).
 std::vector<std::exception_ptr> saveEach(const std::vector<std::shared_ptr<jet::Database>>& dbs,
                                          const std::vector<std::vector<std::string>>& statements) {
-    constexpr size_t kAtOnce = 8;
+    constexpr size_t kAtOnce = 16;
     std::vector<std::exception_ptr> failures(dbs.size());
     std::atomic<size_t> next{0};
     const auto work = [&] {
@@ -299,63 +299,71 @@ std::vector<std::exception_ptr> saveEach(const std::vector<std::shared_ptr<jet::
 
 std::map<int, MessageBackupFiles::Outcome> MessageBackupFiles::savePlanned(ui::Procedure& proc) {
     std::map<int, Outcome> outcomes;
-    std::vector<File*> pending;
-    std::vector<std::shared_ptr<jet::Database>> dbs;
-    std::vector<std::vector<std::string>> statements;
     const auto failed = [&](File& file, int row, const ui::ErrorInfo& error) {
         proc.report(error);
         outcomes[row].failure = file.path + " could not be changed (" + error.description + ")";
         // The file's counts may no longer match it; read them again when next needed.
         file.loaded = false;
     };
-    for (File& file : files_) {
-        if (file.planned.empty()) continue;
-        try {
-            dbs.push_back(reopen(file));
-        } catch (...) {
-            const ui::ErrorInfo error = ui::currentErrorInfo();
-            for (const Planned& p : file.planned) failed(file, p.row, error);
-            file.planned.clear();
-            continue;
-        }
-        pending.push_back(&file);
-        statements.push_back(statementsOf(file.planned));
-    }
-    const std::vector<std::exception_ptr> failures = saveEach(dbs, statements);
-    for (size_t i = 0; i < pending.size(); ++i) {
-        File& file = *pending[i];
-        if (!failures[i]) {
-            ++saves_;
-            cache_->noteWritten(*dbs[i]);
-            for (const Planned& p : file.planned) counted(file, p);
-            for (const Planned& p : file.planned) outcomes[p.row].changed.push_back(file.path);
-        } else if (file.planned.size() == 1) {
+    for (;;) {
+        std::vector<File*> pending;
+        std::vector<std::shared_ptr<jet::Database>> dbs;
+        std::vector<std::vector<std::string>> statements;
+        for (File& file : files_) {
+            if (file.planned.empty()) continue;
+            std::shared_ptr<jet::Database> db;
             try {
-                std::rethrow_exception(failures[i]);
+                db = reopen(file);
             } catch (...) {
-                failed(file, file.planned[0].row, ui::currentErrorInfo());
+                const ui::ErrorInfo error = ui::currentErrorInfo();
+                for (const Planned& p : file.planned) failed(file, p.row, error);
+                file.planned.clear();
+                continue;
             }
-        } else {
-            // One row's change may be what failed: each row in a save of its own.
-            for (const Planned& p : file.planned) {
-                try {
-                    db::runInTransaction(*dbs[i], [&] {
-                        for (const std::string& sql : statementsOf({&p, 1}))
-                            db::translatingEngineErrors([&] { jet::sql::execute(*dbs[i], sql); });
-                    });
-                } catch (...) {
-                    failed(file, p.row, ui::currentErrorInfo());
-                    continue;
-                }
+            // A file listed twice (through a link) waits for the next round: one thread at a
+            // time uses a database.
+            if (std::find(dbs.begin(), dbs.end(), db) != dbs.end()) continue;
+            pending.push_back(&file);
+            dbs.push_back(std::move(db));
+            statements.push_back(statementsOf(file.planned));
+        }
+        if (pending.empty()) return outcomes;
+        const std::vector<std::exception_ptr> failures = saveEach(dbs, statements);
+        for (size_t i = 0; i < pending.size(); ++i) {
+            File& file = *pending[i];
+            if (!failures[i]) {
                 ++saves_;
                 cache_->noteWritten(*dbs[i]);
-                counted(file, p);
-                outcomes[p.row].changed.push_back(file.path);
+                for (const Planned& p : file.planned) counted(file, p);
+                for (const Planned& p : file.planned) outcomes[p.row].changed.push_back(file.path);
+            } else if (file.planned.size() == 1) {
+                try {
+                    std::rethrow_exception(failures[i]);
+                } catch (...) {
+                    failed(file, file.planned[0].row, ui::currentErrorInfo());
+                }
+            } else {
+                // One row's change may be what failed: each row in a save of its own.
+                for (const Planned& p : file.planned) {
+                    try {
+                        db::runInTransaction(*dbs[i], [&] {
+                            for (const std::string& sql : statementsOf({&p, 1}))
+                                db::translatingEngineErrors(
+                                    [&] { jet::sql::execute(*dbs[i], sql); });
+                        });
+                    } catch (...) {
+                        failed(file, p.row, ui::currentErrorInfo());
+                        continue;
+                    }
+                    ++saves_;
+                    cache_->noteWritten(*dbs[i]);
+                    counted(file, p);
+                    outcomes[p.row].changed.push_back(file.path);
+                }
             }
+            file.planned.clear();
         }
-        file.planned.clear();
     }
-    return outcomes;
 }
 
 // The file's rows now hold the new alias (the same entry when only the case changed).

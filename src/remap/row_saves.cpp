@@ -8,11 +8,9 @@
 namespace tdv::remap {
 namespace {
 
-// Rows of one save: enough that the syncs of a save weigh little per row, few enough that
-// a save stays short and the lines held for it stay small (a row holds two count lines per
-// message backup file: 2,000 files make half a megabyte).
-constexpr size_t kMaxRowsPerSave = 64;
-constexpr size_t kMaxHeldBytesPerSave = 32 << 20;
+// Bytes of run log lines held for one save: a row holds two count lines per message backup
+// file (2,000 files make half a megabyte).
+constexpr size_t kMaxHeldBytesPerSave = 64 << 20;
 
 enum class State { New, Ready, Failed, Saved };
 

@@ -77,6 +77,10 @@ struct RowSteps {
     std::function<bool(int row, std::span<const int> rowsInSave)> mayJoin;
 };
 
+// Rows of one save at most: enough that the syncs of a save weigh little per row, few enough
+// that a save stays short and the lines held for it stay small.
+inline constexpr size_t kMaxRowsPerSave = 64;
+
 struct RowSaveContext {
     ui::GridModel& grid;
     logging::ModLogging& logs;

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "remap/remap_apply_harness.h"
+#include "remap/row_saves.h"
 #include "sample/sample.h"
 #include "support/testdata.h"
 
@@ -182,7 +183,8 @@ TEST_F(RemapCommandTest, KilledAnywhereARerunOfTheSameCsvFinishesTheApply) {
     // Enough rows for two saves of the backup: alias changes (with message backups) fill the
     // first, extension changes alone make the second, so that its crash points are the
     // backup's own.
-    write("zerith-rev20", sample::SampleOptions{.users = 80});
+    const int aliasRows = static_cast<int>(remap::kMaxRowsPerSave);
+    write("zerith-rev20", sample::SampleOptions{.users = aliasRows + 16});
     const fs::path pristine = dir.path() / "pristine";
     fs::copy(dir.path() / "backups", pristine);
     std::string lines = "OLD_ALIAS,OLD_EXTENSION,NEW_ALIAS,NEW_EXTENSION\r\n";
@@ -191,12 +193,12 @@ TEST_F(RemapCommandTest, KilledAnywhereARerunOfTheSameCsvFinishesTheApply) {
          queryRows(written.directoryBackup, "SELECT Alias FROM Subscribers ORDER BY Alias")) {
         if (row[0] == "<null>") continue;
         const std::string extension = std::to_string(770000 + n);
-        if (n < 64)
+        if (n < aliasRows)
             lines += row[0] + ",,moved" + std::to_string(n) + "," + (n % 3 == 0 ? extension : "") +
                      "\r\n";
         else
             lines += row[0] + ",,," + extension + "\r\n";
-        if (++n == 70) break;
+        if (++n == aliasRows + 6) break;
     }
     const std::string file = csv(lines);
     const fs::path backups = dir.path() / "backups";
