@@ -68,12 +68,13 @@ ui::Procedure messageFilesProcedure(FrmExtensionRemap& form) {
 }
 
 // Applies the ticked rows, each all or nothing in the backup, several rows to a save of the
-// backup (saveSomeRows): each row is checked against the backup as it is then, then its
-// message backup files are changed, then its changes inside the backup join the save, which
-// is written last. The "set to" lines of a row are logged once its save has succeeded; a row
-// that fails is logged with "(error)" lines naming the cause and the message backups already
-// changed, and leaves the backup as it was, so that running the same CSV file again
-// completes it.
+// backup (saveSomeRows): each row is checked against the backup as it is then (with the rows
+// before it in the save) and its changes inside the backup join the save; before the save is
+// committed, the message backup files of its rows are changed (each file once for all of
+// them), so that the backup is written last. The "set to" lines of a row are logged once its
+// save has succeeded; a row that fails is logged with "(error)" lines naming the cause and
+// the message backups already changed, and leaves the backup as it was, so that running the
+// same CSV file again completes it.
 class RowApply {
 public:
     RowApply(FrmExtensionRemap& form, MessageBackupFiles& files, ui::Procedure& proc)
@@ -98,11 +99,11 @@ public:
             .prepare = [&](int r, Lines& lines) { return prepare(r, lines); },
             .stage = [&](int r) { stage(r); },
             .beforeCommit = [&](std::span<const int>) { return saveMessageFiles(); },
-            .saved = [&](int r, Lines& lines) { logSaved(work_.at(r).change, lines); },
+            .saved = [&](int r, Lines& lines) { logSaved(workOf(r).change, lines); },
             .notSaved =
                 [&](int r, Lines& lines, const std::string& cause) {
                     files_.dropPlanned(r);
-                    notSaved(cause, work_.at(r).changedFiles, lines);
+                    notSaved(cause, workOf(r).changedFiles, lines);
                 },
             .mayJoin = [&](int r, std::span<const int> inSave) { return mayJoin(r, inSave); }};
         const RowSaveContext context{form_.myGrid, form_.logs, proc_, form_.state.cache, connect()};
