@@ -108,12 +108,12 @@ BackupFixture directory(uint32_t privateAliasSize = 0) {
 
 using Message = std::pair<Cell, Cell>;  // FromAlias, ToAlias
 
-BackupFixture messages(const std::vector<Message>& rows) {
+BackupFixture messages(const std::vector<Message>& rows, uint32_t aliasSize = 64) {
     BackupFixture db;
     auto& t = db.table("Messages")
                   .longInt("Index")
-                  .text("FromAlias", 64)
-                  .text("ToAlias", 64)
+                  .text("FromAlias", aliasSize)
+                  .text("ToAlias", aliasSize)
                   .text("Subject")
                   .index("FromAlias", {"FromAlias"})
                   .index("ToAlias", {"ToAlias"});
@@ -446,6 +446,37 @@ TEST_F(ExtensionApplyTest, AFailedSaveLeavesTheBackupAsItWasAndSaysWhatChanged) 
     // One box for the failed save, then the completion with its counts.
     ASSERT_EQ(h.ui.boxes.size(), 3u);
     EXPECT_EQ(h.ui.texts()[2], "Updates complete: 2 rows applied, 1 failed - review log file now?");
+    expectEveryFileClean();
+}
+
+// Two rows whose renames share the save of a message backup that cannot take one of the new
+// aliases (its columns are shorter): the other row is saved there on its own and applied;
+// the failing one is logged with "(error)" naming the file and the message backup it
+// already changed, and the backup keeps its old alias.
+TEST_F(ExtensionApplyTest, AMessageBackupFailingOneRowOfASaveFailsThatRowAlone) {
+    fs::remove(fileB);
+    fileB = h.addFile(messages({{"jsmith", "bwhite"}, {"mjones", "o'brien"}}, 8),
+                      "zerithmessage_backup_bwhite.mdb");
+    load("jsmith,,jsmith_renamed,\r\nmjones,,mjones2,\r\n");
+    tickAll();
+    apply();
+    const auto body = logBody(h.logs.runLogPath());
+    const auto has = [&](const std::string& line) {
+        return std::find(body.begin(), body.end(), line) != body.end();
+    };
+    EXPECT_TRUE(std::any_of(body.begin(), body.end(), [&](const std::string& l) {
+        return l.starts_with("(error) the backup was not changed for this record: message backup " +
+                             fileB + " could not be changed");
+    }));
+    EXPECT_TRUE(has("(error) message backups already changed for this record: " + fileA));
+    EXPECT_TRUE(has("    Subscribers Alias set to:mjones2"));
+    EXPECT_FALSE(has("    Subscribers Alias set to:jsmith_renamed"));
+    EXPECT_EQ(subscribers()[0], (std::vector<std::string>{"jsmith", "1001"}));
+    EXPECT_EQ(subscribers()[2], (std::vector<std::string>{"mjones2", "1003"}));
+    EXPECT_EQ(messagesOf(fileB), (std::vector<std::vector<std::string>>{{"jsmith", "bwhite"},
+                                                                        {"mjones2", "o'brien"}}));
+    EXPECT_EQ(h.ui.texts().back(),
+              "Updates complete: 1 rows applied, 1 failed - review log file now?");
     expectEveryFileClean();
 }
 
