@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <limits>
 #include <span>
+#include <system_error>
 #include <thread>
 
 #include "db/connect_string.h"
@@ -289,7 +290,13 @@ std::vector<std::exception_ptr> saveEach(const std::vector<std::shared_ptr<jet::
         }
     };
     std::vector<std::thread> threads;
-    for (size_t t = 1; t < std::min(kAtOnce, dbs.size()); ++t) threads.emplace_back(work);
+    for (size_t t = 1; t < std::min(kAtOnce, dbs.size()); ++t) {
+        try {
+            threads.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;  // fewer at once: this thread and those started take every file
+        }
+    }
     work();
     for (std::thread& t : threads) t.join();
     return failures;
