@@ -31,10 +31,8 @@ WriterHold::~WriterHold() {
     db_->pages().releaseWriter();
 }
 
-void runInTransaction(DatabaseCache& cache, std::string_view connectString,
-                      const std::function<void()>& body) {
-    const std::shared_ptr<jet::Database> db = cache.open(pathOf(connectString), true);
-    jet::PageFile& pages = db->pages();
+void runInTransaction(jet::Database& db, const std::function<void()>& body) {
+    jet::PageFile& pages = db.pages();
     translatingEngineErrors([&] { pages.beginWrite(); });
     try {
         body();
@@ -49,13 +47,19 @@ void runInTransaction(DatabaseCache& cache, std::string_view connectString,
     } catch (...) {
         if (pages.inWrite()) pages.rollback();
         try {
-            db->refreshTableCounters();
+            db.refreshTableCounters();
         } catch (...) {
             // The next read of a table reports the damage.
         }
         throw;
     }
-    translatingEngineErrors([&] { db->refreshTableCounters(); });
+    translatingEngineErrors([&] { db.refreshTableCounters(); });
+}
+
+void runInTransaction(DatabaseCache& cache, std::string_view connectString,
+                      const std::function<void()>& body) {
+    const std::shared_ptr<jet::Database> db = cache.open(pathOf(connectString), true);
+    runInTransaction(*db, body);
     cache.noteWritten(*db);
 }
 

@@ -23,6 +23,10 @@ namespace tdv::db {
 
 void runInTransaction(DatabaseCache& cache, std::string_view connectString,
                       const std::function<void()>& body);
+// The same on a database already open for writing, without a cache (the caller tells its
+// cache, if any, with noteWritten afterwards). Several threads may each run one on a
+// database of their own at the same time; body then uses the engine directly.
+void runInTransaction(jet::Database& db, const std::function<void()>& body);
 
 // Keeps every other program (and every other open of the file) from saving to the database
 // of the connect string while it lives: they wait their busy timeout, then fail with a

@@ -1,5 +1,6 @@
 #include "logging/mod_logging.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -99,6 +100,18 @@ void ModLogging::startLogging() {
 void ModLogging::MyLog(const std::string& text) {
     // An apply writes thousands of lines per row: they reach the file at flushLog.
     writeLine(runLog_, text, false);
+}
+
+void ModLogging::MyLogLines(std::string_view lines) {
+    if (!runLog_.is_open()) return;
+    // CR LF are their own Windows-1252 bytes, so the block converts as its lines would.
+    const bool ascii = std::all_of(lines.begin(), lines.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii) {
+        runLog_.write(lines.data(), static_cast<std::streamsize>(lines.size()));
+    } else {
+        runLog_ << toLogBytes(lines);
+    }
 }
 
 void ModLogging::flushLog() {

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "ui/ui_port.h"
 
@@ -37,6 +38,8 @@ public:
     std::string GenerateNewLogFileName();
     void startLogging();
     void MyLog(const std::string& text);
+    // Writes several lines at once, each ended by CR LF in `lines`, as MyLog writes them.
+    void MyLogLines(std::string_view lines);
     // Writes the run log's lines so far to the file (an apply calls it after every row;
     // stopLogging does it too).
     void flushLog();

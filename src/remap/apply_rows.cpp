@@ -1,5 +1,8 @@
 #include "remap/apply_rows.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "jet/text_codec.h"
 
 namespace tdv::remap {
@@ -35,17 +38,17 @@ std::string trimmedCell(const ui::GridModel& grid, int row, const char* key) {
 }
 
 bool applyTickedRows(const ApplyFrame& frame, const std::string& warning,
-                     const std::function<bool(int row)>& applyRow) {
+                     const std::function<SaveOutcome(std::span<const int> rows)>& applySome) {
     ui::GridModel& grid = frame.grid;
     if (grid.Rows() <= 1) {
         frame.ui.messageBox(kNoRows);
         return false;
     }
     const int selected = grid.ColIndex("Selected");
-    int total = 0;
+    std::vector<int> ticked;
     for (int r = 1; r < grid.Rows(); ++r)
-        if (isTicked(grid, r, selected)) ++total;
-    if (total == 0) {
+        if (isTicked(grid, r, selected)) ticked.push_back(r);
+    if (ticked.empty()) {
         frame.ui.messageBox(kNoneTicked);
         return false;
     }
@@ -53,18 +56,19 @@ bool applyTickedRows(const ApplyFrame& frame, const std::string& warning,
 
     frame.logs.GenerateNewLogFileName();
     frame.logs.startLogging();
-    int done = 0;
+    const int total = static_cast<int>(ticked.size());
+    size_t done = 0;
     int applied = 0;
-    for (int r = 1; r < grid.Rows(); ++r) {
-        if (!isTicked(grid, r, selected)) continue;
-        if (applyRow(r)) ++applied;
+    while (done < ticked.size()) {
+        const SaveOutcome outcome = applySome(std::span<const int>(ticked).subspan(done));
+        done += std::max<size_t>(outcome.taken, 1);
+        applied += outcome.applied;
         frame.logs.flushLog();
-        ++done;
-        if (frame.progress) frame.progress(done, total);
+        if (frame.progress) frame.progress(static_cast<int>(std::min(done, ticked.size())), total);
     }
     frame.logs.stopLogging();
 
-    if (frame.ui.messageBox(reviewQuestion(applied, done - applied), ui::Buttons::YesNo) ==
+    if (frame.ui.messageBox(reviewQuestion(applied, total - applied), ui::Buttons::YesNo) ==
         ui::Answer::Yes)
         frame.ui.openWithDesktop(frame.logs.runLogPath());
     return true;

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <functional>
+#include <span>
 #include <string>
 
 #include "db/recordset.h"
 #include "logging/mod_logging.h"
+#include "remap/row_saves.h"
 #include "ui/grid_model.h"
 #include "ui/ui_port.h"
 
@@ -20,13 +22,14 @@ struct ApplyFrame {
     const std::function<void(int done, int total)>& progress;
 };
 
-// Runs applyRow(row) for every ticked data row between the start and the end of a new run
-// log; applyRow says whether the row was applied. Returns false when the apply stopped
-// before the run log (nothing written); the window then stays open. Returns true after the
-// closing question, which says how many rows were applied and how many failed; the window
-// then closes.
+// Applies the ticked data rows (in grid order) between the start and the end of a new run
+// log: applySome(rows) applies rows from the front of the ones not yet applied, at least
+// one, and says how many it took and how many of those were applied (see saveSomeRows).
+// Returns false when the apply stopped before the run log (nothing written); the window
+// then stays open. Returns true after the closing question, which says how many rows were
+// applied and how many failed; the window then closes.
 bool applyTickedRows(const ApplyFrame& frame, const std::string& warning,
-                     const std::function<bool(int row)>& applyRow);
+                     const std::function<SaveOutcome(std::span<const int> rows)>& applySome);
 // The closing question of an apply.
 std::string reviewQuestion(int applied, int failed);
 

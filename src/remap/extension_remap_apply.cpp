@@ -4,7 +4,9 @@
 // of the backup's folder. Every change and problem goes to the run log; a row that cannot be
 // applied whole is not applied at all, is shown once and logged with "(error)".
 #include <algorithm>
+#include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,7 @@
 #include "remap/frm_extension_remap.h"
 #include "remap/message_files.h"
 #include "remap/remap_lookups.h"
+#include "remap/row_saves.h"
 #include "ui/procedure.h"
 
 namespace tdv::remap {
@@ -57,78 +60,178 @@ bool messageFilesMayChange(FrmExtensionRemap& form) {
     return backup::bIsBackedUpAppVersionGreaterThanOrEqualTo(state, 1, 0, 20);
 }
 
-// Applies one ticked row, all or nothing in the backup: the row is checked against the
-// backup as it is now, then the message backup files are changed, then every change of the
-// row inside the backup is made in one save, written last. The "set to" lines are logged
-// once that save has succeeded; a row that fails is logged with "(error)" lines naming the
-// cause and the message backups already changed, and leaves the backup as it was, so that
-// running the same CSV file again completes it.
+// The error rule of the message backup changes.
+ui::Procedure messageFilesProcedure(FrmExtensionRemap& form) {
+    return ui::Procedure(
+        form.ui, "UpdateAliasForMessageFiles", "frmExtensionRemap",
+        ui::ErrorStyle::ownText("(error) in UpdateAliasForMessageFiles on frmExtensionRemap:"));
+}
+
+// Applies the ticked rows, each all or nothing in the backup, several rows to a save of the
+// backup (saveSomeRows): each row is checked against the backup as it is then (with the rows
+// before it in the save) and its changes inside the backup join the save; before the save is
+// committed, the message backup files of its rows are changed (each file once for all of
+// them), so that the backup is written last. The "set to" lines of a row are logged once its
+// save has succeeded; a row that fails is logged with "(error)" lines naming the cause and
+// the message backups already changed, and leaves the backup as it was, so that running the
+// same CSV file again completes it.
 class RowApply {
 public:
     RowApply(FrmExtensionRemap& form, MessageBackupFiles& files, ui::Procedure& proc)
-        : form_(form), files_(files), proc_(proc) {}
+        : form_(form), files_(files), proc_(proc), messageProc_(messageFilesProcedure(form)) {}
 
-    bool apply(const PlannedChange& row) {
-        log("********");
-        log("CSV File Line=" + row.originalLine);
-        log("Action=" + row.info);
-        if (characterCount(row.objectId) < 16) {
-            log("(error) invalid subscriber objectID in table for the record:" + row.objectId);
-            return false;
-        }
-        if (row.newAlias.empty() && row.newExtension.empty()) {
-            log("(error) invalid record - no new alias or new extension value set");
-            return false;
-        }
+    SaveOutcome applySome(std::span<const int> rows) {
         if (!holdBackup()) {
-            log("(error) the backup could not be held for writing; nothing was changed for this "
-                "record: " +
-                holdFailure_);
+            // Every row is refused the same way, its own first problem first.
+            for (const int r : rows) {
+                Lines lines = rowHeader(form_.myGrid, r);
+                const std::string problem = problemOfValues(readRow(form_.myGrid, r));
+                lines.push_back(!problem.empty() ? problem
+                                                 : "(error) the backup could not be held for "
+                                                   "writing; nothing was changed for this "
+                                                   "record: " +
+                                                       holdFailure_);
+                form_.logs.MyLogLines(lines.text());
+            }
+            return SaveOutcome{rows.size(), 0};
+        }
+        const RowSteps steps{
+            .prepare = [&](int r, Lines& lines) { return prepare(r, lines); },
+            .stage = [&](int r) { stage(r); },
+            .beforeCommit = [&](std::span<const int>) { return saveMessageFiles(); },
+            .saved = [&](int r, Lines& lines) { logSaved(workOf(r).change, lines); },
+            .notSaved =
+                [&](int r, Lines& lines, const std::string& cause) {
+                    files_.dropPlanned(r);
+                    notSaved(cause, workOf(r).changedFiles, lines);
+                },
+            .mayJoin = [&](int r, std::span<const int> inSave) { return mayJoin(r, inSave); }};
+        const RowSaveContext context{form_.myGrid, form_.logs, proc_, form_.state.cache, connect()};
+        primarySaved_ = false;
+        const SaveOutcome outcome = saveSomeRows(context, rows, steps);
+        for (size_t i = 0; i < outcome.taken; ++i) work_.erase(rows[i]);
+        // A pause after each save that changed users, for the window to keep up.
+        if (primarySaved_) form_.ui.sleepMs(10);
+        return outcome;
+    }
+
+private:
+    // What the apply knows of a row between its check and its save.
+    struct RowWork {
+        PlannedChange change;
+        std::string callHandlerId;
+        std::vector<std::string> changedFiles;
+        std::vector<std::string> aliasKeys;
+    };
+
+    RowWork& workOf(int r) {
+        auto it = work_.find(r);
+        if (it == work_.end()) {
+            RowWork w{readRow(form_.myGrid, r), {}, {}, {}};
+            if (renamesMessages(w.change)) {
+                for (const std::string* alias : {&w.change.oldAlias, &w.change.newAlias})
+                    for (const jet::JetVersion v : {jet::JetVersion::Jet3, jet::JetVersion::Jet4})
+                        w.aliasKeys.push_back(lookupTextKey(stored(*alias), v));
+            }
+            it = work_.emplace(r, std::move(w)).first;
+        }
+        return it->second;
+    }
+
+    // A row that renames an alias in the message backups shares no save with another row
+    // renaming the same alias (as old or new, in any letter case): after a crash the message
+    // backups already hold the new aliases of the unfinished save while the backup does not,
+    // and the rerun renames each old alias again, which is harmless only when no alias of the
+    // save is another row's.
+    bool mayJoin(int r, std::span<const int> inSave) {
+        const std::vector<std::string>& keys = workOf(r).aliasKeys;
+        for (const int other : inSave)
+            for (const std::string& k : workOf(other).aliasKeys)
+                if (std::find(keys.begin(), keys.end(), k) != keys.end()) return false;
+        return true;
+    }
+
+    static bool renamesMessages(const PlannedChange& row) {
+        return row.alternateAlias.empty() && !row.oldAlias.empty() && !row.newAlias.empty();
+    }
+
+    // The row's problem that needs no backup to find (empty when none).
+    static std::string problemOfValues(const PlannedChange& row) {
+        if (characterCount(row.objectId) < 16)
+            return "(error) invalid subscriber objectID in table for the record:" + row.objectId;
+        if (row.newAlias.empty() && row.newExtension.empty())
+            return "(error) invalid record - no new alias or new extension value set";
+        return {};
+    }
+
+    bool prepare(int r, Lines& lines) {
+        RowWork& work = workOf(r);
+        const PlannedChange& row = work.change;
+        if (const std::string problem = problemOfValues(row); !problem.empty()) {
+            lines.push_back(problem);
             return false;
         }
-        std::string callHandlerId;
         std::string problem;
-        const bool checked = proc_.step([&] { problem = problemNow(row, callHandlerId); });
+        const bool checked = proc_.step([&] { problem = problemNow(row, work.callHandlerId); });
         if (!checked) {
-            log("(error) this record could not be checked against the backup; nothing was "
+            lines.push_back(
+                "(error) this record could not be checked against the backup; nothing was "
                 "changed for it");
             return false;
         }
         if (!problem.empty()) {
-            log("(error) " + problem);
+            lines.push_back("(error) " + problem);
             return false;
         }
-        std::vector<std::string> changedFiles;
-        if (row.alternateAlias.empty() && !row.oldAlias.empty() && !row.newAlias.empty()) {
-            const MessageBackupFiles::Outcome outcome =
-                UpdateAliasForMessageFiles(form_, row.oldAlias, row.newAlias, files_);
-            changedFiles = outcome.changed;
+        if (renamesMessages(row) && messageFilesChange()) {
+            // The count lines now; the changes themselves before the save's commit.
+            const MessageBackupFiles::Outcome outcome = files_.planRename(
+                r, row.oldAlias, row.newAlias,
+                [&](const std::string& line) { lines.push_back(line); }, messageProc_);
+            work.changedFiles = outcome.changed;
             if (!outcome.failure.empty()) {
-                notSaved("message backup " + outcome.failure, changedFiles);
+                notSaved("message backup " + outcome.failure, work.changedFiles, lines);
                 return false;
             }
         }
-        try {
-            db::runInTransaction(form_.state.cache, connect(), [&] {
-                if (!row.alternateAlias.empty()) {
-                    saveAlternate(row);
-                } else {
-                    savePrimary(row, callHandlerId);
-                }
-            });
-        } catch (...) {
-            const ui::ErrorInfo error = ui::currentErrorInfo();
-            proc_.report(error);
-            notSaved(error.description, changedFiles);
-            return false;
-        }
-        logSaved(row);
-        if (row.alternateAlias.empty()) form_.ui.sleepMs(10);
         return true;
     }
 
-private:
-    void log(const std::string& text) { form_.logs.MyLog(text); }
+    // The message backup changes of the save's rows, every file in one save.
+    std::vector<std::pair<int, std::string>> saveMessageFiles() {
+        std::vector<std::pair<int, std::string>> failures;
+        for (auto& [r, outcome] : files_.savePlanned(messageProc_)) {
+            RowWork& work = workOf(r);
+            work.changedFiles.insert(work.changedFiles.end(), outcome.changed.begin(),
+                                     outcome.changed.end());
+            if (!outcome.failure.empty())
+                failures.emplace_back(r, "message backup " + outcome.failure);
+        }
+        return failures;
+    }
+
+    // Whether this backup's message backup files change (worked out once per apply).
+    bool messageFilesChange() {
+        if (!messageGate_) {
+            bool mayChange = false;
+            messageProc_.step([&] { mayChange = messageFilesMayChange(form_); });
+            messageGate_ = mayChange;
+            const bool utf8 = form_.state.bIsQuorin7OrLater;
+            files_.setStoredForm(
+                [utf8](const std::string& text) { return storedText(text, utf8); });
+        }
+        return *messageGate_;
+    }
+
+    void stage(int r) {
+        const RowWork& work = workOf(r);
+        if (!work.change.alternateAlias.empty()) {
+            saveAlternate(work.change);
+        } else {
+            savePrimary(work.change, work.callHandlerId);
+        }
+    }
+
     const std::string& connect() const { return form_.state.strMDBConnectString; }
 
     // Holds the backup for the whole apply (from its first row on), so that no other
@@ -150,12 +253,13 @@ private:
         return storedText(text, form_.state.bIsQuorin7OrLater);
     }
 
-    void notSaved(const std::string& cause, const std::vector<std::string>& changedFiles) {
+    static void notSaved(const std::string& cause, const std::vector<std::string>& changedFiles,
+                         Lines& lines) {
         std::string files;
         for (const std::string& f : changedFiles) files += (files.empty() ? "" : ", ") + f;
-        log("(error) the backup was not changed for this record: " + cause);
-        log("(error) message backups already changed for this record: " +
-            (files.empty() ? std::string("none") : files));
+        lines.push_back("(error) the backup was not changed for this record: " + cause);
+        lines.push_back("(error) message backups already changed for this record: " +
+                        (files.empty() ? std::string("none") : files));
     }
 
     db::Recordset query(const std::string& sql) {
@@ -290,17 +394,19 @@ private:
     }
 
     // The lines of a saved row, in the order the changes are listed.
-    void logSaved(const PlannedChange& row) {
+    void logSaved(const PlannedChange& row, Lines& lines) {
         if (!row.alternateAlias.empty()) {
-            log("    Alternate extension updated to:" + row.newExtension);
+            lines.push_back("    Alternate extension updated to:" + row.newExtension);
             return;
         }
-        if (!row.newAlias.empty()) log("    Subscribers Alias set to:" + row.newAlias);
+        primarySaved_ = true;
+        if (!row.newAlias.empty()) lines.push_back("    Subscribers Alias set to:" + row.newAlias);
         if (!row.newExtension.empty())
-            log("    Subscribers primary extension set to:" + row.newExtension);
-        if (!row.newAlias.empty()) log("    Alias set to:" + row.newAlias);
+            lines.push_back("    Subscribers primary extension set to:" + row.newExtension);
+        if (!row.newAlias.empty()) lines.push_back("    Alias set to:" + row.newAlias);
         if (!row.newExtension.empty())
-            log("    Subscribers primary call handler extension set to:" + row.newExtension);
+            lines.push_back("    Subscribers primary call handler extension set to:" +
+                            row.newExtension);
     }
 
     static bool isDigits(const std::string& text) {
@@ -314,6 +420,10 @@ private:
     std::optional<db::WriterHold> hold_;
     bool holdTried_ = false;
     std::string holdFailure_;
+    ui::Procedure messageProc_;
+    std::optional<bool> messageGate_;
+    std::map<int, RowWork> work_;  // by grid row, while its save is under way
+    bool primarySaved_ = false;
 };
 
 }  // namespace
@@ -321,15 +431,15 @@ private:
 MessageBackupFiles::Outcome UpdateAliasForMessageFiles(FrmExtensionRemap& form,
                                                        const std::string& oldAlias,
                                                        const std::string& newAlias,
-                                                       MessageBackupFiles& files) {
-    ui::Procedure proc(
-        form.ui, "UpdateAliasForMessageFiles", "frmExtensionRemap",
-        ui::ErrorStyle::ownText("(error) in UpdateAliasForMessageFiles on frmExtensionRemap:"));
+                                                       MessageBackupFiles& files,
+                                                       const MessageBackupFiles::LogLine& log) {
+    ui::Procedure proc = messageFilesProcedure(form);
     bool mayChange = false;
     proc.step([&] { mayChange = messageFilesMayChange(form); });
     if (!mayChange) return {};
     const bool utf8 = form.state.bIsQuorin7OrLater;
     files.setStoredForm([utf8](const std::string& text) { return storedText(text, utf8); });
+    if (log) return files.renameAlias(oldAlias, newAlias, log, proc);
     return files.renameAlias(
         oldAlias, newAlias, [&](const std::string& line) { form.logs.MyLog(line); }, proc);
 }
@@ -345,7 +455,7 @@ void cmdRemap_Click(FrmExtensionRemap& form, MessageBackupFiles& files) {
     RowApply rows(form, files, proc);
     const ApplyFrame frame{form.ui, form.logs, form.myGrid, form.progress};
     if (applyTickedRows(frame, kWarning,
-                        [&](int row) { return rows.apply(readRow(form.myGrid, row)); }))
+                        [&](std::span<const int> ticked) { return rows.applySome(ticked); }))
         form.closed = true;
 }
 

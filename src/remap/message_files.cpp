@@ -3,9 +3,14 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <exception>
 #include <filesystem>
 #include <limits>
+#include <span>
+#include <system_error>
+#include <thread>
 
 #include "db/connect_string.h"
 #include "db/db_error.h"
@@ -14,6 +19,7 @@
 #include "db/transaction.h"
 #include "jet/index_key.h"
 #include "jet/page_file.h"
+#include "jet/sql/sql.h"
 #include "remap/apply_rows.h"
 #include "remap/remap_lookups.h"
 
@@ -164,6 +170,16 @@ MessageBackupFiles::Outcome MessageBackupFiles::renameAlias(const std::string& o
                                                             const std::string& newAlias,
                                                             const LogLine& log,
                                                             ui::Procedure& proc) {
+    constexpr int kAlone = -1;
+    Outcome outcome = planRename(kAlone, oldAlias, newAlias, log, proc);
+    if (strategy_ == Strategy::Counts) outcome = savePlanned(proc)[kAlone];
+    return outcome;
+}
+
+MessageBackupFiles::Outcome MessageBackupFiles::planRename(int row, const std::string& oldAlias,
+                                                           const std::string& newAlias,
+                                                           const LogLine& log,
+                                                           ui::Procedure& proc) {
     list(proc);
     keys_.clear();
     Outcome outcome;
@@ -187,57 +203,184 @@ MessageBackupFiles::Outcome MessageBackupFiles::renameAlias(const std::string& o
             }
             continue;
         }
+        if (strategy_ == Strategy::Counts) {
+            planCounted(file, row, oldAlias, newAlias, log, proc, count);
+            continue;
+        }
         try {
-            const bool changed = strategy_ == Strategy::PerRowQueries
-                                     ? renameByQueries(file, oldAlias, newAlias, log, proc, count)
-                                     : renameCounted(file, oldAlias, newAlias, log, proc, count);
-            if (changed) outcome.changed.push_back(file.path);
+            if (renameByQueries(file, oldAlias, newAlias, log, proc, count))
+                outcome.changed.push_back(file.path);
         } catch (...) {
             const ui::ErrorInfo error = ui::currentErrorInfo();
             proc.report(error);
             outcome.failure = file.path + " could not be changed (" + error.description + ")";
-            // The file's counts may no longer match it; read them again when next needed.
-            file.loaded = false;
             break;
         }
     }
     return outcome;
 }
 
-bool MessageBackupFiles::renameCounted(File& file, const std::string& oldAlias,
-                                       const std::string& newAlias, const LogLine& log,
-                                       ui::Procedure& proc, int16_t& count) {
-    const std::string storedOld = stored(oldAlias);
-    const std::string storedNew = stored(newAlias);
-    const std::string& key = keyOf(storedOld, file.version);
-    const auto it = file.counts.find(key);
-    const int32_t from = it == file.counts.end() ? 0 : it->second.from;
-    const int32_t to = it == file.counts.end() ? 0 : it->second.to;
-    proc.step([&] { count = asCount(from); });
-    log(countLine(count, "fromAlias", oldAlias, file.path));
-    proc.step([&] { count = asCount(to); });
-    log(countLine(count, "toAlias", oldAlias, file.path));
-    if (from == 0 && to == 0) return false;
-    // Both columns change in one save of the file.
-    reopen(file);
-    db::runInTransaction(*cache_, file.connect, [&] {
-        const std::pair<const char*, int32_t> columns[] = {{"FromAlias", from}, {"ToAlias", to}};
+void MessageBackupFiles::planCounted(File& file, int row, const std::string& oldAlias,
+                                     const std::string& newAlias, const LogLine& log,
+                                     ui::Procedure& proc, int16_t& count) {
+    Planned plan{row, stored(oldAlias), stored(newAlias), 0, 0};
+    const auto it = file.counts.find(keyOf(plan.storedOld, file.version));
+    if (it != file.counts.end()) {
+        plan.from = it->second.from;
+        plan.to = it->second.to;
+    }
+    // Two lines per file and row: built in one buffer kept between them.
+    const auto write = [&](const char* column) {
+        line_.assign("    ");
+        line_.append(std::to_string(count));
+        line_.append(" ");
+        line_.append(column);
+        line_.append(" instances found for ");
+        line_.append(oldAlias);
+        line_.append(" in ");
+        line_.append(file.path);
+        log(line_);
+    };
+    proc.step([&] { count = asCount(plan.from); });
+    write("fromAlias");
+    proc.step([&] { count = asCount(plan.to); });
+    write("toAlias");
+    if (plan.from != 0 || plan.to != 0) file.planned.push_back(std::move(plan));
+}
+
+void MessageBackupFiles::dropPlanned(int row) {
+    for (File& file : files_)
+        std::erase_if(file.planned, [row](const Planned& p) { return p.row == row; });
+}
+
+namespace {
+
+// The statements of planned changes in one file.
+std::vector<std::string> statementsOf(std::span<const MessageBackupFiles::Planned> plans) {
+    std::vector<std::string> out;
+    for (const MessageBackupFiles::Planned& p : plans) {
+        const std::pair<const char*, int32_t> columns[] = {{"FromAlias", p.from},
+                                                           {"ToAlias", p.to}};
         for (const auto& [name, rows] : columns) {
             if (rows == 0) continue;
-            db::Recordset rs(*cache_);
-            rs.Open(std::string("UPDATE Messages SET ") + name + "=" + sqlQuoted(storedNew) +
-                        " WHERE " + name + "=" + sqlQuoted(storedOld),
-                    file.connect, db::adOpenKeyset, db::adLockOptimistic);
+            out.push_back(std::string("UPDATE Messages SET ") + name + "=" +
+                          sqlQuoted(p.storedNew) + " WHERE " + name + "=" + sqlQuoted(p.storedOld));
         }
-    });
-    // The rows now hold the new alias (the same entry when only the case changed).
-    Counts& was = file.counts[key];
-    was.from -= from;
-    was.to -= to;
-    Counts& now = file.counts[keyOf(storedNew, file.version)];
-    now.from += from;
-    now.to += to;
-    return true;
+    }
+    return out;
+}
+
+// Runs each file's statements as one save of that file, several files at a time: a save
+// waits mostly for the disk, and the disk takes the syncs of several files together.
+// The failure of each file (null when it was saved).
+std::vector<std::exception_ptr> saveEach(const std::vector<std::shared_ptr<jet::Database>>& dbs,
+                                         const std::vector<std::vector<std::string>>& statements) {
+    constexpr size_t kAtOnce = 16;
+    std::vector<std::exception_ptr> failures(dbs.size());
+    std::atomic<size_t> next{0};
+    const auto work = [&] {
+        for (size_t i = next++; i < dbs.size(); i = next++) {
+            try {
+                db::runInTransaction(*dbs[i], [&] {
+                    for (const std::string& sql : statements[i]) jet::sql::execute(*dbs[i], sql);
+                });
+            } catch (...) {
+                failures[i] = std::current_exception();
+            }
+        }
+    };
+    std::vector<std::thread> threads;
+    for (size_t t = 1; t < std::min(kAtOnce, dbs.size()); ++t) {
+        try {
+            threads.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;  // fewer at once: this thread and those started take every file
+        }
+    }
+    work();
+    for (std::thread& t : threads) t.join();
+    return failures;
+}
+
+}  // namespace
+
+std::map<int, MessageBackupFiles::Outcome> MessageBackupFiles::savePlanned(ui::Procedure& proc) {
+    std::map<int, Outcome> outcomes;
+    const auto failed = [&](File& file, int row, const ui::ErrorInfo& error) {
+        proc.report(error);
+        outcomes[row].failure = file.path + " could not be changed (" + error.description + ")";
+        // The file's counts may no longer match it; read them again when next needed.
+        file.loaded = false;
+    };
+    for (;;) {
+        std::vector<File*> pending;
+        std::vector<std::shared_ptr<jet::Database>> dbs;
+        std::vector<std::vector<std::string>> statements;
+        for (File& file : files_) {
+            if (file.planned.empty()) continue;
+            std::shared_ptr<jet::Database> db;
+            try {
+                db = reopen(file);
+            } catch (...) {
+                const ui::ErrorInfo error = ui::currentErrorInfo();
+                for (const Planned& p : file.planned) failed(file, p.row, error);
+                file.planned.clear();
+                continue;
+            }
+            // A file listed twice (through a link) waits for the next round: one thread at a
+            // time uses a database.
+            if (std::find(dbs.begin(), dbs.end(), db) != dbs.end()) continue;
+            pending.push_back(&file);
+            dbs.push_back(std::move(db));
+            statements.push_back(statementsOf(file.planned));
+        }
+        if (pending.empty()) return outcomes;
+        const std::vector<std::exception_ptr> failures = saveEach(dbs, statements);
+        for (size_t i = 0; i < pending.size(); ++i) {
+            File& file = *pending[i];
+            if (!failures[i]) {
+                ++saves_;
+                cache_->noteWritten(*dbs[i]);
+                for (const Planned& p : file.planned) counted(file, p);
+                for (const Planned& p : file.planned) outcomes[p.row].changed.push_back(file.path);
+            } else if (file.planned.size() == 1) {
+                try {
+                    std::rethrow_exception(failures[i]);
+                } catch (...) {
+                    failed(file, file.planned[0].row, ui::currentErrorInfo());
+                }
+            } else {
+                // One row's change may be what failed: each row in a save of its own.
+                for (const Planned& p : file.planned) {
+                    try {
+                        db::runInTransaction(*dbs[i], [&] {
+                            for (const std::string& sql : statementsOf({&p, 1}))
+                                db::translatingEngineErrors(
+                                    [&] { jet::sql::execute(*dbs[i], sql); });
+                        });
+                    } catch (...) {
+                        failed(file, p.row, ui::currentErrorInfo());
+                        continue;
+                    }
+                    ++saves_;
+                    cache_->noteWritten(*dbs[i]);
+                    counted(file, p);
+                    outcomes[p.row].changed.push_back(file.path);
+                }
+            }
+            file.planned.clear();
+        }
+    }
+}
+
+// The file's rows now hold the new alias (the same entry when only the case changed).
+void MessageBackupFiles::counted(File& file, const Planned& p) {
+    Counts& was = file.counts[lookupTextKey(p.storedOld, file.version)];
+    was.from -= p.from;
+    was.to -= p.to;
+    Counts& now = file.counts[lookupTextKey(p.storedNew, file.version)];
+    now.from += p.from;
+    now.to += p.to;
 }
 
 bool MessageBackupFiles::renameByQueries(const File& file, const std::string& oldAlias,

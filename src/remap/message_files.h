@@ -27,9 +27,9 @@
 //    file's FromAlias and ToAlias values once into counts keyed by Jet's text comparison,
 //    keeps those counts current as aliases are renamed (A->B then B->C), and runs an UPDATE
 //    only on a file whose count is not zero.
-// Every write goes through the recordset layer as one atomic save. Failures are reported
-// through the given Procedure; renameAlias stops at the first file it could not change and
-// says so in its result, so that the caller leaves the directory backup as it was.
+// Every change of a file is one atomic save. Failures are reported through the given
+// Procedure; the result of a change names the files changed and the first failure, so that
+// the caller leaves the directory backup as it was for that change.
 #pragma once
 
 #include <cstdint>
@@ -76,6 +76,27 @@ public:
     // list the folder is reported once and leaves nothing to change.
     Outcome renameAlias(const std::string& oldAlias, const std::string& newAlias,
                         const LogLine& log, ui::Procedure& proc);
+
+    // The same in two steps, for an apply that saves several rows of the backup at once:
+    // planRename writes the count lines of the change of `row` and (Counts) only plans the
+    // change; savePlanned then writes every planned change, each file in one save holding
+    // the changes of all planned rows (several files at a time: a save mostly waits for the
+    // disk), and gives each row's outcome. When such a save fails, each of its rows is tried
+    // again in a save of its own, so that one row's failure is not another's. The aliases of
+    // rows planned together must differ (no row's old or new alias another's), since their
+    // changes are made in any order. PerRowQueries writes at once, as renameAlias does.
+    Outcome planRename(int row, const std::string& oldAlias, const std::string& newAlias,
+                       const LogLine& log, ui::Procedure& proc);
+    std::map<int, Outcome> savePlanned(ui::Procedure& proc);
+    // Forgets the planned changes of a row that will not be applied.
+    void dropPlanned(int row);
+
+    // One planned change in one file.
+    struct Planned {
+        int row;
+        std::string storedOld, storedNew;
+        int32_t from = 0, to = 0;  // rows of each column that change
+    };
     // The form text takes in the files (the directory backup's: see storedText).
     void setStoredForm(std::function<std::string(const std::string&)> stored) {
         stored_ = std::move(stored);
@@ -85,6 +106,8 @@ public:
     std::vector<std::string> paths() const;
     // How many times a message backup file was opened so far.
     long fileOpens() const { return fileOpens_; }
+    // How many saves of message backup files were made so far.
+    long saves() const { return saves_; }
 
 private:
     struct Counts {
@@ -102,6 +125,7 @@ private:
         jet::JetVersion version = jet::JetVersion::Jet4;
         // By the value's comparison key (lookupTextKey): equal for values Jet finds equal.
         std::unordered_map<std::string, Counts> counts;
+        std::vector<Planned> planned;
     };
 
     void list(ui::Procedure& proc);
@@ -109,12 +133,15 @@ private:
     // The file's database from the cache, counting the opens.
     std::shared_ptr<jet::Database> reopen(File& file);
     void probe(File& file);
-    // Both return whether the file's rows changed; they throw what stopped them.
-    bool renameCounted(File& file, const std::string& oldAlias, const std::string& newAlias,
-                       const LogLine& log, ui::Procedure& proc, int16_t& count);
+    // Writes the count lines of the change in the file and plans the change when it has rows.
+    void planCounted(File& file, int row, const std::string& oldAlias, const std::string& newAlias,
+                     const LogLine& log, ui::Procedure& proc, int16_t& count);
+    // Moves the counts of a saved change to the new alias.
+    void counted(File& file, const Planned& plan);
     // The comparison key of a stored alias under a file's version, worked out once per
     // alias change (an apply looks it up in every file).
     const std::string& keyOf(const std::string& storedAlias, jet::JetVersion version);
+    // Whether the file's rows changed; throws what stopped it.
     bool renameByQueries(const File& file, const std::string& oldAlias, const std::string& newAlias,
                          const LogLine& log, ui::Procedure& proc, int16_t& count);
     std::string stored(const std::string& text) const { return stored_ ? stored_(text) : text; }
@@ -125,6 +152,8 @@ private:
     std::vector<File> files_;
     std::unique_ptr<db::DatabaseCache> cache_;
     long fileOpens_ = 0;
+    long saves_ = 0;
+    std::string line_;  // the count line being written
     std::function<std::string(const std::string&)> stored_;
     std::map<std::pair<std::string, jet::JetVersion>, std::string> keys_;  // of this change
 };
@@ -132,12 +161,14 @@ private:
 struct FrmExtensionRemap;
 
 // UpdateAliasForMessageFiles of the alias remap window over the files of one apply: the
-// version gate, then files.renameAlias with the window's run log and error rule.
-// cmdRemap_Click keeps one set for all the rows it applies.
+// version gate, then files.renameAlias with the window's error rule, its lines given to
+// `log` (the apply holds them until the row's save in the backup ends; by default they go
+// straight to the run log). cmdRemap_Click keeps one set for all the rows it applies.
 MessageBackupFiles::Outcome UpdateAliasForMessageFiles(FrmExtensionRemap& form,
                                                        const std::string& oldAlias,
                                                        const std::string& newAlias,
-                                                       MessageBackupFiles& files);
+                                                       MessageBackupFiles& files,
+                                                       const MessageBackupFiles::LogLine& log = {});
 // cmdRemap_Click over a given set of message backup files (of the backup's folder): the
 // benchmark and the tests choose its strategy and read its count of file opens.
 void cmdRemap_Click(FrmExtensionRemap& form, MessageBackupFiles& files);

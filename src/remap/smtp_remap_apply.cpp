@@ -1,14 +1,17 @@
 // "Apply Changes" of the e-mail address remap window, and the main window's gate before the
-// window opens: Subscribers.SMTPAddress is the only column written, one save per row;
-// message backup files, lists and call handlers are not touched.
+// window opens: Subscribers.SMTPAddress is the only column written, each row all or
+// nothing; message backup files, lists and call handlers are not touched.
 #include <optional>
+#include <span>
 #include <string>
 
 #include "db/backup/backed_up_version.h"
+#include "db/db_error.h"
 #include "db/recordset.h"
 #include "db/transaction.h"
 #include "remap/apply_rows.h"
 #include "remap/frm_smtp_address_remap.h"
+#include "remap/row_saves.h"
 #include "ui/procedure.h"
 
 namespace tdv::remap {
@@ -23,53 +26,103 @@ constexpr const char* kTooOld =
     "The backup you have is too old to support this - you must be at rev 20 of the MDB file for "
     "email address remapping.";
 
-// Writes one ticked row's address as one save; returns whether it was saved. A failure
-// is shown once and logged with "(error)", and the backup keeps the old address.
-bool applyAddress(FrmSMTPAddressRemap& form, ui::Procedure& proc, int row) {
-    const ui::GridModel& grid = form.myGrid;
-    const auto log = [&](const std::string& text) { form.logs.MyLog(text); };
-    log("********");
-    log("CSV File Line=" + cell(grid, row, "OriginalLine"));
-    log("Action=" + cell(grid, row, "Info"));
-    const std::string objectId = trimmedCell(grid, row, "ObjectID");
-    const std::string address = trimmedCell(grid, row, "SMTPEmailAddress");
-    if (characterCount(objectId) < 16) {
-        log("(error) invalid subscriber objectID in table for the record:" + objectId);
-        return false;
-    }
-    if (characterCount(address) < 2) {
-        log("(error) invalid new STMPAddress value provided for the record:" + objectId);
-        return false;
-    }
-    bool found = true;
-    try {
-        db::runInTransaction(form.state.cache, form.state.strMDBConnectString, [&] {
-            db::Recordset rs = form.state.newRecordset();
-            rs.Open("SELECT SMTPAddress FROM Subscribers WHERE ObjectID=" + sqlQuoted(objectId),
-                    form.state.strMDBConnectString, db::adOpenKeyset, db::adLockOptimistic);
-            if (rs.RecordCount() != 1) {
-                found = false;
-                return;
+// The address rows, several to a save of the backup (saveSomeRows), each row all or nothing:
+// a row that cannot be saved is shown once and logged with "(error)", and the backup keeps
+// its old address.
+class AddressApply {
+public:
+    AddressApply(FrmSMTPAddressRemap& form, ui::Procedure& proc) : form_(form), proc_(proc) {}
+
+    SaveOutcome applySome(std::span<const int> rows) {
+        if (!holdBackup()) {
+            for (const int r : rows) {
+                Lines lines = rowHeader(form_.myGrid, r);
+                lines.push_back(
+                    "(error) the backup could not be held for writing; nothing was changed for "
+                    "this record: " +
+                    holdFailure_);
+                form_.logs.MyLogLines(lines.text());
             }
-            rs("SMTPAddress")
-                .setValue(
-                    db::Variant::fromString(storedText(address, form.state.bIsQuorin7OrLater)));
-            rs.Update();
-            rs.Close();
-        });
-    } catch (...) {
-        const ui::ErrorInfo error = ui::currentErrorInfo();
-        proc.report(error);
-        log("(error) the backup was not changed for this record: " + error.description);
-        return false;
+            return SaveOutcome{rows.size(), 0};
+        }
+        const RowSteps steps{
+            .prepare = [&](int r, Lines& lines) { return prepare(r, lines); },
+            .stage = [&](int r) { stage(r); },
+            .saved = [](int, Lines&) {},  // a changed address logs no line
+            .notSaved =
+                [](int, Lines& lines, const std::string& cause) {
+                    lines.push_back("(error) the backup was not changed for this record: " + cause);
+                }};
+        const RowSaveContext context{form_.myGrid, form_.logs, proc_, form_.state.cache, connect()};
+        const SaveOutcome outcome = saveSomeRows(context, rows, steps);
+        // A pause after each save, for the window to keep up.
+        if (outcome.applied > 0) form_.ui.sleepMs(10);
+        return outcome;
     }
-    if (!found) {
-        log("(error) could not find subscriber for this record by ObjectId=" + objectId);
-        return false;
+
+private:
+    const std::string& connect() const { return form_.state.strMDBConnectString; }
+    std::string objectIdOf(int r) const { return trimmedCell(form_.myGrid, r, "ObjectID"); }
+
+    // The backup is held from the first row on, so that no other program saves in between.
+    bool holdBackup() {
+        if (!holdTried_) {
+            holdTried_ = true;
+            try {
+                hold_.emplace(form_.state.cache, connect());
+            } catch (...) {
+                const ui::ErrorInfo error = ui::currentErrorInfo();
+                proc_.report(error);
+                holdFailure_ = error.description;
+            }
+        }
+        return hold_.has_value();
     }
-    form.ui.sleepMs(10);
-    return true;
-}
+
+    bool prepare(int r, Lines& lines) {
+        const std::string objectId = objectIdOf(r);
+        if (characterCount(objectId) < 16) {
+            lines.push_back("(error) invalid subscriber objectID in table for the record:" +
+                            objectId);
+            return false;
+        }
+        if (characterCount(trimmedCell(form_.myGrid, r, "SMTPEmailAddress")) < 2) {
+            lines.push_back("(error) invalid new STMPAddress value provided for the record:" +
+                            objectId);
+            return false;
+        }
+        db::Recordset rs = open(objectId, db::adLockReadOnly);
+        if (rs.RecordCount() != 1) {
+            lines.push_back("(error) could not find subscriber for this record by ObjectId=" +
+                            objectId);
+            return false;
+        }
+        return true;
+    }
+
+    void stage(int r) {
+        db::Recordset rs = open(objectIdOf(r), db::adLockOptimistic);
+        if (rs.RecordCount() != 1) throw db::DbError(3021, "The user's record is gone");
+        rs("SMTPAddress")
+            .setValue(db::Variant::fromString(storedText(
+                trimmedCell(form_.myGrid, r, "SMTPEmailAddress"), form_.state.bIsQuorin7OrLater)));
+        rs.Update();
+        rs.Close();
+    }
+
+    db::Recordset open(const std::string& objectId, db::LockTypeEnum lock) {
+        db::Recordset rs = form_.state.newRecordset();
+        rs.Open("SELECT SMTPAddress FROM Subscribers WHERE ObjectID=" + sqlQuoted(objectId),
+                connect(), db::adOpenKeyset, lock);
+        return rs;
+    }
+
+    FrmSMTPAddressRemap& form_;
+    ui::Procedure& proc_;
+    std::optional<db::WriterHold> hold_;
+    bool holdTried_ = false;
+    std::string holdFailure_;
+};
 
 }  // namespace
 
@@ -82,35 +135,11 @@ bool mnuSMTPRemap_CanOpen(app::FrmMain& main) {
 void cmdRemap_Click(FrmSMTPAddressRemap& form) {
     ui::Procedure proc(form.ui, "cmdRemap_Click", "frmSMTPAddressRemap",
                        ui::ErrorStyle::standard());
+    AddressApply rows(form, proc);
     const ApplyFrame frame{form.ui, form.logs, form.myGrid, form.progress};
-    // The backup is held from the first row on, so that no other program saves in between.
-    std::optional<db::WriterHold> hold;
-    bool holdTried = false;
-    std::string holdFailure;
-    const auto applyRow = [&](int row) {
-        if (!holdTried) {
-            holdTried = true;
-            try {
-                hold.emplace(form.state.cache, form.state.strMDBConnectString);
-            } catch (...) {
-                const ui::ErrorInfo error = ui::currentErrorInfo();
-                proc.report(error);
-                holdFailure = error.description;
-            }
-        }
-        if (!hold) {
-            form.logs.MyLog("********");
-            form.logs.MyLog("CSV File Line=" + cell(form.myGrid, row, "OriginalLine"));
-            form.logs.MyLog("Action=" + cell(form.myGrid, row, "Info"));
-            form.logs.MyLog(
-                "(error) the backup could not be held for writing; nothing was changed for this "
-                "record: " +
-                holdFailure);
-            return false;
-        }
-        return applyAddress(form, proc, row);
-    };
-    if (applyTickedRows(frame, kWarning, applyRow)) form.closed = true;
+    if (applyTickedRows(frame, kWarning,
+                        [&](std::span<const int> ticked) { return rows.applySome(ticked); }))
+        form.closed = true;
 }
 
 }  // namespace tdv::remap

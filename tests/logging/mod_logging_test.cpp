@@ -150,9 +150,13 @@ TEST(RunLog, TextBecomesWindows1252WithQuestionMarksForTheRest) {
     h.logs.GenerateNewLogFileName();
     h.logs.startLogging();
     h.logs.MyLog("Ren\xC3\xA9\x20\xE2\x82\xAC\x20\xE6\xBC\xA2");  // "René € 漢"
+    // Several lines at once are written as they would be one by one.
+    h.logs.MyLogLines("plain\r\nRen\xC3\xA9\r\n");
+    h.logs.MyLogLines("ascii only\r\n");
     h.logs.stopLogging();
     const std::string text = fileBytes(h.logs.runLogPath());
-    EXPECT_NE(text.find("\r\nRen\xE9 \x80 ?\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\nRen\xE9 \x80 ?\r\nplain\r\nRen\xE9\r\nascii only\r\n"),
+              std::string::npos);
 }
 
 TEST(CsvErrorLog, PathIsTheCsvPathWithTheSuffix) {

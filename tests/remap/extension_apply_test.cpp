@@ -108,12 +108,12 @@ BackupFixture directory(uint32_t privateAliasSize = 0) {
 
 using Message = std::pair<Cell, Cell>;  // FromAlias, ToAlias
 
-BackupFixture messages(const std::vector<Message>& rows) {
+BackupFixture messages(const std::vector<Message>& rows, uint32_t aliasSize = 64) {
     BackupFixture db;
     auto& t = db.table("Messages")
                   .longInt("Index")
-                  .text("FromAlias", 64)
-                  .text("ToAlias", 64)
+                  .text("FromAlias", aliasSize)
+                  .text("ToAlias", aliasSize)
                   .text("Subject")
                   .index("FromAlias", {"FromAlias"})
                   .index("ToAlias", {"ToAlias"});
@@ -403,15 +403,17 @@ TEST_F(ExtensionApplyTest, AnotherWriterHoldingTheBackupIsRefusedOnceAndNothingC
 }
 
 // A save that fails inside the backup (the new alias does not fit the private list's
-// column) leaves every table of the backup as it was for that row, is shown once, and the
-// run log names the cause and the message backups already changed; the next row goes on.
+// column) leaves every table of the backup and every message backup as it was for that row,
+// is shown once, and the run log names the cause and the message backups already changed
+// (none). The rows before and after it, which share its save, are saved without it.
 TEST_F(ExtensionApplyTest, AFailedSaveLeavesTheBackupAsItWasAndSaysWhatChanged) {
     fs::remove(h.folder() / "ZerithDBData_Backup_test.mdb");
     h.open(directory(8));
     form = std::make_unique<remap::FrmExtensionRemap>(h.ui, h.state, h.logs);
     remap::InitForm(*form);
-    load("jsmith,,jsmith_renamed,1101\r\nbwhite,,,1104\r\n");
+    load("mjones,,,1113\r\njsmith,,jsmith_renamed,1101\r\nbwhite,,,1104\r\n");
     tickAll();
+    const std::string messagesBefore = fileText(fileA);
     const auto subscribersBefore = subscribers();
     const auto publicBefore = queryRows(
         h.state.strMDBFilePath, "SELECT SubscriberAlias FROM PublicDistributionListMembers");
@@ -419,15 +421,20 @@ TEST_F(ExtensionApplyTest, AFailedSaveLeavesTheBackupAsItWasAndSaysWhatChanged) 
     const auto body = logBody(h.logs.runLogPath());
     const auto files = remap::listMessageBackupFiles(h.folder().string());
     ASSERT_EQ(files.size(), 2u);
-    ASSERT_GE(body.size(), 9u);
-    EXPECT_TRUE(body[7].starts_with("(error) the backup was not changed for this record: "))
-        << body[7];
-    EXPECT_EQ(body[8], "(error) message backups already changed for this record: " + files[0] +
-                           ", " + files[1]);
+    ASSERT_EQ(body.size(), 19u);
+    EXPECT_EQ(body[3], "    Subscribers primary extension set to:1113");
+    EXPECT_EQ(body[6], "CSV File Line=jsmith,,jsmith_renamed,1101");
+    EXPECT_TRUE(body[12].starts_with("(error) the backup was not changed for this record: "))
+        << body[12];
+    // Its statements failed before its message backups were changed: none was.
+    EXPECT_EQ(body[13], "(error) message backups already changed for this record: none");
+    EXPECT_EQ(fileText(fileA), messagesBefore);
+    EXPECT_EQ(body[15], "CSV File Line=bwhite,,,1104");
     EXPECT_EQ(std::count_if(body.begin(), body.end(),
                             [](const std::string& l) { return l.find("set to") != l.npos; }),
-              2);
+              4);
     EXPECT_EQ(subscribers()[0], subscribersBefore[0]);
+    EXPECT_EQ(subscribers()[2], (std::vector<std::string>{"mjones", "1113"}));
     EXPECT_EQ(subscribers()[3], (std::vector<std::string>{"bwhite", "1104"}));
     EXPECT_EQ(queryRows(h.state.strMDBFilePath,
                         "SELECT SubscriberAlias FROM PublicDistributionListMembers"),
@@ -438,7 +445,38 @@ TEST_F(ExtensionApplyTest, AFailedSaveLeavesTheBackupAsItWasAndSaysWhatChanged) 
         (std::vector<std::vector<std::string>>{{"1001"}}));
     // One box for the failed save, then the completion with its counts.
     ASSERT_EQ(h.ui.boxes.size(), 3u);
-    EXPECT_EQ(h.ui.texts()[2], "Updates complete: 1 rows applied, 1 failed - review log file now?");
+    EXPECT_EQ(h.ui.texts()[2], "Updates complete: 2 rows applied, 1 failed - review log file now?");
+    expectEveryFileClean();
+}
+
+// Two rows whose renames share the save of a message backup that cannot take one of the new
+// aliases (its columns are shorter): the other row is saved there on its own and applied;
+// the failing one is logged with "(error)" naming the file and the message backup it
+// already changed, and the backup keeps its old alias.
+TEST_F(ExtensionApplyTest, AMessageBackupFailingOneRowOfASaveFailsThatRowAlone) {
+    fs::remove(fileB);
+    fileB = h.addFile(messages({{"jsmith", "bwhite"}, {"mjones", "o'brien"}}, 8),
+                      "zerithmessage_backup_bwhite.mdb");
+    load("jsmith,,jsmith_renamed,\r\nmjones,,mjones2,\r\n");
+    tickAll();
+    apply();
+    const auto body = logBody(h.logs.runLogPath());
+    const auto has = [&](const std::string& line) {
+        return std::find(body.begin(), body.end(), line) != body.end();
+    };
+    EXPECT_TRUE(std::any_of(body.begin(), body.end(), [&](const std::string& l) {
+        return l.starts_with("(error) the backup was not changed for this record: message backup " +
+                             fileB + " could not be changed");
+    }));
+    EXPECT_TRUE(has("(error) message backups already changed for this record: " + fileA));
+    EXPECT_TRUE(has("    Subscribers Alias set to:mjones2"));
+    EXPECT_FALSE(has("    Subscribers Alias set to:jsmith_renamed"));
+    EXPECT_EQ(subscribers()[0], (std::vector<std::string>{"jsmith", "1001"}));
+    EXPECT_EQ(subscribers()[2], (std::vector<std::string>{"mjones2", "1003"}));
+    EXPECT_EQ(messagesOf(fileB), (std::vector<std::vector<std::string>>{{"jsmith", "bwhite"},
+                                                                        {"mjones2", "o'brien"}}));
+    EXPECT_EQ(h.ui.texts().back(),
+              "Updates complete: 1 rows applied, 1 failed - review log file now?");
     expectEveryFileClean();
 }
 
