@@ -2,6 +2,7 @@
 
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 
 #include "jet/data_page.h"
@@ -107,6 +108,9 @@ struct TableWriter::State {
     size_t minRowSize = 0;
     bool secondPhase = false;
     int cascadeDepth = 0;  // how many cascades led to this writer
+    // Rows of this table that cascades of this writer's changes deleted in the open save
+    // (a table related to itself): a statement that then deletes them too finds them gone.
+    std::set<RowId> removedByCascade;
 };
 
 TableWriter::TableWriter(Database& db, std::string_view table)
@@ -125,7 +129,11 @@ TableWriter::TableWriter(Database& db, std::string_view table)
     // table holds the foreign key and when it holds the referenced key).
     state_ = std::make_unique<State>(State{RowEncoder(table_, db.format(), text_),
                                            LongValueWriter(db.pages(), db.format()),
-                                           Relationships::load(db), 0, false, 0});
+                                           Relationships::load(db),
+                                           0,
+                                           false,
+                                           0,
+                                           {}});
     std::vector<Value> empty(table_.columns.size());
     for (size_t i = 0; i < empty.size(); ++i)
         if (table_.columns[i].type == ColumnType::Boolean) empty[i] = Value(Value::Storage(false));
@@ -141,7 +149,10 @@ template <class F>
 auto TableWriter::inSave(F&& body) {
     PageFile& pages = db_.pages();
     const bool own = !pages.inWrite();
-    if (own) pages.beginWrite();
+    if (own) {
+        pages.beginWrite();
+        state_->removedByCascade.clear();
+    }
     state_->secondPhase = false;
     try {
         auto result = body();
@@ -299,6 +310,18 @@ void TableWriter::update(RowId id, const std::vector<Value>& values) {
 }
 
 void TableWriter::remove(RowId id) {
+    try {
+        removeRow(id);
+    } catch (const Error& e) {
+        // Already deleted by a cascade of this writer's own changes: done.
+        if (e.number() == errnum::kRecordDeleted && !state_->secondPhase &&
+            state_->removedByCascade.count(id))
+            return;
+        throw;
+    }
+}
+
+void TableWriter::removeRow(RowId id) {
     inSave([&] {
         TablePages pages(db_.pages(), db_.format(), table_, minRowSize());
         RowPlace place = locate(pages, table_, id);
@@ -355,10 +378,17 @@ void TableWriter::runCascades(const std::vector<Cascade>& cascades) {
             c, [&](const TableDef& child, RowId row, const std::vector<Value>* values) {
                 TableWriter& w = writerFor(child);
                 try {
-                    if (values)
+                    if (values) {
                         w.update(row, *values);
-                    else
+                    } else {
                         w.remove(row);
+                        if (child.definitionPage == table_.definitionPage) {
+                            auto& removed = state_->removedByCascade;
+                            removed.insert(row);
+                            removed.insert(w.state_->removedByCascade.begin(),
+                                           w.state_->removedByCascade.end());
+                        }
+                    }
                 } catch (const Error& e) {
                     // An earlier cascade of the same change already deleted the row (two
                     // paths to one table, or a table related to itself).

@@ -85,6 +85,7 @@ public:
 private:
     template <class F>
     auto inSave(F&& body);
+    void removeRow(RowId row);
     void runCascades(const std::vector<Cascade>& cascades);
     std::vector<Value> prepare(const std::vector<Value>& values, const std::vector<Value>* old,
                                uint32_t& lastAutoNumber);

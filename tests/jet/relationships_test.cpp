@@ -12,6 +12,7 @@
 
 #include "jet/db_check.h"
 #include "jet/related_rows.h"
+#include "jet/sql/sql.h"
 #include "jet/table_create.h"
 #include "jet/table_writer.h"
 #include "support/testdata.h"
@@ -30,6 +31,24 @@ RowId rowWithId(Database& db, const std::string& table, int32_t id) {
         if (scan.values()[0] == lng(id)) return scan.rowId();
     ADD_FAILURE() << "no row " << id << " in " << table;
     return {};
+}
+
+// A one-column relationship written into the catalog, as Access records one.
+void addRelationship(Database& db, const std::string& name, int32_t flags, const std::string& child,
+                     const std::string& childColumn, const std::string& parent,
+                     const std::string& parentColumn) {
+    const TableDef& rels = db.table("MSysRelationships");
+    std::vector<Value> row(rels.columns.size());
+    auto set = [&](const char* column, Value v) { row[*rels.findColumn(column)] = std::move(v); };
+    set("szRelationship", Value::text(name));
+    set("grbit", lng(flags));
+    set("ccolumn", lng(1));
+    set("icolumn", lng(0));
+    set("szObject", Value::text(child));
+    set("szColumn", Value::text(childColumn));
+    set("szReferencedObject", Value::text(parent));
+    set("szReferencedColumn", Value::text(parentColumn));
+    TableWriter(db, "MSysRelationships").insert(row);
 }
 
 const Relationship* find(const Relationships& r, const std::string& name) {
@@ -261,18 +280,7 @@ TEST(Relationships, ACascadeStoppedFurtherDownRefusesTheWholeChange) {
         notes.name = "Notes";
         notes.columns = {NewColumn{"ID", ColumnType::Long}, NewColumn{"T1", ColumnType::Long}};
         createTable(*db, notes);
-        const TableDef& rels = db->table("MSysRelationships");
-        std::vector<Value> rel(rels.columns.size());
-        auto set = [&](const char* column, Value v) { rel[*rels.findColumn(column)] = v; };
-        set("szRelationship", Value::text("Table1Notes"));
-        set("grbit", lng(0));
-        set("ccolumn", lng(1));
-        set("icolumn", lng(0));
-        set("szObject", Value::text("Notes"));
-        set("szColumn", Value::text("T1"));
-        set("szReferencedObject", Value::text("Table1"));
-        set("szReferencedColumn", Value::text("id"));
-        TableWriter(*db, "MSysRelationships").insert(rel);
+        addRelationship(*db, "Table1Notes", 0, "Notes", "T1", "Table1", "id");
         TableWriter(*db, "Notes").insert({lng(1), lng(2)});
     }
     const auto before = tablewrite_test::fileBytes(path);
@@ -289,4 +297,33 @@ TEST(Relationships, ACascadeStoppedFurtherDownRefusesTheWholeChange) {
                                               "/tests/oracle/mdbreader_dump.mjs " +
                                               tdv::test::shellQuote(path.string()) + " Table1"),
               3u);
+}
+
+// A table related to itself: one DELETE statement takes a row, the rows below it (cascade)
+// and matched rows the cascade already took; set-Null clears the references instead.
+TEST(Relationships, ATableRelatedToItselfCascadesWithinOneStatement) {
+    tdv::test::TempDir tmp;
+    const auto path = tmp.copy(tdv::test::testdataDir() / "V2000/indexTestV2000.mdb");
+    auto db = Database::open(path.string(), OpenOptions{.writable = true, .sync = false});
+    for (const char* name : {"Tree", "Links"}) {
+        NewTable t;
+        t.name = name;
+        t.columns = {NewColumn{"ID", ColumnType::Long}, NewColumn{"Up", ColumnType::Long}};
+        t.indexes = {{"PrimaryKey", {{"ID", true}}, true, false, false}};
+        createTable(*db, t);
+        TableWriter w(*db, name);
+        for (int32_t id : {1, 2, 3, 4})
+            w.insert({lng(id), id == 1 || id == 4 ? Value() : lng(id - 1)});
+    }
+    addRelationship(*db, "TreeTree", int32_t(relflag::kCascadeDeletes), "Tree", "Up", "Tree", "ID");
+    addRelationship(*db, "TreeLinks", int32_t(relflag::kCascadeDeletes | relflag::kCascadeNull),
+                    "Links", "Up", "Tree", "ID");
+    sql::execute(*db, "DELETE FROM Tree WHERE ID <= 3");
+    EXPECT_EQ(tablewrite_test::tableRows(*db, "Tree"), std::vector<std::string>{"4|null|"});
+    // Links 2 and 3 referred to the deleted Tree rows 1 and 2.
+    EXPECT_EQ(tablewrite_test::tableRows(*db, "Links"),
+              (std::vector<std::string>{"1|null|", "2|null|", "3|null|", "4|null|"}));
+    EXPECT_EQ(checkDatabase(*db).size(), 0u);
+    db.reset();
+    tablewrite_test::verifyFile(path, "Tree", {"4|null|"});
 }
