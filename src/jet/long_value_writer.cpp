@@ -49,6 +49,14 @@ uint32_t LongValueWriter::pageFor(size_t size) {
                         !pages_.releasedPages().count(current_);
         if (lvalPage && edit(current_).fitsNew(size)) return current_;
     }
+    // A page whose rows this writer just freed (an update rewriting a value) has that room.
+    for (auto& [page, editor] : edited_) {
+        if (editor.owner() == kLongValuePageOwner && !pages_.releasedPages().count(page) &&
+            editor.fitsNew(size)) {
+            current_ = page;
+            return page;
+        }
+    }
     DataPageEditor fresh = DataPageEditor::fresh(format_, kLongValuePageOwner);
     current_ = allocatePage(pages_, format_, fresh.build());
     edited_.insert_or_assign(current_, std::move(fresh));
