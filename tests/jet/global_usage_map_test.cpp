@@ -189,6 +189,35 @@ TEST(FreePageMap, ReleasedPagesBecomeFreeAndTheCheckerCatchesAPageInUseMarkedFre
     EXPECT_NE(found.front().find("marked free"), std::string::npos) << found.front();
 }
 
+// Whatever uses a page (here a table definition, which no map lists), the checker names it
+// when the map marks the page free.
+TEST(FreePageMap, TheCheckerNamesAnyPageInUseMarkedFree) {
+    TempDir dir;
+    std::string path = dir.copy(tdv::test::testdataDir() / "V2000/indexTestV2000.mdb").string();
+    addNotes(path, 3, 100);
+    uint32_t definition = 0;
+    {
+        auto db = Database::open(path, OpenOptions{.writable = true});
+        definition = db->table("Notes").definitionPage;
+        Page p = db->pages().read(1);
+        std::vector<uint8_t> bytes(*p);
+        RowSlot slot = dataPageRowChecked(ByteView(p->data(), p->size()), db->format(), 0);
+        uint8_t* row = bytes.data() + slot.start;
+        ASSERT_EQ(row[0], 0);
+        const uint32_t bit = definition - loadU32(row + 1);
+        ASSERT_LT(bit, (slot.end - slot.start - 5) * 8);
+        row[5 + bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
+        db->pages().beginWrite();
+        db->pages().write(1, bytes);
+        db->pages().commit();
+    }
+    auto found = problems(path);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_NE(found[0].find("page " + std::to_string(definition)), std::string::npos) << found[0];
+    EXPECT_NE(found[0].find("the definition of table 'Notes' is marked free"), std::string::npos)
+        << found[0];
+}
+
 TEST(FreePageMap, RolledBackSaveLeavesTheMapAsItWas) {
     TempDir dir;
     std::string path = dir.copy(tdv::test::testdataDir() / "V2000/indexTestV2000.mdb").string();
