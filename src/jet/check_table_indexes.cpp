@@ -63,16 +63,14 @@ private:
             UsageMap map = UsageMap::load(ctx_.pages, ctx_.format, mapRow);
             std::set<uint32_t> listed;
             while (auto n = map.next(ctx_.pages)) listed.insert(*n);
-            const std::set<uint32_t>* free = ctx_.freePages();
             for (uint32_t n : tree_) {
                 if (!listed.count(n))
                     ctx_.problem(table_.name, n, std::nullopt,
                                  "page of " + who_ + " is missing from the index's page map");
-                if (free && free->count(n))
-                    ctx_.problem(table_.name, n, std::nullopt,
-                                 "page of " + who_ +
-                                     " is marked free in the database's free-page map (page 1)");
+                ctx_.inUseMarkedFree(table_.name, n, "page of " + who_);
             }
+            for (uint32_t n : listed)
+                ctx_.inUseMarkedFree(table_.name, n, "page listed in the page map of " + who_);
         } catch (const Error& e) {
             ctx_.problem(table_.name, std::nullopt, std::nullopt,
                          "the page map of " + who_ + " cannot be read: " + e.what());

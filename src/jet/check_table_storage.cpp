@@ -42,10 +42,7 @@ public:
         bool mapRead = readOwnedPages();
         if (mapRead) checkUnlistedPages();
         checkFreeSpaceMap();
-        for (uint32_t n : dataPages_) {
-            checkNotFree(n, "data page of the table");
-            checkDataPage(n);
-        }
+        for (uint32_t n : dataPages_) checkDataPage(n);
         if (mapRead && liveRows_ != table_.rowCount) {
             std::string what = "the definition records " + std::to_string(table_.rowCount) +
                                " rows, the table has " + std::to_string(liveRows_) + " live rows";
@@ -68,19 +65,17 @@ private:
     // A page in use must not be in the database's free-page map, where Access would take it
     // for another table. A map that cannot be read is reported once, by the first table.
     void readDatabaseFreePages() {
+        if (table_.definitionPage != kCatalogDefinitionPage) return;
         try {
-            free_ = readFreePages(ctx_.pages, ctx_.format);
+            readFreePages(ctx_.pages, ctx_.format);
         } catch (const Error& e) {
-            if (table_.definitionPage == kCatalogDefinitionPage)
-                problem(std::nullopt, std::nullopt,
-                        std::string("the database's free-page map cannot be read: ") + e.what());
+            problem(std::nullopt, std::nullopt,
+                    std::string("the database's free-page map cannot be read: ") + e.what());
         }
     }
 
     void checkNotFree(uint32_t n, const std::string& what) {
-        if (free_.count(n))
-            problem(n, std::nullopt,
-                    what + " is marked free in the database's free-page map (page 1)");
+        ctx_.inUseMarkedFree(table_.name, n, what);
     }
 
     bool isDataPageOfTable(uint32_t n) const {
@@ -112,6 +107,7 @@ private:
             UsageMap map = UsageMap::load(ctx_.pages, ctx_.format, table_.usedPagesMapRow);
             while (auto n = map.next(ctx_.pages)) {
                 owned_.insert(*n);
+                checkNotFree(*n, "page listed in the owned-pages map");
                 if (!isDataPageOfTable(*n)) {
                     problem(*n, std::nullopt,
                             "the owned-pages map lists a page that is not a data page of the "
@@ -293,7 +289,6 @@ private:
     RowCodec codec_;
     LongValueReader lv_;
     std::set<uint32_t> owned_;
-    std::set<uint32_t> free_;  // the database's free pages
     std::vector<uint32_t> dataPages_;
     std::vector<Value> values_;
     Page lvHolder_;

@@ -51,6 +51,16 @@ uint32_t DataPageEditor::owner() const {
     return loadU32(header_.data() + format_->dataOwnerOffset);
 }
 
+size_t DataPageEditor::usedRows() const {
+    size_t n = 0;
+    for (const Slot& s : slots_) {
+        const bool gone =
+            (s.flags & rowflag::kDeleted) && ((s.flags & rowflag::kLookup) || s.bytes.empty());
+        n += gone ? 0 : 1;
+    }
+    return n;
+}
+
 uint32_t DataPageEditor::freeSpace() const {
     size_t used = header_.size() + slots_.size() * kSlotSize;
     for (const Slot& s : slots_) used += s.bytes.size();

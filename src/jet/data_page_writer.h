@@ -31,6 +31,9 @@ public:
 
     uint32_t owner() const;
     uint16_t rowCount() const { return static_cast<uint16_t>(slots_.size()); }
+    // Slots that hold a row: live rows and the bodies of overflow rows (which carry the
+    // deleted flag alone, so that scans pass them by). Deleted rows hold nothing.
+    size_t usedRows() const;
     uint32_t freeSpace() const;
     // Whether a new row of this size fits (its slot included, and the slot limit).
     bool fitsNew(size_t size) const;

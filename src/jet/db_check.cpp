@@ -62,6 +62,23 @@ const std::set<uint32_t>* CheckContext::freePages() {
     return freePages_ ? &*freePages_ : nullptr;
 }
 
+void CheckContext::inUseMarkedFree(const std::string& table, uint32_t n, const std::string& who) {
+    const std::set<uint32_t>* free = freePages();
+    if (!free || !free->count(n) || !reportedFree_.insert(n).second) return;
+    problem(table, n, std::nullopt,
+            who + " is marked free in the database's free-page map (page 1)");
+}
+
+// A free page may be handed to anyone: none may be owned by a table, an index or a map.
+void CheckContext::checkClaimsNotFree() {
+    const std::set<uint32_t>* free = freePages();
+    if (!free) return;
+    for (uint32_t n : *free) {
+        auto it = pageClaims_.find(n);
+        if (it != pageClaims_.end()) inUseMarkedFree("", n, "page used by " + it->second);
+    }
+}
+
 void CheckContext::beginPart() {
     if (partDropped_ > 0)
         report.problems.push_back(
@@ -161,6 +178,7 @@ CheckReport checkDatabaseReport(Database& db) {
         ctx.report.indexes += check::checkTableIndexes(ctx, *table);
     }
     check::checkOrphanPages(ctx);
+    ctx.checkClaimsNotFree();
     check::checkRelationships(ctx);
     ctx.beginPart();
     return std::move(ctx.report);

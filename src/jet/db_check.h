@@ -14,6 +14,8 @@
 //     entry's key equal to the key re-encoded from the row), and each index's tree pages
 //     are listed in the index's own usage map;
 //   - no page is claimed twice (by two tables, a table and an index, two indexes ...);
+//   - no page that a table, an index or a map owns (or that holds a live long value) is
+//     marked free in the database's free-page map;
 //   - every row that refers to a parent through an enforced relationship has one.
 // A fault that stops one part of the check (an unreadable map, a definition that does not
 // parse) is reported and the check goes on with the next part; the number of problems

@@ -50,6 +50,10 @@ public:
     // The pages the database's free-page map lists, read once; null when it cannot be read
     // (the table storage check reports that).
     const std::set<uint32_t>* freePages();
+    // Reports, once per page, that page n is in use (by `who`) and yet marked free.
+    void inUseMarkedFree(const std::string& table, uint32_t n, const std::string& who);
+    // Checks every claimed page against the free-page map (after every part has claimed).
+    void checkClaimsNotFree();
 
     // Starts counting problems of one part afresh (the per-part cap), first noting how
     // many the previous part left out.
@@ -59,6 +63,7 @@ private:
     std::unordered_map<uint32_t, std::string> pageClaims_;
     std::unordered_map<uint64_t, std::string> rowClaims_;
     std::optional<std::set<uint32_t>> freePages_;
+    std::set<uint32_t> reportedFree_;
     bool freePagesRead_ = false;
     size_t partProblems_ = 0;
     size_t partDropped_ = 0;

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "jet/bytes.h"
 #include "jet/data_page.h"
+#include "jet/data_page_writer.h"
 #include "jet/error.h"
 
 namespace jet {
@@ -113,6 +115,26 @@ private:
     std::map<uint32_t, std::vector<uint8_t>> edited_;
 };
 
+// Released pages become empty data pages owned by nothing (as Access leaves the pages it
+// has not used yet): a page of a table, index or long value that was given up must not
+// keep looking like one.
+void blankReleased(PageFile& pages, const Format& format, const std::set<uint32_t>& released) {
+    if (released.empty()) return;
+    const std::vector<uint8_t> blank = DataPageEditor::fresh(format, 0).build();
+    for (uint32_t p : released) pages.write(p, blank);
+}
+
+// The lowest set bit of bitmap[0, bits) whose page (base + bit) is below `end`.
+std::optional<uint64_t> firstSetBit(const uint8_t* bitmap, uint64_t bits, uint64_t base,
+                                    uint64_t end) {
+    for (uint64_t byte = 0; byte * 8 < bits && base + byte * 8 < end; ++byte) {
+        if (bitmap[byte] == 0) continue;
+        for (uint64_t b = byte * 8; b < byte * 8 + 8 && b < bits; ++b)
+            if (base + b >= kMapPage + 1 && base + b < end && bitOf(bitmap, b)) return b;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::set<uint32_t> readFreePages(PageFile& pages, const Format& format) {
@@ -149,6 +171,7 @@ void updateFreePageMap(PageFile& pages, const Format& format) {
     const uint32_t firstAppended = pages.pageCountAtBegin();
     const std::set<uint32_t> released = pages.releasedPages();
     if (pages.pageCount() == firstAppended && released.empty()) return;
+    blankReleased(pages, format, released);
     MapRow row = loadRow(pages, format);
 
     if (row.bytes[0] == kInlineMap) {
@@ -190,6 +213,51 @@ void updateFreePageMap(PageFile& pages, const Format& format) {
         if (!released.count(p)) editor.set(p, false);
     editor.flush();
     storeRow(pages, row);
+}
+
+std::optional<uint32_t> takeFreePage(PageFile& pages, const Format& format) {
+    // Pages appended by this save are past `end`: an inline window marks the pages after the
+    // file's old end as free, and they are in use as soon as they are appended.
+    const uint64_t end = pages.pageCountAtBegin();
+    // A file being built has no map to take pages from yet.
+    if (end <= kMapPage + 1) return std::nullopt;
+    MapRow row = loadRow(pages, format);
+    if (row.bytes[0] == kInlineMap) {
+        const uint64_t first = loadU32(row.bytes.data() + 1);
+        uint8_t* bitmap = row.bytes.data() + kInlineHeader;
+        auto bit = firstSetBit(bitmap, (row.bytes.size() - kInlineHeader) * 8, first, end);
+        if (!bit) return std::nullopt;
+        setBit(bitmap, *bit, false);
+        storeRow(pages, row);
+        return uint32_t(first + *bit);
+    }
+    const uint64_t perPage = (format.pageSize - kMapPageHeader) * 8;
+    for (size_t slot = 0; 1 + slot * 4 + 4 <= row.bytes.size(); ++slot) {
+        const uint64_t base = slot * perPage;
+        if (base >= end) break;
+        uint32_t mapPage = loadU32(row.bytes.data() + 1 + slot * 4);
+        if (mapPage == 0) continue;
+        if (mapPage <= kMapPage || mapPage >= pages.pageCount())
+            damaged("map page " + std::to_string(mapPage) + " is outside the file");
+        Page page = pages.read(mapPage);
+        if ((*page)[0] != pagetype::kUsageMap)
+            damaged("page " + std::to_string(mapPage) + " is not a usage map page");
+        auto bit = firstSetBit(page->data() + kMapPageHeader, perPage, base, end);
+        if (!bit) continue;
+        std::vector<uint8_t> copy(*page);
+        setBit(copy.data() + kMapPageHeader, *bit, false);
+        pages.write(mapPage, std::move(copy));
+        return uint32_t(base + *bit);
+    }
+    return std::nullopt;
+}
+
+uint32_t allocatePage(PageFile& pages, const Format& format, std::vector<uint8_t> contents) {
+    if (auto free = takeFreePage(pages, format)) {
+        pages.write(*free, std::move(contents));
+        return *free;
+    }
+    return pages.append(std::move(contents));
 }
 
 }  // namespace jet

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "jet/error.h"
+#include "jet/format.h"
+#include "jet/global_usage_map.h"
 #include "jet/index_page_encode.h"
 #include "jet/index_reader.h"
 #include "jet/index_tree.h"
@@ -62,6 +64,7 @@ struct IndexTreeWriter::Impl {
     const std::function<void(uint32_t)>& pageAdded;
     const std::function<void(uint32_t)>& pageDropped;
     std::vector<PathPage> path;
+    const Format& format;
 
     // --- reading --------------------------------------------------------------------
 
@@ -142,7 +145,7 @@ struct IndexTreeWriter::Impl {
         if (!pageAdded)
             internal("a page cannot be added to the tree without recording it in " +
                      where.describe(root));
-        uint32_t n = pages.append(std::vector<uint8_t>(layout.pageSize, 0));
+        uint32_t n = allocatePage(pages, format, std::vector<uint8_t>(layout.pageSize, 0));
         pageAdded(n);
         return n;
     }
@@ -391,7 +394,8 @@ IndexTreeWriter::IndexTreeWriter(PageFile& pages, JetVersion version, uint32_t r
       pageDropped_(std::move(pageDropped)) {}
 
 void IndexTreeWriter::insert(const Bytes& key, RowId row) {
-    Impl op{pages_, indexPageLayout(version_), root_, owner_, where_, pageAdded_, pageDropped_, {}};
+    Impl op{pages_, indexPageLayout(version_), root_, owner_, where_, pageAdded_, pageDropped_,
+            {},     formatFor(version_)};
     op.descend(key, row, true);
     PathPage& leaf = op.path.back();
     auto& entries = leaf.page.entries;
@@ -408,7 +412,8 @@ void IndexTreeWriter::insert(const Bytes& key, RowId row) {
 }
 
 void IndexTreeWriter::remove(const Bytes& key, RowId row) {
-    Impl op{pages_, indexPageLayout(version_), root_, owner_, where_, pageAdded_, pageDropped_, {}};
+    Impl op{pages_, indexPageLayout(version_), root_, owner_, where_, pageAdded_, pageDropped_,
+            {},     formatFor(version_)};
     auto missing = [&] {
         throwCorrupt("the entry for page " + std::to_string(row.page) + " row " +
                      std::to_string(row.row) + " is missing from index '" + where_.index +

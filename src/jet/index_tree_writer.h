@@ -34,7 +34,8 @@ namespace jet {
 
 class IndexTreeWriter {
 public:
-    // pageAdded is called with the number of every page appended for the tree (for the
+    // pageAdded is called with the number of every page taken for the tree (a free page of
+    // the database, else one appended; for the
     // index's owned-pages map); insert and remove both may add pages, and refuse with
     // Error(Internal) to add one when it is not given. pageDropped, when given, is called
     // with every page an emptied level gives up (left as an empty leaf that nothing links

@@ -4,9 +4,9 @@
 // against the page's first entry, intermediate entries naming the last key of each child,
 // the entry-start bitmap and free-space fields kept exact. A full page splits (and a full
 // root gains a new level) with the root page number kept, so the table definition never
-// needs rewriting for an index change. New pages are appended to the file and recorded in
-// the index's own owned-pages usage map, by insertions and removals alike (a removal can
-// split a page); a page an emptied level gives up leaves that map and is released to the
+// needs rewriting for an index change. New pages (free pages first, global_usage_map.h) are
+// recorded in the index's own owned-pages usage map, by insertions and removals alike (a removal
+// can split a page); a page an emptied level gives up leaves that map and is released to the
 // database's free-page map when the save commits. The tree rules are in
 // index_tree_writer.h.
 //

@@ -5,6 +5,7 @@
 
 #include "jet/bytes.h"
 #include "jet/data_page.h"
+#include "jet/global_usage_map.h"
 #include "jet/write_limits.h"
 
 namespace jet {
@@ -41,12 +42,23 @@ uint32_t LongValueWriter::pageFor(size_t size) {
         // reused: only a long value page qualifies.
         Page p = pages_.read(current_);
         ByteView view(p->data(), p->size());
-        bool lvalPage =
-            view.u8(0) == pagetype::kData && dataPageOwner(view, format_) == kLongValuePageOwner;
+        // A page released by another writer of this save still looks like one until the
+        // save commits.
+        bool lvalPage = view.u8(0) == pagetype::kData &&
+                        dataPageOwner(view, format_) == kLongValuePageOwner &&
+                        !pages_.releasedPages().count(current_);
         if (lvalPage && edit(current_).fitsNew(size)) return current_;
     }
+    // A page whose rows this writer just freed (an update rewriting a value) has that room.
+    for (auto& [page, editor] : edited_) {
+        if (editor.owner() == kLongValuePageOwner && !pages_.releasedPages().count(page) &&
+            editor.fitsNew(size)) {
+            current_ = page;
+            return page;
+        }
+    }
     DataPageEditor fresh = DataPageEditor::fresh(format_, kLongValuePageOwner);
-    current_ = pages_.append(fresh.build());
+    current_ = allocatePage(pages_, format_, fresh.build());
     edited_.insert_or_assign(current_, std::move(fresh));
     return current_;
 }
@@ -127,7 +139,15 @@ void LongValueWriter::free(ByteView field) {
 }
 
 void LongValueWriter::flush() {
-    for (auto& [page, editor] : edited_) pages_.write(page, editor.build());
+    for (auto& [page, editor] : edited_) {
+        // A long value page left without rows is given up (it is in no table's maps).
+        if (editor.usedRows() == 0 && editor.owner() == kLongValuePageOwner) {
+            pages_.release(page);
+            if (page == current_) current_ = 0;
+            continue;
+        }
+        pages_.write(page, editor.build());
+    }
     edited_.clear();
 }
 

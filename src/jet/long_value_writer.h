@@ -5,8 +5,10 @@
 // room; one long value row ("single page") when it fits in WriteLimits::maxLongValueRowSize;
 // else a chain of rows, each starting with the pointer to the next (0 in the last).
 // Long value rows live on pages owned by no table (owner "LVAL"); the writer fills the page
-// it used last while it has room and otherwise adds a new page at the end of the file.
-// Freeing a value deletes its rows (their space returns to their page).
+// it used last while it has room, then the pages whose rows it has just freed (an update
+// rewriting a value), and otherwise takes a new page (a free one before the file grows,
+// global_usage_map.h). Freeing a value deletes its rows (their space returns to their
+// page); a page left without rows is released to the database's free-page map.
 // Every change goes through the open save of the PageFile.
 #pragma once
 

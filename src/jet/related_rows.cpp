@@ -35,9 +35,10 @@ const IndexDef* indexOn(const TableDef& table, const std::vector<size_t>& column
 }
 
 // nullopt when the index cannot answer (a value it cannot key): the caller scans instead.
-std::optional<bool> lookupByIndex(Database& db, const TableDef& table, const IndexDef& index,
-                                  const std::vector<size_t>& columns,
-                                  const std::vector<Value>& values) {
+std::optional<std::vector<RowId>> lookupByIndex(Database& db, const TableDef& table,
+                                                const IndexDef& index,
+                                                const std::vector<size_t>& columns,
+                                                const std::vector<Value>& values) {
     const JetVersion version = db.info().version;
     std::vector<Value> row(table.columns.size());
     for (size_t i = 0; i < columns.size(); ++i) {
@@ -45,7 +46,7 @@ std::optional<bool> lookupByIndex(Database& db, const TableDef& table, const Ind
             row[columns[i]] = coerceValue(table.columns[columns[i]], values[i], version);
         } catch (const Error& e) {
             // A value that cannot be stored in the column cannot equal any of its values.
-            if (e.kind() == ErrorKind::Type) return false;
+            if (e.kind() == ErrorKind::Type) return std::vector<RowId>{};
             throw;
         }
     }
@@ -56,24 +57,41 @@ std::optional<bool> lookupByIndex(Database& db, const TableDef& table, const Ind
         if (e.kind() == ErrorKind::Unsupported) return std::nullopt;
         throw;
     }
-    return !IndexReader(db, table, index).lookup(key).empty();
+    return IndexReader(db, table, index).lookup(key);
 }
 
-bool scanForKey(Database& db, const TableDef& table, const std::vector<size_t>& columns,
-                const std::vector<Value>& values) {
+std::vector<RowId> scanForKey(Database& db, const TableDef& table,
+                              const std::vector<size_t>& columns, const std::vector<Value>& values,
+                              bool firstOnly) {
     const JetVersion version = db.info().version;
     ColumnMask mask(table.columns.size(), false);
     for (size_t c : columns) mask[c] = true;
     TableScan scan = db.scan(table, mask);
+    std::vector<RowId> out;
     while (scan.next()) {
         const std::vector<Value>& row = scan.values();
         bool match = true;
         for (size_t i = 0; i < columns.size() && match; ++i)
             match =
                 !row[columns[i]].isNull() && keyValuesEqual(row[columns[i]], values[i], version);
-        if (match) return true;
+        if (!match) continue;
+        out.push_back(scan.rowId());
+        if (firstOnly) break;
     }
-    return false;
+    return out;
+}
+
+std::vector<RowId> findRows(Database& db, const TableDef& table, const std::vector<size_t>& columns,
+                            const std::vector<Value>& values, bool firstOnly) {
+    for (size_t c : columns) {
+        if (c >= table.columns.size())
+            throw Error(ErrorKind::Internal, errnum::kInternal,
+                        "key column out of range for table '" + table.name + "'");
+    }
+    if (const IndexDef* index = indexOn(table, columns)) {
+        if (auto found = lookupByIndex(db, table, *index, columns, values)) return *found;
+    }
+    return scanForKey(db, table, columns, values, firstOnly);
 }
 
 }  // namespace
@@ -88,15 +106,13 @@ bool keyValuesEqual(const Value& a, const Value& b, JetVersion version) {
 
 bool hasRowWithKey(Database& db, const TableDef& table, const std::vector<size_t>& columns,
                    const std::vector<Value>& values) {
-    for (size_t c : columns) {
-        if (c >= table.columns.size())
-            throw Error(ErrorKind::Internal, errnum::kInternal,
-                        "key column out of range for table '" + table.name + "'");
-    }
-    if (const IndexDef* index = indexOn(table, columns)) {
-        if (auto found = lookupByIndex(db, table, *index, columns, values)) return *found;
-    }
-    return scanForKey(db, table, columns, values);
+    return !findRows(db, table, columns, values, true).empty();
+}
+
+std::vector<RowId> rowsWithKey(Database& db, const TableDef& table,
+                               const std::vector<size_t>& columns,
+                               const std::vector<Value>& values) {
+    return findRows(db, table, columns, values, false);
 }
 
 }  // namespace jet

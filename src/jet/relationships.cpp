@@ -95,14 +95,10 @@ bool sameKey(const std::optional<std::vector<Value>>& a, const std::optional<std
                     rel.parentTable + "'.");
 }
 
-[[noreturn]] void throwChildrenExist(const Relationship& rel, bool cascades) {
-    std::string text = "The record cannot be deleted or changed because table '" + rel.childTable +
-                       "' includes related records.";
-    if (cascades)
-        text += " (The relationship '" + rel.name +
-                "' asks for the related records to be changed too; this program does not "
-                "change them.)";
-    throw Error(ErrorKind::Constraint, kRelatedRecordsExist, text);
+[[noreturn]] void throwChildrenExist(const Relationship& rel) {
+    throw Error(ErrorKind::Constraint, kRelatedRecordsExist,
+                "The record cannot be deleted or changed because table '" + rel.childTable +
+                    "' includes related records.");
 }
 
 }  // namespace
@@ -152,18 +148,24 @@ void Relationships::checkInsert(const TableDef& table, const std::vector<Value>&
     }
 }
 
-void Relationships::checkUpdate(const TableDef& table, const std::vector<Value>& oldRow,
-                                const std::vector<Value>& newRow) const {
+std::vector<Cascade> Relationships::checkUpdate(const TableDef& table,
+                                                const std::vector<Value>& oldRow,
+                                                const std::vector<Value>& newRow) const {
     const JetVersion version = db_->info().version;
+    std::vector<Cascade> cascades;
     for (const Relationship& rel : relationships_) {
         if (!rel.enforced()) continue;
         if (namesEqual(rel.parentTable, table.name)) {
             std::vector<size_t> columns = keyColumns(table, rel.parentColumns);
             auto oldKey = keyValues(columns, oldRow, table.name);
-            if (oldKey && !sameKey(oldKey, keyValues(columns, newRow, table.name), version)) {
+            auto newKey = keyValues(columns, newRow, table.name);
+            if (oldKey && !sameKey(oldKey, newKey, version)) {
                 const TableDef& child = db_->table(rel.childTable);
-                if (hasRowWithKey(*db_, child, keyColumns(child, rel.childColumns), *oldKey))
-                    throwChildrenExist(rel, rel.cascadesUpdates());
+                if (hasRowWithKey(*db_, child, keyColumns(child, rel.childColumns), *oldKey)) {
+                    if (!rel.cascadesUpdates()) throwChildrenExist(rel);
+                    cascades.push_back(Cascade{&rel, Cascade::Action::Update, *oldKey,
+                                               newKey ? *newKey : std::vector<Value>{}});
+                }
             }
         }
         if (namesEqual(rel.childTable, table.name)) {
@@ -179,16 +181,44 @@ void Relationships::checkUpdate(const TableDef& table, const std::vector<Value>&
             if (!hasRowWithKey(*db_, parent, parentColumns, *newKey)) throwParentRequired(rel);
         }
     }
+    return cascades;
 }
 
-void Relationships::checkDelete(const TableDef& table, const std::vector<Value>& oldRow) const {
+std::vector<Cascade> Relationships::checkDelete(const TableDef& table,
+                                                const std::vector<Value>& oldRow) const {
+    std::vector<Cascade> cascades;
     for (const Relationship& rel : relationships_) {
         if (!rel.enforced() || !namesEqual(rel.parentTable, table.name)) continue;
         auto key = keyValues(keyColumns(table, rel.parentColumns), oldRow, table.name);
         if (!key) continue;
         const TableDef& child = db_->table(rel.childTable);
-        if (hasRowWithKey(*db_, child, keyColumns(child, rel.childColumns), *key))
-            throwChildrenExist(rel, rel.cascadesDeletes());
+        if (!hasRowWithKey(*db_, child, keyColumns(child, rel.childColumns), *key)) continue;
+        if (!rel.cascadesDeletes()) throwChildrenExist(rel);
+        const bool toNull = (rel.flags & relflag::kCascadeNull) != 0;
+        cascades.push_back(
+            Cascade{&rel, toNull ? Cascade::Action::SetNull : Cascade::Action::Delete, *key, {}});
+    }
+    return cascades;
+}
+
+void Relationships::apply(const Cascade& cascade, const ChildWrite& write) const {
+    const Relationship& rel = *cascade.relationship;
+    const TableDef& child = db_->table(rel.childTable);
+    const std::vector<size_t> columns = keyColumns(child, rel.childColumns);
+    // The rows are found first, then written: a write moves no row, but it changes the
+    // index the lookup walks.
+    for (RowId id : rowsWithKey(*db_, child, columns, cascade.oldKey)) {
+        if (cascade.action == Cascade::Action::Delete) {
+            write(child, id, nullptr);
+            continue;
+        }
+        std::vector<Value> values = db_->readRow(child, id);
+        for (size_t i = 0; i < columns.size(); ++i)
+            values.at(columns[i]) =
+                cascade.action == Cascade::Action::Update && i < cascade.newKey.size()
+                    ? cascade.newKey[i]
+                    : Value::null();
+        write(child, id, &values);
     }
 }
 

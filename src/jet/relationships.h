@@ -11,18 +11,24 @@
 // A writer calls the checks BEFORE it changes anything; they only read:
 //   checkInsert - a new child row whose foreign key has no parent row is refused (3201);
 //   checkUpdate - a child row changed to a key without parent is refused (3201); a parent
-//                 key changed while child rows refer to the old key is refused (3200);
-//   checkDelete - a parent row that child rows refer to is refused (3200).
+//                 key changed while child rows refer to the old key is refused (3200),
+//                 unless the relationship cascades updates;
+//   checkDelete - a parent row that child rows refer to is refused (3200), unless the
+//                 relationship cascades deletes (or sets the foreign key to Null).
+// Where the relationship cascades, the check returns what must happen to the child rows
+// instead (Cascade); the writer does it after writing the parent row, in the same save,
+// through the child table's own writer (so its checks, indexes and further cascades
+// apply), and a cascade that fails rolls the whole save back.
 // A foreign key with a Null in any of its columns refers to nothing and is not checked, as
-// Jet does. Cascading updates and deletes are not performed by this engine: where a cascade
-// would be needed, the write is refused with the same error, saying so. Relationships that
-// are not enforced (and inherited ones, enforced by the linked database) are ignored.
+// Jet does. Relationships that are not enforced (and inherited ones, enforced by the linked
+// database) are ignored.
 // Lookups use an index of the other table on exactly the related columns when there is
 // one, else a scan. Values are compared the way the index compares them (text without
 // regard to case).
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -60,6 +66,15 @@ struct Relationship {
     }
 };
 
+// What a change of a parent row asks of the rows of one child table.
+struct Cascade {
+    enum class Action { Delete, SetNull, Update };
+    const Relationship* relationship = nullptr;
+    Action action = Action::Delete;
+    std::vector<Value> oldKey;  // the parent key the child rows hold (relationship order)
+    std::vector<Value> newKey;  // Update: the parent's new key (empty: it became Null)
+};
+
 class Relationships {
 public:
     // Reads MSysRelationships (none when the database has no such table); the database
@@ -72,11 +87,19 @@ public:
     // Rows are in TableDef::columns order of `table`. Each throws Error(Constraint,
     // errnum::kRelationship or kRelatedRecordsExist) naming the other table when an
     // enforced relationship would be broken; other errors (a table of a relationship
-    // missing, damage) pass through.
+    // missing, damage) pass through. checkUpdate and checkDelete return the cascades the
+    // change needs (only for child tables that have rows with the old key).
     void checkInsert(const TableDef& table, const std::vector<Value>& newRow) const;
-    void checkUpdate(const TableDef& table, const std::vector<Value>& oldRow,
-                     const std::vector<Value>& newRow) const;
-    void checkDelete(const TableDef& table, const std::vector<Value>& oldRow) const;
+    std::vector<Cascade> checkUpdate(const TableDef& table, const std::vector<Value>& oldRow,
+                                     const std::vector<Value>& newRow) const;
+    std::vector<Cascade> checkDelete(const TableDef& table, const std::vector<Value>& oldRow) const;
+
+    // Carries out one cascade: finds the child rows holding the old key and deletes or
+    // changes them through `write`, called once per child row with the table, the row and
+    // its new values (nullptr: delete it).
+    using ChildWrite =
+        std::function<void(const TableDef&, RowId, const std::vector<Value>* newValues)>;
+    void apply(const Cascade& cascade, const ChildWrite& write) const;
 
 private:
     explicit Relationships(Database& db) : db_(&db) {}

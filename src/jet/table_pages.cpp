@@ -5,6 +5,7 @@
 
 #include "jet/bytes.h"
 #include "jet/data_page.h"
+#include "jet/global_usage_map.h"
 #include "jet/usage_map.h"
 #include "jet/usage_map_writer.h"
 
@@ -30,7 +31,7 @@ DataPageEditor& TablePages::edit(uint32_t page) {
 
 uint32_t TablePages::newPage() {
     DataPageEditor fresh = DataPageEditor::fresh(format_, table_.definitionPage);
-    uint32_t page = pages_.append(fresh.build());
+    uint32_t page = allocatePage(pages_, format_, fresh.build());
     edited_.insert_or_assign(page, std::move(fresh));
     UsageMapWriter(pages_, format_, table_.usedPagesMapRow).add(page);
     return page;
@@ -60,6 +61,10 @@ uint32_t TablePages::pageWithRoom(size_t size, uint32_t avoid) {
 void TablePages::flush() {
     UsageMapWriter freeMap(pages_, format_, table_.freeSpaceMapRow);
     for (auto& [page, editor] : edited_) {
+        if (editor.usedRows() == 0) {
+            release(page);
+            continue;
+        }
         pages_.write(page, editor.build());
         bool room = editor.fitsNew(minRowSize_);
         if (room != freeMap.contains(page)) {
@@ -70,6 +75,14 @@ void TablePages::flush() {
         }
     }
     edited_.clear();
+}
+
+// An emptied page leaves both maps of the table and goes back to the database's free-page
+// map: no index entry or overflow pointer can name a row of it, since it has none.
+void TablePages::release(uint32_t page) {
+    UsageMapWriter(pages_, format_, table_.usedPagesMapRow).remove(page);
+    UsageMapWriter(pages_, format_, table_.freeSpaceMapRow).remove(page);
+    pages_.release(page);
 }
 
 uint32_t TablePages::rowCount() {

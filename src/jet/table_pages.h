@@ -5,7 +5,9 @@
 // (as Access fills a table), else on a new page added at the end of the file and recorded
 // in the owned-pages map. A page stays in the free-space map while the smallest row of the
 // table still fits on it; flush() applies that rule to every page it writes, so deleting
-// or shrinking a row puts its page back on the map.
+// or shrinking a row puts its page back on the map. A page left without live rows is
+// given up instead: it leaves both maps and is released to the database's free-page map
+// (global_usage_map.h), from which new pages are taken before the file grows.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +40,7 @@ public:
 
 private:
     uint32_t newPage();
+    void release(uint32_t page);
 
     PageFile& pages_;
     const Format& format_;

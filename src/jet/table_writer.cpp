@@ -2,6 +2,7 @@
 
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 
 #include "jet/data_page.h"
@@ -106,6 +107,10 @@ struct TableWriter::State {
     Relationships relationships;
     size_t minRowSize = 0;
     bool secondPhase = false;
+    int cascadeDepth = 0;  // how many cascades led to this writer
+    // Rows of this table that cascades of this writer's changes deleted in the open save
+    // (a table related to itself): a statement that then deletes them too finds them gone.
+    std::set<RowId> removedByCascade;
 };
 
 TableWriter::TableWriter(Database& db, std::string_view table)
@@ -124,7 +129,11 @@ TableWriter::TableWriter(Database& db, std::string_view table)
     // table holds the foreign key and when it holds the referenced key).
     state_ = std::make_unique<State>(State{RowEncoder(table_, db.format(), text_),
                                            LongValueWriter(db.pages(), db.format()),
-                                           Relationships::load(db), 0, false});
+                                           Relationships::load(db),
+                                           0,
+                                           false,
+                                           0,
+                                           {}});
     std::vector<Value> empty(table_.columns.size());
     for (size_t i = 0; i < empty.size(); ++i)
         if (table_.columns[i].type == ColumnType::Boolean) empty[i] = Value(Value::Storage(false));
@@ -140,7 +149,10 @@ template <class F>
 auto TableWriter::inSave(F&& body) {
     PageFile& pages = db_.pages();
     const bool own = !pages.inWrite();
-    if (own) pages.beginWrite();
+    if (own) {
+        pages.beginWrite();
+        state_->removedByCascade.clear();
+    }
     state_->secondPhase = false;
     try {
         auto result = body();
@@ -235,7 +247,7 @@ void TableWriter::update(RowId id, const std::vector<Value>& values) {
         uint32_t last = pages.lastAutoNumber();
         std::vector<Value> old = db_.readRow(table_, id);
         std::vector<Value> row = prepare(values, &old, last);
-        state_->relationships.checkUpdate(table_, old, row);
+        const std::vector<Cascade> cascades = state_->relationships.checkUpdate(table_, old, row);
         IndexChanges indexes(db_, table_);
         indexes.plan(&old, &row, id);
         LongValueWriter& lv = state_->longValues;
@@ -292,18 +304,31 @@ void TableWriter::update(RowId id, const std::vector<Value>& values) {
         }
         pages.flush();
         indexes.apply(id);
+        runCascades(cascades);
         return 0;
     });
 }
 
 void TableWriter::remove(RowId id) {
+    try {
+        removeRow(id);
+    } catch (const Error& e) {
+        // Already deleted by a cascade of this writer's own changes: done.
+        if (e.number() == errnum::kRecordDeleted && !state_->secondPhase &&
+            state_->removedByCascade.count(id))
+            return;
+        throw;
+    }
+}
+
+void TableWriter::removeRow(RowId id) {
     inSave([&] {
         TablePages pages(db_.pages(), db_.format(), table_, minRowSize());
         RowPlace place = locate(pages, table_, id);
         uint32_t count = pages.rowCount();
         uint32_t last = pages.lastAutoNumber();
         std::vector<Value> old = db_.readRow(table_, id);
-        state_->relationships.checkDelete(table_, old);
+        const std::vector<Cascade> cascades = state_->relationships.checkDelete(table_, old);
         IndexChanges indexes(db_, table_);
         indexes.plan(&old, nullptr, id);
 
@@ -323,8 +348,55 @@ void TableWriter::remove(RowId id) {
         pages.flush();
         indexes.apply(id);
         pages.setCounters(count == 0 ? 0 : count - 1, last);
+        runCascades(cascades);
         return 0;
     });
+}
+
+// The child rows are changed after the parent row, inside its save: their writers check
+// their own constraints (a child whose key is changed must find the new parent row) and
+// cascade further. Any failure propagates with the save marked half-done, so the whole
+// statement is rolled back.
+void TableWriter::runCascades(const std::vector<Cascade>& cascades) {
+    if (cascades.empty()) return;
+    if (state_->cascadeDepth >= kMaxCascadeDepth)
+        throw Error(ErrorKind::Constraint, kRelatedRecordsExist,
+                    "The record cannot be deleted or changed: its related records lead through "
+                    "more than " +
+                        std::to_string(kMaxCascadeDepth) + " cascading relationships.");
+    std::map<std::string, std::unique_ptr<TableWriter>> writers;
+    auto writerFor = [&](const TableDef& child) -> TableWriter& {
+        auto& w = writers[child.name];
+        if (!w) {
+            w = std::make_unique<TableWriter>(db_, child.name);
+            w->state_->cascadeDepth = state_->cascadeDepth + 1;
+        }
+        return *w;
+    };
+    for (const Cascade& c : cascades) {
+        state_->relationships.apply(
+            c, [&](const TableDef& child, RowId row, const std::vector<Value>* values) {
+                TableWriter& w = writerFor(child);
+                try {
+                    if (values) {
+                        w.update(row, *values);
+                    } else {
+                        w.remove(row);
+                        if (child.definitionPage == table_.definitionPage) {
+                            auto& removed = state_->removedByCascade;
+                            removed.insert(row);
+                            removed.insert(w.state_->removedByCascade.begin(),
+                                           w.state_->removedByCascade.end());
+                        }
+                    }
+                } catch (const Error& e) {
+                    // An earlier cascade of the same change already deleted the row (two
+                    // paths to one table, or a table related to itself).
+                    if (e.number() == errnum::kRecordDeleted && !w.state_->secondPhase) return;
+                    throw;
+                }
+            });
+    }
 }
 
 }  // namespace jet

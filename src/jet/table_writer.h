@@ -21,6 +21,14 @@
 // Autonumber: a Null in a Long autonumber column gets the table's next number; a value
 // given is kept and the counter moves past it. A Null in a GUID autonumber column gets a
 // random GUID. An update may not change an autonumber (Error(Constraint, 3164)).
+//
+// Relationships (relationships.h): a write that would break an enforced relationship is
+// refused in the first phase. Where a relationship cascades, deleting a parent row deletes
+// its child rows (or sets their foreign key to Null), and changing its key changes theirs,
+// in the same save, after the parent row is written; a cascaded write that fails (a
+// constraint of the child table, or a relationship of the child that does not cascade)
+// rolls the whole save back, so the triggering statement changes nothing.
+// Cascades nest up to kMaxCascadeDepth levels.
 #pragma once
 
 #include <memory>
@@ -28,6 +36,7 @@
 #include <vector>
 
 #include "jet/database.h"
+#include "jet/relationships.h"
 #include "jet/schema.h"
 #include "jet/text_encoder.h"
 #include "jet/value.h"
@@ -57,6 +66,8 @@ private:
 
 class TableWriter {
 public:
+    static constexpr int kMaxCascadeDepth = 32;
+
     // Throws Error(ReadOnly) when the database was not opened for writing, NoSuchTable, or
     // Error(Unsupported) when the table's layout cannot be written (unknown column types).
     // Writes that would break an enforced relationship fail with Error(Constraint) before
@@ -74,6 +85,8 @@ public:
 private:
     template <class F>
     auto inSave(F&& body);
+    void removeRow(RowId row);
+    void runCascades(const std::vector<Cascade>& cascades);
     std::vector<Value> prepare(const std::vector<Value>& values, const std::vector<Value>* old,
                                uint32_t& lastAutoNumber);
     size_t minRowSize() const;

@@ -6,6 +6,7 @@
 #include "jet/bytes.h"
 #include "jet/data_page.h"
 #include "jet/error.h"
+#include "jet/global_usage_map.h"
 
 namespace jet {
 namespace {
@@ -95,7 +96,7 @@ void UsageMapWriter::setReferenceBit(std::vector<uint8_t>& row, uint32_t page, b
         bytes.assign(format_.pageSize, 0);
         bytes[0] = pagetype::kUsageMap;
         bytes[1] = 0x01;
-        mapPage = pages_.append(bytes);
+        mapPage = allocatePage(pages_, format_, bytes);
         storeU32(row.data() + 1 + slot * 4, mapPage);
     } else {
         Page mp = pages_.read(mapPage);

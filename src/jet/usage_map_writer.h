@@ -3,7 +3,8 @@
 // The map's row keeps its length: an inline map whose window no longer covers a new page
 // first moves its window (when every listed page and the new one fit in it), else becomes
 // a reference map in the same row, with one usage map page (type 0x05) per slot that has
-// pages, as Access does when a table grows. Map pages are added at the end of the file.
+// pages, as Access does when a table grows. Map pages are taken from the database's free
+// pages before the file grows (global_usage_map.h).
 // Every change goes through the open save of the PageFile.
 #pragma once
 

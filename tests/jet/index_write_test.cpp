@@ -12,6 +12,7 @@
 
 #include "jet/error.h"
 #include "jet/format.h"
+#include "jet/global_usage_map.h"
 #include "jet/index_key.h"
 #include "jet/index_owned_pages.h"
 #include "jet/index_page_encode.h"
@@ -139,6 +140,13 @@ jet::PageFile openWritable(const std::filesystem::path& path, jet::JetVersion v)
                          v == jet::JetVersion::Jet3 ? 2048 : 4096);
 }
 
+// As a database opened for writing does, every save keeps the free-page map in step: the
+// tree takes free pages, and pages a save appends must not stay listed as free.
+void keepFreePageMap(jet::PageFile& pages, jet::JetVersion v) {
+    const jet::Format* format = &jet::formatFor(v);
+    pages.setCommitHook([format](jet::PageFile& p) { jet::updateFreePageMap(p, *format); });
+}
+
 // --- Encoding --------------------------------------------------------------------------
 
 TEST(IndexPageEncode, ReproducesEveryPageAccessWroteWithTheSamePrefixRule) {
@@ -246,6 +254,7 @@ TEST_P(IndexRoundTrip, RemovedAndReAddedEntriesGiveTheSameIndex) {
 
     {
         jet::PageFile pages = openWritable(copy, v);
+        keepFreePageMap(pages, v);
         pages.beginWrite();
         std::mt19937 rng(7);
         const jet::Format& format = jet::formatFor(v);
@@ -329,6 +338,7 @@ TEST_P(IndexGrowth, ThousandsOfEntriesSplitPagesAndAddLevels) {
     std::set<uint32_t> newPages;
     for (int round = 0; round < 2; ++round) {
         jet::PageFile pages = openWritable(copy, v);
+        keepFreePageMap(pages, v);
         pages.beginWrite();
         jet::IndexTreeWriter tree(pages, v, ix.rootPage, owner, {tableName, ix.name},
                                   [&](uint32_t n) {
@@ -388,6 +398,7 @@ TEST_P(IndexGrowth, ThousandsOfEntriesSplitPagesAndAddLevels) {
     std::set<uint32_t> dropped;
     {
         jet::PageFile pages = openWritable(copy, v);
+        keepFreePageMap(pages, v);
         pages.beginWrite();
         jet::IndexTreeWriter tree(
             pages, v, ix.rootPage, owner, {tableName, ix.name},
