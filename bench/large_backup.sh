@@ -14,6 +14,8 @@
 #   -b  the build folder holding src/tdv and src/tarnis-data-viewer (default: build)
 #   -d  folder for the sample, written once and kept (default /tmp/tdv-bench-large-USERS);
 #       an existing sample there is reused, so "before" and "after" time the same file
+# Times are CPU time (user + system) by default, steady on a shared machine; MEASURE=wall
+# in the environment times elapsed seconds instead.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 users=50000
@@ -26,7 +28,7 @@ while getopts "u:r:b:d:" opt; do
         r) runs="$OPTARG" ;;
         b) build="$(cd "$OPTARG" && pwd)" ;;
         d) dir="$OPTARG" ;;
-        *) sed -n '2,17p' "$0"; exit 2 ;;
+        *) sed -n '2,19p' "$0"; exit 2 ;;
     esac
 done
 [ -n "$dir" ] || dir="/tmp/tdv-bench-large-$users"
@@ -34,6 +36,7 @@ tdv="$build/src/tdv"
 viewer="$build/src/tarnis-data-viewer"
 [ -x "$tdv" ] || { echo "no tdv binary at $tdv (build first or pass -b)" >&2; exit 1; }
 command -v mdb-export >/dev/null || { echo "mdb-export is not installed" >&2; exit 1; }
+[ -x /usr/bin/time ] || { echo "/usr/bin/time is not installed (apt package time)" >&2; exit 1; }
 
 find_backup() {
     local f
@@ -59,17 +62,22 @@ key="$(set +o pipefail; "$tdv" dump "$file" Subscribers | head -n 1 |
 export TDV_HOME="$dir/home"
 mkdir -p "$TDV_HOME"
 
-# Median wall-clock seconds of RUNS runs of a command line (output discarded), after a
-# warm-up run so every command reads the file from the page cache.
+# Median seconds of RUNS runs of a command line (output discarded), after a warm-up run so
+# every command reads the file from the page cache. MEASURE=cpu (default) counts the user and
+# system time of the command and its children, which stays steady on a busy machine;
+# MEASURE=wall counts elapsed time.
+measure="${MEASURE:-cpu}"
 median() {
-    local cmd="$1" i start end
+    local cmd="$1" i
     sh -c "$cmd" >/dev/null 2>&1 || true
     for ((i = 0; i < runs; i++)); do
-        start=$(date +%s%N)
-        sh -c "$cmd" >/dev/null 2>&1 || true
-        end=$(date +%s%N)
-        echo $(((end - start) / 1000))
-    done | sort -n | awk '{ a[NR] = $1 } END { printf "%.4f\n", a[int((NR + 1) / 2)] / 1e6 }'
+        /usr/bin/time -f "%e %U %S" -o "$dir/time.txt" sh -c "$cmd" >/dev/null 2>&1 || true
+        if [ "$measure" = wall ]; then
+            awk '{ print $1 }' "$dir/time.txt"
+        else
+            awk '{ print $2 + $3 }' "$dir/time.txt"
+        fi
+    done | sort -n | awk '{ a[NR] = $1 } END { printf "%.4f\n", a[int((NR + 1) / 2)] }'
 }
 
 q() { printf '%q' "$1"; }
@@ -86,7 +94,7 @@ if [ -x "$viewer" ]; then
 TDV_SCREENSHOT_SELECT=0,1 $(q "$viewer") $F")
 fi
 
-echo "sample: $file ($(($(stat -c %s "$file") / 1048576)) MiB, $users users), medians of $runs runs"
+echo "sample: $file ($(($(stat -c %s "$file") / 1048576)) MiB, $users users), medians of $runs runs, $measure time"
 python3 - "$t_tables" "$t_dump" "$t_mdb" "$t_report" "$t_info" "$t_list" "$t_viewer" <<'EOF'
 import sys
 tables, dump, mdb, report, info, lst = map(float, sys.argv[1:7])

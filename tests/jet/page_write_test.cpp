@@ -2,10 +2,12 @@
 // locks between writers and readers, read-only files and files changed under us.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "jet/error.h"
 #include "jet/journal.h"
@@ -299,4 +301,52 @@ TEST(PageWriteRealFile, TwoWritersOnDiskExcludeEachOther) {
     a.rollback();
     b.beginWrite();  // nothing was written: b's view is still current
     b.rollback();
+}
+
+// A reader in a loop while a writer saves in a loop (two opens of one file on disk, one per
+// thread): every read transaction sees the pages of one save, never a mix of two.
+TEST(PageWriteRealFile, ReaderNeverSeesHalfASaveWhileAWriterSavesInALoop) {
+    tdv::test::TempDir dir;
+    auto path = dir.copy(tdv::test::testdataDir() / "jet4-empty" / "empty.mdb").string();
+    constexpr uint32_t kPage = 4096;
+    constexpr int kSaves = 60;
+    PageFileOptions options = writable();
+    options.sync = false;
+    PageFile writer(FileSystem::real(), path, options, kPage);
+    const uint32_t count = writer.pageCount();
+    ASSERT_GE(count, 4u);
+    std::atomic<bool> done{false};
+    std::exception_ptr failure;
+    std::thread saver([&] {
+        try {
+            for (int save = 1; save <= kSaves; ++save) {
+                writer.beginWrite();
+                // Pages written front to back; a reader in between would see new and old.
+                for (uint32_t n = 1; n < 4; ++n) {
+                    std::vector<uint8_t> page(*writer.read(n));
+                    page[kPage - 1] = static_cast<uint8_t>(save);
+                    writer.write(n, std::move(page));
+                }
+                writer.commit();
+            }
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        done = true;
+    });
+    PageFile reader(FileSystem::real(), path, {}, kPage);
+    int reads = 0;
+    uint8_t last = 0;
+    while (!done || reads == 0) {
+        PageFile::ReadScope scope(reader);
+        const uint8_t first = (*reader.read(1))[kPage - 1];
+        for (uint32_t n = 2; n < 4; ++n) ASSERT_EQ((*reader.read(n))[kPage - 1], first);
+        ASSERT_GE(first, last);  // never an older version after a newer one
+        last = first;
+        ++reads;
+    }
+    saver.join();
+    if (failure) std::rethrow_exception(failure);
+    PageFile::ReadScope scope(reader);
+    EXPECT_EQ((*reader.read(3))[kPage - 1], kSaves);
 }
