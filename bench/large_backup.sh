@@ -36,7 +36,6 @@ tdv="$build/src/tdv"
 viewer="$build/src/tarnis-data-viewer"
 [ -x "$tdv" ] || { echo "no tdv binary at $tdv (build first or pass -b)" >&2; exit 1; }
 command -v mdb-export >/dev/null || { echo "mdb-export is not installed" >&2; exit 1; }
-[ -x /usr/bin/time ] || { echo "/usr/bin/time is not installed (apt package time)" >&2; exit 1; }
 
 find_backup() {
     local f
@@ -68,16 +67,20 @@ mkdir -p "$TDV_HOME"
 # MEASURE=wall counts elapsed time.
 measure="${MEASURE:-cpu}"
 median() {
-    local cmd="$1" i
-    sh -c "$cmd" >/dev/null 2>&1 || true
-    for ((i = 0; i < runs; i++)); do
-        /usr/bin/time -f "%e %U %S" -o "$dir/time.txt" sh -c "$cmd" >/dev/null 2>&1 || true
-        if [ "$measure" = wall ]; then
-            awk '{ print $1 }' "$dir/time.txt"
-        else
-            awk '{ print $2 + $3 }' "$dir/time.txt"
-        fi
-    done | sort -n | awk '{ a[NR] = $1 } END { printf "%.4f\n", a[int((NR + 1) / 2)] }'
+    python3 - "$1" "$runs" "$measure" <<'PY'
+import os, resource, statistics, subprocess, sys, time
+cmd, runs, measure = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+def once():
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
+    start = time.perf_counter()
+    subprocess.run(cmd, shell=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wall = time.perf_counter() - start
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+    return wall if measure == "wall" else cpu
+once()
+print("%.4f" % statistics.median(once() for _ in range(runs)))
+PY
 }
 
 q() { printf '%q' "$1"; }

@@ -9,7 +9,7 @@ apt_packages=(
     clang clang-format libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libcli11-dev nlohmann-json3-dev libicu-dev libzip-dev
-    mdbtools python3 time
+    mdbtools python3
     qt6-base-dev libgl-dev fonts-dejavu-core xvfb xauth
 )
 missing=()

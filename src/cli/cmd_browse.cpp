@@ -79,13 +79,14 @@ std::unique_ptr<BackupSession> openForInfo(const BrowseArgs& args) {
     session->state.commandLine = args.file;
     session->state.exeFolder = std::filesystem::current_path(ec).string();
     session->state.appFolder = backup::defaultAppFolder();
+    session->form.listOnOpen = false;
     app::ConnectToMDBFile(session->form);
     if (session->state.strMDBConnectString.empty()) throw CLI::RuntimeError(1);
     return session;
 }
 
 void runInfo(const BrowseArgs& args) {
-    auto session = openForInfo(args);
+    auto session = openForInfo(args);  // without the user list: only the details are shown
     if (session->state.bIsMessageBackup) {
         std::cout << "message backup\n";
         return;
@@ -98,7 +99,7 @@ void runInfo(const BrowseArgs& args) {
 
 void runList(const BrowseArgs& args) {
     const int type = parseObjectType("list", args.type);
-    auto session = openDirectoryBackupSession("list", args.file, args.yes);
+    auto session = openDirectoryBackupSession("list", args.file, args.yes, false);
     app::FrmMain& form = session->form;
     form.listFailed = false;
     app::selectObjectType(form, type);
@@ -113,18 +114,21 @@ void runList(const BrowseArgs& args) {
 
 void runReport(const BrowseArgs& args) {
     const int type = parseObjectType("report", args.type);
-    auto session = openDirectoryBackupSession("report", args.file, args.yes);
+    auto session = openDirectoryBackupSession("report", args.file, args.yes, false);
     app::FrmMain& form = session->form;
-    app::selectObjectType(form, type);
-    selectRow(form, findObjectRow(form.myGrid, args.key, "report"));
+    if (type <= app::kSchedules) {
+        selectObject(form, type, args.key, "report");
+    } else {
+        app::selectObjectType(form, type);
+        selectRow(form, findObjectRow(form.myGrid, args.key, "report"));
+    }
     printText(form.txtInfo.Text);
 }
 
 void runPrivateLists(const BrowseArgs& args) {
-    auto session = openDirectoryBackupSession("private-lists", args.file, args.yes);
+    auto session = openDirectoryBackupSession("private-lists", args.file, args.yes, false);
     app::FrmMain& form = session->form;
-    app::selectObjectType(form, app::kSubscribers);
-    selectRow(form, findObjectRow(form.myGrid, args.key, "private-lists"));
+    selectObject(form, app::kSubscribers, args.key, "private-lists");
     const bool complete = reports::cmdPrivateListDump_Click(form);
     printText(form.txtInfo.Text);
     if (!complete) stopAfterMessages();
