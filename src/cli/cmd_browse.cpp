@@ -30,6 +30,7 @@
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
 #include "cli/grid_json.h"
+#include "cli/json_values.h"
 #include "db/backup/app_state.h"
 #include "reports/private_list_dump.h"
 
@@ -105,10 +106,23 @@ void runList(const BrowseArgs& args) {
     app::selectObjectType(form, type);
     // A list that could not be read has shown its box; it is no list to print.
     if (form.listFailed) stopAfterMessages();
+    const std::string text = withLineFeeds(form.txtInfo.Text);
+    std::string direct = "{\"count\":";
+    if (isValidUtf8(form.txtObjectCount) && isValidUtf8(text)) {
+        appendJsonString(direct, form.txtObjectCount);
+        direct += ',';
+        if (appendGridJson(direct, form.myGrid)) {
+            direct += ",\"text\":";
+            appendJsonString(direct, text);
+            direct += "}\n";
+            std::cout << direct;
+            return;
+        }
+    }
     nlohmann::ordered_json out;
     out["count"] = form.txtObjectCount;
     addGridJson(out, form.myGrid);
-    out["text"] = withLineFeeds(form.txtInfo.Text);
+    out["text"] = text;
     std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
 }
 

@@ -96,11 +96,12 @@ void registerEngineCommands(CLI::App& app) {
         const jet::TableDef& t = db->table(*table);
         std::vector<std::string> names;
         for (const auto& c : t.columns) names.push_back(c.name);
+        const JsonRowWriter writer(names);
         std::string out;
         out.reserve(kFlushBytes * 2);
         auto scan = db->scan(t);
         while (scan.next()) {
-            writeJsonRow(out, names, scan.values());
+            writer.write(out, scan.values());
             if (out.size() >= kFlushBytes) {
                 writeOut(out);
                 out.clear();
