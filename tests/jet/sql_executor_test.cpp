@@ -305,6 +305,33 @@ TEST_P(CompIndexFile, IndexLookupMatchesScanAndReadsOnlyTheMatchingRow) {
     EXPECT_THAT(plan, ElementsAre("Table1: scan"));
 }
 
+// Comparisons of an indexed column with literals read a range of the index: the same rows as
+// a scan (in index order rather than table order), without reading the others.
+TEST_P(CompIndexFile, IndexRangesMatchScansAndReadOnlyTheRange) {
+    auto db = openTest(GetParam());
+    auto sorted = [](Rows rows) {
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    };
+    const Rows all = run(*db, "SELECT CD_AGENTE FROM Table1");
+    for (const char* condition :
+         {"CD_AGENTE > 19", "CD_AGENTE >= 19", "CD_AGENTE < 19", "CD_AGENTE <= 19",
+          "19 < CD_AGENTE", "CD_AGENTE > 10 AND CD_AGENTE <= 40", "CD_AGENTE >= 2000000",
+          "CD_AGENTE < -5", "CD_AGENTE > '30' AND RS_AGENTE LIKE '*'"}) {
+        const std::string sql = std::string("SELECT * FROM Table1 WHERE ") + condition;
+        std::vector<std::string> plan;
+        const Rows indexed = rowsOf(query(*db, sql, QueryOptions{true, &plan}));
+        const Rows scanned = run(*db, sql, false);
+        EXPECT_EQ(sorted(indexed), sorted(scanned)) << sql;
+        ASSERT_EQ(plan.size(), 1u) << sql;
+        EXPECT_TRUE(plan[0].starts_with("Table1: index CD_AGENTE, ")) << plan[0];
+        // Only the range was read: at most the matching rows and the Nulls next to them.
+        const size_t read = std::stoul(plan[0].substr(plan[0].rfind(", ") + 2));
+        EXPECT_LT(read, all.size()) << sql;
+        EXPECT_LE(read, scanned.size() + all.size() / 10) << sql;
+    }
+}
+
 TEST(SqlExecutor, TextIndexLookupsMatchScansForEveryKey) {
     auto db = openTest("V1997/testIndexCodesV1997.mdb");
     for (const char* table : {"Table1", "Table1_desc", "Table11", "Table13"}) {
