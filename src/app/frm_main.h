@@ -50,6 +50,9 @@ struct FrmMain {
     bool cmdPrivateListDumpVisible = false;
     bool pagerScrubMenuVisible = false;  // mnuStQuellisPagerScrub and its separator
     bool listFailed = false;  // the last list fill could not read its objects (box shown)
+    // Whether InitForm lists "Subscribers" after selecting it (the window shows that list);
+    // a command that works on one object or on another list turns it off.
+    bool listOnOpen = true;
 
     // Appends a line and CR LF to txtInfo.
     void AddLine(const std::string& line) { txtInfo.AddLine(line); }

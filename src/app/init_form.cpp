@@ -22,7 +22,12 @@ void InitForm(FrmMain& form) {
     // Selecting the entry raises the list's click event, which loads the list. That is the
     // one fill of this open: a second would repeat every message box of the first report and
     // double the time a large backup takes to open.
-    proc.step([&] { selectObjectType(form, kSubscribers); });
+    proc.step([&] {
+        if (form.listOnOpen)
+            selectObjectType(form, kSubscribers);
+        else
+            form.cmbObjectType = kSubscribers;
+    });
 }
 
 }  // namespace tdv::app

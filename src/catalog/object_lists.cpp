@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "app/common_values.h"
 #include "catalog/list_fill.h"
 #include "db/backup/backed_up_version.h"
 
@@ -37,6 +38,13 @@ constexpr std::array<int, 2> kTwoCellOrder{0, 1};
 
 constexpr const char* kNoDistributionLists = "No distribution lists found in the backup";
 
+// The condition that narrows a list to one object (its ObjectID), or nothing for the whole
+// list. The ObjectID is the primary key of every listed table, so the row comes through it.
+std::string onlyObject(const char* joiner, const std::string& objectId) {
+    if (objectId.empty()) return {};
+    return joiner + std::string("ObjectID='") + app::strFixQuotesForSQL(objectId) + "'";
+}
+
 ui::Procedure listProcedure(app::FrmMain& form, const char* name, bool showsErrors) {
     detail::beginFill(form);
     return ui::Procedure(form.ui, name, "frmMain",
@@ -57,12 +65,13 @@ void autoSizeNames(app::FrmMain& form, ui::Procedure& proc, int lastNameColumn) 
 
 // Interview handlers and directory handlers: a client-side cursor, an early return on an
 // empty table, and no separate move to the first record.
-void populateHandlersWithClientCursor(app::FrmMain& form, ui::Procedure& proc, const char* sql) {
+void populateHandlersWithClientCursor(app::FrmMain& form, ui::Procedure& proc,
+                                      const std::string& sql) {
     auto rs = form.state.newRecordset();
     proc.step([&] { rs.setCursorLocation(db::adUseClient); });
     proc.step([&] { form.ui.setBusy(true); });
     prepareGrid(form, proc, 4);
-    detail::openList(form, proc, rs, sql);
+    detail::openList(form, proc, rs, sql.c_str());
     if (detail::writeCount(form, proc, rs) < 1) {
         proc.step([&] { form.ui.setBusy(false); });
         detail::closeList(proc, rs);
@@ -77,15 +86,17 @@ void populateHandlersWithClientCursor(app::FrmMain& form, ui::Procedure& proc, c
 
 }  // namespace
 
-void populateSubscribers(app::FrmMain& form) {
+void populateSubscribers(app::FrmMain& form, const std::string& objectId) {
     auto proc = listProcedure(form, "populateSubscribers", false);
     auto rs = form.state.newRecordset();
     proc.step([&] { form.ui.setBusy(true); });
     prepareGrid(form, proc, 6);
     proc.step([&] { form.myGrid.setFixedCols(0); });
-    detail::openList(form, proc, rs,
-                     "SELECT Alias, FirstName, LastName, DisplayName,DTMFAccessID, OBjectID FROM "
-                     "Subscribers ORDER BY Alias");
+    const std::string sql =
+        "SELECT Alias, FirstName, LastName, DisplayName,DTMFAccessID, OBjectID FROM "
+        "Subscribers" +
+        onlyObject(" WHERE ", objectId) + " ORDER BY Alias";
+    detail::openList(form, proc, rs, sql.c_str());
     detail::writeCount(form, proc, rs);
     detail::moveFirst(form, proc, rs);
     detail::writeCaptions(form, proc, kSubscriberColumns);
@@ -95,14 +106,15 @@ void populateSubscribers(app::FrmMain& form) {
     detail::finishFill(form, proc, rs);
 }
 
-void populateCallHandlers(app::FrmMain& form) {
+void populateCallHandlers(app::FrmMain& form, const std::string& objectId) {
     auto proc = listProcedure(form, "populateCallHandlers", false);
     auto rs = form.state.newRecordset();
     proc.step([&] { form.ui.setBusy(true); });
     prepareGrid(form, proc, 4);
-    detail::openList(form, proc, rs,
-                     "SELECT Alias, TextName, DTMFAccessID, ObjectID FROM CallHandlers WHERE "
-                     "IsPrimary=0");
+    const std::string sql =
+        "SELECT Alias, TextName, DTMFAccessID, ObjectID FROM CallHandlers WHERE IsPrimary=0" +
+        onlyObject(" AND ", objectId);
+    detail::openList(form, proc, rs, sql.c_str());
     detail::writeCount(form, proc, rs);
     detail::moveFirst(form, proc, rs);
     detail::writeCaptions(form, proc, kCallHandlerColumns);
@@ -112,14 +124,15 @@ void populateCallHandlers(app::FrmMain& form) {
     detail::finishFill(form, proc, rs);
 }
 
-void populateDistributionLists(app::FrmMain& form) {
+void populateDistributionLists(app::FrmMain& form, const std::string& objectId) {
     auto proc = listProcedure(form, "populateDistributionLists", true);
     auto rs = form.state.newRecordset();
     proc.step([&] { form.ui.setBusy(true); });
     prepareGrid(form, proc, 4);
-    detail::openList(form, proc, rs,
-                     "SELECT Alias, DisplayName, DTMFAccessID, ObjectID FROM "
-                     "PublicDistributionLists");
+    const std::string sql =
+        "SELECT Alias, DisplayName, DTMFAccessID, ObjectID FROM PublicDistributionLists" +
+        onlyObject(" WHERE ", objectId);
+    detail::openList(form, proc, rs, sql.c_str());
     if (detail::writeCount(form, proc, rs) < 1) {
         // A list that could not be read is not an empty one.
         if (!form.listFailed) proc.step([&] { form.txtInfo.Text = kNoDistributionLists; });
@@ -135,13 +148,15 @@ void populateDistributionLists(app::FrmMain& form) {
     detail::finishFill(form, proc, rs);
 }
 
-void populateInterviewHandlers(app::FrmMain& form) {
+void populateInterviewHandlers(app::FrmMain& form, const std::string& objectId) {
     auto proc = listProcedure(form, "populateInterviewHandlers", true);
     populateHandlersWithClientCursor(
-        form, proc, "SELECT Alias, DisplayName, DTMFAccessID, ObjectID FROM Interviewers");
+        form, proc,
+        "SELECT Alias, DisplayName, DTMFAccessID, ObjectID FROM Interviewers" +
+            onlyObject(" WHERE ", objectId));
 }
 
-void populateNameLookupHandlers(app::FrmMain& form) {
+void populateNameLookupHandlers(app::FrmMain& form, const std::string& objectId) {
     auto proc = listProcedure(form, "populateNameLookupHandlers", true);
     bool recentSchema = false;
     proc.step([&] { recentSchema = backup::bIsMDBVersionGreaterThanOrEqualTo(form.state, 17); });
@@ -155,22 +170,51 @@ void populateNameLookupHandlers(app::FrmMain& form) {
         return;
     }
     populateHandlersWithClientCursor(
-        form, proc, "SELECT Alias, DisplayName, DTMFAccessID, ObjectID FROM NameLookupHandlers");
+        form, proc,
+        "SELECT Alias, DisplayName, DTMFAccessID, ObjectID FROM NameLookupHandlers" +
+            onlyObject(" WHERE ", objectId));
 }
 
-void populateSchedules(app::FrmMain& form) {
+void populateSchedules(app::FrmMain& form, const std::string& objectId) {
     auto proc = listProcedure(form, "populateSchedules", true);
     auto rs = form.state.newRecordset();
     proc.step([&] { rs.setCursorLocation(db::adUseClient); });
     proc.step([&] { form.ui.setBusy(true); });
     prepareGrid(form, proc, 2);
-    detail::openList(form, proc, rs, "SELECT DisplayName, ObjectID FROM Schedules");
+    const std::string sql =
+        "SELECT DisplayName, ObjectID FROM Schedules" + onlyObject(" WHERE ", objectId);
+    detail::openList(form, proc, rs, sql.c_str());
     detail::writeCount(form, proc, rs);
     detail::moveFirst(form, proc, rs);
     detail::writeCaptions(form, proc, kScheduleColumns);
     detail::fillRows(form, proc, rs, kScheduleColumns, kTwoCellOrder);
     detail::presentColumns(form, proc, 2, false);
     detail::finishFill(form, proc, rs);
+}
+
+void populateObject(app::FrmMain& form, int type, const std::string& objectId) {
+    switch (type) {
+        case app::kSubscribers:
+            populateSubscribers(form, objectId);
+            break;
+        case app::kCallHandlers:
+            populateCallHandlers(form, objectId);
+            break;
+        case app::kDistributionLists:
+            populateDistributionLists(form, objectId);
+            break;
+        case app::kInterviewHandlers:
+            populateInterviewHandlers(form, objectId);
+            break;
+        case app::kDirectoryHandlers:
+            populateNameLookupHandlers(form, objectId);
+            break;
+        case app::kSchedules:
+            populateSchedules(form, objectId);
+            break;
+        default:
+            break;
+    }
 }
 
 void showListHeader(app::FrmMain& form, int type) {

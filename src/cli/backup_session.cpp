@@ -1,4 +1,6 @@
 #include "cli/backup_session.h"
+#include "catalog/object_lists.h"
+#include "catalog/object_lookup.h"
 #include "cli/commands.h"
 
 #include <CLI/CLI.hpp>
@@ -54,7 +56,8 @@ int parseObjectType(const std::string& command, const std::string& type, int cou
 }
 
 std::unique_ptr<BackupSession> openBackupSession(const std::string& command,
-                                                 const std::string& file, bool yes) {
+                                                 const std::string& file, bool yes,
+                                                 bool listOnOpen) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
         throw std::runtime_error(command + ": no such file: " + file);
@@ -63,6 +66,7 @@ std::unique_ptr<BackupSession> openBackupSession(const std::string& command,
     session->state.commandLine = file;
     session->state.exeFolder = std::filesystem::current_path(ec).string();
     session->state.appFolder = backup::defaultAppFolder();
+    session->form.listOnOpen = listOnOpen;
     app::ConnectToMDBFile(session->form);
     if (session->state.strMDBConnectString.empty()) {
         throw std::runtime_error(command + ": " + file +
@@ -72,8 +76,9 @@ std::unique_ptr<BackupSession> openBackupSession(const std::string& command,
 }
 
 std::unique_ptr<BackupSession> openDirectoryBackupSession(const std::string& command,
-                                                          const std::string& file, bool yes) {
-    auto session = openBackupSession(command, file, yes);
+                                                          const std::string& file, bool yes,
+                                                          bool listOnOpen) {
+    auto session = openBackupSession(command, file, yes, listOnOpen);
     if (session->state.bIsMessageBackup) {
         throw std::runtime_error(command + ": " + file +
                                  " is a message backup; this command reads directory backups");
@@ -105,6 +110,34 @@ int findObjectRow(const ui::GridModel& grid, const std::string& key, const std::
                                  " rows match); give the ObjectID");
     }
     return *matches.begin();
+}
+
+void selectObject(app::FrmMain& form, int type, const std::string& key,
+                  const std::string& command) {
+    const std::string wanted = lowerCase(key);
+    const catalog::ObjectLookup found = catalog::findObjects(
+        form, type, key, [&](const std::string& cell) { return lowerCase(cell) == wanted; });
+    if (found.answered && found.objectIds.size() == 1) {
+        // What selecting the type does before its list procedure runs.
+        form.cmbObjectType = type;
+        form.cmdFetchAllWAVFilesVisible = false;
+        form.cmdPrivateListDumpVisible = false;
+        form.myGrid.setRows(1);
+        form.myGrid.setRedraw(0);
+        form.myGrid.setCols(0);
+        form.txtObjectCount.clear();
+        form.txtInfo.clear();
+        catalog::populateObject(form, type, found.objectIds.front());
+        form.myGrid.setRedraw(2);
+        if (!form.listFailed && form.myGrid.Rows() == 2) {
+            const int row = findObjectRow(form.myGrid, key, command);
+            if (form.myGrid.Row() != row) form.myGrid.setRow(row);
+            return;
+        }
+    }
+    app::selectObjectType(form, type);
+    const int row = findObjectRow(form.myGrid, key, command);
+    if (form.myGrid.Row() != row) form.myGrid.setRow(row);
 }
 
 }  // namespace tdv::cli

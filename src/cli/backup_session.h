@@ -22,12 +22,15 @@ struct BackupSession {
 };
 
 // A directory or message backup; throws runtime_error naming the command for a missing file
-// or a file that is neither.
+// or a file that is neither. listOnOpen false: the user list is selected but not filled
+// (for commands that fill another list or work on one object).
 std::unique_ptr<BackupSession> openBackupSession(const std::string& command,
-                                                 const std::string& file, bool yes);
+                                                 const std::string& file, bool yes,
+                                                 bool listOnOpen = true);
 // As above, refusing a message backup.
 std::unique_ptr<BackupSession> openDirectoryBackupSession(const std::string& command,
-                                                          const std::string& file, bool yes);
+                                                          const std::string& file, bool yes,
+                                                          bool listOnOpen = true);
 
 std::string lowerCase(std::string s);
 
@@ -44,5 +47,12 @@ std::string objectTypeList(int count = 8);
 // The data row for KEY: the row whose ObjectID (the last, hidden column) is KEY, else the one
 // row whose alias or display name is KEY; letter case is ignored throughout.
 int findObjectRow(const ui::GridModel& grid, const std::string& key, const std::string& command);
+
+// Selects the row of KEY (as findObjectRow names it) in the list of `type` (0 to 5), its
+// report shown, as selecting the type and clicking the row would. When the object is found
+// through its table's indexes, the list holds just its row; otherwise (a name missing,
+// ambiguous, or only matched as the list shows it) the whole list is filled and searched,
+// which also gives the errors of a missing or ambiguous name.
+void selectObject(app::FrmMain& form, int type, const std::string& key, const std::string& command);
 
 }  // namespace tdv::cli

@@ -30,6 +30,7 @@
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
 #include "cli/grid_json.h"
+#include "cli/json_values.h"
 #include "db/backup/app_state.h"
 #include "reports/private_list_dump.h"
 
@@ -79,13 +80,14 @@ std::unique_ptr<BackupSession> openForInfo(const BrowseArgs& args) {
     session->state.commandLine = args.file;
     session->state.exeFolder = std::filesystem::current_path(ec).string();
     session->state.appFolder = backup::defaultAppFolder();
+    session->form.listOnOpen = false;
     app::ConnectToMDBFile(session->form);
     if (session->state.strMDBConnectString.empty()) throw CLI::RuntimeError(1);
     return session;
 }
 
 void runInfo(const BrowseArgs& args) {
-    auto session = openForInfo(args);
+    auto session = openForInfo(args);  // without the user list: only the details are shown
     if (session->state.bIsMessageBackup) {
         std::cout << "message backup\n";
         return;
@@ -98,33 +100,49 @@ void runInfo(const BrowseArgs& args) {
 
 void runList(const BrowseArgs& args) {
     const int type = parseObjectType("list", args.type);
-    auto session = openDirectoryBackupSession("list", args.file, args.yes);
+    auto session = openDirectoryBackupSession("list", args.file, args.yes, false);
     app::FrmMain& form = session->form;
     form.listFailed = false;
     app::selectObjectType(form, type);
     // A list that could not be read has shown its box; it is no list to print.
     if (form.listFailed) stopAfterMessages();
+    const std::string text = withLineFeeds(form.txtInfo.Text);
+    std::string direct = "{\"count\":";
+    if (isValidUtf8(form.txtObjectCount) && isValidUtf8(text)) {
+        appendJsonString(direct, form.txtObjectCount);
+        direct += ',';
+        if (appendGridJson(direct, form.myGrid)) {
+            direct += ",\"text\":";
+            appendJsonString(direct, text);
+            direct += "}\n";
+            std::cout << direct;
+            return;
+        }
+    }
     nlohmann::ordered_json out;
     out["count"] = form.txtObjectCount;
     addGridJson(out, form.myGrid);
-    out["text"] = withLineFeeds(form.txtInfo.Text);
+    out["text"] = text;
     std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
 }
 
 void runReport(const BrowseArgs& args) {
     const int type = parseObjectType("report", args.type);
-    auto session = openDirectoryBackupSession("report", args.file, args.yes);
+    auto session = openDirectoryBackupSession("report", args.file, args.yes, false);
     app::FrmMain& form = session->form;
-    app::selectObjectType(form, type);
-    selectRow(form, findObjectRow(form.myGrid, args.key, "report"));
+    if (type <= app::kSchedules) {
+        selectObject(form, type, args.key, "report");
+    } else {
+        app::selectObjectType(form, type);
+        selectRow(form, findObjectRow(form.myGrid, args.key, "report"));
+    }
     printText(form.txtInfo.Text);
 }
 
 void runPrivateLists(const BrowseArgs& args) {
-    auto session = openDirectoryBackupSession("private-lists", args.file, args.yes);
+    auto session = openDirectoryBackupSession("private-lists", args.file, args.yes, false);
     app::FrmMain& form = session->form;
-    app::selectObjectType(form, app::kSubscribers);
-    selectRow(form, findObjectRow(form.myGrid, args.key, "private-lists"));
+    selectObject(form, app::kSubscribers, args.key, "private-lists");
     const bool complete = reports::cmdPrivateListDump_Click(form);
     printText(form.txtInfo.Text);
     if (!complete) stopAfterMessages();

@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "cli/json_values.h"
 #include "jet/database.h"
+#include "jet/page_file.h"
 
 namespace tdv::cli {
 namespace {
@@ -75,6 +76,7 @@ void registerEngineCommands(CLI::App& app) {
     schema->add_option("TABLE", *table, "Table name (default: every user table)");
     schema->callback([file, table] {
         auto db = jet::Database::open(*file);
+        jet::PageFile::ReadScope scope(db->pages());
         std::string out;
         if (!table->empty()) {
             printSchema(*db, db->table(*table), out);
@@ -89,14 +91,17 @@ void registerEngineCommands(CLI::App& app) {
     dump->add_option("TABLE", *table, "Table name")->required();
     dump->callback([file, table] {
         auto db = jet::Database::open(*file);
+        // One read transaction: the rows all come from one version of the file.
+        jet::PageFile::ReadScope scope(db->pages());
         const jet::TableDef& t = db->table(*table);
         std::vector<std::string> names;
         for (const auto& c : t.columns) names.push_back(c.name);
+        const JsonRowWriter writer(names);
         std::string out;
         out.reserve(kFlushBytes * 2);
         auto scan = db->scan(t);
         while (scan.next()) {
-            writeJsonRow(out, names, scan.values());
+            writer.write(out, scan.values());
             if (out.size() >= kFlushBytes) {
                 writeOut(out);
                 out.clear();

@@ -40,12 +40,10 @@ struct ExtractArgs {
 void runExtractAudio(const ExtractArgs& args) {
     // Every type of the list is taken; those without recordings get the window's refusal.
     const int type = parseObjectType("extract-audio", args.type);
-    auto session = openDirectoryBackupSession("extract-audio", args.file, args.yes);
+    auto session = openDirectoryBackupSession("extract-audio", args.file, args.yes, false);
     app::FrmMain& form = session->form;
     if (type <= app::kDirectoryHandlers) {
-        app::selectObjectType(form, type);
-        const int row = findObjectRow(form.myGrid, args.key, "extract-audio");
-        if (form.myGrid.Row() != row) form.myGrid.setRow(row);
+        selectObject(form, type, args.key, "extract-audio");
     } else {
         // Selected, not loaded: loading "Extract Export Log File!" would extract the log.
         form.cmbObjectType = type;

@@ -48,9 +48,10 @@ void runSql(const SqlOptions& o) {
     for (const auto& line : plan) std::cerr << "plan: " << line << "\n";
     std::vector<std::string> names;
     for (const auto& c : result.columns) names.push_back(c.name);
+    const JsonRowWriter writer(names);
     std::string out;
     for (const auto& row : result.rows) {
-        writeJsonRow(out, names, row);
+        writer.write(out, row);
         if (out.size() >= kFlushBytes) {
             writeOut(out);
             out.clear();

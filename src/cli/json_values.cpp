@@ -1,5 +1,6 @@
 #include "cli/json_values.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <type_traits>
@@ -130,6 +131,20 @@ void appendJsonString(std::string& out, std::string_view s) {
     out += '"';
 }
 
+bool isValidUtf8(std::string_view s) {
+    size_t i = 0;
+    while (i < s.size()) {
+        if (static_cast<uint8_t>(s[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        const size_t len = utf8SequenceLength(s, i);
+        if (len == 0) return false;
+        i += len;
+    }
+    return true;
+}
+
 void appendJsonValue(std::string& out, const jet::Value& v) {
     std::visit(
         [&](const auto& x) {
@@ -155,9 +170,12 @@ void appendJsonValue(std::string& out, const jet::Value& v) {
                 appendJsonString(out, x.utf8);
             } else if constexpr (std::is_same_v<T, jet::Bytes>) {
                 out += "{\"hex\":\"";
+                const size_t at = out.size();
+                out.resize(at + 2 * x.size());
+                char* p = out.data() + at;
                 for (uint8_t b : x) {
-                    out += kHex[b >> 4];
-                    out += kHex[b & 0xF];
+                    *p++ = kHex[b >> 4];
+                    *p++ = kHex[b & 0xF];
                 }
                 out += "\"}";
             }
@@ -167,11 +185,24 @@ void appendJsonValue(std::string& out, const jet::Value& v) {
 
 void writeJsonRow(std::string& out, const std::vector<std::string>& names,
                   const std::vector<jet::Value>& values) {
-    out += '{';
-    for (size_t i = 0; i < names.size() && i < values.size(); ++i) {
-        if (i) out += ',';
-        appendJsonString(out, names[i]);
-        out += ':';
+    JsonRowWriter(names).write(out, values);
+}
+
+JsonRowWriter::JsonRowWriter(const std::vector<std::string>& names) {
+    keys_.reserve(names.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+        std::string key(1, i ? ',' : '{');
+        appendJsonString(key, names[i]);
+        key += ':';
+        keys_.push_back(std::move(key));
+    }
+}
+
+void JsonRowWriter::write(std::string& out, const std::vector<jet::Value>& values) const {
+    const size_t n = std::min(keys_.size(), values.size());
+    if (n == 0) out += '{';
+    for (size_t i = 0; i < n; ++i) {
+        out += keys_[i];
         appendJsonValue(out, values[i]);
     }
     out += "}\n";

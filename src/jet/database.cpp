@@ -77,6 +77,8 @@ std::shared_ptr<Database> Database::open(const std::string& path, FileSystem& fs
     po.crashAt = options.crashAt;
     po.sync = options.sync;
     d.pages = std::make_unique<PageFile>(fs, path, po, 0);
+    // The header and the catalog are read as one read transaction (one lock, one check).
+    PageFile::ReadScope scope(*d.pages);
     d.info = readDatabaseInfo(*d.pages);
     d.format = &formatFor(d.info.version);
     // Every save keeps the database's free-page map in step with the pages it adds and

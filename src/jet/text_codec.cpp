@@ -121,8 +121,16 @@ void appendJet4Text(std::string& out, const uint8_t* data, size_t size) {
             compressed = !compressed;
             ++i;
         } else if (compressed) {
-            appendUtf8(out, data[i]);
-            ++i;
+            // A run of one-byte characters: plain ASCII is copied as it is.
+            size_t end = i;
+            while (end < size && data[end] != 0x00 && data[end] < 0x80) ++end;
+            if (end > i) {
+                out.append(reinterpret_cast<const char*>(data + i), end - i);
+                i = end;
+            } else {
+                appendUtf8(out, data[i]);
+                ++i;
+            }
         } else {
             // A run of two-byte characters ends at a character whose low byte is 0x00.
             size_t start = i;

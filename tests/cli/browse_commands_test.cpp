@@ -198,6 +198,9 @@ TEST_F(SampleBrowse, DefaultSampleListsReportsAndDumps) {
     auto byAlias = runTdv("report " + file + " subscribers " + shellQuote(alias));
     ASSERT_EQ(byAlias.status, 0) << byAlias.err;
     EXPECT_THAT(byAlias.out, HasSubstr("Alias= " + alias + "\n"));
+    // Found by its ObjectID or its alias, the object gets the same report.
+    const std::string rowId = list["rows"][1].back();
+    EXPECT_EQ(runTdv("report " + file + " subscribers " + shellQuote(rowId)).out, byAlias.out);
 
     auto dump = runTdv("private-lists " + file + " " + shellQuote(alias));
     EXPECT_EQ(dump.status, 0) << dump.err;
@@ -228,6 +231,18 @@ TEST_F(SampleBrowse, NewerProductSampleShowsRepairedText) {
     EXPECT_EQ(list.out.find("\xC3\x83"), std::string::npos);
     const auto j = nlohmann::json::parse(list.out);
     EXPECT_FALSE(j["rows"].empty());
+    // A display name as the list shows it (repaired) finds its object although the table
+    // holds it in another form.
+    int found = 0;
+    for (const auto& row : j["rows"]) {
+        const std::string name = row[3];
+        if (std::all_of(name.begin(), name.end(), [](char c) { return c > 0; })) continue;
+        auto report = runTdv("report " + file + " subscribers " + shellQuote(name));
+        EXPECT_EQ(report.status, 0) << name << report.err;
+        EXPECT_THAT(report.out, HasSubstr("DisplayName= " + name + "\n")) << report.out;
+        if (++found == 2) break;
+    }
+    EXPECT_EQ(found, 2);
 }
 
 }  // namespace

@@ -2,10 +2,12 @@
 // locks between writers and readers, read-only files and files changed under us.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "jet/error.h"
 #include "jet/journal.h"
@@ -299,4 +301,69 @@ TEST(PageWriteRealFile, TwoWritersOnDiskExcludeEachOther) {
     a.rollback();
     b.beginWrite();  // nothing was written: b's view is still current
     b.rollback();
+}
+
+// A reader in a loop while a writer saves in a loop (two opens of one file on disk, one per
+// thread): every read transaction sees the pages of one save, never a mix of two.
+TEST(PageWriteRealFile, ReaderNeverSeesHalfASaveWhileAWriterSavesInALoop) {
+    tdv::test::TempDir dir;
+    auto path = dir.copy(tdv::test::testdataDir() / "jet4-empty" / "empty.mdb").string();
+    constexpr uint32_t kPage = 4096;
+    constexpr int kSaves = 30;
+    PageFileOptions options = writable();
+    options.sync = false;
+    PageFile writer(FileSystem::real(), path, options, kPage);
+    ASSERT_GE(writer.pageCount(), 4u);
+    // Pages 1 to 3 end with the number of the save that wrote them.
+    auto save = [&](int number) {
+        writer.beginWrite();
+        for (uint32_t n = 1; n < 4; ++n) {
+            std::vector<uint8_t> page(*writer.read(n));
+            page[kPage - 1] = static_cast<uint8_t>(number);
+            writer.write(n, std::move(page));  // front to back: a reader between would mix
+        }
+        writer.commit();
+    };
+    save(0);
+    PageFile reader(FileSystem::real(), path, {}, kPage);
+    std::atomic<bool> done{false};
+    std::exception_ptr failure;
+    std::thread saver([&] {
+        try {
+            for (int number = 1; number <= kSaves; ++number) {
+                save(number);
+                std::this_thread::sleep_for(100us);
+            }
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        done = true;
+    });
+    int reads = 0;
+    int mixed = 0;
+    int older = 0;
+    uint8_t last = 0;
+    while (!done || reads == 0) {
+        {
+            PageFile::ReadScope scope(reader);
+            const uint8_t first = (*reader.read(1))[kPage - 1];
+            for (uint32_t n = 2; n < 4; ++n) {
+                std::this_thread::sleep_for(50us);  // give a save the chance to come between
+                mixed += (*reader.read(n))[kPage - 1] != first;
+            }
+            older += first < last;
+            last = first;
+            ++reads;
+        }
+        // A pause between read transactions, as between a program's queries: a reader that
+        // never lets go would keep every save waiting.
+        std::this_thread::sleep_for(200us);
+    }
+    saver.join();
+    if (failure) std::rethrow_exception(failure);
+    EXPECT_EQ(mixed, 0) << "of " << reads << " reads";
+    EXPECT_EQ(older, 0) << "of " << reads << " reads";
+    EXPECT_GT(reads, 1);
+    PageFile::ReadScope scope(reader);
+    EXPECT_EQ((*reader.read(3))[kPage - 1], kSaves);
 }

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "jet/error.h"
 #include "jet/index_reader.h"
 #include "jet/sql/expr_eval.h"
+#include "jet/sql/sort_keys.h"
 #include "jet/sql/sql.h"
 #include "support/testdata.h"
 
@@ -303,6 +305,33 @@ TEST_P(CompIndexFile, IndexLookupMatchesScanAndReadsOnlyTheMatchingRow) {
     EXPECT_THAT(plan, ElementsAre("Table1: scan"));
 }
 
+// Comparisons of an indexed column with literals read a range of the index: the same rows as
+// a scan (in index order rather than table order), without reading the others.
+TEST_P(CompIndexFile, IndexRangesMatchScansAndReadOnlyTheRange) {
+    auto db = openTest(GetParam());
+    auto sorted = [](Rows rows) {
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    };
+    const Rows all = run(*db, "SELECT CD_AGENTE FROM Table1");
+    for (const char* condition :
+         {"CD_AGENTE > 19", "CD_AGENTE >= 19", "CD_AGENTE < 19", "CD_AGENTE <= 19",
+          "19 < CD_AGENTE", "CD_AGENTE > 10 AND CD_AGENTE <= 40", "CD_AGENTE >= 2000000",
+          "CD_AGENTE < -5", "CD_AGENTE > '30' AND RS_AGENTE LIKE '*'"}) {
+        const std::string sql = std::string("SELECT * FROM Table1 WHERE ") + condition;
+        std::vector<std::string> plan;
+        const Rows indexed = rowsOf(query(*db, sql, QueryOptions{true, &plan}));
+        const Rows scanned = run(*db, sql, false);
+        EXPECT_EQ(sorted(indexed), sorted(scanned)) << sql;
+        ASSERT_EQ(plan.size(), 1u) << sql;
+        EXPECT_TRUE(plan[0].starts_with("Table1: index CD_AGENTE, ")) << plan[0];
+        // Only the range was read: at most the matching rows and the Nulls next to them.
+        const size_t read = std::stoul(plan[0].substr(plan[0].rfind(", ") + 2));
+        EXPECT_LT(read, all.size()) << sql;
+        EXPECT_LE(read, scanned.size() + all.size() / 10) << sql;
+    }
+}
+
 TEST(SqlExecutor, TextIndexLookupsMatchScansForEveryKey) {
     auto db = openTest("V1997/testIndexCodesV1997.mdb");
     for (const char* table : {"Table1", "Table1_desc", "Table11", "Table13"}) {
@@ -358,6 +387,91 @@ TEST(SqlExecutor, OrderByTextIgnoresCaseInJet4) {
               (Rows{{"1"}}));
     EXPECT_EQ(run(*db, "SELECT i_user_id FROM users WHERE c_user_login = 'Core User'", false),
               (Rows{{"1"}}));
+}
+
+// ORDER BY sorts on keys computed once per row; the order must be exactly the one of
+// comparing the Values (Nulls first, Access's text order, stable for equal keys).
+TEST(SqlExecutor, SortKeysGiveTheOrderOfComparingValues) {
+    auto t = [](const char* s) { return Value::text(s); };
+    auto n = [](double d) { return Value(Value::Storage(d)); };
+    auto money = [](int64_t c) { return Value(Value::Storage(Currency{c})); };
+    const Value null;
+    const std::vector<std::vector<Value>> columns = {
+        // Text: case, accents, ignored punctuation, trailing spaces, ties kept in order.
+        {t("abc"),
+         t("ABC"),
+         null,
+         t("\xC3\x84"
+           "bc"),
+         t("abd"),
+         t("a-bc"),
+         t("ab"),
+         t("Abc "),
+         t("\xC3\xA9"
+           "clair"),
+         t("eclair"),
+         t("Eclair"),
+         null,
+         t("stra\xC3\x9F"
+           "e"),
+         t("strasse"),
+         t("zebra"),
+         t("\xC3\xA0"),
+         t("a"),
+         t("A"),
+         t(""),
+         t("co-op"),
+         t("coop")},
+        // Numbers with Nulls, negative and fractional; currency.
+        {n(3), null, n(-1.5), n(0), n(3), n(1e9), null, n(-0.0), n(2.25)},
+        {money(10000), money(-5), null, money(10000), money(9223372036854775807LL), money(0)},
+    };
+    for (const JetVersion version : {JetVersion::Jet3, JetVersion::Jet4}) {
+        const Evaluator eval(version);
+        for (const auto& column : columns) {
+            // Two keys: the column, then the row's position the other way round.
+            std::vector<std::vector<Value>> rows;
+            for (size_t i = 0; i < column.size(); ++i)
+                rows.push_back({column[i], n(static_cast<double>(i % 3))});
+            for (const bool desc : {false, true}) {
+                std::vector<size_t> expected(rows.size());
+                for (size_t i = 0; i < rows.size(); ++i) expected[i] = i;
+                std::stable_sort(expected.begin(), expected.end(), [&](size_t a, size_t b) {
+                    int c = eval.compareForSort(rows[a][0], rows[b][0]);
+                    if (c != 0) return desc ? c > 0 : c < 0;
+                    c = eval.compareForSort(rows[a][1], rows[b][1]);
+                    return c > 0;
+                });
+                auto order = orderByKeys(
+                    rows.size(), [&](size_t i) -> const std::vector<Value>& { return rows[i]; },
+                    {desc, true}, version);
+                ASSERT_TRUE(order.has_value());
+                EXPECT_EQ(*order, expected) << "descending " << desc;
+            }
+        }
+        // A column mixing text and numbers is left to the comparison of Values.
+        std::vector<std::vector<Value>> mixed = {{t("b")}, {n(1)}, {null}};
+        EXPECT_FALSE(orderByKeys(
+                         mixed.size(),
+                         [&](size_t i) -> const std::vector<Value>& { return mixed[i]; }, {false},
+                         version)
+                         .has_value());
+    }
+    // Through a query: a text column with accents and case, Nulls first, both directions.
+    auto db = openTest("V1997/testIndexCodesV1997.mdb");
+    const ResultSet all = query(*db, "SELECT data, name FROM Table1");
+    const Evaluator eval(db->info().version);
+    for (const bool desc : {false, true}) {
+        ResultSet expected = all;
+        std::stable_sort(expected.rows.begin(), expected.rows.end(),
+                         [&](const auto& a, const auto& b) {
+                             const int c = eval.compareForSort(a[0], b[0]);
+                             return desc ? c > 0 : c < 0;
+                         });
+        const std::string sql =
+            std::string("SELECT data, name FROM Table1 ORDER BY data") + (desc ? " DESC" : "");
+        EXPECT_EQ(rowsOf(query(*db, sql)), rowsOf(expected)) << sql;
+    }
 }
 
 TEST(SqlExecutor, LikeMatching) {

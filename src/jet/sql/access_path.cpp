@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "jet/error.h"
@@ -110,6 +111,68 @@ std::optional<Bytes> firstColumnKey(const TableDef& table, const IndexDef& index
     return key;
 }
 
+namespace {
+
+// The comparison seen from the column's side: `5 < x` is `x > 5`.
+CompareOp flipped(CompareOp op) {
+    switch (op) {
+        case CompareOp::Lt:
+            return CompareOp::Gt;
+        case CompareOp::Gt:
+            return CompareOp::Lt;
+        case CompareOp::Le:
+            return CompareOp::Ge;
+        case CompareOp::Ge:
+            return CompareOp::Le;
+        default:
+            return op;
+    }
+}
+
+// A range over the first column of an index from the conjuncts comparing that column with
+// literals; an empty path when there is none or a bound cannot be keyed.
+AccessPath rangePath(const TableDef& table, int slot, const std::vector<const Expr*>& conjuncts,
+                     const IndexDef& index, JetVersion version) {
+    AccessPath path;
+    const bool ascending = index.columns[0].ascending;
+    for (const Expr* c : conjuncts) {
+        if (c->kind != Expr::Kind::Compare) continue;
+        CompareOp op = c->op;
+        if (op == CompareOp::Eq || op == CompareOp::Ne) continue;
+        const Expr* col = c->args[0].get();
+        const Expr* lit = c->args[1].get();
+        if (col->kind != Expr::Kind::Column) {
+            std::swap(col, lit);
+            op = flipped(op);
+        }
+        if (col->kind != Expr::Kind::Column || lit->kind != Expr::Kind::Literal) continue;
+        if (col->column.boundSource != slot || col->column.boundColumn != index.columns[0].column)
+            continue;
+        std::optional<Bytes> key = firstColumnKey(table, index, lit->literal, version);
+        if (!key) return {};
+        // A descending column stores inverted keys: its lower values come later.
+        const bool lowerBound = (op == CompareOp::Gt || op == CompareOp::Ge) == ascending;
+        std::optional<Bytes>& bound = lowerBound ? path.low : path.high;
+        if (!bound) bound = std::move(*key);
+    }
+    if (path.low || path.high) {
+        path.index = &index;
+        path.range = true;
+    }
+    return path;
+}
+
+// Compares the leading bytes of an entry's key with a bound: an entry whose key starts with
+// the bound counts as equal to it.
+int compareLeading(const Bytes& key, const Bytes& bound) {
+    const size_t n = std::min(key.size(), bound.size());
+    const int c = n == 0 ? 0 : std::memcmp(key.data(), bound.data(), n);
+    if (c != 0) return c;
+    return key.size() < bound.size() ? -1 : 0;
+}
+
+}  // namespace
+
 AccessPath chooseAccessPath(const TableDef& table, int slot,
                             const std::vector<const Expr*>& conjuncts, JetVersion version) {
     AccessPath best;
@@ -131,7 +194,27 @@ AccessPath chooseAccessPath(const TableDef& table, int slot,
             }
         }
     }
+    if (best.index) return best;
+    // No equality: a range on the narrowest index that has bounds.
+    for (const IndexDef& index : table.indexes) {
+        if (index.columns.empty()) continue;
+        if (best.index && best.index->columns.size() <= index.columns.size()) continue;
+        AccessPath range = rangePath(table, slot, conjuncts, index, version);
+        if (range.index) best = std::move(range);
+    }
     return best;
+}
+
+std::vector<RowId> rangeCandidates(Database& db, const TableDef& table, const AccessPath& path) {
+    std::vector<RowId> rows;
+    IndexReader reader(db, table, *path.index);
+    IndexCursor cursor = path.low ? reader.seek(*path.low) : reader.all();
+    while (cursor.next()) {
+        const IndexEntry& entry = cursor.entry();
+        if (path.high && compareLeading(entry.key, *path.high) > 0) break;
+        rows.push_back(entry.row);
+    }
+    return rows;
 }
 
 std::vector<RowId> indexCandidates(Database& db, const TableDef& table, const IndexDef& index,
@@ -154,9 +237,10 @@ void forEachCandidate(Database& db, const TableDef& table, const AccessPath& pat
         while (scan.next()) visit(scan.rowId(), scan.values());
         return;
     }
-    for (RowId id : indexCandidates(db, table, *path.index, path.keyPrefix)) {
-        visit(id, db.readRow(table, id, mask));
-    }
+    const std::vector<RowId> rows = path.range
+                                        ? rangeCandidates(db, table, path)
+                                        : indexCandidates(db, table, *path.index, path.keyPrefix);
+    for (RowId id : rows) visit(id, db.readRow(table, id, mask));
 }
 
 }  // namespace jet::sql

@@ -1,8 +1,11 @@
-// How a statement finds the rows of one table: an index lookup or a scan.
+// How a statement finds the rows of one table: an index lookup, an index range or a scan.
 //
 // For a WHERE that holds `column = literal` (alone or ANDed with other conditions) and a
 // table with an index whose first column is that column, the candidate rows are the index
-// entries whose key starts with the literal's key; otherwise every row is a candidate. The
+// entries whose key starts with the literal's key. Failing that, comparisons of such a
+// column with literals (`<`, `<=`, `>`, `>=`) give a range: the entries from the lower
+// bound's key (sought, not walked to) up to those past the upper bound's. Otherwise every
+// row is a candidate. The
 // caller always evaluates its full condition on each candidate, so a key that differs
 // from what Access would store can only cost a missed lookup, never a wrong row. UPDATE
 // and DELETE find their rows through the same functions.
@@ -21,6 +24,11 @@ namespace jet::sql {
 struct AccessPath {
     const IndexDef* index = nullptr;  // null = scan
     Bytes keyPrefix;                  // entries whose key starts with these bytes
+    // A range instead of a prefix: entries from the first whose key is >= low (or the first
+    // entry) while their leading bytes are <= high (or to the end), in key order.
+    bool range = false;
+    std::optional<Bytes> low;
+    std::optional<Bytes> high;
 };
 
 // The top-level AND terms of a condition (the condition itself when it is not an AND).
@@ -51,5 +59,7 @@ void forEachCandidate(Database& db, const TableDef& table, const AccessPath& pat
 // Rows of the index whose key starts with prefix, in index order.
 std::vector<RowId> indexCandidates(Database& db, const TableDef& table, const IndexDef& index,
                                    const Bytes& prefix);
+// Rows of the index in the range of the path, in index order.
+std::vector<RowId> rangeCandidates(Database& db, const TableDef& table, const AccessPath& path);
 
 }  // namespace jet::sql

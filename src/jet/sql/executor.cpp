@@ -7,10 +7,12 @@
 
 #include "jet/error.h"
 #include "jet/index_key.h"
+#include "jet/page_file.h"
 #include "jet/sql/access_path.h"
 #include "jet/sql/binder.h"
 #include "jet/sql/expr_eval.h"
 #include "jet/sql/lexer.h"
+#include "jet/sql/sort_keys.h"
 
 namespace jet::sql {
 
@@ -412,6 +414,18 @@ private:
 
     void sort(std::vector<ProducedRow>& rows) const {
         if (sortKeys_.empty()) return;
+        std::vector<bool> descending;
+        for (const auto& k : sortKeys_) descending.push_back(k.descending);
+        auto order = orderByKeys(
+            rows.size(), [&](size_t i) -> const std::vector<Value>& { return rows[i].sortValues; },
+            descending, version_);
+        if (order) {
+            std::vector<ProducedRow> sorted;
+            sorted.reserve(rows.size());
+            for (size_t i : *order) sorted.push_back(std::move(rows[i]));
+            rows = std::move(sorted);
+            return;
+        }
         std::stable_sort(rows.begin(), rows.end(), [&](const ProducedRow& a, const ProducedRow& b) {
             for (size_t k = 0; k < sortKeys_.size(); ++k) {
                 int c = eval_.compareForSort(a.sortValues[k], b.sortValues[k]);
@@ -440,6 +454,9 @@ private:
 }  // namespace
 
 ResultSet executeSelect(Database& db, SelectStmt& select, const QueryOptions& options) {
+    // One shared lock and one check of the file for the whole statement: every page it
+    // reads comes from one version of the file, and a save waits until the statement ends.
+    PageFile::ReadScope scope(db.pages());
     return SelectRun(db, select, options).run();
 }
 
