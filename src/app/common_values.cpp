@@ -65,6 +65,10 @@ std::string strFixQuotesForSQL(const std::string& text) {
     return trimSpaces(replaceAll(text, "'", "''"));
 }
 
+std::string sqlQuoted(const std::string& text) {
+    return "'" + replaceAll(text, "'", "''") + "'";
+}
+
 std::string strRemoveControlChars(std::string& text, bool bLeadingOnly) {
     text = trimSpaces(text);
     if (text.empty()) return {};

@@ -20,6 +20,9 @@ std::string strGetFieldText(const db::Recordset& rs, std::string_view name,
                             const backup::AppState& state);
 // Doubles every single quote ("''" becomes "''''") and trims spaces.
 std::string strFixQuotesForSQL(const std::string& text);
+// The text as a Jet SQL literal: in apostrophes, each apostrophe doubled, nothing trimmed, so
+// a value read from a backup reaches a statement exactly as it was.
+std::string sqlQuoted(const std::string& text);
 // Trims text in place, then removes TAB/LF/CR: leading ones only, or all (and trailing NULs).
 std::string strRemoveControlChars(std::string& text, bool bLeadingOnly);
 // "English (TDD/TTY)" for 33801, the language's name (ICU) otherwise, "(error)" when unknown.

@@ -87,11 +87,11 @@ void handlerGreetings(Run& run, db::Recordset& rs, const std::string& handlerId,
     ui::Procedure& proc = run.proc;
     const bool quorin = run.form.state.version.bIsQuorinBackup;
     const std::string sql =
-        quorin
-            ? "SELECT GreetingType as Alias, LanguageCode, Greeting FROM QRN_GreetingStreams "
-              "WHERE CallHandlerObjectID='" +
-                  handlerId + "'"
-            : "SELECT Alias, Greeting FROM MessagingRules WHERE ParentObjectID='" + handlerId + "'";
+        quorin ? "SELECT GreetingType as Alias, LanguageCode, Greeting FROM QRN_GreetingStreams "
+                 "WHERE CallHandlerObjectID=" +
+                     app::sqlQuoted(handlerId)
+               : "SELECT Alias, Greeting FROM MessagingRules WHERE ParentObjectID=" +
+                     app::sqlQuoted(handlerId);
     if (!proc.step([&] { rs = openReadOnly(run.form.state, sql); })) return;
     long count = 0;
     proc.step([&] { count = rs.RecordCount(); });
@@ -164,8 +164,8 @@ WavExtraction PullSubscriberWAVFiles(app::FrmMain& form, const std::string& obje
     proc.step([&] {
         rs = openReadOnly(form.state,
                           "SELECT Alias, VoiceName, CallHandlerObjectID FROM Subscribers WHERE "
-                          "ObjectID='" +
-                              objectId + "'");
+                          "ObjectID=" +
+                              app::sqlQuoted(objectId));
     });
     std::string base;
     proc.step([&] { base = baseNameOf(form, rs, "alias"); });
@@ -187,8 +187,8 @@ WavExtraction PullHandlerWAVFiles(app::FrmMain& form, const std::string& objectI
     proc.step([&] {
         rs = openReadOnly(form.state,
                           "SELECT TextName, VoiceName FROM CallHandlers WHERE "
-                          "ObjectID='" +
-                              objectId + "'");
+                          "ObjectID=" +
+                              app::sqlQuoted(objectId));
     });
     std::string base;
     proc.step([&] { base = baseNameOf(form, rs, "TextName"); });
@@ -206,8 +206,8 @@ WavExtraction PullNameLookupWAVFiles(app::FrmMain& form, const std::string& obje
     Run run{form, proc, result, wavExtractionFolder(form.state) + "/", {}, false};
     db::Recordset rs;
     proc.step([&] {
-        rs = openReadOnly(form.state,
-                          "SELECT * from NameLookupHandlers WHERE ObjectID='" + objectId + "'");
+        rs = openReadOnly(form.state, "SELECT * from NameLookupHandlers WHERE ObjectID=" +
+                                          app::sqlQuoted(objectId));
     });
     long count = 0;
     proc.step([&] { count = rs.RecordCount(); });
@@ -223,8 +223,8 @@ WavExtraction PullNameLookupWAVFiles(app::FrmMain& form, const std::string& obje
     if (proc.step([&] {
             rs = openReadOnly(form.state,
                               "SELECT * FROM QRN_DirectoryHandlerGreetings WHERE "
-                              "DirectoryHandlerObjectID='" +
-                                  objectId + "'");
+                              "DirectoryHandlerObjectID=" +
+                                  app::sqlQuoted(objectId));
         })) {
         long greetings = 0;
         proc.step([&] { greetings = rs.RecordCount(); });
@@ -255,8 +255,8 @@ WavExtraction PullInterviewerWAVFiles(app::FrmMain& form, const std::string& obj
     proc.step([&] {
         rs = openReadOnly(form.state,
                           "SELECT DisplayName, VoiceName FROM Interviewers WHERE "
-                          "ObjectID='" +
-                              objectId + "'");
+                          "ObjectID=" +
+                              app::sqlQuoted(objectId));
     });
     std::string base;
     proc.step([&] { base = baseNameOf(form, rs, "DisplayName"); });
@@ -264,8 +264,8 @@ WavExtraction PullInterviewerWAVFiles(app::FrmMain& form, const std::string& obj
     if (proc.step([&] {
             questions = openReadOnly(form.state,
                                      "SELECT Alias,Stream FROM InterviewQuestions WHERE "
-                                     "ParentObjectID='" +
-                                         objectId + "'");
+                                     "ParentObjectID=" +
+                                         app::sqlQuoted(objectId));
         })) {
         long count = 0;
         proc.step([&] { count = questions.RecordCount(); });
@@ -295,8 +295,8 @@ WavExtraction PullDistributionListWAVFiles(app::FrmMain& form, const std::string
     db::Recordset rs;
     proc.step([&] {
         rs = openReadOnly(form.state,
-                          "SELECT Alias, VoiceName FROM PublicDistributionLists WHERE ObjectID='" +
-                              objectId + "'");
+                          "SELECT Alias, VoiceName FROM PublicDistributionLists WHERE ObjectID=" +
+                              app::sqlQuoted(objectId));
     });
     std::string base;
     proc.step([&] { base = baseNameOf(form, rs, "Alias"); });

@@ -1,7 +1,6 @@
 #include "extract/recordings.h"
 
 #include "app/common_values.h"
-#include "remap/apply_rows.h"
 
 namespace tdv::extract {
 namespace {
@@ -41,7 +40,7 @@ void addEach(Recordings& out, backup::AppState& state, const std::string& sql,
 
 void handlerGreetings(Recordings& out, app::FrmMain& form, const std::string& handlerId) {
     const bool quorin = form.state.version.bIsQuorinBackup;
-    const std::string id = remap::sqlQuoted(handlerId);
+    const std::string id = app::sqlQuoted(handlerId);
     if (quorin) {
         addEach(out, form.state,
                 "SELECT GreetingType, LanguageCode, Greeting FROM QRN_GreetingStreams "
@@ -86,7 +85,7 @@ Recordings objectRecordings(app::FrmMain& form) {
                 db::Recordset rs = voiceName(
                     out, form,
                     "SELECT VoiceName, CallHandlerObjectID FROM Subscribers WHERE ObjectID=" +
-                        remap::sqlQuoted(id));
+                        app::sqlQuoted(id));
                 if (rs.RecordCount() >= 1)
                     handlerGreetings(out, form, text(rs, "CallHandlerObjectID"));
                 break;
@@ -95,7 +94,7 @@ Recordings objectRecordings(app::FrmMain& form) {
                 const std::string id = form.myGrid.TextMatrix(row, kObjectKeyCol);
                 voiceName(
                     out, form,
-                    "SELECT VoiceName FROM CallHandlers WHERE ObjectID=" + remap::sqlQuoted(id));
+                    "SELECT VoiceName FROM CallHandlers WHERE ObjectID=" + app::sqlQuoted(id));
                 handlerGreetings(out, form, id);
                 break;
             }
@@ -103,11 +102,11 @@ Recordings objectRecordings(app::FrmMain& form) {
                 const std::string id = form.myGrid.TextMatrix(row, kObjectKeyCol);
                 voiceName(out, form,
                           "SELECT VoiceName FROM PublicDistributionLists WHERE ObjectID=" +
-                              remap::sqlQuoted(id));
+                              app::sqlQuoted(id));
                 break;
             }
             case app::kInterviewHandlers: {
-                const std::string id = remap::sqlQuoted(form.myGrid.TextMatrix(row, kObjectKeyCol));
+                const std::string id = app::sqlQuoted(form.myGrid.TextMatrix(row, kObjectKeyCol));
                 voiceName(out, form, "SELECT VoiceName FROM Interviewers WHERE ObjectID=" + id);
                 addEach(out, form.state,
                         "SELECT Alias, Stream FROM InterviewQuestions WHERE ParentObjectID=" + id,
@@ -116,7 +115,7 @@ Recordings objectRecordings(app::FrmMain& form) {
                 break;
             }
             case app::kDirectoryHandlers: {
-                const std::string id = remap::sqlQuoted(form.myGrid.TextMatrix(row, kObjectKeyCol));
+                const std::string id = app::sqlQuoted(form.myGrid.TextMatrix(row, kObjectKeyCol));
                 voiceName(out, form,
                           "SELECT VoiceName FROM NameLookupHandlers WHERE ObjectID=" + id);
                 // Older backups have no directory handler greetings table: then there are

@@ -89,8 +89,8 @@ private:
 
 std::string callHandlerTarget(Lookup& lookup, ui::Procedure& proc, db::Recordset& rs,
                               const std::string& prefix, const std::string& objectID) {
-    lookup.open("SELECT TextName, ObjectID, IsPrimary FROM CallHandlers WHERE ObjectID='" +
-                objectID + "'");
+    lookup.open("SELECT TextName, ObjectID, IsPrimary FROM CallHandlers WHERE ObjectID=" +
+                app::sqlQuoted(objectID));
     if (lookup.count() < 1)
         return "(error) Send caller to missing call handler.  ObjectId=" + objectID;
 
@@ -104,8 +104,8 @@ std::string callHandlerTarget(Lookup& lookup, ui::Procedure& proc, db::Recordset
     std::string handlerId;
     proc.step([&] { handlerId = rawText(rs, "ObjectID"); });
     proc.step([&] { rs.Close(); });
-    lookup.open("SELECT DisplayName FROM Subscribers WHERE CallHandlerObjectID='" + handlerId +
-                "'");
+    lookup.open("SELECT DisplayName FROM Subscribers WHERE CallHandlerObjectID=" +
+                app::sqlQuoted(handlerId));
     if (lookup.count() < 1)
         return prefix +
                " subscriber - (error) could not find subscriber that owns this primary call "
@@ -133,15 +133,16 @@ std::string actionDescription(app::FrmMain& form, ui::Procedure& proc, db::Recor
     Lookup lookup(form, proc, rs);
     switch (conv.target) {
         case Target::Interviewer:
-            lookup.open("SELECT DisplayName FROM Interviewers WHERE ObjectID='" + objectID + "'");
+            lookup.open("SELECT DisplayName FROM Interviewers WHERE ObjectID=" +
+                        app::sqlQuoted(objectID));
             if (lookup.count() < 1)
                 return "(error) Send caller to missing interview handler.  ObjectId=" + objectID;
             return "Send caller to interview handler: " + lookup.text("DisplayName");
         case Target::CallHandler:
             return callHandlerTarget(lookup, proc, rs, conv.text, objectID);
         case Target::DirectoryHandler:
-            lookup.open("SELECT DisplayName FROM NameLookupHandlers WHERE ObjectID='" + objectID +
-                        "'");
+            lookup.open("SELECT DisplayName FROM NameLookupHandlers WHERE ObjectID=" +
+                        app::sqlQuoted(objectID));
             if (lookup.count() < 1)
                 return "(error) Send caller to missing directory handler.  ObjectId=" + objectID;
             return "Send caller to directory handler: " + lookup.text("DisplayName");
@@ -181,7 +182,8 @@ std::string strGetOwnerOrRecipient(app::FrmMain& form, const std::string& object
     Lookup lookup(form, proc, rs);
     std::string r;
     if (objectIDType == 1 || objectIDType == 102) {
-        lookup.open("SELECT DisplayName FROM Subscribers WHERE ObjectID='" + objectID + "'");
+        lookup.open("SELECT DisplayName FROM Subscribers WHERE ObjectID=" +
+                    app::sqlQuoted(objectID));
         const long n = lookup.count();
         if (n < 1)
             r = "(error) subscriber search foun no match for ObjectID=" + objectID;
@@ -190,8 +192,8 @@ std::string strGetOwnerOrRecipient(app::FrmMain& form, const std::string& object
         else
             r = "subscriber with a display name=" + lookup.text("DisplayName");
     } else if (objectIDType == 2) {
-        lookup.open("SELECT DisplayName FROM PublicDistributionLists WHERE ObjectID='" + objectID +
-                    "'");
+        lookup.open("SELECT DisplayName FROM PublicDistributionLists WHERE ObjectID=" +
+                    app::sqlQuoted(objectID));
         const long n = lookup.count();
         if (n < 1)
             r = "(error) public distribution list search found no match for ObjectID=" + objectID;

@@ -85,7 +85,7 @@ void PullCallHandlerData(app::FrmMain& form, const std::string& objectID, bool e
     db::Recordset rs = form.state.newRecordset();
     db::Recordset lookup = form.state.newRecordset();
     proc.step([&] {
-        openLookup(rs, "SELECT * FROM CallHandlers WHERE ObjectID='" + objectID + "'",
+        openLookup(rs, "SELECT * FROM CallHandlers WHERE ObjectID=" + app::sqlQuoted(objectID),
                    form.state.strMDBConnectString);
     });
     long count = 0;

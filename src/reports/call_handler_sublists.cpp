@@ -17,10 +17,10 @@ constexpr const char* kFlag = "                ";  // sixteen blanks: transfer f
 bool openSublist(HandlerReport& r, db::Recordset& lookup, const std::string& table,
                  const std::string& objectID) {
     r.proc.step([&] {
-        openLookup(
-            lookup,
-            "SELECT * FROM " + table + " WHERE ParentObjectID='" + objectID + "' ORDER BY Alias",
-            r.form.state.strMDBConnectString);
+        openLookup(lookup,
+                   "SELECT * FROM " + table + " WHERE ParentObjectID=" + app::sqlQuoted(objectID) +
+                       " ORDER BY Alias",
+                   r.form.state.strMDBConnectString);
     });
     return r.test([&] { return lookup.RecordCount() < 1; });
 }

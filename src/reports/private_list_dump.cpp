@@ -2,6 +2,7 @@
 // comma-separated line each, in txtInfo and on the clipboard.
 #include "reports/private_list_dump.h"
 
+#include "app/common_values.h"
 #include "db/ado_types.h"
 #include "db/recordset.h"
 #include "ui/procedure.h"
@@ -36,8 +37,8 @@ void dumpMembers(app::FrmMain& form, ui::Procedure& proc, const std::string& ali
                  const db::Recordset& list) {
     db::Recordset members;
     if (!proc.step([&] {
-            members = openReadOnly(form, "SELECT * FROM PrivateListMembers WHERE ParentObjectID='" +
-                                             text(list, "ObjectID") + "'");
+            members = openReadOnly(form, "SELECT * FROM PrivateListMembers WHERE ParentObjectID=" +
+                                             app::sqlQuoted(text(list, "ObjectID")));
         }))
         return;
     proc.loop([&] { return !members.Eof(); }, [&] { members.MoveNext(); },
@@ -59,8 +60,8 @@ bool DumpPrivateLists(app::FrmMain& form, const std::string& objectID, const std
     ui::Procedure proc(form.ui, "DumpPrivateLists", "frmMain", ui::ErrorStyle::standard());
     db::Recordset lists;
     if (proc.step([&] {
-            lists = openReadOnly(
-                form, "SELECT * FROM PrivateLists WHERE ParentObjectID='" + objectID + "'");
+            lists = openReadOnly(form, "SELECT * FROM PrivateLists WHERE ParentObjectID=" +
+                                           app::sqlQuoted(objectID));
         })) {
         proc.loop([&] { return !lists.Eof(); }, [&] { lists.MoveNext(); },
                   [&] { dumpMembers(form, proc, alias, lists); });

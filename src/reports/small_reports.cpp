@@ -119,7 +119,7 @@ void PullNameLookupHandlerData(app::FrmMain& form, const std::string& objectID) 
 
     auto rs = form.state.newRecordset();
     openReport(form, proc, rs,
-               "SELECT * FROM NameLookupHandlers WHERE ObjectID='" + objectID + "'");
+               "SELECT * FROM NameLookupHandlers WHERE ObjectID=" + app::sqlQuoted(objectID));
     if (recordCount(proc, rs) < 1) {
         proc.step([&] {
             form.txtInfo.Text =
@@ -159,9 +159,9 @@ void PullInterviewerData(app::FrmMain& form, const std::string& objectID) {
     }
 
     auto rs = form.state.newRecordset();
-    openReport(
-        form, proc, rs,
-        "SELECT * FROM InterviewQuestions WHERE ParentObjectID='" + objectID + "' ORDER BY Alias");
+    openReport(form, proc, rs,
+               "SELECT * FROM InterviewQuestions WHERE ParentObjectID=" + app::sqlQuoted(objectID) +
+                   " ORDER BY Alias");
     if (recordCount(proc, rs) < 1) {
         proc.step([&] { form.txtInfo.Text = kNoQuestions; });
         closeReport(proc, rs);
@@ -187,8 +187,8 @@ void PullDistributionListData(app::FrmMain& form, const std::string& objectID) {
                "SELECT Subscribers.Alias, Subscribers.DisplayName, Subscribers.DTMFAccessID, "
                "Subscribers.ObjectID FROM PublicDistributionListMembers INNER JOIN Subscribers "
                "ON Subscribers.ObjectID= PublicDistributionListMembers.SubscriberObjectID WHERE "
-               "DLObjectID='" +
-                   objectID + "'");
+               "DLObjectID=" +
+                   app::sqlQuoted(objectID));
     if (recordCount(proc, rs) < 1) {
         proc.step([&] { form.txtInfo.Text = kNoMembers; });
         closeReport(proc, rs);

@@ -22,7 +22,7 @@ using subscriber_report::tf;
 bool openSubscriber(Report& r) {
     const bool opened = r.proc.step([&] {
         r.subscriber.setCursorLocation(db::adUseClient);
-        r.subscriber.Open("SELECT * FROM Subscribers WHERE ObjectID='" + r.objectID + "'",
+        r.subscriber.Open("SELECT * FROM Subscribers WHERE ObjectID=" + app::sqlQuoted(r.objectID),
                           r.form.state.strMDBConnectString, db::adOpenKeyset, db::adLockReadOnly);
     });
     if (!opened) return false;

@@ -1,6 +1,7 @@
 // The sections of the subscriber report that look up related tables: e-mail addresses,
 // primary call handler, alternate extensions, class of service, message-waiting devices,
 // notification devices and private lists.
+#include "app/common_values.h"
 #include "db/ado_types.h"
 #include "db/backup/backed_up_version.h"
 #include "reports/subscriber_report_steps.h"
@@ -12,8 +13,8 @@ namespace {
 // The proxy addresses; nothing at all when there are none or the query did not run.
 void writeProxyAddresses(Report& r) {
     r.proc.step([&] {
-        r.openLookup("SELECT * FROM SMTPProxy WHERE SubscriberObjectID='" +
-                     raw(r.subscriber, "ObjectID") + "'");
+        r.openLookup("SELECT * FROM SMTPProxy WHERE SubscriberObjectID=" +
+                     app::sqlQuoted(raw(r.subscriber, "ObjectID")));
     });
     if (r.lookup.State() != db::adStateOpen) return;
     if (r.lookupCount() >= 1) {
@@ -44,8 +45,8 @@ void writeEmailAddresses(Report& r) {
 
 void writePrimaryCallHandler(Report& r) {
     r.proc.step([&] {
-        r.openLookup("SELECT Alias, TextName, DTMFAccessID FROM CallHandlers WHERE ObjectID='" +
-                     raw(r.subscriber, "CallHandlerObjectID") + "'");
+        r.openLookup("SELECT Alias, TextName, DTMFAccessID FROM CallHandlers WHERE ObjectID=" +
+                     app::sqlQuoted(raw(r.subscriber, "CallHandlerObjectID")));
     });
     const long count = r.lookupCount();
     if (count == 0) {
@@ -65,7 +66,8 @@ void writePrimaryCallHandler(Report& r) {
 
 void writeAlternateExtensions(Report& r) {
     r.proc.step([&] {
-        r.openLookup("SELECT * FROM DTMFAccessID WHERE ParentObjectID='" + r.objectID + "'");
+        r.openLookup("SELECT * FROM DTMFAccessID WHERE ParentObjectID=" +
+                     app::sqlQuoted(r.objectID));
     });
     const long count = r.lookupCount();
     if (count == 0) {
@@ -80,8 +82,8 @@ void writeAlternateExtensions(Report& r) {
 
 void writeClassOfService(Report& r) {
     r.proc.step([&] {
-        r.openLookup("SELECT DisplayName from COS WHERE OBjectID='" +
-                     raw(r.subscriber, "COSObjectID") + "'");
+        r.openLookup("SELECT DisplayName from COS WHERE OBjectID=" +
+                     app::sqlQuoted(raw(r.subscriber, "COSObjectID")));
     });
     // No record-count test: without a matching class of service the line ends after "= ".
     r.line([&] { return "COS= " + r.text(r.lookup, "DisplayName"); });
@@ -90,8 +92,8 @@ void writeClassOfService(Report& r) {
 
 void writeMwiDevices(Report& r) {
     r.proc.step([&] {
-        r.openLookup("SELECT Alias, Extension from MWIDevices WHERE ParentObjectID='" + r.objectID +
-                     "'");
+        r.openLookup("SELECT Alias, Extension from MWIDevices WHERE ParentObjectID=" +
+                     app::sqlQuoted(r.objectID));
     });
     r.line([] { return std::string("MWI Devices:"); });
     const long count = r.lookupCount();
@@ -114,8 +116,8 @@ void writeNotificationDevices(Report& r) {
     r.proc.step([&] {
         r.openLookup(
             "SELECT Alias, DeviceActive, devicePhoneNumber, DeviceSMTPAddress, DeviceType FROM "
-            "NotificationDevices WHERE ParentObjectID='" +
-            r.objectID + "' ORDER BY Alias");
+            "NotificationDevices WHERE ParentObjectID=" +
+            app::sqlQuoted(r.objectID) + " ORDER BY Alias");
     });
     const long count = r.lookupCount();
     if (count < 1) {
@@ -146,8 +148,8 @@ void writePrivateLists(Report& r) {
     // The last lookup: it stays open until the report's end, where it is released.
     r.proc.step([&] {
         r.openLookup(
-            "SELECT Alias, DisplayName, DTMFAccessID FROM PrivateLists WHERE ParentObjectID='" +
-            r.objectID + "'");
+            "SELECT Alias, DisplayName, DTMFAccessID FROM PrivateLists WHERE ParentObjectID=" +
+            app::sqlQuoted(r.objectID));
     });
     const long count = r.lookupCount();
     if (count == 0) {

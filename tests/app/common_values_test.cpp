@@ -72,6 +72,9 @@ TEST(FixQuotes, DoublesEveryQuoteAndTrims) {
     EXPECT_EQ(strFixQuotesForSQL("x' OR 'a'='a"), "x'' OR ''a''=''a");
     EXPECT_EQ(strFixQuotesForSQL("a'b'c"), "a''b''c");
     EXPECT_EQ(strFixQuotesForSQL(" name' "), "name''");
+    // A literal for a value read from a backup keeps every character, spaces included.
+    EXPECT_EQ(sqlQuoted(" x' OR 'a'='a "), "' x'' OR ''a''=''a '");
+    EXPECT_EQ(sqlQuoted(""), "''");
 }
 
 TEST(RemoveControlChars, TrimsCallerTextAndRemovesLineControls) {
