@@ -314,6 +314,8 @@ TEST_P(IndexTestFile, QueryChecksUpdateAndDeleteButDoesNotRunThem) {
     EXPECT_EQ(errorOf(*db, "UPDATE Table1 SET nope='x'").number(), 3070);
     EXPECT_EQ(errorOf(*db, "DELETE FROM Table1 WHERE nope=1").number(), 3070);
     EXPECT_EQ(errorOf(*db, "DELETE FROM Gone").number(), 3078);
+    EXPECT_EQ(errorOf(*db, "INSERT INTO Gone VALUES (1)").number(), 3078);
+    EXPECT_EQ(errorOf(*db, "INSERT INTO Table1 (id) VALUES (9)").kind(), ErrorKind::Unsupported);
     // The rows are untouched.
     EXPECT_EQ(run(*db, "SELECT COUNT(*) FROM Table1"), (Rows{{"4"}}));
 }

@@ -514,6 +514,8 @@ void checkWriteStatement(Database& db, Statement& statement) {
     } else if (auto* d = std::get_if<DeleteStmt>(&statement)) {
         Binder binder({Source{&findTable(db, d->table)}});
         if (d->where) binder.bindExpr(*d->where);
+    } else if (auto* i = std::get_if<InsertStmt>(&statement)) {
+        findTable(db, i->table);
     }
 }
 
