@@ -1,6 +1,7 @@
-// tdv check FILE: verifies a whole database and lists what is wrong, one problem a line.
-// Exit status 0 when the file is sound, 1 when a problem was found or the file cannot be
-// opened at all.
+// tdv check FILE [--recover]: verifies a whole database and lists what is wrong, one problem
+// a line. Exit status 0 when the file is sound, 1 when a problem was found or the file cannot
+// be opened at all. A save left unfinished by a crash (its journal beside the file) is
+// reported and left alone, so the file is never changed; --recover rolls it back first.
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -11,15 +12,22 @@
 #include "cli/commands.h"
 #include "jet/database.h"
 #include "jet/db_check.h"
+#include "jet/journal.h"
 
 namespace tdv::cli {
 namespace {
 
-int runCheck(const std::string& file) {
+int runCheck(const std::string& file, bool recover) {
     std::shared_ptr<jet::Database> db;
     try {
-        db = jet::Database::open(file);
+        jet::OpenOptions options;
+        options.rollBackJournal = recover;
+        db = jet::Database::open(file, options);
     } catch (const jet::Error& e) {
+        if (std::string(e.what()) == jet::kInterruptedSaveText) {
+            std::cout << "problem: " << jet::kInterruptedSaveText << "\n";
+            return 1;
+        }
         std::cout << "problem: the database cannot be opened: " << e.what() << "\n";
         return 1;
     }
@@ -41,10 +49,15 @@ int runCheck(const std::string& file) {
 void registerCheckCommand(CLI::App& app) {
     auto file = std::make_shared<std::string>();
     auto* check = app.add_subcommand(
-        "check", "Verify a database: rows, long values, row counts, usage maps and indexes");
+        "check",
+        "Verify a database: rows, long values, row counts, usage maps and indexes; report a "
+        "save a crash left unfinished (--recover rolls it back first)");
+    auto recover = std::make_shared<bool>(false);
     check->add_option("FILE", *file, "Access database (.mdb)")->required();
-    check->callback([file] {
-        int status = runCheck(*file);
+    check->add_flag("--recover", *recover,
+                    "First roll back a save a crash left unfinished (FILE-journal)");
+    check->callback([file, recover] {
+        int status = runCheck(*file, *recover);
         std::cout.flush();
         if (status != 0) throw CLI::RuntimeError(status);
     });

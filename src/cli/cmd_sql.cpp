@@ -1,7 +1,7 @@
 // tdv sql FILE "SELECT ...": runs one Jet SQL statement and prints its rows as JSON Lines,
 // one object per row, keys in result column order, values as `tdv dump` writes them.
-// tdv sql FILE "UPDATE ..." / "DELETE ...": opens the file for writing, runs the statement
-// as one atomic save and prints the number of rows it changed or deleted.
+// tdv sql FILE "INSERT ..." / "UPDATE ..." / "DELETE ...": opens the file for writing, runs the
+// statement as one atomic save and prints the number of rows it added, changed or deleted.
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -68,7 +68,8 @@ void registerSqlCommand(CLI::App& app) {
     auto* cmd = app.add_subcommand(
         "sql",
         "Run a Jet SQL statement on a database: a SELECT prints each row as one JSON object per "
-        "line; an UPDATE or DELETE changes the file and prints the number of rows affected");
+        "line; an INSERT, UPDATE or DELETE changes the file and prints the number of rows "
+        "affected");
     cmd->add_option("FILE", o->file, "Access database (.mdb)")->required();
     cmd->add_option("STATEMENT", o->statement, "SQL statement, e.g. \"SELECT * FROM Table1\"")
         ->required();

@@ -76,6 +76,7 @@ std::shared_ptr<Database> Database::open(const std::string& path, FileSystem& fs
     po.busyTimeout = options.busyTimeout;
     po.crashAt = options.crashAt;
     po.sync = options.sync;
+    po.rollBackJournal = options.rollBackJournal;
     d.pages = std::make_unique<PageFile>(fs, path, po, 0);
     // The header and the catalog are read as one read transaction (one lock, one check).
     PageFile::ReadScope scope(*d.pages);

@@ -60,6 +60,9 @@ struct OpenOptions {
     // Whether saves sync to disk; off keeps them atomic against a program's crash but not
     // against power loss (PageFileOptions::sync). Scratch files and bulk builds only.
     bool sync = true;
+    // False: a save a crashed writer left is reported, not rolled back
+    // (PageFileOptions::rollBackJournal).
+    bool rollBackJournal = true;
 };
 
 class TableScan {

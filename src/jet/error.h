@@ -71,6 +71,15 @@ constexpr long kTrailingCharacters = 3142;   // characters found after end of SQ
 constexpr long kSyntaxUpdate = 3144;         // syntax error in UPDATE statement
 constexpr long kJoinNotSupported = 3296;     // JOIN expression not supported
 constexpr long kAmbiguousField = 3079;       // the specified field could refer to more than one table
+constexpr long kSyntaxGroupBy = 3132;        // syntax error in GROUP BY clause
+constexpr long kSyntaxInsert = 3134;         // syntax error in INSERT INTO statement
+constexpr long kUndefinedFunction = 3085;    // undefined function 'X' in expression
+constexpr long kAggregateInExpression = 3095;  // cannot have aggregate function in expression
+constexpr long kAggregateInWhere = 3096;     // cannot have aggregate function in WHERE clause
+constexpr long kInsertUnknownField = 3127;   // INSERT INTO names an unknown field
+constexpr long kInsertValueCount = 3346;     // number of query values and destination fields differ
+constexpr long kInvalidUseOfNull = 94;       // invalid use of Null
+constexpr long kOverflow = 6;                // overflow
 }  // namespace errnum
 
 [[noreturn]] inline void throwCorrupt(const std::string& where) {

@@ -39,6 +39,11 @@ namespace jet {
 
 std::string journalPathFor(const std::string& databasePath);
 
+// How a program that leaves a leftover journal alone (tdv check without --recover) reports
+// it: the file then holds a half-written save that other programs would read as it is.
+inline constexpr const char* kInterruptedSaveText =
+    "a save was interrupted: open the file once with tdv to roll it back";
+
 struct JournalRecord {
     uint32_t page = 0;
     const std::vector<uint8_t>* original = nullptr;  // pageSize bytes

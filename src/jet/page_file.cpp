@@ -25,7 +25,12 @@ PageFile::PageFile(FileSystem& fs, std::string path, PageFileOptions options, ui
       pageSize_(pageSize),
       fileSize_(0) {
     file_ = fs.open(path_, writable_ ? FileSystem::Mode::ReadWrite : FileSystem::Mode::ReadOnly);
-    if (fs.exists(journalPathFor(path_))) recoverLeftoverJournal();
+    if (fs.exists(journalPathFor(path_))) {
+        if (options_.rollBackJournal)
+            recoverLeftoverJournal();
+        else
+            refuseLeftoverJournal();
+    }
     openedIdentity_ = cacheIdentity_ = file_->identity();
     fileSize_ = openedIdentity_.size;
 }
@@ -137,6 +142,9 @@ void PageFile::validateCache() {
     FileIdentity now = file_->identity();
     if (now == cacheIdentity_) return;
     if (fs_->exists(journalPathFor(path_))) {
+        // Under the shared Pages lock no save is writing, so the journal is a leftover.
+        if (!options_.rollBackJournal)
+            throw Error(ErrorKind::Corrupt, errnum::kCorrupt, kInterruptedSaveText);
         file_->tryLock(LockRange::Pages, LockMode::Unlocked);
         recoverLeftoverJournal();
         acquireLock(*file_, LockRange::Pages, LockMode::Shared, options_.busyTimeout, path_);
@@ -171,6 +179,16 @@ void PageFile::recoverLeftoverJournal() {
     LockHolder pages(*target, LockRange::Pages, LockMode::Exclusive, LockMode::Unlocked,
                      options_.busyTimeout, path_);
     recoverJournal(*fs_, path_, *target, 0, crash_);
+}
+
+// Reports a leftover journal without touching the file. A live save keeps its journal only
+// while it holds the Pages lock exclusively, so one still there under the shared lock belongs
+// to a save that stopped.
+void PageFile::refuseLeftoverJournal() {
+    LockHolder pages(*file_, LockRange::Pages, LockMode::Shared, LockMode::Unlocked,
+                     options_.busyTimeout, path_);
+    if (fs_->exists(journalPathFor(path_)))
+        throw Error(ErrorKind::Corrupt, errnum::kCorrupt, kInterruptedSaveText);
 }
 
 }  // namespace jet

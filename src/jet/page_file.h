@@ -66,6 +66,10 @@ struct PageFileOptions {
     // a program stops; only a power loss or an operating-system crash may then lose or tear
     // it. For scratch files and bulk builds that are thrown away on failure.
     bool sync = true;
+    // Whether opening rolls back a save a crashed writer left unfinished. When false the
+    // file is never changed: a leftover journal makes the open (or a later read that finds
+    // one) fail with Error(Corrupt) and the text kInterruptedSaveText (journal.h).
+    bool rollBackJournal = true;
 };
 
 class PageFile {
@@ -144,6 +148,7 @@ private:
     void leaveRead() noexcept;
     void validateCache();
     void recoverLeftoverJournal();
+    void refuseLeftoverJournal();
     Page readCommitted(uint32_t n);
     void cachePut(uint32_t n, Page page);
     void endWrite() noexcept;

@@ -7,7 +7,8 @@
 //
 // The saves: an UPDATE that lengthens an indexed text column of every row (index leaves
 // split, rows move to other pages), one that writes Memo and OLE values of every storage
-// kind, and a DELETE that frees rows and their long values.
+// kind, and a DELETE that frees rows and their long values. A file with a leftover journal
+// is reported by `tdv check` without being changed, and `tdv check --recover` repairs it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -25,6 +26,7 @@
 #include "jet/database.h"
 #include "jet/db_check.h"
 #include "jet/index_owned_pages.h"
+#include "jet/journal.h"
 #include "jet/usage_map.h"
 #include "support/testdata.h"
 
@@ -233,6 +235,20 @@ protected:
         for (const std::string& p : problems(file)) ADD_FAILURE() << p;
     }
 
+    // tdv check reports the leftover journal and changes nothing; --recover rolls it back.
+    void expectCheckReportsJournal(const fs::path& file) {
+        const std::vector<uint8_t> halfSaved = bytesOf(file);
+        auto r = tdv::test::runTdv("check " + shellQuote(file.string()));
+        EXPECT_EQ(r.status, 1) << r.out << r.err;
+        EXPECT_EQ(r.out, std::string("problem: ") + kInterruptedSaveText + "\n") << r.err;
+        EXPECT_FALSE(journalOf(file).empty()) << "tdv check removed the journal";
+        EXPECT_TRUE(bytesOf(file) == halfSaved) << "tdv check changed the file";
+        r = tdv::test::runTdv("check --recover " + shellQuote(file.string()));
+        EXPECT_EQ(r.status, 0) << r.out << r.err;
+        EXPECT_EQ(r.out.rfind("ok: ", 0), 0u) << r.out;
+        EXPECT_TRUE(journalOf(file).empty()) << "tdv check --recover left the journal";
+    }
+
     tdv::test::TempDir dir_;
     fs::path original_, done_;
     std::map<int32_t, std::string> before_, after_;
@@ -268,6 +284,7 @@ TEST_P(CrashKill, EveryPointLeavesTheOldOrTheNewFile) {
         ASSERT_EQ(status, CrashPoints::kExitCode) << "the writer did not reach " << point;
         if (point.rfind("page-written", 0) == 0 || point == "database-synced") {
             EXPECT_FALSE(journalOf(file).empty()) << "no journal left by the killed writer";
+            expectCheckReportsJournal(file);
         }
         expectRecovered(file, point == "journal-removed");
         if (HasFatalFailure()) return;

@@ -1,6 +1,6 @@
-// `tdv sql FILE "UPDATE ..." / "DELETE ..."` on copies of real files: prints the number of
-// rows affected, the change reads back through `tdv sql`, `tdv dump` and mdb-export alike,
-// and a refused statement leaves the file as it was.
+// `tdv sql FILE "INSERT ..." / "UPDATE ..." / "DELETE ..."` on copies of real files: prints the
+// number of rows affected, the change reads back through `tdv sql`, `tdv dump` and mdb-export
+// alike, and a refused statement leaves the file as it was.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -52,6 +52,8 @@ TEST_P(SqlWriteCommand, UpdatePrintsRowsAffectedAndOraclesAgree) {
     EXPECT_EQ(r.out, "{\"B\":\"it's new\",\"D\":5}\n");
     auto all = sql("UPDATE Table1 SET H = 2");
     EXPECT_EQ(all.out, "2\n") << all.err;
+    auto added = sql("INSERT INTO Table1 (A, B, I) VALUES ('added', 'x' & Left('yz', 1), True)");
+    EXPECT_EQ(added.out, "1\n") << added.err;
 
     auto dump = runTdv("dump " + file_ + " Table1");
     ASSERT_EQ(dump.status, 0) << dump.err;

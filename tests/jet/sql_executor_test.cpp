@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <set>
 #include <string>
 #include <vector>
@@ -222,14 +223,101 @@ TEST_P(IndexTestFile, ErrorsNameWhatIsMissing) {
     EXPECT_EQ(run(*db, "SELECT data FROM Table1 WHERE id = '3'"), (Rows{{"baz13"}}));
 }
 
+TEST_P(IndexTestFile, TopKeepsTiesWithTheLastRow) {
+    EXPECT_EQ(run(*db, "SELECT TOP 2 id FROM Table1 ORDER BY id"), (Rows{{"0"}, {"1"}}));
+    EXPECT_EQ(run(*db, "SELECT TOP 2 id FROM Table1 ORDER BY otherfk1 DESC"),
+              (Rows{{"3"}, {"1"}, {"2"}}));
+    ResultSet one = query(*db, "SELECT TOP 1 * FROM Table1 WHERE id > 0");
+    ASSERT_EQ(one.rows.size(), 1u);
+    EXPECT_EQ(one.rowIds.size(), 1u);
+    EXPECT_EQ(run(*db, "SELECT TOP 10 id FROM Table1").size(), 4u);
+}
+
+TEST_P(IndexTestFile, FunctionsAndConcatenation) {
+    ResultSet r = query(*db,
+                        "SELECT data & '!' & id AS x, Len(data), UCase(Left(data, 2)), LCase('AB') "
+                        "& Right(data, 2), Mid(data, 2, 2), Mid(data, 4), Trim('  a b '), "
+                        "Nz(Null, 'n'), Nz(id), IIf(id > 1, 'big', 'small'), CStr(id), "
+                        "CLng('2.5'), CLng(3.5) FROM Table1 WHERE id = 3");
+    EXPECT_EQ(
+        rowsOf(r),
+        (Rows{{"baz13!3", "5", "BA", "ab13", "az", "13", "a b", "n", "3", "big", "3", "2", "4"}}));
+    EXPECT_EQ(names(r)[0], "x");
+    EXPECT_EQ(names(r)[1], "Expr1001");
+    EXPECT_EQ(r.columns[0].type, ColumnType::Text);
+    EXPECT_EQ(r.columns[1].type, ColumnType::Long);
+    EXPECT_TRUE(r.columns[1].baseTable.empty());
+    // Null in: Null out for text functions and a Null side of & counts as empty text.
+    EXPECT_EQ(run(*db,
+                  "SELECT Len(Null), Null & 'a', Null & Null, UCase(Null) FROM Table1 "
+                  "WHERE id = 0"),
+              (Rows{{"NULL", "a", "NULL", "NULL"}}));
+    // Functions in WHERE and ORDER BY by an alias.
+    EXPECT_EQ(run(*db,
+                  "SELECT id, Len(data) AS n FROM Table1 WHERE Left(data, 4) = 'baz1' AND "
+                  "data & 'x' LIKE '*3x' ORDER BY n"),
+              (Rows{{"3", "5"}}));
+    EXPECT_EQ(errorOf(*db, "SELECT Foo(id) FROM Table1").description(),
+              "Undefined function 'Foo' in expression.");
+    EXPECT_EQ(errorOf(*db, "SELECT Foo(id) FROM Table1").number(), 3085);
+    EXPECT_EQ(errorOf(*db, "SELECT Len(id, 2) FROM Table1").number(), 3075);
+    EXPECT_EQ(errorOf(*db, "SELECT Left(data, -1) FROM Table1").number(), 5);
+    EXPECT_EQ(errorOf(*db, "SELECT CStr(Null) FROM Table1").number(), 94);
+    EXPECT_EQ(errorOf(*db, "SELECT CLng('x') FROM Table1").number(), 3464);
+    EXPECT_EQ(errorOf(*db, "SELECT CLng(3000000000) FROM Table1").number(), 6);
+    // Now() and Date(): the same day.
+    ResultSet dates = query(*db, "SELECT Now(), Date() FROM Table1 WHERE id = 0");
+    ASSERT_EQ(dates.rows.size(), 1u);
+    EXPECT_EQ(std::floor(dates.rows[0][0].get<DateTime>().days),
+              dates.rows[0][1].get<DateTime>().days);
+    EXPECT_EQ(dates.columns[1].type, ColumnType::DateTime);
+}
+
+TEST_P(IndexTestFile, GroupByAggregatesAndHaving) {
+    const char* grouped =
+        "SELECT otherfk1, COUNT(*) AS n, Sum(otherfk2), Min(data), Max(data), Avg(id) FROM "
+        "Table1 GROUP BY otherfk1";
+    EXPECT_EQ(run(*db, grouped), (Rows{{"0", "1", "10", "baz0", "baz0", "0"},
+                                       {"1", "2", "22", "baz11", "baz11-2", "1.5"},
+                                       {"2", "1", "13", "baz13", "baz13", "3"}}));
+    ResultSet r = query(*db, grouped);
+    EXPECT_THAT(names(r),
+                ElementsAre("otherfk1", "n", "Expr1002", "Expr1003", "Expr1004", "Expr1005"));
+    EXPECT_EQ(r.columns[2].type, ColumnType::Long);
+    EXPECT_EQ(r.columns[5].type, ColumnType::Double);
+    EXPECT_TRUE(r.rowIds.empty());
+    EXPECT_EQ(run(*db, "SELECT otherfk1 FROM Table1 GROUP BY otherfk1 HAVING Count(*) > 1"),
+              (Rows{{"1"}}));
+    EXPECT_EQ(run(*db,
+                  "SELECT TOP 2 otherfk1, Count(*) AS n FROM Table1 WHERE id > 0 GROUP BY "
+                  "otherfk1 ORDER BY otherfk1 DESC"),
+              (Rows{{"2", "1"}, {"1", "2"}}));
+    // Without GROUP BY the table is one group, even an empty one.
+    EXPECT_EQ(run(*db,
+                  "SELECT COUNT(*), Sum(id), Count(data), Max(id) & '' FROM Table1 WHERE "
+                  "id > 9"),
+              (Rows{{"0", "NULL", "0", ""}}));
+    EXPECT_EQ(run(*db, "SELECT Count(data), Max(data) & '!' FROM Table1"), (Rows{{"4", "baz13!"}}));
+    EXPECT_EQ(errorOf(*db, "SELECT data, COUNT(*) FROM Table1 GROUP BY otherfk1").number(), 3122);
+    EXPECT_EQ(errorOf(*db, "SELECT Len(data) & Count(*) FROM Table1").number(), 3122);
+    Error where = errorOf(*db, "SELECT id FROM Table1 WHERE Count(*) > 1");
+    EXPECT_EQ(where.number(), 3096);
+    EXPECT_EQ(where.description(),
+              "Cannot have aggregate function in WHERE clause (Count(*) > 1).");
+    EXPECT_EQ(errorOf(*db, "SELECT Sum(Max(id)) FROM Table1").number(), 3095);
+    EXPECT_EQ(errorOf(*db, "SELECT Sum(data) FROM Table1").number(), 3464);
+}
+
 TEST_P(IndexTestFile, QueryChecksUpdateAndDeleteButDoesNotRunThem) {
     Error u = errorOf(*db, "UPDATE Table1 SET data='x' WHERE id=1");
     EXPECT_EQ(u.kind(), ErrorKind::Unsupported);
-    EXPECT_EQ(u.description(), "UPDATE and DELETE return no rows: run them with execute()");
+    EXPECT_EQ(u.description(), "INSERT, UPDATE and DELETE return no rows: run them with execute()");
     EXPECT_EQ(errorOf(*db, "DELETE * FROM Table1").kind(), ErrorKind::Unsupported);
     EXPECT_EQ(errorOf(*db, "UPDATE Table1 SET nope='x'").number(), 3070);
     EXPECT_EQ(errorOf(*db, "DELETE FROM Table1 WHERE nope=1").number(), 3070);
     EXPECT_EQ(errorOf(*db, "DELETE FROM Gone").number(), 3078);
+    EXPECT_EQ(errorOf(*db, "INSERT INTO Gone VALUES (1)").number(), 3078);
+    EXPECT_EQ(errorOf(*db, "INSERT INTO Table1 (id) VALUES (9)").kind(), ErrorKind::Unsupported);
     // The rows are untouched.
     EXPECT_EQ(run(*db, "SELECT COUNT(*) FROM Table1"), (Rows{{"4"}}));
 }

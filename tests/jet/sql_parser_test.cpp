@@ -76,6 +76,50 @@ TEST(SqlParser, SelectListAliasesAndCount) {
     EXPECT_EQ(c.items[0].kind, SelectItem::Kind::CountStar);
 }
 
+TEST(SqlParser, ScriptingStatements) {
+    SelectStmt t = parseSelect(
+        "SELECT TOP 2 Alias & ' (' & Len(Alias) & ')' AS L, Nz(Mid(Alias, 2, 3), 'x') FROM T");
+    EXPECT_EQ(t.top, 2);
+    ASSERT_EQ(t.items.size(), 2u);
+    ASSERT_EQ(t.items[0].kind, SelectItem::Kind::Expression);
+    EXPECT_EQ(t.items[0].alias, "L");
+    EXPECT_EQ(t.items[0].expr->kind, Expr::Kind::Concat);  // left to right: ((a & b) & c) & d
+    EXPECT_EQ(t.items[0].expr->args[0]->args[0]->args[1]->literal, Value::text(" ("));
+    EXPECT_EQ(t.items[0].expr->args[0]->args[1]->function, "len");
+    EXPECT_EQ(t.items[1].expr->function, "nz");
+    EXPECT_EQ(t.items[1].expr->args[0]->args.size(), 3u);
+
+    SelectStmt g = parseSelect(
+        "SELECT Location, COUNT(*) AS N, Sum(x) FROM T WHERE a = 1 GROUP BY Location, T.b "
+        "HAVING Count(*) > 1 ORDER BY Location DESC");
+    ASSERT_EQ(g.items.size(), 3u);
+    EXPECT_EQ(g.items[0].kind, SelectItem::Kind::Column);
+    EXPECT_EQ(g.items[1].kind, SelectItem::Kind::CountStar);
+    EXPECT_EQ(g.items[2].expr->function, "sum");
+    ASSERT_EQ(g.groupBy.size(), 2u);
+    EXPECT_EQ(g.groupBy[1].display(), "T.b");
+    ASSERT_TRUE(g.having);
+    EXPECT_TRUE(g.having->args[0]->star);
+    EXPECT_EQ(g.havingText, "Count(*) > 1");
+    EXPECT_EQ(g.whereText, "a = 1");
+    EXPECT_EQ(g.orderBy.size(), 1u);
+
+    Statement v = parse("INSERT INTO COS (Alias, [N]) VALUES ('x', UCase('y'))");
+    ASSERT_TRUE(std::holds_alternative<InsertStmt>(v));
+    const InsertStmt& iv = std::get<InsertStmt>(v);
+    EXPECT_EQ(iv.table, "COS");
+    EXPECT_EQ(iv.columns, (std::vector<std::string>{"Alias", "N"}));
+    ASSERT_EQ(iv.values.size(), 2u);
+    EXPECT_FALSE(iv.select);
+
+    Statement q = parse("INSERT INTO B SELECT TOP 1 * FROM A WHERE x IS NULL;");
+    const InsertStmt& iq = std::get<InsertStmt>(q);
+    EXPECT_TRUE(iq.columns.empty());
+    ASSERT_TRUE(iq.select);
+    EXPECT_EQ(iq.select->top, 1);
+    EXPECT_FALSE(isSelect("INSERT INTO B VALUES (1)"));
+}
+
 TEST(SqlParser, ReservedLookingWordsAsColumns) {
     SelectStmt s = parseSelect("SELECT * FROM Messages WHERE index=5");
     ASSERT_TRUE(s.where);
@@ -201,6 +245,15 @@ TEST(SqlParser, ErrorsCarryJetNumbersAndQuoteTheExpression) {
     EXPECT_EQ(parseError("SELECT * FROM A INNER JOIN B ON a.x = ").first, 3135);
     EXPECT_EQ(parseError("SELECT * FROM T WHERE a = @").first, 3075);
     EXPECT_EQ(parseError("SELECT [a FROM T").first, 3141);
+    EXPECT_EQ(parseError("SELECT TOP x * FROM T").first, 3141);
+    EXPECT_EQ(parseError("SELECT a FROM T GROUP a"),
+              std::make_pair(3132L, std::string("Syntax error in GROUP BY clause.")));
+    EXPECT_EQ(parseError("INSERT INTO T (a VALUES (1)"),
+              std::make_pair(3134L, std::string("Syntax error in INSERT INTO statement.")));
+    EXPECT_EQ(parseError("INSERT T VALUES (1)").first, 3134);
+    EXPECT_EQ(parseError("INSERT INTO T VALUES (1").first, 3134);
+    EXPECT_EQ(parseError("SELECT Len(a FROM T").first, 3075);
+    EXPECT_EQ(parseError("SELECT a & FROM T").first, 3075);
 }
 
 TEST(SqlParser, HostileInputIsRefusedNotCrashed) {
@@ -220,6 +273,15 @@ TEST(SqlParser, HostileInputIsRefusedNotCrashed) {
     std::string full =
         "SELECT A.x AS y, COUNT(*) FROM A INNER JOIN B ON A.id = B.id WHERE (x LIKE 'a%' OR "
         "NOT z IS NULL) AND d >= #1/2/2003# ORDER BY y DESC";
+    for (size_t n = 0; n <= full.size(); ++n) {
+        try {
+            parse(full.substr(0, n));
+        } catch (const Error&) {
+        }
+    }
+    full =
+        "INSERT INTO T (a, b) SELECT TOP 3 Left(x & 'y', 2), Sum(z) FROM A GROUP BY x "
+        "HAVING Max(z) > 1";
     for (size_t n = 0; n <= full.size(); ++n) {
         try {
             parse(full.substr(0, n));

@@ -1,4 +1,4 @@
-// UPDATE and DELETE statements on copies of real Access files (Jet 4 and Jet 3): affected
+// INSERT, UPDATE and DELETE statements on copies of real Access files (Jet 4 and Jet 3): affected
 // counts, value conversion to column types, index use, atomicity (a failing statement leaves
 // the file byte for byte as it was), and files that our checker and the oracle readers read;
 // one long value given to thousands of rows of an indexed text column.
@@ -115,6 +115,54 @@ TEST_P(SqlWrite, UpdateWithoutWhereConvertsLiteralsToColumnTypes) {
     EXPECT_EQ(clean(*db), std::vector<std::string>{});
 }
 
+TEST_P(SqlWrite, InsertValuesAndSelectAndExpressionUpdates) {
+    fs::path file = copy();
+    std::vector<std::string> expected;
+    {
+        auto db = openWritable(file);
+        EXPECT_EQ(execute(*db,
+                          "INSERT INTO Table1 (A, B, E, I) VALUES ('new', UCase('b') & 'x', "
+                          "CLng('2.5'), True)"),
+                  1);
+        EXPECT_EQ(execute(*db,
+                          "INSERT INTO Table1 VALUES ('full', 'bee', '1', 2, 3, 4.5, "
+                          "#1/2/2000#, 1.25, False)"),
+                  1);
+        auto row = rowWhere(*db, "new");
+        EXPECT_EQ(valueText(row[1]), "'Bx'");
+        EXPECT_EQ(valueText(row[4]), "2");
+        EXPECT_TRUE(row[3].isNull());
+        row = rowWhere(*db, "full");
+        EXPECT_EQ(valueText(row[2]), "1");
+        EXPECT_EQ(valueText(row[6]), "2000-01-02T00:00:00");
+        // A copy of the rows A LIKE 'a*' under new keys, through the indexes.
+        EXPECT_EQ(execute(*db,
+                          "INSERT INTO Table1 (A, B, D) SELECT A & '-copy', B, Len(A) FROM "
+                          "Table1 WHERE A LIKE 'a*'"),
+                  2);
+        EXPECT_EQ(valueText(rowWhere(*db, "abcdefg-copy")[3]), "7");
+        // Without a column list a SELECT's columns go to the columns of their names.
+        EXPECT_EQ(execute(*db,
+                          "INSERT INTO Table1 SELECT TOP 1 A & '2' AS A, E FROM Table1 "
+                          "ORDER BY A"),
+                  1);
+        EXPECT_EQ(valueText(rowWhere(*db, "a2")[0]), "'a2'");
+        EXPECT_EQ(execute(*db,
+                          "UPDATE Table1 SET B = Left(A, 3) & '!', E = Nz(E, 0) WHERE A = "
+                          "'abcdefg'"),
+                  1);
+        EXPECT_EQ(valueText(rowWhere(*db, "abcdefg")[1]), "'abc!'");
+        auto byB = jet::sql::query(*db, "SELECT A FROM Table1 WHERE B = 'ABC!'");
+        ASSERT_EQ(byB.rows.size(), 1u);
+        EXPECT_EQ(execute(*db, "INSERT INTO Table1 (A) SELECT A FROM Table1 WHERE A = 'zzz'"), 0);
+        expected = tableRows(*db, "Table1");
+        EXPECT_EQ(expected.size(), 7u);
+    }
+    verifyFile(file, "Table1", expected);
+    auto db = Database::open(file.string());
+    EXPECT_EQ(clean(*db), std::vector<std::string>{});
+}
+
 TEST_P(SqlWrite, FailingStatementsChangeNothing) {
     fs::path file = copy();
     const auto before = fileBytes(file);
@@ -138,6 +186,30 @@ TEST_P(SqlWrite, FailingStatementsChangeNothing) {
         EXPECT_EQ(execute(*db, "UPDATE Table1 SET B = 'x' WHERE A = 'zzz'"), 0);
         EXPECT_EQ(execute(*db, "DELETE FROM Table1 WHERE D = 999"), 0);
         EXPECT_EQ(errorOf(*db, "SELECT * FROM Table1").kind(), ErrorKind::Unsupported);
+        // INSERT: a duplicate key (also half-way through a SELECT's rows), unknown names,
+        // value counts and types.
+        EXPECT_EQ(errorOf(*db, "INSERT INTO Table1 (A) VALUES ('a')").number(), errnum::kDuplicate);
+        EXPECT_EQ(
+            errorOf(*db, "INSERT INTO Table1 (A) SELECT IIf(A = 'a', 'q', A) FROM Table1").number(),
+            errnum::kDuplicate);
+        Error field = errorOf(*db, "INSERT INTO Table1 (A, Nope) VALUES ('q', 1)");
+        EXPECT_EQ(field.number(), errnum::kInsertUnknownField);
+        EXPECT_EQ(field.description(),
+                  "The INSERT INTO statement contains the following unknown field name: 'Nope'.  "
+                  "Make sure you have typed the name correctly, and try the operation again.");
+        EXPECT_EQ(errorOf(*db, "INSERT INTO Table1 (A, B) VALUES ('q')").description(),
+                  "Number of query values and destination fields are not the same.");
+        EXPECT_EQ(errorOf(*db, "INSERT INTO Table1 VALUES ('q')").number(),
+                  errnum::kInsertValueCount);
+        EXPECT_EQ(errorOf(*db, "INSERT INTO Table1 (A) VALUES (B)").number(),
+                  errnum::kTooFewParameters);
+        EXPECT_EQ(errorOf(*db, "INSERT INTO Table1 (A, E) VALUES ('q', 'abc')").number(),
+                  errnum::kType);
+        EXPECT_EQ(errorOf(*db, "INSERT INTO Missing VALUES (1)").number(), errnum::kNoSuchTable);
+        EXPECT_EQ(errorOf(*db, "UPDATE Table1 SET B = Count(*)").number(),
+                  errnum::kAggregateInExpression);
+        EXPECT_EQ(errorOf(*db, "DELETE FROM Table1 WHERE Max(E) > 1").number(),
+                  errnum::kAggregateInWhere);
         EXPECT_EQ(tableRows(*db, "Table1").size(), 2u);
     }
     EXPECT_TRUE(fileBytes(file) == before);

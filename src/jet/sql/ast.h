@@ -44,19 +44,28 @@ struct Expr {
         Not,      // NOT args[0]
         IsNull,   // args[0] IS NULL (negated: IS NOT NULL)
         Like,     // args[0] LIKE args[1] (negated: NOT LIKE)
+        Concat,   // args[0] & args[1]
+        Call,     // function(args...); COUNT(*) has star set and no args
     };
     Kind kind = Kind::Literal;
     Value literal;
     ColumnRef column;
     CompareOp op = CompareOp::Eq;
     bool negated = false;
+    std::string function;  // Call: the name, lower case (column.column: as spelled)
+    bool star = false;     // Call: COUNT(*)
     std::vector<ExprPtr> args;
 };
 
+// Whether the expression is, or contains, a call of COUNT, SUM, MIN, MAX or AVG.
+bool isAggregateName(const std::string& lowerName);
+bool containsAggregate(const Expr& e);
+
 struct SelectItem {
-    enum class Kind { Star, Column, CountStar };
+    enum class Kind { Star, Column, CountStar, Expression };
     Kind kind = Kind::Column;
     ColumnRef column;   // Kind::Column
+    ExprPtr expr;       // Kind::Expression: a computed value (functions, &, aggregates)
     std::string alias;  // AS name, empty when none
 };
 
@@ -73,11 +82,15 @@ struct JoinClause {
 };
 
 struct SelectStmt {
+    std::optional<long> top;  // TOP n: at most n rows (and the rows that tie with the last)
     std::vector<SelectItem> items;
     std::string from;
     std::optional<JoinClause> join;
     ExprPtr where;
     std::string whereText;  // source text of the WHERE expression, for error messages
+    std::vector<ColumnRef> groupBy;
+    ExprPtr having;
+    std::string havingText;
     std::vector<OrderItem> orderBy;
 };
 
@@ -99,6 +112,14 @@ struct DeleteStmt {
     std::string whereText;
 };
 
-using Statement = std::variant<SelectStmt, UpdateStmt, DeleteStmt>;
+// INSERT INTO t [(cols)] VALUES (...) or INSERT INTO t [(cols)] SELECT ...
+struct InsertStmt {
+    std::string table;
+    std::vector<std::string> columns;    // empty: every column in order (VALUES) or by name
+    std::vector<ExprPtr> values;         // VALUES form
+    std::unique_ptr<SelectStmt> select;  // SELECT form
+};
+
+using Statement = std::variant<SelectStmt, UpdateStmt, DeleteStmt, InsertStmt>;
 
 }  // namespace jet::sql

@@ -2,6 +2,7 @@
 
 #include "jet/error.h"
 #include "jet/sql/expr_eval.h"
+#include "jet/sql/functions.h"
 #include "jet/sql/lexer.h"
 #include "jet/sql/parser.h"
 
@@ -54,6 +55,12 @@ bool Binder::tryBindColumn(ColumnRef& ref) const {
     return true;
 }
 
+void refuseAggregateInWhere(const Expr& where, const std::string& whereText) {
+    if (containsAggregate(where))
+        throw Error(ErrorKind::Syntax, errnum::kAggregateInWhere,
+                    "Cannot have aggregate function in WHERE clause (" + whereText + ").");
+}
+
 void Binder::bindColumn(ColumnRef& ref) const {
     if (!tryBindColumn(ref)) throwUnknownName(ref.display());
 }
@@ -72,6 +79,7 @@ const ColumnDef& Binder::columnOf(const ColumnRef& ref) const {
 
 void Binder::bindExpr(Expr& e) const {
     if (e.kind == Expr::Kind::Column) bindColumn(e.column);
+    if (e.kind == Expr::Kind::Call) checkCall(e);
     for (auto& a : e.args) bindExpr(*a);
     if (e.kind == Expr::Kind::Compare) {
         checkComparable(*e.args[0], *e.args[1]);

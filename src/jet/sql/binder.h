@@ -46,4 +46,7 @@ private:
 
 [[noreturn]] void throwUnknownName(const std::string& name);
 
+// Jet's 3096 when a WHERE clause calls COUNT, SUM, MIN, MAX or AVG.
+void refuseAggregateInWhere(const Expr& where, const std::string& whereText);
+
 }  // namespace jet::sql

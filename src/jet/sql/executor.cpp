@@ -11,6 +11,7 @@
 #include "jet/sql/access_path.h"
 #include "jet/sql/binder.h"
 #include "jet/sql/expr_eval.h"
+#include "jet/sql/grouping.h"
 #include "jet/sql/lexer.h"
 #include "jet/sql/sort_keys.h"
 
@@ -27,10 +28,11 @@ constexpr long kJoinTypeMismatch = 3615;
                     name + "' as part of an aggregate function.");
 }
 
-// What one result column shows: a column of a source, or the row count.
+// What one result column shows: a column of a source, the row count or a computed value.
 struct Output {
     ColumnRef ref;
     bool count = false;
+    const Expr* expr = nullptr;
 };
 
 // One ORDER BY key: a column of a source, or (for a select-list alias) an output column.
@@ -94,6 +96,13 @@ public:
         bind();
         ResultSet result;
         result.columns = columns();
+        if (grouped_) {
+            result.rows = runGrouped(groupedQuery(), eval_, [&](const RowFeed& feed) {
+                produce([&](const RowContext& ctx, RowId) { feed(ctx); });
+            });
+            setComputedTypes(result);
+            return result;
+        }
         if (isCount()) {
             size_t n = 0;
             produce([&](const RowContext&, RowId) { ++n; });
@@ -105,6 +114,17 @@ public:
         std::vector<ProducedRow> rows;
         produce([&](const RowContext& ctx, RowId id) { rows.push_back(makeRow(ctx, id)); });
         sort(rows);
+        std::function<bool(size_t, size_t)> tie;
+        if (!sortKeys_.empty()) {
+            tie = [&](size_t a, size_t b) {
+                for (size_t k = 0; k < sortKeys_.size(); ++k) {
+                    if (eval_.compareForSort(rows[a].sortValues[k], rows[b].sortValues[k]) != 0)
+                        return false;
+                }
+                return true;
+            };
+        }
+        rows.resize(rowsWithinTop(rows.size(), s_.top, tie));
         bool single = !s_.join.has_value();
         if (single) result.baseTable = sources_[0].table->name;
         result.rows.reserve(rows.size());
@@ -112,7 +132,29 @@ public:
             result.rows.push_back(std::move(r.values));
             if (single) result.rowIds.push_back(r.rowId);
         }
+        setComputedTypes(result);
         return result;
+    }
+
+    void setComputedTypes(ResultSet& result) const {
+        for (size_t i = 0; i < outputs_.size(); ++i) {
+            if (!outputs_[i].expr) continue;
+            result.columns[i].type = computedColumnType(result.rows, i);
+            result.columns[i].size = result.columns[i].type == ColumnType::Text ? 510 : 8;
+        }
+    }
+
+    GroupedQuery groupedQuery() const {
+        GroupedQuery q;
+        for (const Output& o : outputs_)
+            q.outputs.push_back(
+                GroupedOutput{o.count || o.expr ? nullptr : &o.ref, o.expr, o.count});
+        for (const ColumnRef& g : s_.groupBy) q.groupBy.push_back(&g);
+        q.having = s_.having.get();
+        for (const SortKey& k : sortKeys_)
+            q.sortKeys.push_back(GroupedSortKey{&k.ref, k.output, k.descending});
+        q.top = s_.top;
+        return q;
     }
 
 private:
@@ -125,10 +167,18 @@ private:
         if (s_.join) sources_.push_back(Source{&findTable(db_, s_.join->table)});
         binder_.emplace(sources_);
         for (auto& item : s_.items) bindItem(item);
-        if (s_.where) binder_->bindExpr(*s_.where);
+        if (s_.where) {
+            binder_->bindExpr(*s_.where);
+            refuseAggregateInWhere(*s_.where, s_.whereText);
+        }
         if (s_.join) bindJoin();
+        for (auto& g : s_.groupBy) binder_->bindColumn(g);
+        if (s_.having) binder_->bindExpr(*s_.having);
         for (auto& o : s_.orderBy) bindOrder(o);
-        if (isCount()) {
+        grouped_ = needsGrouping(s_);
+        if (grouped_) {
+            checkGrouped(groupedQuery());
+        } else if (isCount()) {
             for (const auto& o : outputs_) {
                 if (!o.count) throwNotInAggregate(o.ref.display());
             }
@@ -166,6 +216,11 @@ private:
             case SelectItem::Kind::Column:
                 binder_->bindColumn(item.column);
                 outputs_.push_back(Output{item.column, false});
+                aliases_.push_back(item.alias);
+                return;
+            case SelectItem::Kind::Expression:
+                binder_->bindExpr(*item.expr);
+                outputs_.push_back(Output{{}, false, item.expr.get()});
                 aliases_.push_back(item.alias);
                 return;
         }
@@ -210,12 +265,11 @@ private:
 
     std::vector<ResultColumn> columns() const {
         std::vector<ResultColumn> out;
-        size_t expression = 1000;
         for (size_t i = 0; i < outputs_.size(); ++i) {
             ResultColumn rc;
-            if (outputs_[i].count) {
-                rc.name = aliases_[i].empty() ? "Expr" + std::to_string(expression) : aliases_[i];
-                ++expression;
+            if (outputs_[i].count || outputs_[i].expr) {
+                // An unnamed computed column is named after its position, as Jet names it.
+                rc.name = aliases_[i].empty() ? "Expr" + std::to_string(1000 + i) : aliases_[i];
                 rc.type = ColumnType::Long;
                 rc.size = 4;
             } else {
@@ -231,9 +285,10 @@ private:
         }
         // A column name that two joined tables both supply is shown with its table's name.
         for (size_t i = 0; i < out.size(); ++i) {
-            if (!aliases_[i].empty() || outputs_[i].count) continue;
+            if (!aliases_[i].empty() || outputs_[i].count || outputs_[i].expr) continue;
             for (size_t j = 0; j < out.size(); ++j) {
-                if (j == i || !aliases_[j].empty() || outputs_[j].count) continue;
+                if (j == i || !aliases_[j].empty() || outputs_[j].count || outputs_[j].expr)
+                    continue;
                 if (equalsIgnoreCase(out[i].baseColumn, out[j].baseColumn) &&
                     outputs_[i].ref.boundSource != outputs_[j].ref.boundSource) {
                     out[i].name = out[i].baseTable + "." + out[i].baseColumn;
@@ -257,11 +312,14 @@ private:
             for (const auto& a : e.args) markExpr(*a);
         };
         for (const auto& o : outputs_) {
-            if (!o.count) mark(o.ref);
+            if (o.expr) markExpr(*o.expr);
+            if (!o.count && !o.expr) mark(o.ref);
         }
         for (const auto& k : sortKeys_) {
             if (!k.output) mark(k.ref);
         }
+        for (const auto& g : s_.groupBy) mark(g);
+        if (s_.having) markExpr(*s_.having);
         if (s_.where) markExpr(*s_.where);
         if (s_.join) markExpr(*s_.join->on);
         if (std::all_of(mask.begin(), mask.end(), [](bool b) { return b; })) return {};
@@ -397,7 +455,8 @@ private:
         ProducedRow row;
         row.rowId = id;
         row.values.reserve(outputs_.size());
-        for (const auto& o : outputs_) row.values.push_back(valueOf(ctx, o.ref));
+        for (const auto& o : outputs_)
+            row.values.push_back(o.expr ? eval_.value(*o.expr, ctx) : valueOf(ctx, o.ref));
         for (const auto& k : sortKeys_) {
             row.sortValues.push_back(k.output ? row.values[*k.output] : valueOf(ctx, k.ref));
         }
@@ -446,6 +505,7 @@ private:
     std::vector<std::string> aliases_;
     std::vector<SortKey> sortKeys_;
     const ColumnRef* joinColumn_[2] = {nullptr, nullptr};
+    bool grouped_ = false;
     bool hashBuilt_ = false;
     std::unordered_map<std::string, std::vector<size_t>> hash_;
     std::vector<std::vector<Value>> hashRows_;
@@ -471,6 +531,8 @@ void checkWriteStatement(Database& db, Statement& statement) {
     } else if (auto* d = std::get_if<DeleteStmt>(&statement)) {
         Binder binder({Source{&findTable(db, d->table)}});
         if (d->where) binder.bindExpr(*d->where);
+    } else if (auto* i = std::get_if<InsertStmt>(&statement)) {
+        findTable(db, i->table);
     }
 }
 

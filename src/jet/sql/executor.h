@@ -10,8 +10,9 @@ namespace jet::sql {
 
 ResultSet executeSelect(Database& db, SelectStmt& select, const QueryOptions& options);
 
-// Binds an UPDATE or DELETE (table, SET columns, WHERE), raising the same errors a run
-// would raise for bad names or types. Running them needs the writing engine.
+// Binds an UPDATE or DELETE (table, SET columns, WHERE) or finds an INSERT's table, raising
+// the same errors a run would raise for bad names or types. Running them needs the writing
+// engine.
 void checkWriteStatement(Database& db, Statement& statement);
 
 }  // namespace jet::sql

@@ -7,6 +7,7 @@
 
 #include "jet/error.h"
 #include "jet/index_key.h"
+#include "jet/sql/functions.h"
 #include "jet/sql/parser.h"
 
 namespace jet::sql {
@@ -347,7 +348,7 @@ int Evaluator::compareForSort(const Value& a, const Value& b) const {
     return compare(a, b);
 }
 
-const Value& Evaluator::operand(const Expr& e, const RowContext& row) const {
+const Value& Evaluator::operand(const Expr& e, const RowContext& row, Value& scratch) const {
     if (e.kind == Expr::Kind::Literal) return e.literal;
     if (e.kind == Expr::Kind::Column) {
         int s = e.column.boundSource;
@@ -361,9 +362,52 @@ const Value& Evaluator::operand(const Expr& e, const RowContext& row) const {
         }
         return values[e.column.boundColumn];
     }
-    // A predicate used as a value ("WHERE (a = 1) = True") is beyond what the engine runs.
-    throw Error(ErrorKind::Unsupported, errnum::kUnsupported,
-                "Expressions of this kind are not supported in a comparison.");
+    scratch = value(e, row);
+    return scratch;
+}
+
+Value Evaluator::value(const Expr& e, const RowContext& row) const {
+    switch (e.kind) {
+        case Expr::Kind::Literal:
+        case Expr::Kind::Column: {
+            Value scratch;
+            return operand(e, row, scratch);
+        }
+        case Expr::Kind::Concat: {
+            Value sa, sb;
+            const Value& a = operand(*e.args[0], row, sa);
+            const Value& b = operand(*e.args[1], row, sb);
+            if (a.isNull() && b.isNull()) return Value::null();
+            return Value::text(textForm(a) + textForm(b));
+        }
+        case Expr::Kind::Call: {
+            if (row.aggregates) {
+                if (auto it = row.aggregates->find(&e); it != row.aggregates->end())
+                    return it->second;
+            }
+            if (isAggregateName(e.function))
+                throw Error(ErrorKind::Internal, errnum::kInternal,
+                            "Aggregate '" + e.function + "' outside a grouped query");
+            if (e.function == "iif") {
+                Truth t = test(*e.args[0], row);
+                return value(*e.args[t == Truth::True ? 1 : 2], row);
+            }
+            if (e.function == "nz") {
+                Value v = value(*e.args[0], row);
+                if (!v.isNull()) return v;
+                return e.args.size() > 1 ? value(*e.args[1], row) : Value::text("");
+            }
+            std::vector<Value> args;
+            args.reserve(e.args.size());
+            for (const auto& a : e.args) args.push_back(value(*a, row));
+            return callScalar(e.function, args);
+        }
+        default: {
+            Truth t = test(e, row);
+            if (t == Truth::Unknown) return Value::null();
+            return Value(Value::Storage(t == Truth::True));
+        }
+    }
 }
 
 Truth Evaluator::test(const Expr& e, const RowContext& row) const {
@@ -387,20 +431,23 @@ Truth Evaluator::test(const Expr& e, const RowContext& row) const {
             return a == Truth::Unknown ? a : (a == Truth::True ? Truth::False : Truth::True);
         }
         case Expr::Kind::IsNull: {
-            bool null = operand(*e.args[0], row).isNull();
+            Value scratch;
+            bool null = operand(*e.args[0], row, scratch).isNull();
             return null != e.negated ? Truth::True : Truth::False;
         }
         case Expr::Kind::Like: {
-            const Value& v = operand(*e.args[0], row);
-            const Value& p = operand(*e.args[1], row);
+            Value sv, sp;
+            const Value& v = operand(*e.args[0], row, sv);
+            const Value& p = operand(*e.args[1], row, sp);
             if (v.isNull() || p.isNull()) return Truth::Unknown;
             bool m = likeMatch(v.is<Text>() ? v.get<Text>().utf8 : textForm(v),
                                p.is<Text>() ? p.get<Text>().utf8 : textForm(p));
             return m != e.negated ? Truth::True : Truth::False;
         }
         case Expr::Kind::Compare: {
-            const Value& a = operand(*e.args[0], row);
-            const Value& b = operand(*e.args[1], row);
+            Value sa, sb;
+            const Value& a = operand(*e.args[0], row, sa);
+            const Value& b = operand(*e.args[1], row, sb);
             if (a.isNull() || b.isNull()) return Truth::Unknown;
             int c = compare(a, b);
             bool r = false;
@@ -427,9 +474,12 @@ Truth Evaluator::test(const Expr& e, const RowContext& row) const {
             return r ? Truth::True : Truth::False;
         }
         case Expr::Kind::Literal:
-        case Expr::Kind::Column: {
+        case Expr::Kind::Column:
+        case Expr::Kind::Concat:
+        case Expr::Kind::Call: {
             // A bare value as a condition: Null is unknown, zero false, anything else true.
-            const Value& v = operand(e, row);
+            Value scratch;
+            const Value& v = operand(e, row, scratch);
             if (v.isNull()) return Truth::Unknown;
             auto n = numericValue(v);
             if (!n) {

@@ -8,10 +8,12 @@
 // mismatch in criteria expression." unless the text reads as a number. LIKE is
 // case-insensitive with the wildcards % and * (any run), _ and ? (one character) and
 // [abc] / [!abc] / [a-z] character lists; on a non-text value it matches the value's text
-// form.
+// form. `a & b` joins the text forms of its sides (a Null side counts as empty text; both
+// Null give Null); function calls are evaluated by functions.h.
 #pragma once
 
 #include <array>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +29,8 @@ enum class Truth { False, True, Unknown };
 
 struct RowContext {
     std::array<const std::vector<Value>*, 2> sources{nullptr, nullptr};
+    // In a grouped query: each aggregate call's value for the current group.
+    const std::map<const Expr*, Value>* aggregates = nullptr;
 };
 
 class Evaluator {
@@ -43,8 +47,12 @@ public:
     // Order of ORDER BY: Null before every value, then compare().
     int compareForSort(const Value& a, const Value& b) const;
 
+    // The value of any bound expression; a predicate gives True, False or Null.
+    Value value(const Expr& e, const RowContext& row) const;
+
 private:
-    const Value& operand(const Expr& e, const RowContext& row) const;
+    // Literals and columns by reference; anything computed is put in scratch.
+    const Value& operand(const Expr& e, const RowContext& row, Value& scratch) const;
     JetVersion version_;
 };
 

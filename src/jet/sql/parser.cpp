@@ -18,9 +18,10 @@ constexpr size_t kMaxListItems = 1000;
 // Words that end or structure a clause and so cannot be a bare column or table name.
 bool isReserved(const Token& t) {
     static constexpr std::string_view kWords[] = {
-        "select", "from",   "where", "order", "by",   "and", "or", "not",
-        "is",     "null",   "like",  "inner", "join", "on",  "as", "set",
-        "update", "delete", "true",  "false", "asc",  "desc"};
+        "select", "from",   "where",  "order",  "by",    "and",    "or",
+        "not",    "is",     "null",   "like",   "inner", "join",   "on",
+        "as",     "set",    "update", "delete", "true",  "false",  "asc",
+        "desc",   "insert", "into",   "values", "group", "having", "top"};
     if (t.kind != TokenKind::Word) return false;
     for (auto w : kWords) {
         if (t.isWord(w)) return true;
@@ -33,7 +34,27 @@ bool isReserved(const Token& t) {
 }
 
 // Which clause is being parsed decides the message a mistake gets.
-enum class Clause { Where, On, Set };
+enum class Clause { Where, On, Set, Select, Having, Values };
+
+// Words after which a WHERE, HAVING or select-list expression has ended.
+bool endsExpression(const Token& t, Clause clause) {
+    if (t.kind == TokenKind::End || t.isSymbol(";") || t.isWord("order")) return true;
+    switch (clause) {
+        case Clause::Where:
+            return t.isWord("group") || t.isWord("having");
+        case Clause::On:
+            return t.isWord("where") || t.isWord("group") || t.isWord("having");
+        case Clause::Set:
+            return t.isWord("where") || t.isSymbol(",");
+        case Clause::Select:
+            return t.isWord("from") || t.isWord("as") || t.isSymbol(",");
+        case Clause::Having:
+            return false;
+        case Clause::Values:
+            return t.isSymbol(",") || t.isSymbol(")");
+    }
+    return false;
+}
 
 class Parser {
 public:
@@ -48,6 +69,8 @@ public:
             out = update();
         } else if (first.isWord("delete")) {
             out = deleteStatement();
+        } else if (first.isWord("insert")) {
+            out = insert();
         } else {
             fail(errnum::kInvalidStatement,
                  "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or "
@@ -90,6 +113,18 @@ private:
     SelectStmt select() {
         advance();  // SELECT
         SelectStmt s;
+        if (acceptWord("top")) {
+            const Token& n = peek();
+            long count = 0;
+            auto [p, ec] = std::from_chars(n.text.data(), n.text.data() + n.text.size(), count);
+            if (n.kind != TokenKind::Number || ec != std::errc() ||
+                p != n.text.data() + n.text.size() || count <= 0)
+                fail(errnum::kSyntaxSelect,
+                     "The SELECT statement includes a reserved word or an argument name that "
+                     "is misspelled or missing, or the punctuation is incorrect.");
+            advance();
+            s.top = count;
+        }
         selectList(s);
         if (!acceptWord("from")) selectError();
         fromClause(s);
@@ -97,8 +132,29 @@ private:
             advance();
             s.where = clauseExpression(Clause::Where, s.whereText);
         }
+        if (peek().isWord("group")) groupBy(s);
+        if (peek().isWord("having")) {
+            advance();
+            s.having = clauseExpression(Clause::Having, s.havingText);
+        }
         if (peek().isWord("order")) orderBy(s);
         return s;
+    }
+
+    void groupBy(SelectStmt& s) {
+        advance();  // GROUP
+        auto groupError = [] { fail(errnum::kSyntaxGroupBy, "Syntax error in GROUP BY clause."); };
+        if (!acceptWord("by")) groupError();
+        do {
+            if (s.groupBy.size() >= kMaxListItems)
+                fail(errnum::kQueryTooComplex, "Query is too complex.");
+            if (!atName()) groupError();
+            s.groupBy.push_back(columnRefOr(groupError));
+        } while (acceptSymbol(","));
+        const Token& t = peek();
+        if (!(t.kind == TokenKind::End || t.isSymbol(";") || t.isWord("having") ||
+              t.isWord("order")))
+            groupError();
     }
 
     [[noreturn]] void selectError() {
@@ -119,17 +175,31 @@ private:
         } while (acceptSymbol(","));
     }
 
+    // Whether the tokens from `ahead` on end a select item.
+    bool itemEndsAt(size_t ahead) const {
+        const Token& t = peek(ahead);
+        return t.isSymbol(",") || t.isWord("from") || t.isWord("as");
+    }
+
     SelectItem selectItem() {
         SelectItem item;
-        if (peek().isWord("count") && peek(1).isSymbol("(")) {
+        if (peek().isWord("count") && peek(1).isSymbol("(") && peek(2).isSymbol("*") &&
+            peek(3).isSymbol(")") && itemEndsAt(4)) {
             advance();
             advance();
-            if (!acceptSymbol("*") || !acceptSymbol(")")) selectError();
+            advance();
+            advance();
             item.kind = SelectItem::Kind::CountStar;
-        } else {
-            if (!atName()) selectError();
+        } else if (atName() && (itemEndsAt(1) || (peek(1).isSymbol(".") && itemEndsAt(3)))) {
             item.kind = SelectItem::Kind::Column;
             item.column = columnRefOr([this] { selectError(); });
+        } else {
+            const Token& t = peek();
+            if (t.isWord("from") || t.kind == TokenKind::End || t.kind == TokenKind::Invalid)
+                selectError();
+            item.kind = SelectItem::Kind::Expression;
+            std::string text;
+            item.expr = clauseExpression(Clause::Select, text);
         }
         if (acceptWord("as")) {
             if (!atName()) selectError();
@@ -158,7 +228,8 @@ private:
             s.join = std::move(j);
         }
         const Token& t = peek();
-        if (t.kind == TokenKind::End || t.isSymbol(";") || t.isWord("where") || t.isWord("order")) {
+        if (t.kind == TokenKind::End || t.isSymbol(";") || t.isWord("where") || t.isWord("order") ||
+            t.isWord("group") || t.isWord("having")) {
             return;
         }
         if (t.isWord("left") || t.isWord("right") || t.isSymbol(",") || t.isWord("inner") ||
@@ -259,6 +330,43 @@ private:
         return d;
     }
 
+    // ----- INSERT -----
+
+    [[noreturn]] void insertError() {
+        fail(errnum::kSyntaxInsert, "Syntax error in INSERT INTO statement.");
+    }
+
+    InsertStmt insert() {
+        advance();  // INSERT
+        InsertStmt ins;
+        if (!acceptWord("into") || !atName()) insertError();
+        ins.table = advance().text;
+        if (acceptSymbol("(")) {
+            do {
+                if (ins.columns.size() >= kMaxListItems)
+                    fail(errnum::kQueryTooComplex, "Query is too complex.");
+                if (!atName()) insertError();
+                ins.columns.push_back(advance().text);
+            } while (acceptSymbol(","));
+            if (!acceptSymbol(")")) insertError();
+        }
+        if (acceptWord("values")) {
+            if (!acceptSymbol("(")) insertError();
+            do {
+                if (ins.values.size() >= kMaxListItems)
+                    fail(errnum::kQueryTooComplex, "Query is too complex.");
+                std::string text;
+                ins.values.push_back(clauseExpression(Clause::Values, text));
+            } while (acceptSymbol(","));
+            if (!acceptSymbol(")")) insertError();
+        } else if (peek().isWord("select")) {
+            ins.select = std::make_unique<SelectStmt>(select());
+        } else {
+            insertError();
+        }
+        return ins;
+    }
+
     // ----- expressions -----
 
     // The source text of the clause's expression, from its first token to the end of the
@@ -275,11 +383,7 @@ private:
             }
             if (t.isSymbol("(")) ++depth;
             if (t.isSymbol(")") && depth > 0) --depth;
-            if (depth == 0 && (t.isSymbol(";") || t.isWord("order") ||
-                               (clause == Clause::On && t.isWord("where")) ||
-                               (clause == Clause::Set && (t.isSymbol(",") || t.isWord("where"))))) {
-                break;
-            }
+            if (depth == 0 && endsExpression(t, clause)) break;
             endOffset = t.end;
         }
         size_t begin = t_[startToken].offset;
@@ -330,10 +434,7 @@ private:
             exprError(clause, start, Problem::Plain);
         }
         const Token& t = peek();
-        bool clauseEnds = t.kind == TokenKind::End || t.isSymbol(";") || t.isWord("order") ||
-                          ((clause == Clause::On || clause == Clause::Set) && t.isWord("where")) ||
-                          (clause == Clause::Set && t.isSymbol(","));
-        if (!clauseEnds) {
+        if (!endsExpression(t, clause)) {
             Problem p = Problem::MissingOperator;
             if (t.kind == TokenKind::Invalid) p = invalidProblem(t);
             exprError(clause, start, p);
@@ -382,7 +483,7 @@ private:
 
     ExprPtr predicate(int depth) {
         checkDepth(depth);
-        ExprPtr left = operand(depth + 1);
+        ExprPtr left = concat(depth + 1);
         const Token& t = peek();
         if (t.kind == TokenKind::Symbol) {
             static const std::pair<std::string_view, CompareOp> kOps[] = {
@@ -391,7 +492,7 @@ private:
             for (const auto& [sym, op] : kOps) {
                 if (t.text == sym) {
                     advance();
-                    ExprPtr e = node(Expr::Kind::Compare, std::move(left), operand(depth + 1));
+                    ExprPtr e = node(Expr::Kind::Compare, std::move(left), concat(depth + 1));
                     e->op = op;
                     return e;
                 }
@@ -410,11 +511,45 @@ private:
         if (t.isWord("like") || notLike) {
             if (notLike) advance();
             advance();
-            ExprPtr e = node(Expr::Kind::Like, std::move(left), operand(depth + 1));
+            ExprPtr e = node(Expr::Kind::Like, std::move(left), concat(depth + 1));
             e->negated = notLike;
             return e;
         }
         return left;
+    }
+
+    // a & b & c, left to right; binds tighter than comparisons.
+    ExprPtr concat(int depth) {
+        checkDepth(depth);
+        ExprPtr left = operand(depth + 1);
+        while (acceptSymbol("&"))
+            left = node(Expr::Kind::Concat, std::move(left), operand(depth + 1));
+        return left;
+    }
+
+    // name(args) after the name; COUNT(*) too.
+    ExprPtr call(int depth) {
+        auto e = std::make_unique<Expr>();
+        e->kind = Expr::Kind::Call;
+        e->column.column = advance().text;  // the spelling, for messages
+        e->function = e->column.column;
+        for (char& c : e->function)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        advance();  // (
+        if (e->function == "count" && acceptSymbol("*")) {
+            e->star = true;
+        } else if (!peek().isSymbol(")")) {
+            do {
+                if (e->args.size() >= kMaxListItems)
+                    fail(errnum::kQueryTooComplex, "Query is too complex.");
+                e->args.push_back(orExpr(depth + 1));
+            } while (acceptSymbol(","));
+        }
+        if (!acceptSymbol(")")) {
+            throw ExprFailure{peek().kind == TokenKind::End ? Problem::Plain
+                                                            : Problem::MissingOperator};
+        }
+        return e;
     }
 
     ExprPtr operand(int depth) {
@@ -459,6 +594,8 @@ private:
             advance();
             return literal(Value(Value::Storage(b)));
         }
+        if (t.kind == TokenKind::Word && !isReserved(t) && peek(1).isSymbol("("))
+            return call(depth);
         if (atName()) {
             auto e = std::make_unique<Expr>();
             e->kind = Expr::Kind::Column;

@@ -21,7 +21,7 @@ ResultSet query(Database& db, std::string_view sqlText, const QueryOptions& opti
     }
     checkWriteStatement(db, statement);
     throw Error(ErrorKind::Unsupported, errnum::kUnsupported,
-                "UPDATE and DELETE return no rows: run them with execute()");
+                "INSERT, UPDATE and DELETE return no rows: run them with execute()");
 }
 
 long execute(Database& db, std::string_view sqlText) {
@@ -32,6 +32,7 @@ long execute(Database& db, std::string_view sqlText, const QueryOptions& options
     Statement statement = parse(sqlText);
     if (auto* u = std::get_if<UpdateStmt>(&statement)) return executeUpdate(db, *u, options);
     if (auto* d = std::get_if<DeleteStmt>(&statement)) return executeDelete(db, *d, options);
+    if (auto* i = std::get_if<InsertStmt>(&statement)) return executeInsert(db, *i, options);
     throw Error(ErrorKind::Unsupported, errnum::kUnsupported,
                 "A SELECT returns rows: run it with query()");
 }

@@ -1,8 +1,10 @@
 // Jet SQL: the statements the program sends, parsed and run against a Database.
 //
-// SELECT with *, columns, Table.Column, AS aliases, COUNT(*); FROM one table or
-// A INNER JOIN B ON A.x = B.y; WHERE with comparisons, AND/OR/NOT, IS [NOT] NULL, LIKE;
-// ORDER BY. UPDATE ... SET ... [WHERE] and DELETE [*] FROM ... [WHERE].
+// SELECT [TOP n] with *, columns, Table.Column, computed values, AS aliases; FROM one table
+// or A INNER JOIN B ON A.x = B.y; WHERE with comparisons, AND/OR/NOT, IS [NOT] NULL, LIKE;
+// GROUP BY with COUNT/SUM/MIN/MAX/AVG and HAVING (grouping.h); ORDER BY. Values may use
+// `&` and the functions of functions.h. INSERT INTO t [(cols)] VALUES (...) or SELECT ...,
+// UPDATE ... SET ... [WHERE] and DELETE [*] FROM ... [WHERE].
 // Text compares and sorts as Jet does (jet::compareText). WHERE col = literal uses an index
 // on col when the table has one.
 #pragma once
@@ -48,15 +50,15 @@ struct QueryOptions {
 };
 ResultSet query(Database& db, std::string_view sqlText, const QueryOptions& options);
 
-// Runs an UPDATE or DELETE as one atomic save and returns the number of rows it changed or
-// deleted; on any error nothing is changed. The database must be open for writing
-// (Error(ReadOnly) otherwise). Same name errors as query(); a SET value that does not
+// Runs an INSERT, UPDATE or DELETE as one atomic save and returns the number of rows it
+// added, changed or deleted; on any error nothing is changed. The database must be open for
+// writing (Error(ReadOnly) otherwise). Same name errors as query(); a SET value that does not
 // convert to its column is Error(Type, 3464); a duplicate key Error(Constraint, 3022).
 // A SELECT is refused with Error(Unsupported).
 long execute(Database& db, std::string_view sqlText);
 long execute(Database& db, std::string_view sqlText, const QueryOptions& options);
 
-// Whether the text is a SELECT (as opposed to UPDATE / DELETE). Throws Error(Syntax).
+// Whether the text is a SELECT (as opposed to INSERT / UPDATE / DELETE). Throws Error(Syntax).
 bool isSelect(std::string_view sqlText);
 
 }  // namespace jet::sql

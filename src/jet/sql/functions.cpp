@@ -1,0 +1,201 @@
+#include "jet/sql/functions.h"
+
+#include <cmath>
+#include <ctime>
+#include <limits>
+
+#include "jet/error.h"
+#include "jet/sql/expr_eval.h"
+
+namespace jet::sql {
+namespace {
+
+constexpr long kInvalidArgument = 5;  // "Invalid procedure call or argument."
+
+struct Signature {
+    const char* name;
+    size_t minArgs;
+    size_t maxArgs;
+};
+
+constexpr Signature kFunctions[] = {
+    {"len", 1, 1},   {"left", 2, 2}, {"right", 2, 2}, {"mid", 2, 3},   {"ucase", 1, 1},
+    {"lcase", 1, 1}, {"trim", 1, 1}, {"nz", 1, 2},    {"iif", 3, 3},   {"cstr", 1, 1},
+    {"clng", 1, 1},  {"now", 0, 0},  {"date", 0, 0},  {"count", 1, 1}, {"sum", 1, 1},
+    {"min", 1, 1},   {"max", 1, 1},  {"avg", 1, 1},
+};
+
+[[noreturn]] void invalidArgument() {
+    throw Error(ErrorKind::Type, kInvalidArgument, "Invalid procedure call or argument.");
+}
+
+[[noreturn]] void invalidNull() {
+    throw Error(ErrorKind::Type, errnum::kInvalidUseOfNull, "Invalid use of Null.");
+}
+
+// UTF-8 text split at character boundaries: offsets of each character's first byte.
+std::vector<size_t> characterStarts(const std::string& s) {
+    std::vector<size_t> starts;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) starts.push_back(i);
+    }
+    return starts;
+}
+
+// Characters [from, from + count) of s (clamped to the text).
+std::string characters(const std::string& s, size_t from, size_t count) {
+    std::vector<size_t> starts = characterStarts(s);
+    if (from >= starts.size()) return {};
+    size_t end = count >= starts.size() - from ? s.size() : starts[from + count];
+    return s.substr(starts[from], end - starts[from]);
+}
+
+std::string textOf(const Value& v) {
+    return v.is<Text>() ? v.get<Text>().utf8 : textForm(v);
+}
+
+long double numberOf(const Value& v) {
+    if (v.isNull()) invalidNull();
+    if (auto n = numericValue(v)) return *n;
+    if (v.is<Text>()) {
+        if (auto n = parseNumber(v.get<Text>().utf8)) return *n;
+    }
+    throwTypeMismatch();
+}
+
+size_t countOf(const Value& v) {
+    long double n = std::round(numberOf(v));
+    if (n < 0) invalidArgument();
+    return n > 1e9L ? size_t{1000000000} : static_cast<size_t>(n);
+}
+
+// Changes the case of ASCII and Latin-1 letters; other characters stay as they are.
+std::string changeCase(const std::string& s, bool upper) {
+    std::string out = s;
+    for (size_t i = 0; i < out.size(); ++i) {
+        auto c = static_cast<unsigned char>(out[i]);
+        if (upper && c >= 'a' && c <= 'z') out[i] = static_cast<char>(c - 32);
+        if (!upper && c >= 'A' && c <= 'Z') out[i] = static_cast<char>(c + 32);
+        // U+00C0..U+00DE and U+00E0..U+00FE (not U+00D7, U+00F7) are C3 80..9E / C3 A0..BE.
+        if (c == 0xC3 && i + 1 < out.size()) {
+            auto d = static_cast<unsigned char>(out[i + 1]);
+            if (upper && d >= 0xA0 && d <= 0xBE && d != 0xB7)
+                out[i + 1] = static_cast<char>(d - 32);
+            if (!upper && d >= 0x80 && d <= 0x9E && d != 0x97)
+                out[i + 1] = static_cast<char>(d + 32);
+            ++i;
+        }
+    }
+    return out;
+}
+
+// CLng: rounds half to even, as Jet's conversion does.
+Value toLong(const Value& v) {
+    long double n = numberOf(v);
+    long double r = std::nearbyint(n);
+    if (std::fabs(n - std::trunc(n)) == 0.5L) r = 2 * std::round(n / 2);
+    if (!(r >= std::numeric_limits<int32_t>::min() && r <= std::numeric_limits<int32_t>::max()))
+        throw Error(ErrorKind::Type, errnum::kOverflow, "Overflow.");
+    return Value(Value::Storage(static_cast<int32_t>(r)));
+}
+
+double oleNow() {
+    std::time_t t = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&t, &local);
+    // Days from 1899-12-30 (Jet's day 0) to the local calendar date, plus the time of day.
+    int y = local.tm_year + 1900, m = local.tm_mon + 1, d = local.tm_mday;
+    y -= m <= 2;
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const int yoe = y - era * 400;
+    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    const long unixDays = long{era} * 146097 + doe - 719468;
+    return static_cast<double>(unixDays + 25569) +
+           (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) / 86400.0;
+}
+
+}  // namespace
+
+bool isAggregateName(const std::string& lowerName) {
+    return lowerName == "count" || lowerName == "sum" || lowerName == "min" || lowerName == "max" ||
+           lowerName == "avg";
+}
+
+bool containsAggregate(const Expr& e) {
+    if (e.kind == Expr::Kind::Call && isAggregateName(e.function)) return true;
+    for (const auto& a : e.args) {
+        if (containsAggregate(*a)) return true;
+    }
+    return false;
+}
+
+void checkCall(const Expr& call) {
+    for (const Signature& f : kFunctions) {
+        if (call.function != f.name) continue;
+        const size_t n = call.star ? 1 : call.args.size();
+        if (n < f.minArgs || n > f.maxArgs)
+            throw Error(ErrorKind::Syntax, errnum::kSyntax,
+                        "Wrong number of arguments used with function in query expression '" +
+                            call.column.column + "'.");
+        if (isAggregateName(call.function)) {
+            for (const auto& a : call.args) {
+                if (containsAggregate(*a))
+                    throw Error(ErrorKind::Syntax, errnum::kAggregateInExpression,
+                                "Cannot have aggregate function in expression (" +
+                                    call.column.column + ").");
+            }
+        }
+        return;
+    }
+    throw Error(ErrorKind::Syntax, errnum::kUndefinedFunction,
+                "Undefined function '" + call.column.column + "' in expression.");
+}
+
+Value nowValue() {
+    return Value(Value::Storage(DateTime{oleNow()}));
+}
+
+Value todayValue() {
+    return Value(Value::Storage(DateTime{std::floor(oleNow())}));
+}
+
+Value callScalar(const std::string& f, const std::vector<Value>& args) {
+    if (f == "now") return nowValue();
+    if (f == "date") return todayValue();
+    if (f == "cstr") {
+        if (args[0].isNull()) invalidNull();
+        if (args[0].is<bool>()) return Value::text(args[0].get<bool>() ? "True" : "False");
+        return Value::text(textOf(args[0]));
+    }
+    if (f == "clng") return toLong(args[0]);
+    if (args[0].isNull()) {
+        // A Null text gives Null; a Null count or start is still an error.
+        for (size_t i = 1; i < args.size(); ++i) {
+            if (args[i].isNull()) invalidNull();
+        }
+        return Value::null();
+    }
+    const std::string s = textOf(args[0]);
+    if (f == "len") return Value(Value::Storage(static_cast<int32_t>(characterStarts(s).size())));
+    if (f == "ucase" || f == "lcase") return Value::text(changeCase(s, f == "ucase"));
+    if (f == "trim") {
+        size_t b = s.find_first_not_of(' ');
+        if (b == std::string::npos) return Value::text("");
+        return Value::text(s.substr(b, s.find_last_not_of(' ') - b + 1));
+    }
+    if (f == "left") return Value::text(characters(s, 0, countOf(args[1])));
+    if (f == "right") {
+        const size_t n = countOf(args[1]), total = characterStarts(s).size();
+        return Value::text(characters(s, n >= total ? 0 : total - n, n));
+    }
+    if (f == "mid") {
+        const long double start = std::round(numberOf(args[1]));
+        if (start < 1) invalidArgument();
+        const size_t from = start > 1e9L ? size_t{1000000000} : static_cast<size_t>(start) - 1;
+        return Value::text(characters(s, from, args.size() > 2 ? countOf(args[2]) : SIZE_MAX));
+    }
+    throw Error(ErrorKind::Internal, errnum::kInternal, "Function '" + f + "' has no evaluation");
+}
+
+}  // namespace jet::sql

@@ -1,0 +1,1 @@
+SELECT otherfk1, COUNT(*), Sum(id), Avg(id), Min(data) & '-' & Max(data) AS r FROM Table1 GROUP BY otherfk1 HAVING Count(*) > 1 ORDER BY otherfk1 DESC

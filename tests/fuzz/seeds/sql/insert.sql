@@ -1,0 +1,1 @@
+INSERT INTO Table1 (id, data) SELECT TOP 2 id & 'x', UCase(Left(data, 3)) FROM Table1 WHERE Nz(otherfk1, 0) > 0

@@ -1,0 +1,1 @@
+SELECT TOP 3 IIf(id > 1, CStr(id), Trim(Mid(data, 2))), CLng(id) & Len(data), Now(), Date() FROM Table1 ORDER BY data
