@@ -85,6 +85,8 @@ void runWindow(Form& form, const RemapArgs& args, logging::ModLogging& logs) {
     out["csvErrorLog"] = logs.csvErrorLogPath();
     if (args.apply) out["runLog"] = logs.runLogPath();
     std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    // An apply answered Yes that stopped before writing (no rows, none ticked, no safety copy).
+    if (args.apply && args.yes && !form.closed) throw CLI::RuntimeError(1);
 }
 
 void runRemap(const RemapArgs& args) {

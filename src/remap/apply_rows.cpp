@@ -1,6 +1,7 @@
 #include "remap/apply_rows.h"
 
 #include "jet/text_codec.h"
+#include "ui/procedure.h"
 
 namespace tdv::remap {
 namespace {
@@ -12,6 +13,19 @@ constexpr const char* kNoneTicked =
 
 bool isTicked(const ui::GridModel& grid, int row, int selected) {
     return selected >= 0 && grid.isChecked(row, selected);
+}
+
+// The open backup's safety copy, before anything of the run is written; false (after one
+// message) when it cannot be made.
+bool copyBackupFirst(const ApplyFrame& frame) {
+    if (!frame.safety || !frame.state) return true;
+    try {
+        frame.safety->beforeChange(frame.state->cache, frame.state->strMDBConnectString);
+    } catch (...) {
+        frame.ui.messageBox(ui::currentErrorInfo().description);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -50,6 +64,7 @@ bool applyTickedRows(const ApplyFrame& frame, const std::string& warning,
         return false;
     }
     if (frame.ui.messageBox(warning, ui::Buttons::YesNo) != ui::Answer::Yes) return false;
+    if (!copyBackupFirst(frame)) return false;
 
     frame.logs.GenerateNewLogFileName();
     frame.logs.startLogging();
@@ -61,11 +76,20 @@ bool applyTickedRows(const ApplyFrame& frame, const std::string& warning,
         frame.logs.flushLog();
         ++done;
         if (frame.progress) frame.progress(done, total);
+        if (frame.safety && frame.safety->failed()) {
+            frame.logs.MyLog(
+                "(error) a safety copy could not be written; the apply stopped "
+                "here and the rows after this one were not applied");
+            break;
+        }
     }
+    const std::string copies = frame.safety ? frame.safety->summary() : std::string();
+    if (!copies.empty()) frame.logs.MyLog(copies);
     frame.logs.stopLogging();
 
-    if (frame.ui.messageBox(reviewQuestion(applied, done - applied), ui::Buttons::YesNo) ==
-        ui::Answer::Yes)
+    const std::string question = reviewQuestion(applied, done - applied);
+    if (frame.ui.messageBox(copies.empty() ? question : copies + "\n" + question,
+                            ui::Buttons::YesNo) == ui::Answer::Yes)
         frame.ui.openWithDesktop(frame.logs.runLogPath());
     return true;
 }

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "db/backup/app_state.h"
+#include "db/backup/safety_copy.h"
 #include "db/recordset.h"
 #include "logging/mod_logging.h"
 #include "ui/grid_model.h"
@@ -18,6 +20,12 @@ struct ApplyFrame {
     logging::ModLogging& logs;
     ui::GridModel& grid;
     const std::function<void(int done, int total)>& progress;
+    // The run's safety copies, with the open backup they start from (none when null): the
+    // backup is copied after the warning and before the run log starts; a copy that cannot
+    // be made shows one message and nothing is written. A later copy (of a message backup)
+    // that fails stops the apply after its row.
+    backup::SafetyCopies* safety = nullptr;
+    backup::AppState* state = nullptr;
 };
 
 // Runs applyRow(row) for every ticked data row between the start and the end of a new run

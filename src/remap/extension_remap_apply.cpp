@@ -343,10 +343,13 @@ void UpdateAliasForMessageFiles(FrmExtensionRemap& form, const std::string& oldA
 void cmdRemap_Click(FrmExtensionRemap& form, MessageBackupFiles& files) {
     ui::Procedure proc(form.ui, "cmdRemap_Click", "frmExtensionRemap", ui::ErrorStyle::standard());
     RowApply rows(form, files, proc);
-    const ApplyFrame frame{form.ui, form.logs, form.myGrid, form.progress};
+    backup::SafetyCopies safety(form.ui);
+    files.setSafetyCopies(&safety);
+    const ApplyFrame frame{form.ui, form.logs, form.myGrid, form.progress, &safety, &form.state};
     if (applyTickedRows(frame, kWarning,
                         [&](int row) { return rows.apply(readRow(form.myGrid, row)); }))
         form.closed = true;
+    files.setSafetyCopies(nullptr);
 }
 
 void cmdRemap_Click(FrmExtensionRemap& form) {

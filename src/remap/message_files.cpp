@@ -167,6 +167,7 @@ MessageBackupFiles::Outcome MessageBackupFiles::renameAlias(const std::string& o
     list(proc);
     keys_.clear();
     Outcome outcome;
+    if (!copyFilesToChange(oldAlias, log, proc, outcome)) return outcome;
     // The count variable keeps its value when a count fails, as the line written after it
     // then shows.
     int16_t count = 0;
@@ -220,6 +221,7 @@ bool MessageBackupFiles::renameCounted(File& file, const std::string& oldAlias,
     if (from == 0 && to == 0) return false;
     // Both columns change in one save of the file.
     reopen(file);
+    copyBeforeChange(file.path, log);
     db::runInTransaction(*cache_, file.connect, [&] {
         const std::pair<const char*, int32_t> columns[] = {{"FromAlias", from}, {"ToAlias", to}};
         for (const auto& [name, rows] : columns) {
@@ -238,6 +240,36 @@ bool MessageBackupFiles::renameCounted(File& file, const std::string& oldAlias,
     now.from += from;
     now.to += to;
     return true;
+}
+
+bool MessageBackupFiles::copyFilesToChange(const std::string& oldAlias, const LogLine& log,
+                                           ui::Procedure& proc, Outcome& outcome) {
+    if (!safety_ || !safety_->enabled() || strategy_ != Strategy::Counts) return true;
+    for (File& file : files_) {
+        if (!file.loaded) load(file);
+        if (file.failure) continue;
+        const std::string& key = keyOf(stored(oldAlias), file.version);
+        const auto it = file.counts.find(key);
+        if (it == file.counts.end() || (it->second.from == 0 && it->second.to == 0)) continue;
+        try {
+            reopen(file);
+            copyBeforeChange(file.path, log);
+        } catch (...) {
+            const ui::ErrorInfo error = ui::currentErrorInfo();
+            proc.report(error);
+            outcome.failure = file.path + " could not be changed (" + error.description + ")";
+            return false;
+        }
+    }
+    return true;
+}
+
+void MessageBackupFiles::copyBeforeChange(const std::string& path, const LogLine& log) {
+    if (!safety_) return;
+    const size_t before = safety_->copies().size();
+    safety_->beforeChange(path);
+    if (safety_->copies().size() > before)
+        log("    Safety copy of " + path + " written: " + safety_->copies().back());
 }
 
 bool MessageBackupFiles::renameByQueries(const File& file, const std::string& oldAlias,
@@ -262,6 +294,7 @@ bool MessageBackupFiles::renameByQueries(const File& file, const std::string& ol
         rs.Open(std::string("SELECT * FROM Messages WHERE ") + column + "=" + quoted, file.connect,
                 db::adOpenKeyset, db::adLockPessimistic);
         for (; !rs.Eof(); rs.MoveNext()) {
+            copyBeforeChange(file.path, log);
             rs(field).setValue(db::Variant::fromString(storedNew));
             rs.Update();
             changed = true;

@@ -41,6 +41,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "db/backup/safety_copy.h"
 #include "db/database_cache.h"
 #include "jet/database.h"
 #include "ui/procedure.h"
@@ -81,6 +82,11 @@ public:
         stored_ = std::move(stored);
     }
 
+    // The run's safety copies: a file is copied just before its first change (while the
+    // apply holds it), and a line "    Safety copy of PATH written: COPY" goes to the log.
+    // A copy that fails is a failure of the file's change: nothing of it is changed.
+    void setSafetyCopies(backup::SafetyCopies* safety) { safety_ = safety; }
+
     // The files found (empty until the first renameAlias).
     std::vector<std::string> paths() const;
     // How many times a message backup file was opened so far.
@@ -118,6 +124,11 @@ private:
     bool renameByQueries(const File& file, const std::string& oldAlias, const std::string& newAlias,
                          const LogLine& log, ui::Procedure& proc, int16_t& count);
     std::string stored(const std::string& text) const { return stored_ ? stored_(text) : text; }
+    void copyBeforeChange(const std::string& path, const LogLine& log);
+    // Copies every file the alias change will touch before any of them changes, so that a
+    // copy that fails leaves all of them as they were. False (reported, in outcome) then.
+    bool copyFilesToChange(const std::string& oldAlias, const LogLine& log, ui::Procedure& proc,
+                           Outcome& outcome);
 
     std::string folder_;
     Strategy strategy_;
@@ -126,6 +137,7 @@ private:
     std::unique_ptr<db::DatabaseCache> cache_;
     long fileOpens_ = 0;
     std::function<std::string(const std::string&)> stored_;
+    backup::SafetyCopies* safety_ = nullptr;
     std::map<std::pair<std::string, jet::JetVersion>, std::string> keys_;  // of this change
 };
 

@@ -82,7 +82,8 @@ bool mnuSMTPRemap_CanOpen(app::FrmMain& main) {
 void cmdRemap_Click(FrmSMTPAddressRemap& form) {
     ui::Procedure proc(form.ui, "cmdRemap_Click", "frmSMTPAddressRemap",
                        ui::ErrorStyle::standard());
-    const ApplyFrame frame{form.ui, form.logs, form.myGrid, form.progress};
+    backup::SafetyCopies safety(form.ui);
+    const ApplyFrame frame{form.ui, form.logs, form.myGrid, form.progress, &safety, &form.state};
     // The backup is held from the first row on, so that no other program saves in between.
     std::optional<db::WriterHold> hold;
     bool holdTried = false;

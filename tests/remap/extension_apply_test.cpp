@@ -2,6 +2,7 @@
 // message backup files: refusals, the warning, every table written, the message files (and
 // the files left alone), the version gate, apostrophes, alternate extensions, the exact run
 // log, and the file checks after every apply.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include "remap/frm_extension_remap.h"
 #include "remap/message_files.h"
 #include "remap/remap_apply_harness.h"
+#include "support/fault_fs.h"
 
 namespace tdv::test {
 namespace {
@@ -380,6 +382,83 @@ TEST_F(ExtensionApplyTest, RowsAreCheckedAgainstTheBackupBeforeAnyFileIsTouched)
               (std::vector<std::string>{
                   kWarning, "Updates complete: 0 rows applied, 2 failed - review log file now?"}));
     EXPECT_TRUE(form->closed);
+}
+
+// The safety copies of an apply: the backup and the message backups the run changes (not
+// the one it leaves alone), each equal to the file before; the run log and the closing
+// question name them.
+TEST_F(ExtensionApplyTest, SafetyCopiesHoldEveryChangedFileAsItWas) {
+    backup::setSafetyCopyEnabled(h.ui, true);
+    load("mjones,,mjones2,\r\n");  // mjones has messages in fileB only
+    tickAll();
+    const auto before = bytesOfEveryFile();
+    apply();
+    std::map<std::string, std::string> copies;  // original -> copy
+    for (const auto& [path, bytes] : bytesOfEveryFile()) {
+        const size_t stamp = path.size() - std::string(".YYYYMMDD-HHMMSS.bak").size();
+        if (!path.ends_with(".bak") || path == notMdb) continue;
+        EXPECT_THAT(path.substr(stamp), ::testing::MatchesRegex("\\.[0-9]{8}-[0-9]{6}\\.bak"));
+        copies[path.substr(0, stamp)] = path;
+        EXPECT_TRUE(bytes == before.at(path.substr(0, stamp))) << path;
+    }
+    ASSERT_EQ(copies.size(), 2u);
+    const std::string backupCopy = copies.at(h.state.strMDBFilePath);
+    const std::string messageCopy = copies.at(fileB);
+    const std::string summary =
+        "Safety copies of the files as they were before: " + backupCopy + ", " + messageCopy;
+    EXPECT_EQ(h.ui.texts(), (std::vector<std::string>{kWarning, summary + "\n" + kReview}));
+    const auto body = logBody(h.logs.runLogPath());
+    EXPECT_THAT(body,
+                ::testing::Contains("    Safety copy of " + fileB + " written: " + messageCopy));
+    EXPECT_EQ(body.back(), summary);
+    EXPECT_EQ(messagesOf(fileB)[1][0], "mjones2");
+}
+
+// A backup whose copy cannot be written is not changed at all: one message, no run log.
+TEST_F(ExtensionApplyTest, ABackupThatCannotBeCopiedIsNotChanged) {
+    backup::setSafetyCopyEnabled(h.ui, true);
+    load("jsmith,,jsmith2,\r\n");
+    tickAll();
+    jet::MemoryFileSystem disk;
+    FaultFileSystem full(disk);
+    full.failWrite(2, ENOSPC, true);
+    h.ui.files = &full;
+    const auto before = bytesOfEveryFile();
+    apply();
+    EXPECT_EQ(h.ui.texts(),
+              (std::vector<std::string>{kWarning, "The safety copy of " + h.state.strMDBFilePath +
+                                                      " could not be written (Disk "
+                                                      "full); nothing was changed."}));
+    EXPECT_EQ(bytesOfEveryFile(), before);
+    EXPECT_TRUE(disk.names().empty());
+    EXPECT_TRUE(h.runLogFiles().empty());
+    EXPECT_FALSE(form->closed);
+}
+
+// A message backup whose copy cannot be written stops the apply before that file changes:
+// its row is not applied, later rows are not tried, and the message says why once.
+TEST_F(ExtensionApplyTest, AMessageBackupThatCannotBeCopiedStopsTheApply) {
+    backup::setSafetyCopyEnabled(h.ui, true);
+    load("jsmith,,jsmith2,\r\nbwhite,,,1104\r\n");
+    tickAll();
+    jet::MemoryFileSystem disk;
+    FaultFileSystem full(disk);
+    h.ui.files = &full;
+    const auto before = bytesOfEveryFile();
+    // The backup's copy is created and written first; the first message backup's copy cannot
+    // be created.
+    full.failWrite(3, ENOSPC, true);
+    apply();
+    EXPECT_TRUE(bytesOfEveryFile() == before);
+    ASSERT_EQ(disk.names().size(), 1u);
+    const auto texts = h.ui.texts();
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_THAT(texts[1], ::testing::HasSubstr("could not be written (Path/File access error); "
+                                               "nothing was changed."));
+    EXPECT_EQ(texts[2], "Safety copy of the file as it was before: " + disk.names()[0] +
+                            "\nUpdates complete: 0 rows applied, 1 failed - review log file now?");
+    EXPECT_EQ(logBody(h.logs.runLogPath()).back(),
+              "Safety copy of the file as it was before: " + disk.names()[0]);
 }
 
 // Another program holding the backup for writing keeps the apply out (after its bounded
