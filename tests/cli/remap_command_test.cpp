@@ -37,6 +37,11 @@ struct RemapCommandTest : ::testing::Test {
             }
         }
     }
+    static std::string sqlQuote(const std::string& text) {
+        std::string out = "'";
+        for (char c : text) out += c == '\'' ? std::string("''") : std::string(1, c);
+        return out + "'";
+    }
     std::string csv(const std::string& lines) const {
         const auto path = dir.path() / "remap.csv";
         writeText(path, lines);
@@ -124,9 +129,29 @@ TEST_F(RemapCommandTest, ApplyWithYesRenamesInTheBackupAndEveryMessageBackup) {
     ASSERT_GT(before, 0);
     const std::string file =
         csv("OLD_ALIAS,OLD_EXTENSION,NEW_ALIAS,NEW_EXTENSION\r\n" + alias + ",,renamed1,\r\n");
+    std::map<std::string, std::string> originals;  // every file of the folder, before
+    for (const auto& e : fs::directory_iterator(fs::path(written.directoryBackup).parent_path()))
+        originals[e.path().string()] = fileText(e.path().string());
+    int changing = 0;  // message backups holding the alias
+    for (const auto& f : written.messageBackups)
+        changing +=
+            !queryRows(f, "SELECT FromAlias FROM Messages WHERE FromAlias=" + sqlQuote(alias) +
+                              " OR ToAlias=" + sqlQuote(alias))
+                 .empty();
     const auto r =
         remap(shellQuote(written.directoryBackup) + " " + shellQuote(file) + " --apply --yes");
     ASSERT_EQ(r.status, 0) << r.err;
+    // Safety copies: the backup and the message backups that changed, each as it was before.
+    int copies = 0;
+    for (const auto& e : fs::directory_iterator(fs::path(written.directoryBackup).parent_path())) {
+        const std::string name = e.path().string();
+        if (!name.ends_with(".bak")) continue;
+        ++copies;
+        const std::string original = name.substr(0, name.size() - 20);  // .YYYYMMDD-HHMMSS.bak
+        EXPECT_TRUE(originals.count(original) && fileText(name) == originals[original]) << name;
+        EXPECT_THAT(r.err, HasSubstr(name));
+    }
+    EXPECT_EQ(copies, 1 + changing);
     const auto out = nlohmann::json::parse(r.out);
     EXPECT_EQ(out["rows"][0][0], true);
     const std::string runLog = out["runLog"];
@@ -163,8 +188,10 @@ TEST_F(RemapCommandTest, ApplyWithoutYesAndUntickedRowsWriteNothing) {
 
     // Both lines reach the grid (their new aliases are free); --rows 2 ticks only the second.
     r = remap(shellQuote(written.directoryBackup) + " " + shellQuote(file) +
-              " --apply --yes --rows 2");
+              " --apply --yes --rows 2 --no-safety-copy");
     ASSERT_EQ(r.status, 0) << r.err;
+    for (const auto& e : fs::directory_iterator(fs::path(written.directoryBackup).parent_path()))
+        EXPECT_FALSE(e.path().string().ends_with(".bak")) << e.path();
     const auto out = nlohmann::json::parse(r.out);
     ASSERT_EQ(out["rows"].size(), 2u);
     EXPECT_EQ(out["rows"][0][0], false);
