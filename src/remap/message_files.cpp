@@ -219,6 +219,20 @@ bool MessageBackupFiles::renameCounted(File& file, const std::string& oldAlias,
     proc.step([&] { count = asCount(to); });
     log(countLine(count, "toAlias", oldAlias, file.path));
     if (from == 0 && to == 0) return false;
+    if (!dryRun_) writeRename(file, storedOld, storedNew, from, to, log);
+    // The rows now hold the new alias (the same entry when only the case changed).
+    Counts& was = file.counts[key];
+    was.from -= from;
+    was.to -= to;
+    Counts& now = file.counts[keyOf(storedNew, file.version)];
+    now.from += from;
+    now.to += to;
+    return true;
+}
+
+void MessageBackupFiles::writeRename(File& file, const std::string& storedOld,
+                                     const std::string& storedNew, int32_t from, int32_t to,
+                                     const LogLine& log) {
     // Both columns change in one save of the file.
     reopen(file);
     copyBeforeChange(file.path, log);
@@ -232,19 +246,11 @@ bool MessageBackupFiles::renameCounted(File& file, const std::string& oldAlias,
                     file.connect, db::adOpenKeyset, db::adLockOptimistic);
         }
     });
-    // The rows now hold the new alias (the same entry when only the case changed).
-    Counts& was = file.counts[key];
-    was.from -= from;
-    was.to -= to;
-    Counts& now = file.counts[keyOf(storedNew, file.version)];
-    now.from += from;
-    now.to += to;
-    return true;
 }
 
 bool MessageBackupFiles::copyFilesToChange(const std::string& oldAlias, const LogLine& log,
                                            ui::Procedure& proc, Outcome& outcome) {
-    if (!safety_ || !safety_->enabled() || strategy_ != Strategy::Counts) return true;
+    if (!safety_ || !safety_->enabled() || strategy_ != Strategy::Counts || dryRun_) return true;
     for (File& file : files_) {
         if (!file.loaded) load(file);
         if (file.failure) continue;

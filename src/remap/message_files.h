@@ -86,6 +86,9 @@ public:
     // apply holds it), and a line "    Safety copy of PATH written: COPY" goes to the log.
     // A copy that fails is a failure of the file's change: nothing of it is changed.
     void setSafetyCopies(backup::SafetyCopies* safety) { safety_ = safety; }
+    // A dry run (the preview) counts and logs as the apply does, and keeps the counts
+    // current from change to change, but writes nothing (Counts strategy).
+    void setDryRun(bool dryRun) { dryRun_ = dryRun; }
 
     // The files found (empty until the first renameAlias).
     std::vector<std::string> paths() const;
@@ -125,6 +128,8 @@ private:
                          const LogLine& log, ui::Procedure& proc, int16_t& count);
     std::string stored(const std::string& text) const { return stored_ ? stored_(text) : text; }
     void copyBeforeChange(const std::string& path, const LogLine& log);
+    void writeRename(File& file, const std::string& storedOld, const std::string& storedNew,
+                     int32_t from, int32_t to, const LogLine& log);
     // Copies every file the alias change will touch before any of them changes, so that a
     // copy that fails leaves all of them as they were. False (reported, in outcome) then.
     bool copyFilesToChange(const std::string& oldAlias, const LogLine& log, ui::Procedure& proc,
@@ -138,6 +143,7 @@ private:
     long fileOpens_ = 0;
     std::function<std::string(const std::string&)> stored_;
     backup::SafetyCopies* safety_ = nullptr;
+    bool dryRun_ = false;
     std::map<std::pair<std::string, jet::JetVersion>, std::string> keys_;  // of this change
 };
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "remap/remap_apply_harness.h"
 #include "sample/sample.h"
@@ -249,6 +250,74 @@ TEST_F(RemapCommandTest, KilledAnywhereARerunOfTheSameCsvFinishesTheApply) {
             EXPECT_EQ(check.status, 0) << e.path() << ": " << check.out;
         }
     }
+}
+
+// The preview of the ticked rows changes no file and counts what the apply then changes:
+// per row its outcome and the run log's message counts, and in all the records changed.
+TEST_F(RemapCommandTest, PreviewCountsWhatTheApplyThenChanges) {
+    write("zerith-rev20");
+    std::string lines = "OLD_ALIAS,OLD_EXTENSION,NEW_ALIAS,NEW_EXTENSION\r\n";
+    int n = 0;
+    for (const auto& row :
+         queryRows(written.directoryBackup, "SELECT Alias FROM Subscribers ORDER BY Alias")) {
+        if (row[0] == "<null>") continue;
+        lines += row[0] + ",,moved" + std::to_string(n) + "," +
+                 (n % 3 == 0 ? std::to_string(770000 + n) : "") + "\r\n";
+        if (++n == 8) break;
+    }
+    const std::string file = csv(lines);
+    const fs::path backups = fs::path(written.directoryBackup).parent_path();
+    const auto before = snapshot(backups);
+    const std::string args = shellQuote(written.directoryBackup) + " " + shellQuote(file);
+    auto r = remap(args + " --preview");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(snapshot(backups), before);
+    const auto preview = nlohmann::json::parse(r.out)["preview"];
+
+    r = remap(args + " --apply --yes --no-safety-copy");
+    ASSERT_EQ(r.status, 0) << r.err;
+    // The run log's rows: whether each applied, and its non-zero message counts.
+    std::vector<std::pair<bool, std::map<std::string, std::pair<long, long>>>> logged;
+    std::istringstream log(fileText(nlohmann::json::parse(r.out)["runLog"]));
+    for (std::string line; std::getline(log, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line == "********")
+            logged.emplace_back(true, decltype(logged)::value_type::second_type{});
+        if (logged.empty()) continue;
+        if (line.starts_with("(error)")) logged.back().first = false;
+        const size_t in = line.rfind(" in ");
+        const long count = std::atol(line.c_str());
+        if (line.find(" instances found for ") == std::string::npos || count == 0) continue;
+        auto& counts = logged.back().second[line.substr(in + 4)];
+        (line.find(" fromAlias ") != std::string::npos ? counts.first : counts.second) = count;
+    }
+    ASSERT_EQ(logged.size(), preview["rows"].size());
+    for (size_t i = 0; i < logged.size(); ++i) {
+        SCOPED_TRACE(i);
+        const auto& row = preview["rows"][i];
+        EXPECT_EQ(row["applies"], logged[i].first);
+        std::map<std::string, std::pair<long, long>> counted;
+        for (const auto& m : row["messages"])
+            counted[m["file"]] = {m["fromAlias"].get<long>(), m["toAlias"].get<long>()};
+        EXPECT_EQ(counted, logged[i].second);
+    }
+    EXPECT_EQ(preview["totals"]["applies"], 8);
+    // The records the apply changed, table by table, against the preview's totals.
+    const auto after = snapshot(backups);
+    const auto changed = [&](const std::string& table) {
+        const std::string key =
+            fs::path(written.directoryBackup).filename().string() + ": " + table;
+        std::vector<std::vector<std::string>> gone;
+        std::set_difference(after.at(key).begin(), after.at(key).end(), before.at(key).begin(),
+                            before.at(key).end(), std::back_inserter(gone));
+        return static_cast<long>(gone.size());
+    };
+    const auto& totals = preview["totals"];
+    EXPECT_EQ(totals["users"], changed("users"));
+    EXPECT_EQ(totals["callHandlers"], changed("handlers"));
+    EXPECT_EQ(totals["distributionListMembers"], changed("lists"));
+    EXPECT_EQ(totals["privateListMembers"], changed("private"));
+    EXPECT_GT(totals["messages"].get<long>(), 0);
 }
 
 TEST_F(RemapCommandTest, EmailRemapAppliesAddresses) {

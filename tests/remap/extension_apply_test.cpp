@@ -15,6 +15,7 @@
 #include "remap/frm_extension_remap.h"
 #include "remap/message_files.h"
 #include "remap/remap_apply_harness.h"
+#include "remap/remap_preview.h"
 #include "support/fault_fs.h"
 
 namespace tdv::test {
@@ -366,6 +367,18 @@ TEST_F(ExtensionApplyTest, RowsAreCheckedAgainstTheBackupBeforeAnyFileIsTouched)
             h.state.strMDBConnectString);
     }
     const auto before = bytesOfEveryFile();
+    // The preview finds the same problems, changes no file and leaves no run log.
+    const remap::RemapPreview preview = remap::previewExtensionRemap(*form);
+    ASSERT_EQ(preview.rows.size(), 2u);
+    EXPECT_FALSE(preview.rows[0].applies);
+    EXPECT_EQ(preview.rows[0].problem,
+              "could not find subscriber for this record by ObjectId=" + std::string(kU1));
+    EXPECT_EQ(preview.rows[1].problem,
+              "new alias conflicts with an existing user in the backup database:SameAlias");
+    EXPECT_EQ(preview.rows[1].records.users, 0);
+    EXPECT_TRUE(bytesOfEveryFile() == before);
+    EXPECT_TRUE(h.runLogFiles().empty());
+    EXPECT_TRUE(h.ui.boxes.empty());
     apply();
     EXPECT_EQ(
         logBody(h.logs.runLogPath()),
