@@ -175,13 +175,15 @@ void registerRemapCommand(CLI::App& app) {
         "Load a remap CSV file into the alias and extension remap window (or the e-mail "
         "address remap window with --email) and print its grid as one JSON object: "
         "{\"columns\": [{\"caption\", \"hidden\"}], \"rows\": [[cells]], \"csvErrorLog\": "
-        "path}; with --apply tick rows, apply them and add \"runLog\": path");
+        "path}; with --preview add \"preview\" (what applying the rows would change); with "
+        "--apply tick rows, apply them and add \"runLog\": path");
     cmd->add_option("FILE", args->file, "Directory backup (.mdb)")->required();
     cmd->add_option("CSV", args->csv, "Remap CSV file")->required();
     cmd->add_flag("--email", args->email,
                   "The e-mail address remap (OLD_EXTENSION, OLD_ALIAS, NEW_SMTP_ADDRESS)");
-    cmd->add_option("--rows", args->rows,
-                    "Data rows to tick for --apply, 1-based, comma-separated (default: all)");
+    cmd->add_option(
+        "--rows", args->rows,
+        "Data rows to tick for --apply and --preview, 1-based, comma-separated (default: all)");
     cmd->add_flag("--apply", args->apply, "Tick the rows and press Apply Changes");
     cmd->add_flag("--preview", args->preview,
                   "Tick the rows and add \"preview\": what applying them would change, per row "
