@@ -366,7 +366,12 @@ RemapPreviewDialog::RemapPreviewDialog(const remap::RemapPreview& preview, QWidg
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
-    resize(900, 400);
+    // Wide enough for every column, within the screen.
+    int wanted = 2 * list_->frameWidth() + 40;
+    for (int c = 0; c < list_->columnCount(); ++c) wanted += list_->columnWidth(c);
+    if (const QScreen* screen = this->screen())
+        wanted = std::min(wanted, screen->availableGeometry().width() * 9 / 10);
+    resize(std::max(wanted, 600), 400);
 }
 
 std::unique_ptr<RemapWindow> makeExtensionRemapWindow(ui::UiPort& ui, backup::AppState& state,
