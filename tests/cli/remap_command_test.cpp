@@ -246,6 +246,7 @@ TEST_F(RemapCommandTest, KilledAnywhereARerunOfTheSameCsvFinishesTheApply) {
         ASSERT_EQ(rerun.status, 0) << rerun.err;
         EXPECT_EQ(snapshot(backups), expected);
         for (const auto& e : fs::directory_iterator(backups)) {
+            if (e.path().extension() == ".bak") continue;  // the runs' safety copies
             const auto check = runTdv("check " + shellQuote(e.path().string()));
             EXPECT_EQ(check.status, 0) << e.path() << ": " << check.out;
         }
