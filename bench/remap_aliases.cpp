@@ -28,6 +28,7 @@
 
 #include "cli/cli_ui.h"
 #include "db/backup/backed_up_version.h"
+#include "db/backup/safety_copy.h"
 #include "logging/mod_logging.h"
 #include "remap/apply_rows.h"
 #include "remap/frm_extension_remap.h"
@@ -129,6 +130,8 @@ int main(int argc, char** argv) {
 
     std::ostringstream quiet;
     tdv::cli::CliUi ui(quiet, true);
+    // The apply itself is measured; safety copies cost what the files they copy weigh.
+    tdv::backup::setSafetyCopyEnabled(ui, false);
     tdv::backup::AppState state;
     state.strMDBFilePath = written.directoryBackup;
     state.strMDBConnectString = tdv::backup::kConnectPrefix + written.directoryBackup;

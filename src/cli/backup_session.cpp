@@ -13,6 +13,8 @@
 #include <set>
 #include <stdexcept>
 
+#include "db/backup/safety_copy.h"
+
 namespace tdv::cli {
 
 namespace {
@@ -53,6 +55,18 @@ int parseObjectType(const std::string& command, const std::string& type, int cou
     }
     if (t.size() == 1 && t[0] >= '0' && t[0] < '0' + count) return t[0] - '0';
     throw UsageError(command + ": unknown TYPE '" + type + "' (" + objectTypeList(count) + ")");
+}
+
+namespace {
+bool safetyCopyOff = false;
+}  // namespace
+
+void switchOffSafetyCopy() {
+    safetyCopyOff = true;
+}
+
+BackupSession::BackupSession(bool yes) : ui(std::cerr, yes), form(ui, state) {
+    if (safetyCopyOff) backup::setSafetyCopyEnabled(ui, false);
 }
 
 std::unique_ptr<BackupSession> openBackupSession(const std::string& command,

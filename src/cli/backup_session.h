@@ -14,8 +14,12 @@
 
 namespace tdv::cli {
 
+// `tdv --no-safety-copy`: the commands of this run write no safety copy before changing a
+// backup (every session's settings say so).
+void switchOffSafetyCopy();
+
 struct BackupSession {
-    explicit BackupSession(bool yes) : ui(std::cerr, yes), form(ui, state) {}
+    explicit BackupSession(bool yes);
     CliUi ui;
     backup::AppState state;
     app::FrmMain form;

@@ -1,6 +1,6 @@
 // tdv remap: the bulk remap windows driven from the command line.
 //
-//   tdv remap FILE CSV [--email] [--rows N,N,...] [--apply] [--yes]
+//   tdv remap FILE CSV [--email] [--rows N,N,...] [--preview] [--apply] [--yes]
 //
 // FILE is opened as a directory backup; the alias and extension remap window (or, with
 // --email, the e-mail address remap window, after the main window's "too old" gate) is
@@ -10,12 +10,15 @@
 // --rows is absent) are ticked and "Apply Changes" is pressed; its warning is answered by
 // --yes (otherwise No: nothing is written), and "runLog" gives the run log's path. Logs go
 // under the application folder ($TDV_HOME). Message boxes go to stderr through CliUi.
+// --preview ticks the same rows and adds "preview" (remap/remap_preview.h gives its form),
+// made before any apply and changing no file.
 #include <CLI/CLI.hpp>
 
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -27,6 +30,7 @@
 #include "logging/mod_logging.h"
 #include "remap/frm_extension_remap.h"
 #include "remap/frm_smtp_address_remap.h"
+#include "remap/remap_preview.h"
 
 namespace tdv::cli {
 namespace {
@@ -37,6 +41,7 @@ struct RemapArgs {
     bool email = false;
     std::string rows;
     bool apply = false;
+    bool preview = false;
     bool yes = false;
 };
 
@@ -72,19 +77,74 @@ void tick(ui::GridModel& grid, const std::vector<int>& rows) {
 }
 
 // Loads, ticks and applies as the user would in the window, then prints the grid.
+nlohmann::ordered_json previewJson(const remap::RemapPreview& preview) {
+    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+    remap::PreviewRecords sum;
+    long applies = 0, messages = 0;
+    for (const remap::PreviewRow& row : preview.rows) {
+        const remap::PreviewRecords& n = row.records;
+        nlohmann::ordered_json files = nlohmann::ordered_json::array();
+        for (const remap::PreviewMessages& m : row.messages) {
+            files.push_back({{"file", m.file}, {"fromAlias", m.fromAlias}, {"toAlias", m.toAlias}});
+            messages += m.fromAlias + m.toAlias;
+        }
+        rows.push_back({{"row", row.row},
+                        {"csvLine", row.csvLine},
+                        {"action", row.action},
+                        {"applies", row.applies},
+                        {"problem", row.problem},
+                        {"records",
+                         {{"users", n.users},
+                          {"callHandlers", n.callHandlers},
+                          {"alternateExtensions", n.alternateExtensions},
+                          {"distributionListMembers", n.distributionListMembers},
+                          {"privateListMembers", n.privateListMembers}}},
+                        {"messages", files}});
+        applies += row.applies;
+        sum.users += n.users;
+        sum.callHandlers += n.callHandlers;
+        sum.alternateExtensions += n.alternateExtensions;
+        sum.distributionListMembers += n.distributionListMembers;
+        sum.privateListMembers += n.privateListMembers;
+    }
+    return {{"rows", rows},
+            {"totals",
+             {{"rows", preview.rows.size()},
+              {"applies", applies},
+              {"users", sum.users},
+              {"callHandlers", sum.callHandlers},
+              {"alternateExtensions", sum.alternateExtensions},
+              {"distributionListMembers", sum.distributionListMembers},
+              {"privateListMembers", sum.privateListMembers},
+              {"messages", messages}}}};
+}
+
+remap::RemapPreview previewOf(remap::FrmExtensionRemap& form) {
+    return remap::previewExtensionRemap(form);
+}
+remap::RemapPreview previewOf(remap::FrmSMTPAddressRemap& form) {
+    return remap::previewSMTPRemap(form);
+}
+
 template <class Form>
 void runWindow(Form& form, const RemapArgs& args, logging::ModLogging& logs) {
     remap::InitForm(form);
     if (!form.closed) remap::cmdOpenCSVFile_Click(form);
-    if (args.apply && !form.closed) {
+    if ((args.apply || args.preview) && !form.closed)
         tick(form.myGrid, rowsToTick(args.rows, form.myGrid.Rows() - 1));
-        remap::cmdRemap_Click(form);
-    }
+    std::optional<remap::RemapPreview> preview;
+    if (args.preview && !form.closed) preview = previewOf(form);
+    if (preview && !preview->failure.empty())
+        throw std::runtime_error("remap: the preview could not be made: " + preview->failure);
+    if (args.apply && !form.closed) remap::cmdRemap_Click(form);
     nlohmann::ordered_json out;
     addGridJson(out, form.myGrid);
     out["csvErrorLog"] = logs.csvErrorLogPath();
+    if (preview) out["preview"] = previewJson(*preview);
     if (args.apply) out["runLog"] = logs.runLogPath();
     std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    // An apply answered Yes that stopped before writing (no rows, none ticked, no safety copy).
+    if (args.apply && args.yes && !form.closed) throw CLI::RuntimeError(1);
 }
 
 void runRemap(const RemapArgs& args) {
@@ -115,14 +175,19 @@ void registerRemapCommand(CLI::App& app) {
         "Load a remap CSV file into the alias and extension remap window (or the e-mail "
         "address remap window with --email) and print its grid as one JSON object: "
         "{\"columns\": [{\"caption\", \"hidden\"}], \"rows\": [[cells]], \"csvErrorLog\": "
-        "path}; with --apply tick rows, apply them and add \"runLog\": path");
+        "path}; with --preview add \"preview\" (what applying the rows would change); with "
+        "--apply tick rows, apply them and add \"runLog\": path");
     cmd->add_option("FILE", args->file, "Directory backup (.mdb)")->required();
     cmd->add_option("CSV", args->csv, "Remap CSV file")->required();
     cmd->add_flag("--email", args->email,
                   "The e-mail address remap (OLD_EXTENSION, OLD_ALIAS, NEW_SMTP_ADDRESS)");
-    cmd->add_option("--rows", args->rows,
-                    "Data rows to tick for --apply, 1-based, comma-separated (default: all)");
+    cmd->add_option(
+        "--rows", args->rows,
+        "Data rows to tick for --apply and --preview, 1-based, comma-separated (default: all)");
     cmd->add_flag("--apply", args->apply, "Tick the rows and press Apply Changes");
+    cmd->add_flag("--preview", args->preview,
+                  "Tick the rows and add \"preview\": what applying them would change, per row "
+                  "(records in the backup, messages per message backup), before any --apply");
     cmd->add_flag("--yes", args->yes,
                   "Answer Yes (or OK) to every question, the apply's warning included; default "
                   "No (Cancel), so nothing is written");

@@ -4,6 +4,7 @@
 #include <exception>
 #include <iostream>
 
+#include "cli/backup_session.h"
 #include "cli/commands.h"
 #include "jet/error.h"
 
@@ -11,6 +12,12 @@ int main(int argc, char** argv) {
     CLI::App app{"tdv - TARNIS Data Viewer on the command line: reads Access (.mdb) backups"};
     app.set_version_flag("--version", std::string("tdv ") + TDV_VERSION);
     app.require_subcommand(1);
+    // Global options may also follow the command's own arguments.
+    app.fallthrough();
+    app.add_flag_callback(
+        "--no-safety-copy", [] { tdv::cli::switchOffSafetyCopy(); },
+        "Write no safety copy (FILE.mdb.YYYYMMDD-HHMMSS.bak beside it) before a command "
+        "changes a backup (remap --apply, clear-mappings, pager-scrub)");
     app.footer(
         "Exit status: 0 the command did what was asked (message lines may have been printed on "
         "the way); 1 it stopped on an error, a refusal or a declined question, after printing "

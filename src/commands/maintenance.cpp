@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/common_values.h"
+#include "db/backup/safety_copy.h"
 #include "ui/procedure.h"
 
 namespace tdv::commands {
@@ -55,17 +56,38 @@ bool isFalse(const db::Variant& v) {
     return v.isNumeric() && v.toDouble() == 0;
 }
 
+// The backup's safety copy before the command's first change (the writer lock is held from
+// the copy to the end of the command); false after one message when it cannot be made.
+bool copyFirst(app::FrmMain& form, backup::SafetyCopies& safety) {
+    try {
+        safety.beforeChange(form.state.cache, form.state.strMDBConnectString);
+    } catch (...) {
+        form.ui.messageBox(ui::currentErrorInfo().description);
+        return false;
+    }
+    return true;
+}
+
+// The closing message, with where the copy went.
+std::string withCopies(const std::string& text, const backup::SafetyCopies& safety) {
+    const std::string copies = safety.summary();
+    return copies.empty() ? text : text + "\n" + copies;
+}
+
 }  // namespace
 
 bool mnuClearMappingMemory_Click(app::FrmMain& form) {
     ui::Procedure proc(form.ui, "mnuClearMappingMemory_Click", "frmMain",
                        ui::ErrorStyle::ownText("Error in mnuClearMappingMemory:"));
     if (form.ui.messageBox(kClearQuestion, ui::Buttons::YesNo) != ui::Answer::Yes) return false;
+    backup::SafetyCopies safety(form.ui);
+    if (!copyFirst(form, safety)) return false;
     proc.step([&] {
         auto rs = form.state.newRecordset();
         rs.Open("DELETE * FROM ObjectMappingHistory", form.state.strMDBConnectString);
     });
-    return proc.finish([&] { form.ui.messageBox("Mapping history table cleared"); });
+    return proc.finish(
+        [&] { form.ui.messageBox(withCopies("Mapping history table cleared", safety)); });
 }
 
 bool mnuStQuellisPagerScrub_Click(app::FrmMain& form) {
@@ -99,8 +121,11 @@ bool mnuStQuellisPagerScrub_Click(app::FrmMain& form) {
     long count = -1;
     proc.step([&] { count = rs.RecordCount(); });
     bool done = false;
+    backup::SafetyCopies safety(ui);
     if (count < 1) {
         proc.finish([&] { ui.messageBox(kNoPagers); });
+    } else if (!proc.failed() && !copyFirst(form, safety)) {
+        // Nothing was changed; the message said why.
     } else {
         int32_t deleted = 0;
         int32_t activated = 0;
@@ -127,9 +152,10 @@ bool mnuStQuellisPagerScrub_Click(app::FrmMain& form) {
                   });
         done = proc.finish([&] {
             ui.setBusy(false);
-            ui.messageBox("Operation completed.  " + std::to_string(deleted) +
-                          " auxiliary pager devices deleted and " + std::to_string(activated) +
-                          " pager devices activated.");
+            ui.messageBox(withCopies("Operation completed.  " + std::to_string(deleted) +
+                                         " auxiliary pager devices deleted and " +
+                                         std::to_string(activated) + " pager devices activated.",
+                                     safety));
         });
     }
 

@@ -14,6 +14,7 @@
 #include "app/form_load.h"
 #include "commands/maintenance.h"
 #include "commands/user_export.h"
+#include "db/backup/safety_copy.h"
 #include "extract/audio_extraction.h"
 #include "extract/recordings.h"
 #include "gui/filter_box.h"
@@ -236,6 +237,14 @@ void MainWindow::buildMenus() {
     mnuStQuellisPagerScrub =
         item(mnuCSVEdits, "mnuStQuellisPagerScrub", "Saint Quellis Pager Scrub",
              [this] { run([this] { commands::mnuStQuellisPagerScrub_Click(*form_); }); });
+    // The setting every command that changes a backup reads (db/backup/safety_copy.h).
+    seperatorSafetyCopy = separatorIn(mnuCSVEdits, "seperatorSafetyCopy");
+    mnuSafetyCopy = mnuCSVEdits->addAction("Make a &safety copy before changing a backup");
+    mnuSafetyCopy->setObjectName("mnuSafetyCopy");
+    mnuSafetyCopy->setCheckable(true);
+    mnuSafetyCopy->setChecked(backup::safetyCopyEnabled(ui_));
+    connect(mnuSafetyCopy, &QAction::toggled, this,
+            [this](bool on) { backup::setSafetyCopyEnabled(ui_, on); });
     connect(mnuCSVEdits, &QMenu::aboutToShow, this, [this] { updateMenus(); });
 
     mnuHelp = menuBar()->addMenu("&Help");

@@ -96,6 +96,8 @@ public:
     QAction* mnuClearMappingMemory = nullptr;
     QAction* seperatorStQuellis = nullptr;
     QAction* mnuStQuellisPagerScrub = nullptr;
+    QAction* seperatorSafetyCopy = nullptr;
+    QAction* mnuSafetyCopy = nullptr;  // checkable: the safety copy setting
     QMenu* mnuHelp = nullptr;
     QAction* mnuHelpItem = nullptr;
     QAction* seperator = nullptr;

@@ -1,16 +1,22 @@
 #include "gui/remap_window.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
 
 #include "gui/about_window.h"
 #include "gui/grid_view.h"
@@ -44,6 +50,16 @@ namespace {
 constexpr int kMinClientWidth = 5000;
 constexpr int kMinClientHeight = 2500;
 
+remap::RemapPreview previewOf(remap::FrmExtensionRemap& form) {
+    return remap::previewExtensionRemap(form);
+}
+remap::RemapPreview previewOf(remap::FrmSMTPAddressRemap& form) {
+    return remap::previewSMTPRemap(form);
+}
+
+// Gap between the preview button and the apply button, twips.
+constexpr int kButtonGap = 120;
+
 // One adapter for both forms: they share member and procedure names.
 template <class F>
 class FormAdapter : public RemapWindow::Form {
@@ -63,6 +79,7 @@ public:
     void myGrid_Click() override { remap::myGrid_Click(form_); }
     bool myGrid_CanEdit(int col) const override { return remap::myGrid_CanEdit(form_, col); }
     void cmdRemap_Click() override { remap::cmdRemap_Click(form_); }
+    remap::RemapPreview preview() override { return previewOf(form_); }
     void cmdCancel_Click() override { remap::cmdCancel_Click(form_); }
     void Form_Unload() override { remap::Form_Unload(form_); }
 
@@ -96,6 +113,10 @@ RemapWindow::RemapWindow(const RemapDesign& design, std::unique_ptr<Form> form, 
     cmdRemap_ = new QPushButton("&Apply Changes", this);
     cmdRemap_->setObjectName("cmdRemap");
     cmdRemap_->setAutoDefault(false);
+    cmdPreview_ = new QPushButton("&Preview", this);
+    cmdPreview_->setObjectName("cmdPreview");
+    cmdPreview_->setAutoDefault(false);
+    cmdPreview_->setToolTip("What applying the ticked rows would change; no file is changed");
     cmdCancel_ = new QPushButton("&Cancel", this);
     cmdCancel_->setObjectName("cmdCancel");
     cmdCancel_->setAutoDefault(false);
@@ -119,6 +140,7 @@ RemapWindow::RemapWindow(const RemapDesign& design, std::unique_ptr<Form> form, 
     });
     connect(cmdRemap_, &QPushButton::clicked, this,
             [this] { forward([this] { form_->cmdRemap_Click(); }); });
+    connect(cmdPreview_, &QPushButton::clicked, this, [this] { showPreview(); });
     connect(cmdCancel_, &QPushButton::clicked, this,
             [this] { forward([this] { form_->cmdCancel_Click(); }); });
 
@@ -132,6 +154,7 @@ RemapWindow::RemapWindow(const RemapDesign& design, std::unique_ptr<Form> form, 
           {cmdCancel_, design.cmdCancel}}) {
         place(widget, rect);
     }
+    placePreviewButton();
     setMinimumSize(twipsToPixels(kMinClientWidth, this), twipsToPixels(kMinClientHeight, this));
     resize(twipsToPixels(design.clientWidth, this), twipsToPixels(design.clientHeight, this));
 }
@@ -150,6 +173,26 @@ void RemapWindow::place(QWidget* widget, const int rect[4]) {
         qobject_cast<QPushButton*>(widget) != nullptr ? widget->sizeHint().width() : 0;
     widget->setGeometry(twipsToPixels(rect[0], this), twipsToPixels(rect[1], this),
                         std::max(width, wanted), twipsToPixels(rect[3], this));
+}
+
+void RemapWindow::placePreviewButton() {
+    const int width = std::max(cmdPreview_->sizeHint().width(), cmdCancel_->width());
+    cmdPreview_->setGeometry(cmdRemap_->x() - twipsToPixels(kButtonGap, this) - width,
+                             cmdRemap_->y(), width, cmdRemap_->height());
+}
+
+void RemapWindow::showPreview() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const remap::RemapPreview preview = form_->preview();
+    QApplication::restoreOverrideCursor();
+    if (!preview.failure.empty()) {
+        QMessageBox::warning(
+            this, windowTitle(),
+            "The preview could not be made: " + QString::fromStdString(preview.failure));
+        return;
+    }
+    RemapPreviewDialog dialog(preview, this);
+    dialog.exec();
 }
 
 void RemapWindow::showEvent(QShowEvent* event) {
@@ -220,7 +263,7 @@ void RemapWindow::showProgress(int done, int total) {
     if (!progress_->isVisible()) {
         // Left of the buttons, on their row.
         const int left = myGrid_->x();
-        const int right = cmdRemap_->x() - twipsToPixels(120, this);
+        const int right = cmdPreview_->x() - twipsToPixels(120, this);
         progress_->setGeometry(left, cmdRemap_->y(), std::max(right - left, 0),
                                cmdRemap_->height());
         progress_->show();
@@ -241,9 +284,10 @@ void RemapWindow::resizeEvent(QResizeEvent* event) {
     cmdCancel_->move(px(l->cmdCancelLeft) - cancelGrowth, px(l->cmdCancelTop));
     cmdRemap_->move(px(l->cmdRemapLeft) - cancelGrowth - remapGrowth, px(l->cmdRemapTop));
     txtCSVPath_->resize(px(l->txtCSVPathWidth), txtCSVPath_->height());
+    placePreviewButton();
     if (progress_->isVisible()) {
         progress_->setGeometry(myGrid_->x(), cmdRemap_->y(),
-                               std::max(cmdRemap_->x() - px(120) - myGrid_->x(), 0),
+                               std::max(cmdPreview_->x() - px(120) - myGrid_->x(), 0),
                                cmdRemap_->height());
     }
 }
@@ -253,6 +297,81 @@ void RemapWindow::done(int result) {
     // the form: its lookups are closed.
     if (!std::exchange(unloaded_, true)) form_->Form_Unload();
     QDialog::done(result);
+}
+
+RemapPreviewDialog::RemapPreviewDialog(const remap::RemapPreview& preview, QWidget* parent)
+    : QDialog(parent) {
+    setWindowTitle("Preview of the changes");
+    setModal(true);
+    setSizeGripEnabled(true);
+    auto* layout = new QVBoxLayout(this);
+    totals_ = new QLabel(this);
+    totals_->setObjectName("totals");
+    totals_->setWordWrap(true);
+    layout->addWidget(totals_);
+    list_ = new QTreeWidget(this);
+    list_->setObjectName("list");
+    list_->setHeaderLabels({"Row", "CSV File Line / Message backup", "Result", "Users",
+                            "Call handlers", "Alternate extensions", "List members",
+                            "Private list members", "Messages"});
+    list_->setRootIsDecorated(true);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    layout->addWidget(list_);
+
+    long applies = 0, users = 0, handlers = 0, alternates = 0, members = 0, privates = 0,
+         messages = 0;
+    for (const remap::PreviewRow& row : preview.rows) {
+        const remap::PreviewRecords& n = row.records;
+        long rowMessages = 0;
+        for (const remap::PreviewMessages& m : row.messages) rowMessages += m.fromAlias + m.toAlias;
+        auto* item = new QTreeWidgetItem(
+            list_,
+            {QString::number(row.row), QString::fromStdString(row.csvLine),
+             row.applies ? QString("Applies: ") + QString::fromStdString(row.action)
+                         : QString("Not applied: ") + QString::fromStdString(row.problem),
+             QString::number(n.users), QString::number(n.callHandlers),
+             QString::number(n.alternateExtensions), QString::number(n.distributionListMembers),
+             QString::number(n.privateListMembers), QString::number(rowMessages)});
+        for (const remap::PreviewMessages& m : row.messages) {
+            auto* file = new QTreeWidgetItem(item);
+            file->setText(1, QString::fromStdString(m.file));
+            file->setText(8, QString("%1 (from %2, to %3)")
+                                 .arg(m.fromAlias + m.toAlias)
+                                 .arg(m.fromAlias)
+                                 .arg(m.toAlias));
+        }
+        applies += row.applies;
+        users += n.users;
+        handlers += n.callHandlers;
+        alternates += n.alternateExtensions;
+        members += n.distributionListMembers;
+        privates += n.privateListMembers;
+        messages += rowMessages;
+    }
+    list_->expandAll();
+    for (int c = 0; c < list_->columnCount(); ++c) list_->resizeColumnToContents(c);
+    totals_->setText(QString("%1 ticked rows, %2 would be applied. Records changed in the "
+                             "backup: %3 users, %4 call handlers, %5 alternate extensions, %6 "
+                             "list members, %7 private list members; %8 message fields in the "
+                             "message backups. Nothing has been changed yet.")
+                         .arg(preview.rows.size())
+                         .arg(applies)
+                         .arg(users)
+                         .arg(handlers)
+                         .arg(alternates)
+                         .arg(members)
+                         .arg(privates)
+                         .arg(messages));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+    // Wide enough for every column, within the screen.
+    int wanted = 2 * list_->frameWidth() + 40;
+    for (int c = 0; c < list_->columnCount(); ++c) wanted += list_->columnWidth(c);
+    if (const QScreen* screen = this->screen())
+        wanted = std::min(wanted, screen->availableGeometry().width() * 9 / 10);
+    resize(std::max(wanted, 600), 400);
 }
 
 std::unique_ptr<RemapWindow> makeExtensionRemapWindow(ui::UiPort& ui, backup::AppState& state,

@@ -6,7 +6,8 @@
 // File", the path box, the select-all box over the header cell of the Selected column, the
 // grid (only the Selected column is editable; a click further right toggles the row), and
 // "&Apply Changes" / "&Cancel" at the bottom right, moved by the shared resize rule
-// (remap::remapLayout). Loads and applies of more than a few hundred rows show a progress
+// (remap::remapLayout), with "&Preview" left of them (a read-only list of what applying
+// the ticked rows would change). Loads and applies of more than a few hundred rows show a progress
 // bar. The window runs the form's InitForm when it is first shown, forwards every event to
 // the form, and closes as soon as the form says it closed (empty backup, cancel, apply).
 //
@@ -22,12 +23,15 @@
 #include "logging/mod_logging.h"
 #include "remap/frm_extension_remap.h"
 #include "remap/frm_smtp_address_remap.h"
+#include "remap/remap_preview.h"
 #include "ui/ui_port.h"
 
 class QCheckBox;
 class QLineEdit;
+class QLabel;
 class QProgressBar;
 class QPushButton;
+class QTreeWidget;
 
 namespace tdv::gui {
 
@@ -64,6 +68,8 @@ public:
         virtual void myGrid_Click() = 0;
         virtual bool myGrid_CanEdit(int col) const = 0;
         virtual void cmdRemap_Click() = 0;
+        // What applying the ticked rows would change (remap/remap_preview.h).
+        virtual remap::RemapPreview preview() = 0;
         virtual void cmdCancel_Click() = 0;
         virtual void Form_Unload() = 0;
     };
@@ -78,6 +84,7 @@ public:
     QCheckBox* chkSelectAll() const { return chkSelectAll_; }
     GridView* myGrid() const { return myGrid_; }
     QPushButton* cmdRemap() const { return cmdRemap_; }
+    QPushButton* cmdPreview() const { return cmdPreview_; }
     QPushButton* cmdCancel() const { return cmdCancel_; }
     QProgressBar* progressBar() const { return progress_; }
     // Whether InitForm has run (it runs once, on the first show).
@@ -93,6 +100,8 @@ private:
     void forward(const std::function<void()>& procedure);
     void showFormState();
     void showProgress(int done, int total);
+    void showPreview();
+    void placePreviewButton();
     void widenToShowInfo();
     void place(QWidget* widget, const int rect[4]);
 
@@ -103,10 +112,27 @@ private:
     GridView* myGrid_;
     QCheckBox* chkSelectAll_;
     QPushButton* cmdRemap_;
+    QPushButton* cmdPreview_;
     QPushButton* cmdCancel_;
     QProgressBar* progress_;
     bool initialised_ = false;
     bool unloaded_ = false;
+};
+
+// The read-only list a remap window's "&Preview" button opens: one line per ticked row
+// (its CSV line, whether it would apply or why not, the records it changes in the backup,
+// the messages it changes) with one line per message backup under it, and the totals above.
+class RemapPreviewDialog : public QDialog {
+    Q_OBJECT
+public:
+    RemapPreviewDialog(const remap::RemapPreview& preview, QWidget* parent = nullptr);
+
+    QLabel* totals() const { return totals_; }
+    QTreeWidget* list() const { return list_; }
+
+private:
+    QLabel* totals_;
+    QTreeWidget* list_;
 };
 
 std::unique_ptr<RemapWindow> makeExtensionRemapWindow(ui::UiPort& ui, backup::AppState& state,

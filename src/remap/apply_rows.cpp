@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "jet/text_codec.h"
+#include "ui/procedure.h"
 
 namespace tdv::remap {
 namespace {
@@ -15,6 +16,19 @@ constexpr const char* kNoneTicked =
 
 bool isTicked(const ui::GridModel& grid, int row, int selected) {
     return selected >= 0 && grid.isChecked(row, selected);
+}
+
+// The open backup's safety copy, before anything of the run is written; false (after one
+// message) when it cannot be made.
+bool copyBackupFirst(const ApplyFrame& frame) {
+    if (!frame.safety || !frame.state) return true;
+    try {
+        frame.safety->beforeChange(frame.state->cache, frame.state->strMDBConnectString);
+    } catch (...) {
+        frame.ui.messageBox(ui::currentErrorInfo().description);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -53,6 +67,7 @@ bool applyTickedRows(const ApplyFrame& frame, const std::string& warning,
         return false;
     }
     if (frame.ui.messageBox(warning, ui::Buttons::YesNo) != ui::Answer::Yes) return false;
+    if (!copyBackupFirst(frame)) return false;
 
     frame.logs.GenerateNewLogFileName();
     frame.logs.startLogging();
@@ -60,16 +75,29 @@ bool applyTickedRows(const ApplyFrame& frame, const std::string& warning,
     size_t done = 0;
     int applied = 0;
     while (done < ticked.size()) {
-        const SaveOutcome outcome = applySome(std::span<const int>(ticked).subspan(done));
+        std::span<const int> rest = std::span<const int>(ticked).subspan(done);
+        if (frame.rowsPerSave != 0 && rest.size() > frame.rowsPerSave)
+            rest = rest.first(frame.rowsPerSave);
+        const SaveOutcome outcome = applySome(rest);
         done += std::max<size_t>(outcome.taken, 1);
         applied += outcome.applied;
         frame.logs.flushLog();
         if (frame.progress) frame.progress(static_cast<int>(std::min(done, ticked.size())), total);
+        if (frame.safety && frame.safety->failed()) {
+            frame.logs.MyLog(
+                "(error) a safety copy could not be written; the apply stopped "
+                "here and the rows after this one were not applied");
+            break;
+        }
     }
+    const std::string copies = frame.safety ? frame.safety->summary() : std::string();
+    if (!copies.empty()) frame.logs.MyLog(copies);
     frame.logs.stopLogging();
 
-    if (frame.ui.messageBox(reviewQuestion(applied, total - applied), ui::Buttons::YesNo) ==
-        ui::Answer::Yes)
+    const int tried = static_cast<int>(std::min(done, ticked.size()));
+    const std::string question = reviewQuestion(applied, tried - applied);
+    if (frame.ui.messageBox(copies.empty() ? question : copies + "\n" + question,
+                            ui::Buttons::YesNo) == ui::Answer::Yes)
         frame.ui.openWithDesktop(frame.logs.runLogPath());
     return true;
 }

@@ -7,6 +7,8 @@
 #include <span>
 #include <string>
 
+#include "db/backup/app_state.h"
+#include "db/backup/safety_copy.h"
 #include "db/recordset.h"
 #include "logging/mod_logging.h"
 #include "remap/row_saves.h"
@@ -20,6 +22,15 @@ struct ApplyFrame {
     logging::ModLogging& logs;
     ui::GridModel& grid;
     const std::function<void(int done, int total)>& progress;
+    // The run's safety copies, with the open backup they start from (none when null): the
+    // backup is copied after the warning and before the run log starts; a copy that cannot
+    // be made shows one message and nothing is written. A later copy (of a message backup)
+    // that fails stops the apply after its row.
+    backup::SafetyCopies* safety = nullptr;
+    backup::AppState* state = nullptr;
+    // Rows given to one applySome at most (0: no limit). The preview gives one, so that the
+    // progress after each save is the progress after each row.
+    size_t rowsPerSave = 0;
 };
 
 // Applies the ticked data rows (in grid order) between the start and the end of a new run

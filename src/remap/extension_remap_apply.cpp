@@ -99,13 +99,19 @@ public:
             .prepare = [&](int r, Lines& lines) { return prepare(r, lines); },
             .stage = [&](int r) { stage(r); },
             .beforeCommit = [&](std::span<const int>) { return saveMessageFiles(); },
-            .saved = [&](int r, Lines& lines) { logSaved(workOf(r).change, lines); },
+            .saved =
+                [&](int r, Lines& lines) {
+                    logCopies(workOf(r), lines);
+                    logSaved(workOf(r).change, lines);
+                },
             .notSaved =
                 [&](int r, Lines& lines, const std::string& cause) {
                     files_.dropPlanned(r);
+                    logCopies(workOf(r), lines);
                     notSaved(cause, workOf(r).changedFiles, lines);
                 },
-            .mayJoin = [&](int r, std::span<const int> inSave) { return mayJoin(r, inSave); }};
+            .mayJoin = [&](int r, std::span<const int> inSave) { return mayJoin(r, inSave); },
+            .stopsApply = [&] { return files_.safetyCopyFailed(); }};
         const RowSaveContext context{form_.myGrid, form_.logs, proc_, form_.state.cache, connect()};
         primarySaved_ = false;
         const SaveOutcome outcome = saveSomeRows(context, rows, steps);
@@ -122,12 +128,19 @@ private:
         std::string callHandlerId;
         std::vector<std::string> changedFiles;
         std::vector<std::string> aliasKeys;
+        std::vector<std::string> copyLines;  // the safety copies made for its message backups
     };
+
+    // The lines of the safety copies made for the row, once.
+    static void logCopies(RowWork& work, Lines& lines) {
+        for (const std::string& line : work.copyLines) lines.push_back(line);
+        work.copyLines.clear();
+    }
 
     RowWork& workOf(int r) {
         auto it = work_.find(r);
         if (it == work_.end()) {
-            RowWork w{readRow(form_.myGrid, r), {}, {}, {}};
+            RowWork w{readRow(form_.myGrid, r), {}, {}, {}, {}};
             if (renamesMessages(w.change)) {
                 for (const std::string* alias : {&w.change.oldAlias, &w.change.newAlias})
                     for (const jet::JetVersion v : {jet::JetVersion::Jet3, jet::JetVersion::Jet4})
@@ -204,6 +217,7 @@ private:
             RowWork& work = workOf(r);
             work.changedFiles.insert(work.changedFiles.end(), outcome.changed.begin(),
                                      outcome.changed.end());
+            work.copyLines.insert(work.copyLines.end(), outcome.lines.begin(), outcome.lines.end());
             if (!outcome.failure.empty())
                 failures.emplace_back(r, "message backup " + outcome.failure);
         }
@@ -453,10 +467,14 @@ void UpdateAliasForMessageFiles(FrmExtensionRemap& form, const std::string& oldA
 void cmdRemap_Click(FrmExtensionRemap& form, MessageBackupFiles& files) {
     ui::Procedure proc(form.ui, "cmdRemap_Click", "frmExtensionRemap", ui::ErrorStyle::standard());
     RowApply rows(form, files, proc);
-    const ApplyFrame frame{form.ui, form.logs, form.myGrid, form.progress};
+    backup::SafetyCopies safety(form.ui);
+    files.setSafetyCopies(&safety);
+    ApplyFrame frame{form.ui, form.logs, form.myGrid, form.progress, &safety, &form.state};
+    frame.rowsPerSave = form.rowsPerSave;
     if (applyTickedRows(frame, kWarning,
                         [&](std::span<const int> ticked) { return rows.applySome(ticked); }))
         form.closed = true;
+    files.setSafetyCopies(nullptr);
 }
 
 void cmdRemap_Click(FrmExtensionRemap& form) {

@@ -75,7 +75,11 @@ struct FrmExtensionRemap {
     bool closed = false;
     // Progress of a long load or apply (rows done, rows in all); empty for none. The window
     // shows a progress bar for loads and applies of more than a few hundred rows.
-    std::function<void(int done, int total)> progress;
+    std::function<void(int done, int total)>
+        progress;  // Rows of one save of an apply at most (0: as many as a save takes); the preview
+                   // saves
+    // one row at a time, to read each row's outcome after its save.
+    size_t rowsPerSave = 0;
 };
 
 // Activation: opens the lookups; closes the window when the backup has no users.

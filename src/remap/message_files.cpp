@@ -8,6 +8,7 @@
 #include <exception>
 #include <filesystem>
 #include <limits>
+#include <set>
 #include <span>
 #include <system_error>
 #include <thread>
@@ -172,7 +173,10 @@ MessageBackupFiles::Outcome MessageBackupFiles::renameAlias(const std::string& o
                                                             ui::Procedure& proc) {
     constexpr int kAlone = -1;
     Outcome outcome = planRename(kAlone, oldAlias, newAlias, log, proc);
-    if (strategy_ == Strategy::Counts) outcome = savePlanned(proc)[kAlone];
+    if (strategy_ == Strategy::Counts) {
+        outcome = savePlanned(proc)[kAlone];
+        for (const std::string& line : outcome.lines) log(line);
+    }
     return outcome;
 }
 
@@ -306,6 +310,16 @@ std::vector<std::exception_ptr> saveEach(const std::vector<std::shared_ptr<jet::
 
 std::map<int, MessageBackupFiles::Outcome> MessageBackupFiles::savePlanned(ui::Procedure& proc) {
     std::map<int, Outcome> outcomes;
+    if (dryRun_) {
+        // Counted as if saved, nothing written.
+        for (File& file : files_) {
+            for (const Planned& p : file.planned) counted(file, p);
+            for (const Planned& p : file.planned) outcomes[p.row].changed.push_back(file.path);
+            file.planned.clear();
+        }
+        return outcomes;
+    }
+    if (!copyPlanned(outcomes, proc)) return outcomes;
     const auto failed = [&](File& file, int row, const ui::ErrorInfo& error) {
         proc.report(error);
         outcomes[row].failure = file.path + " could not be changed (" + error.description + ")";
@@ -383,6 +397,44 @@ void MessageBackupFiles::counted(File& file, const Planned& p) {
     now.to += p.to;
 }
 
+bool MessageBackupFiles::copyPlanned(std::map<int, Outcome>& outcomes, ui::Procedure& proc) {
+    if (!safety_ || !safety_->enabled()) return true;
+    std::set<int> rows;
+    for (const File& file : files_)
+        for (const Planned& p : file.planned) rows.insert(p.row);
+    for (const int row : rows) {
+        for (File& file : files_) {
+            if (std::none_of(file.planned.begin(), file.planned.end(),
+                             [row](const Planned& p) { return p.row == row; }))
+                continue;
+            try {
+                reopen(file);
+                copyBeforeChange(file.path, [&](const std::string& line) {
+                    outcomes[row].lines.push_back(line);
+                });
+            } catch (...) {
+                const ui::ErrorInfo error = ui::currentErrorInfo();
+                proc.report(error);
+                outcomes[row].failure =
+                    file.path + " could not be changed (" + error.description + ")";
+                // Nothing of this row or of the rows after it is written.
+                for (File& f : files_)
+                    std::erase_if(f.planned, [row](const Planned& p) { return p.row >= row; });
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+void MessageBackupFiles::copyBeforeChange(const std::string& path, const LogLine& log) {
+    if (!safety_) return;
+    const size_t before = safety_->copies().size();
+    safety_->beforeChange(path);
+    if (safety_->copies().size() > before)
+        log("    Safety copy of " + path + " written: " + safety_->copies().back());
+}
+
 bool MessageBackupFiles::renameByQueries(const File& file, const std::string& oldAlias,
                                          const std::string& newAlias, const LogLine& log,
                                          ui::Procedure& proc, int16_t& count) {
@@ -405,6 +457,7 @@ bool MessageBackupFiles::renameByQueries(const File& file, const std::string& ol
         rs.Open(std::string("SELECT * FROM Messages WHERE ") + column + "=" + quoted, file.connect,
                 db::adOpenKeyset, db::adLockPessimistic);
         for (; !rs.Eof(); rs.MoveNext()) {
+            copyBeforeChange(file.path, log);
             rs(field).setValue(db::Variant::fromString(storedNew));
             rs.Update();
             changed = true;

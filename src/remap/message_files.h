@@ -41,6 +41,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "db/backup/safety_copy.h"
 #include "db/database_cache.h"
 #include "jet/database.h"
 #include "ui/procedure.h"
@@ -71,6 +72,8 @@ public:
     struct Outcome {
         std::vector<std::string> changed;
         std::string failure;
+        // Lines for the change's log: the safety copies written for it.
+        std::vector<std::string> lines;
     };
     // Changes oldAlias to newAlias in every message backup file (see above). A failure to
     // list the folder is reported once and leaves nothing to change.
@@ -85,6 +88,8 @@ public:
     // again in a save of its own, so that one row's failure is not another's. The aliases of
     // rows planned together must differ (no row's old or new alias another's), since their
     // changes are made in any order. PerRowQueries writes at once, as renameAlias does.
+    // Before anything is written, every file to change gets its safety copy (copyPlanned);
+    // a dry run only moves the counts, as the saves would.
     Outcome planRename(int row, const std::string& oldAlias, const std::string& newAlias,
                        const LogLine& log, ui::Procedure& proc);
     std::map<int, Outcome> savePlanned(ui::Procedure& proc);
@@ -101,6 +106,16 @@ public:
     void setStoredForm(std::function<std::string(const std::string&)> stored) {
         stored_ = std::move(stored);
     }
+
+    // The run's safety copies: a file is copied just before its first change (while the
+    // apply holds it), and a line "    Safety copy of PATH written: COPY" goes to the log.
+    // A copy that fails is a failure of the file's change: nothing of it is changed.
+    void setSafetyCopies(backup::SafetyCopies* safety) { safety_ = safety; }
+    // A dry run (the preview) counts and logs as the apply does, and keeps the counts
+    // current from change to change, but writes nothing (Counts strategy).
+    void setDryRun(bool dryRun) { dryRun_ = dryRun; }
+    // Whether a safety copy failed: the apply stops after the row it failed for.
+    bool safetyCopyFailed() const { return safety_ && safety_->failed(); }
 
     // The files found (empty until the first renameAlias).
     std::vector<std::string> paths() const;
@@ -145,6 +160,13 @@ private:
     bool renameByQueries(const File& file, const std::string& oldAlias, const std::string& newAlias,
                          const LogLine& log, ui::Procedure& proc, int16_t& count);
     std::string stored(const std::string& text) const { return stored_ ? stored_(text) : text; }
+    // The safety copy of the file before its first change, its line given to log.
+    void copyBeforeChange(const std::string& path, const LogLine& log);
+    // The safety copies of the files of the planned changes, before any of them is written:
+    // row by row in grid order, all the files of a row before the next row's. When a copy
+    // fails, that row gets the failure (reported), the planned changes of that row and of the
+    // rows after it are forgotten, nothing is written, and false is returned.
+    bool copyPlanned(std::map<int, Outcome>& outcomes, ui::Procedure& proc);
 
     std::string folder_;
     Strategy strategy_;
@@ -155,6 +177,8 @@ private:
     long saves_ = 0;
     std::string line_;  // the count line being written
     std::function<std::string(const std::string&)> stored_;
+    backup::SafetyCopies* safety_ = nullptr;
+    bool dryRun_ = false;
     std::map<std::pair<std::string, jet::JetVersion>, std::string> keys_;  // of this change
 };
 

@@ -64,7 +64,9 @@ private:
                         r.state = State::Failed;
                     }
                 }
-                if (!failures.empty()) throw SaveAgain{};
+                if (failures.empty()) return;
+                if (steps_.stopsApply && steps_.stopsApply()) endAtFirstOf(failures);
+                throw SaveAgain{};
             });
         } catch (const SaveAgain&) {
             return false;
@@ -85,9 +87,21 @@ private:
         return true;
     }
 
+    // The save ends with the first of the failed rows: the rows after it are left out.
+    void endAtFirstOf(const std::vector<std::pair<int, std::string>>& failures) {
+        ended_ = true;
+        for (size_t i = 0; i < held_.size(); ++i) {
+            for (const auto& failure : failures) {
+                if (failure.first != held_[i].row) continue;
+                held_.resize(i + 1);
+                return;
+            }
+        }
+    }
+
     // Adds the next row to the save when it may join; whether it did.
     bool takeNext() {
-        if (held_.size() == rows_.size() || held_.size() >= kMaxRowsPerSave ||
+        if (ended_ || held_.size() == rows_.size() || held_.size() >= kMaxRowsPerSave ||
             heldBytes_ >= kMaxHeldBytesPerSave)
             return false;
         const int row = rows_[held_.size()];
@@ -152,6 +166,7 @@ private:
     const RowSteps& steps_;
     std::vector<HeldRow> held_;
     size_t heldBytes_ = 0;
+    bool ended_ = false;  // no more rows join
 };
 
 }  // namespace

@@ -75,6 +75,10 @@ struct RowSteps {
     std::function<void(int row, Lines& lines, const std::string& cause)> notSaved;
     // Whether the row may share a save with `rowsInSave` (the rows before it); empty: always.
     std::function<bool(int row, std::span<const int> rowsInSave)> mayJoin;
+    // Whether the apply stops after the first row that failed before the commit (a safety
+    // copy could not be made for it); empty: never. The rows of the save after that row
+    // are then left out: not saved, not logged and not taken.
+    std::function<bool()> stopsApply;
 };
 
 // Rows of one save at most: enough that the syncs of a save weigh little per row, few enough

@@ -136,7 +136,9 @@ void cmdRemap_Click(FrmSMTPAddressRemap& form) {
     ui::Procedure proc(form.ui, "cmdRemap_Click", "frmSMTPAddressRemap",
                        ui::ErrorStyle::standard());
     AddressApply rows(form, proc);
-    const ApplyFrame frame{form.ui, form.logs, form.myGrid, form.progress};
+    backup::SafetyCopies safety(form.ui);
+    ApplyFrame frame{form.ui, form.logs, form.myGrid, form.progress, &safety, &form.state};
+    frame.rowsPerSave = form.rowsPerSave;
     if (applyTickedRows(frame, kWarning,
                         [&](std::span<const int> ticked) { return rows.applySome(ticked); }))
         form.closed = true;

@@ -125,15 +125,37 @@ TEST(ExportUsersCommand, AFolderThatDoesNotExistIsOneMessage) {
 TEST(ClearMappingsCommand, EmptiesTheTableAndCheckPasses) {
     test::TempDir dir;
     const fs::path file = sampleDirectoryBackup(dir, "zerith-rev20");
+    const std::string before = readAll(file);
     const auto r =
         test::runCommand(withHome(dir, "clear-mappings --yes " + shellQuote(file.string())));
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_THAT(r.err, HasSubstr("message: Mapping history table cleared"));
+    // The message names the safety copy, which holds the file as it was.
+    const std::string note =
+        "message: Mapping history table cleared\\nSafety copy of the file "
+        "as it was before: ";
+    ASSERT_THAT(r.err, HasSubstr(note));
+    const std::string copy =
+        r.err.substr(r.err.find(note) + note.size(),
+                     r.err.find('\n', r.err.find(note)) - r.err.find(note) - note.size());
+    EXPECT_TRUE(copy.starts_with(file.string() + ".") && copy.ends_with(".bak")) << copy;
+    EXPECT_TRUE(readAll(copy) == before);
     const auto count = runTdv("sql " + shellQuote(file.string()) +
                               " \"SELECT COUNT(*) FROM ObjectMappingHistory\"");
     EXPECT_THAT(count.out, HasSubstr(":0}"));
     const auto check = runTdv("check " + shellQuote(file.string()));
     EXPECT_EQ(check.status, 0) << check.out << check.err;
+    // The option switches it off, before the command or after its arguments.
+    for (const std::string& args :
+         {"--no-safety-copy clear-mappings --yes " + shellQuote(file.string()),
+          "clear-mappings --yes " + shellQuote(file.string()) + " --no-safety-copy"}) {
+        const auto off = test::runCommand(withHome(dir, args));
+        ASSERT_EQ(off.status, 0) << off.err;
+        EXPECT_THAT(off.err, ::testing::EndsWith("message: Mapping history table cleared\n"));
+    }
+    int copies = 0;
+    for (const auto& e : fs::directory_iterator(file.parent_path()))
+        copies += e.path().extension() == ".bak";
+    EXPECT_EQ(copies, 1);
 }
 
 }  // namespace

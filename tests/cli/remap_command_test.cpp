@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "remap/remap_apply_harness.h"
 #include "remap/row_saves.h"
@@ -37,6 +38,11 @@ struct RemapCommandTest : ::testing::Test {
                 if (!alias.empty()) return;
             }
         }
+    }
+    static std::string sqlQuote(const std::string& text) {
+        std::string out = "'";
+        for (char c : text) out += c == '\'' ? std::string("''") : std::string(1, c);
+        return out + "'";
     }
     std::string csv(const std::string& lines) const {
         const auto path = dir.path() / "remap.csv";
@@ -73,6 +79,7 @@ struct RemapCommandTest : ::testing::Test {
             const std::string name = e.path().filename().string();
             // A journal left beside a file would be an unfinished save: none may be left.
             EXPECT_FALSE(name.ends_with("-journal")) << name;
+            if (!name.ends_with(".mdb")) continue;  // safety copies and logs
             if (name.find("Message_Backup_") != std::string::npos) {
                 add(e.path(), "messages", "SELECT FromAlias, ToAlias FROM Messages");
             } else if (name.ends_with(".mdb") && name.find("DBData") != std::string::npos) {
@@ -124,9 +131,29 @@ TEST_F(RemapCommandTest, ApplyWithYesRenamesInTheBackupAndEveryMessageBackup) {
     ASSERT_GT(before, 0);
     const std::string file =
         csv("OLD_ALIAS,OLD_EXTENSION,NEW_ALIAS,NEW_EXTENSION\r\n" + alias + ",,renamed1,\r\n");
+    std::map<std::string, std::string> originals;  // every file of the folder, before
+    for (const auto& e : fs::directory_iterator(fs::path(written.directoryBackup).parent_path()))
+        originals[e.path().string()] = fileText(e.path().string());
+    int changing = 0;  // message backups holding the alias
+    for (const auto& f : written.messageBackups)
+        changing +=
+            !queryRows(f, "SELECT FromAlias FROM Messages WHERE FromAlias=" + sqlQuote(alias) +
+                              " OR ToAlias=" + sqlQuote(alias))
+                 .empty();
     const auto r =
         remap(shellQuote(written.directoryBackup) + " " + shellQuote(file) + " --apply --yes");
     ASSERT_EQ(r.status, 0) << r.err;
+    // Safety copies: the backup and the message backups that changed, each as it was before.
+    int copies = 0;
+    for (const auto& e : fs::directory_iterator(fs::path(written.directoryBackup).parent_path())) {
+        const std::string name = e.path().string();
+        if (!name.ends_with(".bak")) continue;
+        ++copies;
+        const std::string original = name.substr(0, name.size() - 20);  // .YYYYMMDD-HHMMSS.bak
+        EXPECT_TRUE(originals.count(original) && fileText(name) == originals[original]) << name;
+        EXPECT_THAT(r.err, HasSubstr(name));
+    }
+    EXPECT_EQ(copies, 1 + changing);
     const auto out = nlohmann::json::parse(r.out);
     EXPECT_EQ(out["rows"][0][0], true);
     const std::string runLog = out["runLog"];
@@ -163,8 +190,10 @@ TEST_F(RemapCommandTest, ApplyWithoutYesAndUntickedRowsWriteNothing) {
 
     // Both lines reach the grid (their new aliases are free); --rows 2 ticks only the second.
     r = remap(shellQuote(written.directoryBackup) + " " + shellQuote(file) +
-              " --apply --yes --rows 2");
+              " --apply --yes --rows 2 --no-safety-copy");
     ASSERT_EQ(r.status, 0) << r.err;
+    for (const auto& e : fs::directory_iterator(fs::path(written.directoryBackup).parent_path()))
+        EXPECT_FALSE(e.path().string().ends_with(".bak")) << e.path();
     const auto out = nlohmann::json::parse(r.out);
     ASSERT_EQ(out["rows"].size(), 2u);
     EXPECT_EQ(out["rows"][0][0], false);
@@ -216,6 +245,7 @@ TEST_F(RemapCommandTest, KilledAnywhereARerunOfTheSameCsvFinishesTheApply) {
 
     // Killed in every save the apply makes (however many rows share one), at each of its
     // steps, and at two points among the pages written.
+    int saves = 0;
     const auto killedAndRerun = [&](const std::string& crashAt) {
         SCOPED_TRACE(crashAt);
         fs::remove_all(backups);
@@ -224,15 +254,22 @@ TEST_F(RemapCommandTest, KilledAnywhereARerunOfTheSameCsvFinishesTheApply) {
         if (killed.status == 0) return false;
         EXPECT_EQ(killed.status, 86) << killed.err;
         const auto rerun = run("");
-        EXPECT_EQ(rerun.status, 0) << rerun.err;
+        if (crashAt == "journal-removed:" + std::to_string(saves)) {
+            // Killed once its last save was whole, the apply had done everything: the rerun
+            // has no row left to load and refuses.
+            EXPECT_EQ(rerun.status, 1);
+            EXPECT_THAT(rerun.err, HasSubstr("You must first load some values")) << rerun.err;
+        } else {
+            EXPECT_EQ(rerun.status, 0) << rerun.err;
+        }
         EXPECT_EQ(snapshot(backups), expected);
         for (const auto& e : fs::directory_iterator(backups)) {
+            if (e.path().extension() == ".bak") continue;  // the runs' safety copies
             const auto check = runTdv("check " + shellQuote(e.path().string()));
             EXPECT_EQ(check.status, 0) << e.path() << ": " << check.out;
         }
         return true;
     };
-    int saves = 0;
     while (killedAndRerun("journal-written:" + std::to_string(saves + 1))) ++saves;
     EXPECT_GE(saves, 2);
     for (int save = 1; save <= saves; ++save) {
@@ -241,6 +278,74 @@ TEST_F(RemapCommandTest, KilledAnywhereARerunOfTheSameCsvFinishesTheApply) {
     }
     EXPECT_TRUE(killedAndRerun("page-written:1"));
     EXPECT_TRUE(killedAndRerun("page-written:9"));
+}
+
+// The preview of the ticked rows changes no file and counts what the apply then changes:
+// per row its outcome and the run log's message counts, and in all the records changed.
+TEST_F(RemapCommandTest, PreviewCountsWhatTheApplyThenChanges) {
+    write("zerith-rev20");
+    std::string lines = "OLD_ALIAS,OLD_EXTENSION,NEW_ALIAS,NEW_EXTENSION\r\n";
+    int n = 0;
+    for (const auto& row :
+         queryRows(written.directoryBackup, "SELECT Alias FROM Subscribers ORDER BY Alias")) {
+        if (row[0] == "<null>") continue;
+        lines += row[0] + ",,moved" + std::to_string(n) + "," +
+                 (n % 3 == 0 ? std::to_string(770000 + n) : "") + "\r\n";
+        if (++n == 8) break;
+    }
+    const std::string file = csv(lines);
+    const fs::path backups = fs::path(written.directoryBackup).parent_path();
+    const auto before = snapshot(backups);
+    const std::string args = shellQuote(written.directoryBackup) + " " + shellQuote(file);
+    auto r = remap(args + " --preview");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(snapshot(backups), before);
+    const auto preview = nlohmann::json::parse(r.out)["preview"];
+
+    r = remap(args + " --apply --yes --no-safety-copy");
+    ASSERT_EQ(r.status, 0) << r.err;
+    // The run log's rows: whether each applied, and its non-zero message counts.
+    std::vector<std::pair<bool, std::map<std::string, std::pair<long, long>>>> logged;
+    std::istringstream log(fileText(nlohmann::json::parse(r.out)["runLog"]));
+    for (std::string line; std::getline(log, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line == "********")
+            logged.emplace_back(true, decltype(logged)::value_type::second_type{});
+        if (logged.empty()) continue;
+        if (line.starts_with("(error)")) logged.back().first = false;
+        const size_t in = line.rfind(" in ");
+        const long count = std::atol(line.c_str());
+        if (line.find(" instances found for ") == std::string::npos || count == 0) continue;
+        auto& counts = logged.back().second[line.substr(in + 4)];
+        (line.find(" fromAlias ") != std::string::npos ? counts.first : counts.second) = count;
+    }
+    ASSERT_EQ(logged.size(), preview["rows"].size());
+    for (size_t i = 0; i < logged.size(); ++i) {
+        SCOPED_TRACE(i);
+        const auto& row = preview["rows"][i];
+        EXPECT_EQ(row["applies"], logged[i].first);
+        std::map<std::string, std::pair<long, long>> counted;
+        for (const auto& m : row["messages"])
+            counted[m["file"]] = {m["fromAlias"].get<long>(), m["toAlias"].get<long>()};
+        EXPECT_EQ(counted, logged[i].second);
+    }
+    EXPECT_EQ(preview["totals"]["applies"], 8);
+    // The records the apply changed, table by table, against the preview's totals.
+    const auto after = snapshot(backups);
+    const auto changed = [&](const std::string& table) {
+        const std::string key =
+            fs::path(written.directoryBackup).filename().string() + ": " + table;
+        std::vector<std::vector<std::string>> gone;
+        std::set_difference(after.at(key).begin(), after.at(key).end(), before.at(key).begin(),
+                            before.at(key).end(), std::back_inserter(gone));
+        return static_cast<long>(gone.size());
+    };
+    const auto& totals = preview["totals"];
+    EXPECT_EQ(totals["users"], changed("users"));
+    EXPECT_EQ(totals["callHandlers"], changed("handlers"));
+    EXPECT_EQ(totals["distributionListMembers"], changed("lists"));
+    EXPECT_EQ(totals["privateListMembers"], changed("private"));
+    EXPECT_GT(totals["messages"].get<long>(), 0);
 }
 
 TEST_F(RemapCommandTest, EmailRemapAppliesAddresses) {

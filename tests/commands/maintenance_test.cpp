@@ -1,5 +1,6 @@
 // The mapping memory clear and the pager scrub: refusals, counts, messages, and the file
 // after the writes (engine check, and mdb-export reading the same rows as the engine).
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,12 +11,18 @@
 
 #include "catalog/form_harness.h"
 #include "commands/maintenance.h"
+#include "db/backup/safety_copy.h"
 #include "jet/db_check.h"
+#include "jet/memory_file.h"
+#include "support/fault_fs.h"
 
 namespace tdv::test {
 namespace {
 
+using ::testing::MatchesRegex;
 using ui::Answer;
+
+constexpr const char* kCopyNote = "\nSafety copy of the file as it was before: ";
 
 constexpr const char* kScrubQuestion =
     "This will remove all Pager 3 and higher devices in the backup and activate all Pager "
@@ -91,18 +98,38 @@ std::vector<std::string> checkProblems(const std::string& path) {
     return out;
 }
 
+// The safety copy a closing message names ("" when none).
+std::string copyIn(const std::string& text) {
+    const auto at = text.find(kCopyNote);
+    return at == std::string::npos ? std::string()
+                                   : text.substr(at + std::string(kCopyNote).size());
+}
+
+// The copy sits beside the file under its name, a time stamp and ".bak", holding the file
+// as it was before the command.
+void expectCopyOf(const std::string& path, const std::string& copy, const std::string& before) {
+    EXPECT_THAT(copy, MatchesRegex(".*/ZerithDBData_Backup_test\\.mdb\\.[0-9]{8}-[0-9]{6}\\.bak"));
+    EXPECT_EQ(std::filesystem::path(copy).parent_path(), std::filesystem::path(path).parent_path());
+    EXPECT_TRUE(fileBytes(copy) == before) << copy;
+}
+
 struct PagerScrubTest : ::testing::Test {
     FormHarness h;
 };
 
 TEST_F(PagerScrubTest, DeletesAuxiliaryPagersAndActivatesUsablePagers) {
     h.open(devices(kUserDevices));
+    const std::string before = fileBytes(h.state.strMDBFilePath);
     h.ui.answers = {Answer::Yes};
     commands::mnuStQuellisPagerScrub_Click(h.form);
-    EXPECT_EQ(h.ui.texts(),
-              (std::vector<std::string>{kScrubQuestion,
-                                        "Operation completed.  5 auxiliary pager devices deleted "
-                                        "and 2 pager devices activated."}));
+    const auto texts = h.ui.texts();
+    ASSERT_EQ(texts.size(), 2u);
+    const std::string copy = copyIn(texts[1]);
+    EXPECT_EQ(texts, (std::vector<std::string>{kScrubQuestion,
+                                               "Operation completed.  5 auxiliary pager devices "
+                                               "deleted and 2 pager devices activated." +
+                                                   std::string(kCopyNote) + copy}));
+    expectCopyOf(h.state.strMDBFilePath, copy, before);
     std::vector<Device> expected = {
         {"Pager", true, "1234"},   {"Pager 2", false, "5550002"}, {"Pager", true, "5550009"},
         {"Pager", false, " 123 "}, {"pager", false, "5550010"},   {"Pager 8", false, "5550011"},
@@ -176,12 +203,68 @@ TEST(ClearMappingMemory, EmptiesTableOnlyAfterYes) {
     EXPECT_EQ(h.ui.texts(), std::vector<std::string>{kClearQuestion});
     EXPECT_EQ(countRows(h, "ObjectMappingHistory"), 2);
 
+    const std::string before = fileBytes(h.state.strMDBFilePath);
     h.ui.answers = {Answer::Yes};
     commands::mnuClearMappingMemory_Click(h.form);
-    EXPECT_EQ(h.ui.texts().back(), "Mapping history table cleared");
+    const std::string copy = copyIn(h.ui.texts().back());
+    EXPECT_EQ(h.ui.texts().back(), "Mapping history table cleared" + std::string(kCopyNote) + copy);
+    expectCopyOf(h.state.strMDBFilePath, copy, before);
     EXPECT_EQ(countRows(h, "ObjectMappingHistory"), 0);
     EXPECT_EQ(countRows(h, "NotificationDevices"), static_cast<long>(kUserDevices.size()));
     EXPECT_EQ(checkProblems(h.state.strMDBFilePath), std::vector<std::string>{});
+}
+
+TEST(ClearMappingMemory, NoSafetyCopyWhenSwitchedOff) {
+    FormHarness h;
+    h.open(devices(kUserDevices));
+    backup::setSafetyCopyEnabled(h.ui, false);
+    h.ui.answers = {Answer::Yes};
+    EXPECT_TRUE(commands::mnuClearMappingMemory_Click(h.form));
+    EXPECT_EQ(h.ui.texts().back(), "Mapping history table cleared");
+    EXPECT_EQ(countRows(h, "ObjectMappingHistory"), 0);
+    for (const auto& e : std::filesystem::directory_iterator(h.dir.path()))
+        EXPECT_FALSE(e.path().string().ends_with(".bak")) << e.path();
+}
+
+// A copy that cannot be written whole (the disk fills) is removed, said once, and the
+// command changes nothing.
+TEST(ClearMappingMemory, ACopyThatCannotBeWrittenChangesNothing) {
+    FormHarness h;
+    h.open(devices(kUserDevices));
+    const std::string before = fileBytes(h.state.strMDBFilePath);
+    jet::MemoryFileSystem disk;
+    FaultFileSystem full(disk);
+    full.failWrite(2, ENOSPC, true);
+    h.ui.files = &full;
+    h.ui.answers = {Answer::Yes};
+    EXPECT_FALSE(commands::mnuClearMappingMemory_Click(h.form));
+    EXPECT_EQ(h.ui.texts(), (std::vector<std::string>{
+                                kClearQuestion, "The safety copy of " + h.state.strMDBFilePath +
+                                                    " could not be written (Disk full); nothing "
+                                                    "was changed."}));
+    EXPECT_EQ(fileBytes(h.state.strMDBFilePath), before);
+    for (const auto& name : disk.names()) ADD_FAILURE() << "left behind: " << name;
+}
+
+// A taken name (here a link to another file) is neither followed nor replaced: the copy
+// takes the next free name.
+TEST(SafetyCopies, LeaveATakenNameAlone) {
+    FormHarness h;
+    h.open(devices(kUserDevices));
+    const auto when = std::chrono::system_clock::now();
+    const std::string path = h.state.strMDBFilePath;
+    const std::string taken = backup::safetyCopyName(path, when);
+    const auto victim = h.dir.path() / "victim";
+    std::ofstream(victim) << "keep";
+    std::filesystem::create_symlink(victim, taken);
+    backup::SafetyCopies copies(h.ui, [when] { return when; });
+    copies.beforeChange(h.state.cache, h.state.strMDBConnectString);
+    copies.beforeChange(h.state.cache, h.state.strMDBConnectString);  // once per run
+    ASSERT_EQ(copies.copies().size(), 1u);
+    EXPECT_EQ(copies.copies()[0], taken.substr(0, taken.size() - 4) + "-2.bak");
+    EXPECT_TRUE(fileBytes(copies.copies()[0]) == fileBytes(path));
+    EXPECT_TRUE(std::filesystem::is_symlink(taken));
+    EXPECT_EQ(fileBytes(victim.string()), "keep");
 }
 
 TEST(ClearMappingMemory, MissingTableShowsOwnErrorText) {

@@ -19,6 +19,7 @@
 #include <memory>
 
 #include "app/form_load.h"
+#include "db/backup/safety_copy.h"
 #include "extract/audio_extraction.h"
 #include "extract/recordings.h"
 #include "gui/filter_box.h"
@@ -404,7 +405,15 @@ TEST_F(MainWindowTest, MenusCarryTheirCaptionsAndHideUnhookedEntries) {
         captions(w.mnuCSVEdits),
         ElementsAre("&Remap subscriber alias or extension", "Remap subscriber email addresses", "-",
                     "Ex&port users in backup to CSV", "-", "Clear object mapping table", "-",
-                    "Saint Quellis Pager Scrub"));
+                    "Saint Quellis Pager Scrub", "-",
+                    "Make a &safety copy before changing a backup"));
+    // The safety copy is on unless switched off, and the item keeps the setting.
+    ASSERT_TRUE(w.mnuSafetyCopy->isCheckable());
+    EXPECT_TRUE(w.mnuSafetyCopy->isChecked());
+    w.mnuSafetyCopy->trigger();
+    EXPECT_FALSE(backup::safetyCopyEnabled(ui));
+    w.mnuSafetyCopy->trigger();
+    EXPECT_TRUE(backup::safetyCopyEnabled(ui));
     EXPECT_THAT(captions(w.mnuHelp),
                 ElementsAre("Help", "-", "&About", "-", "Chec&k for updated version"));
     EXPECT_EQ(w.cmdCopyToClipboard->text(), "&Copy");

@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <filesystem>
 #include <memory>
 
@@ -162,6 +163,33 @@ TEST_F(RemapWindowTest, LoadsACsvTicksRowsAndAppliesOnlyTheTickedOnes) {
     clickCell(w, 1, 1);
     EXPECT_TRUE(ticked(w, 1));
 
+    // "&Preview" lists the two ticked rows read-only and changes nothing.
+    EXPECT_EQ(w.cmdPreview()->text(), "&Preview");
+    std::vector<std::string> listed;
+    std::string totals;
+    bool editable = true;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<RemapPreviewDialog*>(top);
+            if (dialog == nullptr || !dialog->isVisible()) continue;
+            totals = dialog->totals()->text().toStdString();
+            editable = dialog->list()->editTriggers() != QAbstractItemView::NoEditTriggers;
+            for (int i = 0; i < dialog->list()->topLevelItemCount(); ++i)
+                listed.push_back(dialog->list()->topLevelItem(i)->text(1).toStdString() + " | " +
+                                 dialog->list()->topLevelItem(i)->text(2).toStdString());
+            dialog->reject();
+        }
+    });
+    w.cmdPreview()->click();
+    EXPECT_THAT(listed, ::testing::ElementsAre(
+                            a + ",,renamed_a, | Applies: Replace old alias with new alias for "
+                                "this user.",
+                            ::testing::StartsWith(b + ",,,987654 | Applies: ")));
+    EXPECT_THAT(totals, ::testing::StartsWith("2 ticked rows, 2 would be applied."));
+    EXPECT_FALSE(editable);
+    EXPECT_EQ(users(), before);
+    EXPECT_TRUE(w.isVisible());
+
     ui.answers = {ui::Answer::Yes, ui::Answer::No};
     w.cmdRemap()->click();
     QCoreApplication::processEvents();
@@ -239,6 +267,8 @@ TEST_F(RemapWindowTest, TheGridAndButtonsFollowTheWindowSize) {
     EXPECT_NEAR(w.cmdCancel()->y(), px(ih - 495), 1);
     EXPECT_EQ(w.cmdRemap()->y(), w.cmdCancel()->y());
     EXPECT_LT(w.cmdRemap()->geometry().right(), w.cmdCancel()->x());
+    EXPECT_EQ(w.cmdPreview()->y(), w.cmdRemap()->y());
+    EXPECT_LT(w.cmdPreview()->geometry().right(), w.cmdRemap()->x());
     EXPECT_GE(w.cmdRemap()->width(), w.cmdRemap()->sizeHint().width());
     EXPECT_GE(w.cmdCancel()->width(), w.cmdCancel()->sizeHint().width());
     EXPECT_NEAR(w.txtCSVPath()->width(), px(iw - 1785), 1);

@@ -2,6 +2,7 @@
 // message backup files: refusals, the warning, every table written, the message files (and
 // the files left alone), the version gate, apostrophes, alternate extensions, the exact run
 // log, and the file checks after every apply.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +15,8 @@
 #include "remap/frm_extension_remap.h"
 #include "remap/message_files.h"
 #include "remap/remap_apply_harness.h"
+#include "remap/remap_preview.h"
+#include "support/fault_fs.h"
 
 namespace tdv::test {
 namespace {
@@ -364,6 +367,18 @@ TEST_F(ExtensionApplyTest, RowsAreCheckedAgainstTheBackupBeforeAnyFileIsTouched)
             h.state.strMDBConnectString);
     }
     const auto before = bytesOfEveryFile();
+    // The preview finds the same problems, changes no file and leaves no run log.
+    const remap::RemapPreview preview = remap::previewExtensionRemap(*form);
+    ASSERT_EQ(preview.rows.size(), 2u);
+    EXPECT_FALSE(preview.rows[0].applies);
+    EXPECT_EQ(preview.rows[0].problem,
+              "could not find subscriber for this record by ObjectId=" + std::string(kU1));
+    EXPECT_EQ(preview.rows[1].problem,
+              "new alias conflicts with an existing user in the backup database:SameAlias");
+    EXPECT_EQ(preview.rows[1].records.users, 0);
+    EXPECT_TRUE(bytesOfEveryFile() == before);
+    EXPECT_TRUE(h.runLogFiles().empty());
+    EXPECT_TRUE(h.ui.boxes.empty());
     apply();
     EXPECT_EQ(
         logBody(h.logs.runLogPath()),
@@ -380,6 +395,92 @@ TEST_F(ExtensionApplyTest, RowsAreCheckedAgainstTheBackupBeforeAnyFileIsTouched)
               (std::vector<std::string>{
                   kWarning, "Updates complete: 0 rows applied, 2 failed - review log file now?"}));
     EXPECT_TRUE(form->closed);
+}
+
+// The safety copies of an apply: the backup and the message backups the run changes (not
+// the one it leaves alone), each equal to the file before; the run log and the closing
+// question name them.
+TEST_F(ExtensionApplyTest, SafetyCopiesHoldEveryChangedFileAsItWas) {
+    backup::setSafetyCopyEnabled(h.ui, true);
+    load("mjones,,mjones2,\r\n");  // mjones has messages in fileB only
+    tickAll();
+    const auto before = bytesOfEveryFile();
+    apply();
+    std::map<std::string, std::string> copies;  // original -> copy
+    for (const auto& [path, bytes] : bytesOfEveryFile()) {
+        const size_t stamp = path.size() - std::string(".YYYYMMDD-HHMMSS.bak").size();
+        if (!path.ends_with(".bak") || path == notMdb) continue;
+        EXPECT_THAT(path.substr(stamp), ::testing::MatchesRegex("\\.[0-9]{8}-[0-9]{6}\\.bak"));
+        copies[path.substr(0, stamp)] = path;
+        EXPECT_TRUE(bytes == before.at(path.substr(0, stamp))) << path;
+    }
+    ASSERT_EQ(copies.size(), 2u);
+    const std::string backupCopy = copies.at(h.state.strMDBFilePath);
+    const std::string messageCopy = copies.at(fileB);
+    const std::string summary =
+        "Safety copies of the files as they were before: " + backupCopy + ", " + messageCopy;
+    EXPECT_EQ(h.ui.texts(), (std::vector<std::string>{kWarning, summary + "\n" + kReview}));
+    const auto body = logBody(h.logs.runLogPath());
+    EXPECT_THAT(body,
+                ::testing::Contains("    Safety copy of " + fileB + " written: " + messageCopy));
+    EXPECT_EQ(body.back(), summary);
+    EXPECT_EQ(messagesOf(fileB)[1][0], "mjones2");
+}
+
+// A backup whose copy cannot be written is not changed at all: one message, no run log.
+TEST_F(ExtensionApplyTest, ABackupThatCannotBeCopiedIsNotChanged) {
+    backup::setSafetyCopyEnabled(h.ui, true);
+    load("jsmith,,jsmith2,\r\n");
+    tickAll();
+    jet::MemoryFileSystem disk;
+    FaultFileSystem full(disk);
+    full.failWrite(2, ENOSPC, true);
+    h.ui.files = &full;
+    const auto before = bytesOfEveryFile();
+    apply();
+    EXPECT_EQ(h.ui.texts(),
+              (std::vector<std::string>{kWarning, "The safety copy of " + h.state.strMDBFilePath +
+                                                      " could not be written (Disk "
+                                                      "full); nothing was changed."}));
+    EXPECT_EQ(bytesOfEveryFile(), before);
+    EXPECT_TRUE(disk.names().empty());
+    EXPECT_TRUE(h.runLogFiles().empty());
+    EXPECT_FALSE(form->closed);
+}
+
+// A message backup whose copy cannot be written stops the apply before that file changes:
+// its row is not applied, the row before it in the same save is, later rows are not tried,
+// and the message says why once.
+TEST_F(ExtensionApplyTest, AMessageBackupThatCannotBeCopiedStopsTheApply) {
+    backup::setSafetyCopyEnabled(h.ui, true);
+    load("bwhite,,,1104\r\njsmith,,jsmith2,\r\nmjones,,mjones2,\r\n");
+    tickAll();
+    jet::MemoryFileSystem disk;
+    FaultFileSystem full(disk);
+    h.ui.files = &full;
+    const auto before = bytesOfEveryFile();
+    // The backup's copy is created and written first; the first message backup's copy cannot
+    // be created.
+    full.failWrite(3, ENOSPC, true);
+    apply();
+    for (const std::string& file : {fileA, fileB})
+        EXPECT_TRUE(bytesOfEveryFile()[file] == before.at(file));
+    EXPECT_EQ(
+        subscribers(),
+        (std::vector<std::vector<std::string>>{
+            {"jsmith", "1001"}, {"o'brien", "1002"}, {"mjones", "1003"}, {"bwhite", "1104"}}));
+    ASSERT_EQ(disk.names().size(), 1u);
+    const auto texts = h.ui.texts();
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_THAT(texts[1], ::testing::HasSubstr("could not be written (Path/File access error); "
+                                               "nothing was changed."));
+    EXPECT_EQ(texts[2], "Safety copy of the file as it was before: " + disk.names()[0] +
+                            "\nUpdates complete: 1 rows applied, 1 failed - review log file now?");
+    const auto body = logBody(h.logs.runLogPath());
+    EXPECT_EQ(body.back(), "Safety copy of the file as it was before: " + disk.names()[0]);
+    EXPECT_THAT(body, ::testing::Contains("    Subscribers primary extension set to:1104"));
+    EXPECT_THAT(body, ::testing::Contains("CSV File Line=jsmith,,jsmith2,"));
+    EXPECT_THAT(body, ::testing::Not(::testing::Contains("CSV File Line=mjones,,mjones2,")));
 }
 
 // Another program holding the backup for writing keeps the apply out (after its bounded

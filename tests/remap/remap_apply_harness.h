@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "db/backup/app_state.h"
+#include "db/backup/safety_copy.h"
 #include "db/recordset.h"
 #include "jet/db_check.h"
 #include "logging/mod_logging.h"
@@ -86,6 +87,10 @@ struct RemapHarness {
     backup::AppState state;
     logging::ModLogging logs{
         ui, (dir.path() / "app").string(), {"tdv", 1, 2, 3}, [] { return fixedLocalTime(); }};
+
+    // The tests of the run log and messages read them exactly; the safety copy's own tests
+    // switch it back on.
+    RemapHarness() { backup::setSafetyCopyEnabled(ui, false); }
 
     std::filesystem::path folder() const { return dir.path() / "backups"; }
 
