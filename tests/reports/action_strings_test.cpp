@@ -20,7 +20,11 @@ const std::string kInvalid = "Error in strConstructActionString - Invalid action
 // owner, and duplicated ObjectIDs for the multiple-match texts.
 BackupFixture targetsBackup() {
     BackupFixture db;
-    db.table("Interviewers").text("ObjectID").text("DisplayName").row({"{I1}", "Job Survey"});
+    db.table("Interviewers")
+        .text("ObjectID")
+        .text("DisplayName")
+        .row({"{I1}", "Job Survey"})
+        .row({"{I'1}", "O'Brien Survey"});
     db.table("CallHandlers")
         .text("ObjectID")
         .text("TextName")
@@ -262,11 +266,13 @@ TEST_F(MissingTablesTest, OwnerLookupFailuresShowTheErrorBoxAndGoOn) {
     expectErrorBoxes(ui, "strGetOwnerOrRecipient");
 }
 
-TEST_F(ActionStringsTest, QuoteInTheObjectIdBreaksTheQueryAndIsReported) {
+TEST_F(ActionStringsTest, QuoteInTheObjectIdReachesTheQueryAsAQuotedLiteral) {
     EXPECT_EQ(action(2, "chInterview", "{I'1}"),
-              "(error) Send caller to missing interview handler.  ObjectId={I'1} "
-              "[chInterview:{I'1}: 2]");
-    expectErrorBoxes(ui, "strConstructActionString");
+              "Send caller to interview handler: O'Brien Survey [chInterview:{I'1}: 2]");
+    EXPECT_EQ(action(2, "chInterview", "{I9}' OR 'a'='a"),
+              "(error) Send caller to missing interview handler.  ObjectId={I9}' OR 'a'='a "
+              "[chInterview:{I9}' OR 'a'='a: 2]");
+    EXPECT_TRUE(ui.boxes.empty());
 }
 
 }  // namespace
