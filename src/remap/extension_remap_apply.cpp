@@ -81,7 +81,7 @@ public:
         : form_(form), files_(files), proc_(proc), messageProc_(messageFilesProcedure(form)) {}
 
     SaveOutcome applySome(std::span<const int> rows) {
-        if (!holdBackup()) {
+        if (!hold_.held(proc_)) {
             // Every row is refused the same way, its own first problem first.
             for (const int r : rows) {
                 Lines lines = rowHeader(form_.myGrid, r);
@@ -90,7 +90,7 @@ public:
                                                  : "(error) the backup could not be held for "
                                                    "writing; nothing was changed for this "
                                                    "record: " +
-                                                       holdFailure_);
+                                                       hold_.failure());
                 form_.logs.MyLogLines(lines.text());
             }
             return SaveOutcome{rows.size(), 0};
@@ -248,21 +248,6 @@ private:
 
     const std::string& connect() const { return form_.state.strMDBConnectString; }
 
-    // Holds the backup for the whole apply (from its first row on), so that no other
-    // program saves between two of its saves. Whether it is held; a failure is shown once.
-    bool holdBackup() {
-        if (!holdTried_) {
-            holdTried_ = true;
-            try {
-                hold_.emplace(form_.state.cache, connect());
-            } catch (...) {
-                const ui::ErrorInfo error = ui::currentErrorInfo();
-                proc_.report(error);
-                holdFailure_ = error.description;
-            }
-        }
-        return hold_.has_value();
-    }
     std::string stored(const std::string& text) const {
         return storedText(text, form_.state.bIsQuorin7OrLater);
     }
@@ -431,9 +416,7 @@ private:
     FrmExtensionRemap& form_;
     MessageBackupFiles& files_;
     ui::Procedure& proc_;
-    std::optional<db::WriterHold> hold_;
-    bool holdTried_ = false;
-    std::string holdFailure_;
+    ApplyHold hold_{form_.state.cache, form_.state.strMDBConnectString};
     ui::Procedure messageProc_;
     std::optional<bool> messageGate_;
     std::map<int, RowWork> work_;  // by grid row, while its save is under way

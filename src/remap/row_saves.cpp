@@ -182,4 +182,18 @@ SaveOutcome saveSomeRows(const RowSaveContext& context, std::span<const int> row
     return OneSave(context, rows, steps).run();
 }
 
+bool ApplyHold::held(ui::Procedure& proc) {
+    if (!tried_) {
+        tried_ = true;
+        try {
+            hold_.emplace(cache_, connect_);
+        } catch (...) {
+            const ui::ErrorInfo error = ui::currentErrorInfo();
+            proc.report(error);
+            failure_ = error.description;
+        }
+    }
+    return hold_.has_value();
+}
+
 }  // namespace tdv::remap

@@ -25,6 +25,7 @@
 
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -32,6 +33,7 @@
 #include <vector>
 
 #include "db/database_cache.h"
+#include "db/transaction.h"
 #include "logging/mod_logging.h"
 #include "ui/grid_model.h"
 #include "ui/procedure.h"
@@ -105,5 +107,24 @@ SaveOutcome saveSomeRows(const RowSaveContext& context, std::span<const int> row
 
 // The first lines of every applied row.
 Lines rowHeader(const ui::GridModel& grid, int row);
+
+// The backup held for writing for a whole apply, taken at its first row, so that no other
+// program saves between two of the apply's saves. A failure to take it is shown once and kept
+// for the run log's lines of every row.
+class ApplyHold {
+public:
+    ApplyHold(db::DatabaseCache& cache, const std::string& connect)
+        : cache_(cache), connect_(connect) {}
+    // Whether the backup is held (tried on the first call only).
+    bool held(ui::Procedure& proc);
+    const std::string& failure() const { return failure_; }
+
+private:
+    db::DatabaseCache& cache_;
+    const std::string& connect_;
+    std::optional<db::WriterHold> hold_;
+    bool tried_ = false;
+    std::string failure_;
+};
 
 }  // namespace tdv::remap

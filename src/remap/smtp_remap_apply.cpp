@@ -34,13 +34,13 @@ public:
     AddressApply(FrmSMTPAddressRemap& form, ui::Procedure& proc) : form_(form), proc_(proc) {}
 
     SaveOutcome applySome(std::span<const int> rows) {
-        if (!holdBackup()) {
+        if (!hold_.held(proc_)) {
             for (const int r : rows) {
                 Lines lines = rowHeader(form_.myGrid, r);
                 lines.push_back(
                     "(error) the backup could not be held for writing; nothing was changed for "
                     "this record: " +
-                    holdFailure_);
+                    hold_.failure());
                 form_.logs.MyLogLines(lines.text());
             }
             return SaveOutcome{rows.size(), 0};
@@ -63,21 +63,6 @@ public:
 private:
     const std::string& connect() const { return form_.state.strMDBConnectString; }
     std::string objectIdOf(int r) const { return trimmedCell(form_.myGrid, r, "ObjectID"); }
-
-    // The backup is held from the first row on, so that no other program saves in between.
-    bool holdBackup() {
-        if (!holdTried_) {
-            holdTried_ = true;
-            try {
-                hold_.emplace(form_.state.cache, connect());
-            } catch (...) {
-                const ui::ErrorInfo error = ui::currentErrorInfo();
-                proc_.report(error);
-                holdFailure_ = error.description;
-            }
-        }
-        return hold_.has_value();
-    }
 
     bool prepare(int r, Lines& lines) {
         const std::string objectId = objectIdOf(r);
@@ -119,9 +104,7 @@ private:
 
     FrmSMTPAddressRemap& form_;
     ui::Procedure& proc_;
-    std::optional<db::WriterHold> hold_;
-    bool holdTried_ = false;
-    std::string holdFailure_;
+    ApplyHold hold_{form_.state.cache, form_.state.strMDBConnectString};
 };
 
 }  // namespace
