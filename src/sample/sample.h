@@ -41,8 +41,8 @@ const std::vector<SampleVariant>& sampleVariants();
 const SampleVariant* findVariant(std::string_view name);
 
 struct SampleOptions {
-    int users = 40;       // subscribers; handlers, lists, rules and devices scale with it
-    int messages = 60;    // messages in all, spread over the message backup files
+    int users = 40;     // subscribers; handlers, lists, rules and devices scale with it
+    int messages = 60;  // messages in all, spread over the message backup files
     uint64_t seed = 1;
 };
 

@@ -16,8 +16,12 @@ namespace fs = std::filesystem;
 
 namespace tdv::test {
 
-fs::path testdataDir() { return TDV_TESTDATA_DIR; }
-fs::path referenceDir() { return TDV_REFERENCE_DIR; }
+fs::path testdataDir() {
+    return TDV_TESTDATA_DIR;
+}
+fs::path referenceDir() {
+    return TDV_REFERENCE_DIR;
+}
 
 std::vector<fs::path> allTestDatabases() {
     std::vector<fs::path> out;
