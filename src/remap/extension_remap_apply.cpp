@@ -86,11 +86,7 @@ public:
             for (const int r : rows) {
                 Lines lines = rowHeader(form_.myGrid, r);
                 const std::string problem = problemOfValues(readRow(form_.myGrid, r));
-                lines.push_back(!problem.empty() ? problem
-                                                 : "(error) the backup could not be held for "
-                                                   "writing; nothing was changed for this "
-                                                   "record: " +
-                                                       hold_.failure());
+                lines.push_back(!problem.empty() ? problem : hold_.refusal());
                 form_.logs.MyLogLines(lines.text());
             }
             return SaveOutcome{rows.size(), 0};

@@ -117,7 +117,12 @@ public:
         : cache_(cache), connect_(connect) {}
     // Whether the backup is held (tried on the first call only).
     bool held(ui::Procedure& proc);
-    const std::string& failure() const { return failure_; }
+    // The run log's line for a row the apply could not touch because the backup is not held.
+    std::string refusal() const {
+        return "(error) the backup could not be held for writing; nothing was changed for this "
+               "record: " +
+               failure_;
+    }
 
 private:
     db::DatabaseCache& cache_;

@@ -37,10 +37,7 @@ public:
         if (!hold_.held(proc_)) {
             for (const int r : rows) {
                 Lines lines = rowHeader(form_.myGrid, r);
-                lines.push_back(
-                    "(error) the backup could not be held for writing; nothing was changed for "
-                    "this record: " +
-                    hold_.failure());
+                lines.push_back(hold_.refusal());
                 form_.logs.MyLogLines(lines.text());
             }
             return SaveOutcome{rows.size(), 0};
