@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "jet/sort_order.h"
-#include "jet/sort_order_runs.h"
+#include "jet/generated/sort_order_runs.h"
 
 namespace jet::sortorder {
 namespace {
