@@ -10,10 +10,10 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "helpers/testdata.h"
 #include "remap/remap_apply_harness.h"
 #include "remap/row_saves.h"
 #include "sample/sample.h"
-#include "support/testdata.h"
 
 namespace tdv::test {
 namespace {

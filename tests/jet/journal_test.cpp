@@ -11,11 +11,11 @@
 #include <fstream>
 #include <iterator>
 
+#include "helpers/fault_fs.h"
+#include "helpers/testdata.h"
 #include "jet/error.h"
 #include "jet/memory_file.h"
 #include "jet/page_file.h"
-#include "support/fault_fs.h"
-#include "support/testdata.h"
 
 using namespace jet;
 using tdv::test::FaultFileSystem;
