@@ -1,6 +1,8 @@
 #include "jet/crash_point.h"
 
-// Only the builds with the test hooks have crash points (crash_point.h).
+// Only the builds with the test hooks (TDV_TEST_HOOKS, given to the files that hold a point)
+// have crash points: elsewhere no point is called or named and nothing reads TDV_CRASH_AT,
+// so a program built for use cannot be made to die through its environment.
 #ifdef TDV_TEST_HOOKS
 
 #include <unistd.h>

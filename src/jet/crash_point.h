@@ -10,9 +10,7 @@
 //   database-synced     every new page is durable, the journal still exists
 //   journal-removed     the journal is gone, its folder not yet synced
 //   recovery-page-written / recovery-synced   the same while rolling a journal back
-// Without a setting every call is a no-op. The points exist only in builds with the test
-// hooks (TDV_TEST_HOOKS); elsewhere the class is empty and every call compiles to nothing,
-// so the programs built for use cannot be made to die by their environment.
+// Without a setting every call is a no-op. Only builds with TDV_TEST_HOOKS have the points.
 #pragma once
 
 #include <string>
@@ -24,33 +22,18 @@ class CrashPoints {
 public:
     static constexpr int kExitCode = 86;
 
-#ifdef TDV_TEST_HOOKS
     CrashPoints() = default;
     explicit CrashPoints(std::string_view setting);
     // The setting from TDV_CRASH_AT, or none.
     static CrashPoints fromEnvironment();
 
     void reached(std::string_view point);
-    bool armed() const {
-        return !point_.empty();
-    }
+    bool armed() const { return !point_.empty(); }
 
 private:
     std::string point_;
     long wanted_ = 1;
     long seen_ = 0;
-#else
-    CrashPoints() = default;
-    explicit CrashPoints(std::string_view) {}
-    static CrashPoints fromEnvironment() {
-        return {};
-    }
-
-    void reached(std::string_view) {}
-    bool armed() const {
-        return false;
-    }
-#endif
 };
 
 }  // namespace jet
