@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a build folder, unpacks it into a scratch root and checks
 # what it installs: the installed tdv runs, its manual page reads cleanly, the desktop
-# program, help page, desktop entry and icon are there, and the dependencies are declared.
+# program, help page, desktop entry and icon are there, the dependencies are declared, and
+# (in a build without TDV_TEST_HOOKS) neither program contains a test hook.
 # Usage: scripts/check-package.sh BUILD_DIR
 set -euo pipefail
 build="$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)"
@@ -37,6 +38,15 @@ commands="$("$root/usr/bin/tdv" --help | sed -n '/^Subcommands:/,/^$/p' | awk 'N
 for c in $commands; do
     grep -q -- "^ *$c\b" <<<"$page" || fail "the manual page does not describe '$c'"
 done
+
+# A build for use leaves the test hooks out: neither program can be made to die at a crash
+# point or to take pictures through its environment.
+if ! grep -q '^TDV_TEST_HOOKS:BOOL=ON$' "$build/CMakeCache.txt"; then
+    for hook in usr/bin/tdv:TDV_CRASH_AT usr/bin/tarnis-data-viewer:TDV_CRASH_AT \
+                usr/bin/tarnis-data-viewer:TDV_SCREENSHOT; do
+        ! grep -q "${hook#*:}" "$root/${hook%%:*}" || fail "/${hook%%:*} contains the test hook ${hook#*:}"
+    done
+fi
 
 depends="$(dpkg-deb -f "$deb" Depends)"
 for lib in libqt6widgets6 libqt6multimedia6 libicu qt6-qpa-plugins libc6; do

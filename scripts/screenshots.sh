@@ -6,8 +6,8 @@
 # ./screenshots).
 #
 # Usage: scripts/screenshots.sh [OUT_DIR]
-# TDV_BUILD_DIR names an existing build folder (only the two programs are built there);
-# without it the release build of scripts/build.sh is used.
+# TDV_BUILD_DIR names an existing build folder with the test hooks (only the two programs
+# are built there); without it the test build of scripts/build.sh is used.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 out="${1:-$PWD/screenshots}"
@@ -18,10 +18,12 @@ if [[ -n "${TDV_BUILD_DIR:-}" ]]; then
     dir="$TDV_BUILD_DIR"
     cmake --build "$dir" --target tarnis-data-viewer tdv >/dev/null
 else
-    dir="$("$here/scripts/build.sh" release | tail -n 1)"
+    dir="$("$here/scripts/build.sh" test | tail -n 1)"
 fi
 viewer="$dir/src/tarnis-data-viewer"
 tdv="$dir/src/tdv"
+grep -q TDV_SCREENSHOT "$viewer" ||
+    { echo "$viewer has no screenshot aid: build it with -DTDV_TEST_HOOKS=ON" >&2; exit 1; }
 command -v xvfb-run >/dev/null || { echo "xvfb-run is needed (Debian package xvfb)" >&2; exit 1; }
 
 # Everything the program writes (settings, logs, extractions) goes to a scratch folder.

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and runs every test.
 # Usage: scripts/test.sh [release|sanitize]
+# release tests the optimised build with the test hooks (scripts/build.sh test, build-test/).
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 flavour="${1:-release}"
+build_flavour="$flavour"
+[ "$flavour" = release ] && build_flavour=test
 "$here/scripts/install-deps.sh"
-dir="$("$here/scripts/build.sh" "$flavour" | tail -n 1)"
+dir="$("$here/scripts/build.sh" "$build_flavour" | tail -n 1)"
 jobs="$(nproc 2>/dev/null || echo 2)"
 cd "$dir"
 exclude=()

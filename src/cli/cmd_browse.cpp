@@ -26,6 +26,7 @@
 #include <string>
 
 #include "app/frm_main.h"
+#include "cli/actions.h"
 #include "cli/backup_session.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
@@ -143,7 +144,7 @@ void runPrivateLists(const BrowseArgs& args) {
     auto session = openDirectoryBackupSession("private-lists", args.file, args.yes, false);
     app::FrmMain& form = session->form;
     selectObject(form, app::kSubscribers, args.key, "private-lists");
-    const bool complete = reports::cmdPrivateListDump_Click(form);
+    const bool complete = actions::dumpPrivateLists(form);
     printText(form.txtInfo.Text);
     if (!complete) stopAfterMessages();
 }

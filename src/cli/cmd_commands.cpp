@@ -19,6 +19,7 @@
 #include <string>
 
 #include "app/frm_main.h"
+#include "cli/actions.h"
 #include "cli/backup_session.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
@@ -62,7 +63,7 @@ void registerMaintenanceCommands(CLI::App& app) {
         cmd->callback([args] {
             runOnBackup("export-users", *args, [&](BackupSession& s) {
                 s.ui.savePaths.push_back(args->out);
-                if (!commands::mnuExportUsers_Click(s.form)) stopAfterMessages();
+                if (!actions::exportUsers(s.form)) stopAfterMessages();
             });
         });
     }
@@ -72,7 +73,7 @@ void registerMaintenanceCommands(CLI::App& app) {
             addCommand(app, "clear-mappings", "Empty the object mapping table of the backup", args);
         cmd->callback([args] {
             runOnBackup("clear-mappings", *args, [](BackupSession& s) {
-                if (!commands::mnuClearMappingMemory_Click(s.form)) stopAfterMessages();
+                if (!actions::clearMappingMemory(s.form)) stopAfterMessages();
             });
         });
     }
@@ -84,7 +85,7 @@ void registerMaintenanceCommands(CLI::App& app) {
                                args);
         cmd->callback([args] {
             runOnBackup("pager-scrub", *args, [](BackupSession& s) {
-                if (!commands::mnuStQuellisPagerScrub_Click(s.form)) stopAfterMessages();
+                if (!actions::scrubPagers(s.form)) stopAfterMessages();
             });
         });
     }

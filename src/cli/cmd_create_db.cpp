@@ -1,5 +1,5 @@
-// tdv create-db TABLES.json OUT.mdb: a new Access 2000 database with the tables and rows a
-// JSON description gives (used to make test and sample databases).
+// tdv create-db DESCRIPTION.json OUT.mdb: a new Access 2000 database with the tables and
+// rows a JSON description gives (used to make test and sample databases).
 //
 // {"format": "jet4", "tables": [{"name": ..., "columns": [{"name", "type", "size",
 //  "precision", "scale"}], "indexes": [{"name", "columns": ["A", {"column": "B",
@@ -368,9 +368,10 @@ void registerCreateDbCommand(CLI::App& app) {
     auto* cmd = app.add_subcommand(
         "create-db",
         "Create a new Access 2000 database with the tables and rows of a JSON description");
-    cmd->add_option("description", *descriptionPath, "JSON description of the tables and rows")
+    cmd->add_option("DESCRIPTION.json", *descriptionPath, "JSON description of the tables and rows")
         ->required();
-    cmd->add_option("out", *outPath, "The database file to create (must not exist)")->required();
+    cmd->add_option("OUT.mdb", *outPath, "The database file to create (must not exist)")
+        ->required();
     cmd->callback([descriptionPath, outPath] {
         jet::createDatabase(*outPath, parseDescription(*descriptionPath));
     });

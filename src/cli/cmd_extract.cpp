@@ -20,6 +20,7 @@
 #include <string>
 
 #include "app/frm_main.h"
+#include "cli/actions.h"
 #include "cli/backup_session.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
@@ -48,7 +49,7 @@ void runExtractAudio(const ExtractArgs& args) {
         // Selected, not loaded: loading "Extract Export Log File!" would extract the log.
         form.cmbObjectType = type;
     }
-    const extract::WavExtraction result = extract::cmdFetchAllWAVFiles_Click(form);
+    const extract::WavExtraction result = actions::extractObjectRecordings(form);
     if (result.failed) stopAfterMessages();
     for (const auto& path : result.written) std::cout << path << "\n";
 }

@@ -26,6 +26,7 @@
 #include <string>
 
 #include "app/frm_main.h"
+#include "cli/actions.h"
 #include "cli/backup_session.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
@@ -130,7 +131,7 @@ void runExtractMessage(const MessageArgs& args) {
     form.gridMessages.onSelectionChanged = nullptr;
     form.gridMessages.setRow(row);
     form.gridMessages.onSelectionChanged = std::move(handler);
-    const std::string written = messages::cmdExtractWAVFile_Click(form);
+    const std::string written = actions::extractMessage(form);
     // Nothing written: a refusal or a failure, told in the message lines.
     if (written.empty()) stopAfterMessages();
     std::cout << written << "\n";

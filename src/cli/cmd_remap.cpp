@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/actions.h"
 #include "cli/backup_session.h"
 #include "cli/commands.h"
 #include "cli/grid_json.h"
@@ -129,14 +130,14 @@ remap::RemapPreview previewOf(remap::FrmSMTPAddressRemap& form) {
 template <class Form>
 void runWindow(Form& form, const RemapArgs& args, logging::ModLogging& logs) {
     remap::InitForm(form);
-    if (!form.closed) remap::cmdOpenCSVFile_Click(form);
+    if (!form.closed) actions::loadRemapCsv(form);
     if ((args.apply || args.preview) && !form.closed)
         tick(form.myGrid, rowsToTick(args.rows, form.myGrid.Rows() - 1));
     std::optional<remap::RemapPreview> preview;
     if (args.preview && !form.closed) preview = previewOf(form);
     if (preview && !preview->failure.empty())
         throw std::runtime_error("remap: the preview could not be made: " + preview->failure);
-    if (args.apply && !form.closed) remap::cmdRemap_Click(form);
+    if (args.apply && !form.closed) actions::applyRemap(form);
     nlohmann::ordered_json out;
     addGridJson(out, form.myGrid);
     out["csvErrorLog"] = logs.csvErrorLogPath();

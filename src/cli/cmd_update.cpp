@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/frm_main.h"
+#include "cli/actions.h"
 #include "cli/backup_session.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
@@ -49,7 +50,7 @@ void registerUpdateCommand(CLI::App& app) {
         backup::AppState state;
         state.appFolder = backup::defaultAppFolder();
         app::FrmMain form(ui, state);
-        support::mnuCheckForUpdates_Click(form);
+        actions::checkForUpdates(form);
         // The site could not be asked: the check did not happen (status 1 after its box).
         for (const std::string& text : ui.shown)
             if (text.rfind(kCannotContact, 0) == 0) stopAfterMessages();

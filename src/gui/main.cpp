@@ -6,7 +6,9 @@
 
 #include "gui/program.h"
 #include "gui/qt_ui.h"
+#ifdef TDV_TEST_HOOKS
 #include "gui/screenshot.h"
+#endif
 
 namespace {
 
@@ -45,7 +47,9 @@ int main(int argc, char** argv) {
         ui.setWindow(window, widget);
     });
     if (!program.main.startUp()) return 0;
+#ifdef TDV_TEST_HOOKS
     // A picture of the first window for scripts/screenshots.sh, when asked for.
     tdv::gui::scheduleScreenshotFromEnvironment(program);
+#endif
     return QApplication::exec();
 }

@@ -1,5 +1,8 @@
 #include "gui/screenshot.h"
 
+// Only the builds with the test hooks have the screenshot aid (screenshot.h).
+#ifdef TDV_TEST_HOOKS
+
 #include <QApplication>
 #include <QPixmap>
 #include <QTimer>
@@ -126,3 +129,5 @@ bool scheduleScreenshotFromEnvironment(Program& program) {
 }
 
 }  // namespace tdv::gui
+
+#endif  // TDV_TEST_HOOKS

@@ -12,6 +12,9 @@
 //
 // The picture is taken with QWidget::grab, so it needs no window manager or screen-capture
 // tool; the script runs the program under Xvfb.
+//
+// Compiled only into builds with the test hooks (TDV_TEST_HOOKS); the programs built for
+// use and for the package have no such aid.
 #pragma once
 
 #include <optional>

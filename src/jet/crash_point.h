@@ -10,7 +10,7 @@
 //   database-synced     every new page is durable, the journal still exists
 //   journal-removed     the journal is gone, its folder not yet synced
 //   recovery-page-written / recovery-synced   the same while rolling a journal back
-// Without a setting every call is a no-op, so release builds pay one string compare per point.
+// Without a setting every call is a no-op. Only builds with TDV_TEST_HOOKS have the points.
 #pragma once
 
 #include <string>

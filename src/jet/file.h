@@ -2,7 +2,7 @@
 //
 // Everything the engine reads or writes goes through these two interfaces, so tests can put
 // an in-memory file system (memory_file.h) or one that fails or "loses power" at a chosen
-// write or sync (tests/support/fault_fs.h) in place of the real one.
+// write or sync (tests/helpers/fault_fs.h) in place of the real one.
 //
 // Promises every implementation keeps:
 //   - failures are jet::Error: Io for the operating system's refusals (a full disk says

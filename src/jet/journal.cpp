@@ -118,7 +118,7 @@ std::string journalPathFor(const std::string& databasePath) {
 
 void writeJournal(FileSystem& fs, const std::string& journalPath, uint32_t pageSize,
                   uint64_t originalSize, const std::vector<JournalRecord>& records,
-                  CrashPoints& crash, bool sync) {
+                  [[maybe_unused]] CrashPoints& crash, bool sync) {
     if (pageSize < kMinPageSize || pageSize > kMaxPageSize || records.size() > UINT32_MAX)
         throw Error(ErrorKind::Internal, errnum::kInternal, "journal: bad page size or size");
     uint32_t salt = std::random_device{}();
@@ -148,12 +148,16 @@ void writeJournal(FileSystem& fs, const std::string& journalPath, uint32_t pageS
             journal->writeAt(offset, rec.data(), rec.size());
             offset += rec.size();
         }
+#ifdef TDV_TEST_HOOKS
         crash.reached("journal-written");
+#endif
         if (sync) {
             journal->sync();
             fs.syncDirectoryOf(journalPath);
         }
+#ifdef TDV_TEST_HOOKS
         crash.reached("journal-synced");
+#endif
     } catch (const Error&) {
         // The database has not been touched; a journal left behind would be harmless but
         // untidy. If even the removal fails, the next open discards or replays it safely.
@@ -172,7 +176,7 @@ void removeJournal(FileSystem& fs, const std::string& journalPath) {
 }
 
 JournalOutcome recoverJournal(FileSystem& fs, const std::string& databasePath, File& database,
-                              uint32_t expectedPageSize, CrashPoints& crash) {
+                              uint32_t expectedPageSize, [[maybe_unused]] CrashPoints& crash) {
     std::string journalPath = journalPathFor(databasePath);
     if (!fs.exists(journalPath)) return JournalOutcome::None;
     std::optional<Header> header;
@@ -184,11 +188,15 @@ JournalOutcome recoverJournal(FileSystem& fs, const std::string& databasePath, F
         if (valid) {
             forEachRecord(*journal, *header, [&](uint32_t page, const uint8_t* bytes) {
                 database.writeAt(uint64_t{page} * header->pageSize, bytes, header->pageSize);
+#ifdef TDV_TEST_HOOKS
                 crash.reached("recovery-page-written");
+#endif
             });
             if (database.size() != header->originalSize) database.truncate(header->originalSize);
             database.sync();
+#ifdef TDV_TEST_HOOKS
             crash.reached("recovery-synced");
+#endif
         }
     }
     removeJournal(fs, journalPath);

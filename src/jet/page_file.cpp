@@ -20,7 +20,9 @@ PageFile::PageFile(FileSystem& fs, std::string path, PageFileOptions options, ui
     : fs_(&fs),
       path_(std::move(path)),
       options_(std::move(options)),
+#ifdef TDV_TEST_HOOKS
       crash_(options_.crashAt ? CrashPoints(*options_.crashAt) : CrashPoints::fromEnvironment()),
+#endif
       writable_(options_.writable),
       pageSize_(pageSize),
       fileSize_(0) {

@@ -185,15 +185,21 @@ void PageFile::commitLocked() {
     try {
         for (const auto& [n, page] : dirty_) {
             file_->writeAt(uint64_t{n} * pageSize_, page->data(), pageSize_);
+#ifdef TDV_TEST_HOOKS
             crash_.reached("page-written");
+#endif
         }
         // Every save moves the modification time forward, even within the clock's
         // resolution, so other programs' readers always notice it.
         file_->setModificationTime(std::max(nowNs(), openedIdentity_.mtimeNs + 1000));
         if (options_.sync) file_->sync();
+#ifdef TDV_TEST_HOOKS
         crash_.reached("database-synced");
+#endif
         fs_->remove(journalPath);
+#ifdef TDV_TEST_HOOKS
         crash_.reached("journal-removed");
+#endif
     } catch (const Error& e) {
         std::string outcome = " The changes were not saved.";
         try {

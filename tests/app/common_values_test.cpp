@@ -5,8 +5,8 @@
 #include "app/code_page.h"
 #include "db/backup/app_state.h"
 #include "db/db_error.h"
-#include "support/backup_fixture.h"
-#include "support/testdata.h"
+#include "helpers/backup_fixture.h"
+#include "helpers/testdata.h"
 
 namespace tdv::app {
 namespace {

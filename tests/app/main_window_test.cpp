@@ -7,9 +7,9 @@
 
 #include "app/form_load.h"
 #include "app/frm_main.h"
-#include "support/backup_fixture.h"
-#include "support/scripted_ui.h"
-#include "support/testdata.h"
+#include "helpers/backup_fixture.h"
+#include "helpers/scripted_ui.h"
+#include "helpers/testdata.h"
 
 namespace tdv::app {
 namespace {

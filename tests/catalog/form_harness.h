@@ -6,9 +6,9 @@
 
 #include "app/frm_main.h"
 #include "db/backup/app_state.h"
-#include "support/backup_fixture.h"
-#include "support/scripted_ui.h"
-#include "support/testdata.h"
+#include "helpers/backup_fixture.h"
+#include "helpers/scripted_ui.h"
+#include "helpers/testdata.h"
 
 namespace tdv::test {
 

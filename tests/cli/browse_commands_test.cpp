@@ -9,8 +9,8 @@
 #include <sstream>
 
 #include "cli/cli_ui.h"
-#include "support/backup_fixture.h"
-#include "support/testdata.h"
+#include "helpers/backup_fixture.h"
+#include "helpers/testdata.h"
 
 namespace tdv::cli {
 namespace {

@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "helpers/testdata.h"
 #include "jet/database.h"
 #include "jet/format.h"
-#include "support/testdata.h"
 
 namespace {
 

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "helpers/testdata.h"
 #include "jet/crash_point.h"
 #include "jet/create_db.h"
 #include "jet/database.h"
@@ -28,7 +29,6 @@
 #include "jet/index_owned_pages.h"
 #include "jet/journal.h"
 #include "jet/usage_map.h"
-#include "support/testdata.h"
 
 namespace {
 

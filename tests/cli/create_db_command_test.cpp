@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "support/testdata.h"
+#include "helpers/testdata.h"
 
 using tdv::test::runCommand;
 using tdv::test::runTdv;

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "cli/json_values.h"
-#include "support/testdata.h"
+#include "helpers/testdata.h"
 
 using tdv::test::runTdv;
 using tdv::test::shellQuote;

@@ -9,7 +9,7 @@
 
 #include "db/backup/app_state.h"
 #include "db/recordset.h"
-#include "support/testdata.h"
+#include "helpers/testdata.h"
 
 namespace tdv {
 namespace {

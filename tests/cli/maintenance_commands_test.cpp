@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "support/testdata.h"
+#include "helpers/testdata.h"
 
 namespace tdv::cli {
 namespace {

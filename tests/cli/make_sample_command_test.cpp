@@ -7,8 +7,8 @@
 #include <iterator>
 #include <sstream>
 
+#include "helpers/testdata.h"
 #include "sample/sample.h"
-#include "support/testdata.h"
 
 using tdv::test::runTdv;
 using tdv::test::shellQuote;

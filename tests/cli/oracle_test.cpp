@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "helpers/testdata.h"
 #include "jet/database.h"
 #include "jet/error.h"
 #include "oracle/oracle_compare.h"
-#include "support/testdata.h"
 
 namespace fs = std::filesystem;
 using tdv::oracle::Json;

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "support/testdata.h"
+#include "helpers/testdata.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <iterator>
 #include <string>
 
-#include "support/testdata.h"
+#include "helpers/testdata.h"
 
 namespace {
 

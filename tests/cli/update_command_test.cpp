@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "support/http_test_server.h"
-#include "support/testdata.h"
+#include "helpers/http_test_server.h"
+#include "helpers/testdata.h"
 
 namespace tdv::cli {
 namespace {

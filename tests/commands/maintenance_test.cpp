@@ -12,9 +12,9 @@
 #include "catalog/form_harness.h"
 #include "commands/maintenance.h"
 #include "db/backup/safety_copy.h"
+#include "helpers/fault_fs.h"
 #include "jet/db_check.h"
 #include "jet/memory_file.h"
-#include "support/fault_fs.h"
 
 namespace tdv::test {
 namespace {

@@ -11,8 +11,8 @@
 
 #include "catalog/form_harness.h"
 #include "commands/user_export.h"
+#include "helpers/fault_fs.h"
 #include "jet/memory_file.h"
-#include "support/fault_fs.h"
 
 namespace tdv::test {
 namespace {

@@ -3,9 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "support/backup_fixture.h"
-#include "support/scripted_ui.h"
-#include "support/testdata.h"
+#include "helpers/backup_fixture.h"
+#include "helpers/scripted_ui.h"
+#include "helpers/testdata.h"
 
 namespace tdv::backup {
 namespace {

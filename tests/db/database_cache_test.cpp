@@ -7,7 +7,7 @@
 
 #include "db/db_error.h"
 #include "db/error_mapping.h"
-#include "support/testdata.h"
+#include "helpers/testdata.h"
 
 using namespace tdv::db;
 namespace fs = std::filesystem;

@@ -14,8 +14,8 @@
 #include "db/error_mapping.h"
 #include "db/recordset.h"
 #include "db/transaction.h"
+#include "helpers/testdata.h"
 #include "jet/db_check.h"
-#include "support/testdata.h"
 
 using namespace tdv::db;
 namespace fs = std::filesystem;

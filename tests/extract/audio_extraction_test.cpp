@@ -13,9 +13,9 @@
 #include "catalog/form_harness.h"
 #include "extract/recordings.h"
 #include "extract/wav_decode.h"
+#include "helpers/fault_fs.h"
 #include "jet/memory_file.h"
 #include "sample/wav.h"
-#include "support/fault_fs.h"
 
 namespace tdv::extract {
 namespace {

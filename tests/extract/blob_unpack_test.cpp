@@ -9,11 +9,11 @@
 #include <cerrno>
 
 #include "db/backup/app_state.h"
+#include "helpers/backup_fixture.h"
+#include "helpers/fault_fs.h"
+#include "helpers/scripted_ui.h"
+#include "helpers/testdata.h"
 #include "jet/memory_file.h"
-#include "support/backup_fixture.h"
-#include "support/fault_fs.h"
-#include "support/scripted_ui.h"
-#include "support/testdata.h"
 
 namespace tdv::extract {
 namespace {

@@ -9,8 +9,8 @@
 #include <cerrno>
 
 #include "catalog/form_harness.h"
+#include "helpers/fault_fs.h"
 #include "jet/memory_file.h"
-#include "support/fault_fs.h"
 
 namespace tdv::extract {
 namespace {

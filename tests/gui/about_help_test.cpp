@@ -18,7 +18,7 @@
 #include "gui/about_window.h"
 #include "gui/grid_view.h"
 #include "gui/help_window.h"
-#include "support/testdata.h"
+#include "helpers/testdata.h"
 
 namespace tdv::gui {
 namespace {

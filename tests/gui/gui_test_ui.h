@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "gui/play_button.h"
-#include "support/scripted_ui.h"
+#include "helpers/scripted_ui.h"
 
 namespace tdv::test {
 

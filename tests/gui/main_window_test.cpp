@@ -28,9 +28,9 @@
 #include "gui/play_button.h"
 #include "gui/program.h"
 #include "gui/splash.h"
+#include "helpers/backup_fixture.h"
+#include "helpers/testdata.h"
 #include "sample/sample.h"
-#include "support/backup_fixture.h"
-#include "support/testdata.h"
 
 // Readable QStrings in failure messages.
 inline void PrintTo(const QString& text, std::ostream* os) {

@@ -22,8 +22,8 @@
 #include "gui/gui_test_ui.h"
 #include "gui/play_button.h"
 #include "gui/program.h"
+#include "helpers/testdata.h"
 #include "sample/sample.h"
-#include "support/testdata.h"
 
 namespace tdv::gui {
 namespace {

@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "gui/program.h"
+#include "helpers/testdata.h"
 #include "sample/sample.h"
-#include "support/testdata.h"
 
 namespace tdv::gui {
 namespace {

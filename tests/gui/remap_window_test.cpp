@@ -24,9 +24,9 @@
 #include "gui/gui_test_ui.h"
 #include "gui/program.h"
 #include "gui/remap_window.h"
+#include "helpers/testdata.h"
 #include "remap/remap_apply_harness.h"
 #include "sample/sample.h"
-#include "support/testdata.h"
 
 namespace tdv::gui {
 namespace {

@@ -13,8 +13,8 @@
 #include "gui/gui_test_ui.h"
 #include "gui/program.h"
 #include "gui/screenshot.h"
+#include "helpers/testdata.h"
 #include "sample/sample.h"
-#include "support/testdata.h"
 
 namespace tdv::gui {
 namespace {

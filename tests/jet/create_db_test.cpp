@@ -7,6 +7,7 @@
 #include <fstream>
 #include <ranges>
 
+#include "helpers/testdata.h"
 #include "jet/bytes.h"
 #include "jet/create_db.h"
 #include "jet/database.h"
@@ -18,7 +19,6 @@
 #include "jet/page_file.h"
 #include "jet/table_create.h"
 #include "jet/table_writer.h"
-#include "support/testdata.h"
 
 using namespace jet;
 using tdv::test::runCommand;

@@ -5,10 +5,10 @@
 #include <iterator>
 #include <random>
 
+#include "helpers/testdata.h"
 #include "jet/bytes.h"
 #include "jet/database.h"
 #include "jet/memory_file.h"
-#include "support/testdata.h"
 
 using namespace jet;
 

@@ -4,9 +4,9 @@
 
 #include <map>
 
+#include "helpers/testdata.h"
 #include "jet/database.h"
 #include "jet/format.h"
-#include "support/testdata.h"
 
 using namespace jet;
 namespace fs = std::filesystem;

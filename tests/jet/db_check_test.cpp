@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "helpers/testdata.h"
 #include "jet/create_db.h"
 #include "jet/data_page.h"
 #include "jet/format.h"
@@ -19,7 +20,6 @@
 #include "jet/index_page_encode.h"
 #include "jet/page_file.h"
 #include "jet/row_fields.h"
-#include "support/testdata.h"
 
 using namespace jet;
 namespace fs = std::filesystem;

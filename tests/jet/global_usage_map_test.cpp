@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "helpers/testdata.h"
 #include "jet/data_page.h"
 #include "jet/database.h"
 #include "jet/db_check.h"
 #include "jet/page_file.h"
 #include "jet/table_create.h"
 #include "jet/table_writer.h"
-#include "support/testdata.h"
 
 using namespace jet;
 using tdv::test::runCommand;

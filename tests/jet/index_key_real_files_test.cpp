@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "helpers/testdata.h"
 #include "jet/database.h"
 #include "jet/error.h"
 #include "jet/index_key.h"
 #include "jet/index_reader.h"
-#include "support/testdata.h"
 
 namespace {
 

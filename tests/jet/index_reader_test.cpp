@@ -12,12 +12,12 @@
 #include <random>
 #include <set>
 
+#include "helpers/testdata.h"
 #include "jet/error.h"
 #include "jet/index_key.h"
 #include "jet/index_page.h"
 #include "jet/memory_file.h"
 #include "jet/page_file.h"
-#include "support/testdata.h"
 
 using namespace jet;
 namespace fs = std::filesystem;

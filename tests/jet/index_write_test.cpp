@@ -10,6 +10,7 @@
 #include <random>
 #include <set>
 
+#include "helpers/testdata.h"
 #include "jet/error.h"
 #include "jet/format.h"
 #include "jet/global_usage_map.h"
@@ -21,7 +22,6 @@
 #include "jet/index_writer.h"
 #include "jet/page_file.h"
 #include "jet/usage_map.h"
-#include "support/testdata.h"
 
 namespace {
 

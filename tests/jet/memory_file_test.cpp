@@ -5,9 +5,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "helpers/testdata.h"
 #include "jet/error.h"
 #include "jet/page_file.h"
-#include "support/testdata.h"
 
 using namespace jet;
 

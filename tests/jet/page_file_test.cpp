@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "helpers/fault_fs.h"
+#include "helpers/testdata.h"
 #include "jet/error.h"
 #include "jet/journal.h"
 #include "jet/memory_file.h"
-#include "support/fault_fs.h"
-#include "support/testdata.h"
 
 using namespace jet;
 

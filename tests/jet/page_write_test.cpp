@@ -9,11 +9,11 @@
 #include <iterator>
 #include <thread>
 
+#include "helpers/testdata.h"
 #include "jet/error.h"
 #include "jet/journal.h"
 #include "jet/memory_file.h"
 #include "jet/page_file.h"
-#include "support/testdata.h"
 
 using namespace jet;
 using namespace std::chrono_literals;

@@ -10,12 +10,12 @@
 #include <iterator>
 #include <string>
 
+#include "helpers/testdata.h"
 #include "jet/db_check.h"
 #include "jet/related_rows.h"
 #include "jet/sql/sql.h"
 #include "jet/table_create.h"
 #include "jet/table_writer.h"
-#include "support/testdata.h"
 #include "table_write_support.h"
 
 using namespace jet;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "helpers/testdata.h"
 #include "jet/database.h"
 #include "jet/format.h"
 #include "jet/page_file.h"
@@ -13,7 +14,6 @@
 #include "jet/row_fields.h"
 #include "jet/table_scan.h"
 #include "jet/text_encoder.h"
-#include "support/testdata.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "helpers/testdata.h"
 #include "jet/sort_order.h"
-#include "support/testdata.h"
 
 namespace {
 

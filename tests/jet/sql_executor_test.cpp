@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "helpers/testdata.h"
 #include "jet/database.h"
 #include "jet/error.h"
 #include "jet/index_reader.h"
 #include "jet/sql/expr_eval.h"
 #include "jet/sql/sort_keys.h"
 #include "jet/sql/sql.h"
-#include "support/testdata.h"
 
 namespace jet::sql {
 namespace {

@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "helpers/testdata.h"
 #include "jet/database.h"
 #include "jet/db_check.h"
 #include "jet/index_reader.h"
 #include "jet/value.h"
-#include "support/testdata.h"
 
 namespace tablewrite_test {
 

@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "helpers/testdata.h"
 #include "jet/database.h"
 #include "jet/usage_map.h"
-#include "support/testdata.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <fstream>
 #include <iterator>
 
+#include "helpers/scripted_ui.h"
+#include "helpers/testdata.h"
 #include "logging/log_text.h"
 #include "logging/mod_logging.h"
-#include "support/scripted_ui.h"
-#include "support/testdata.h"
 
 namespace tdv::test {
 namespace {

@@ -11,12 +11,12 @@
 
 #include "app/common_values.h"
 #include "db/transaction.h"
+#include "helpers/fault_fs.h"
 #include "remap/apply_rows.h"
 #include "remap/frm_extension_remap.h"
 #include "remap/message_files.h"
 #include "remap/remap_apply_harness.h"
 #include "remap/remap_preview.h"
-#include "support/fault_fs.h"
 
 namespace tdv::test {
 namespace {

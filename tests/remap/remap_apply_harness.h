@@ -15,11 +15,11 @@
 #include "db/backup/app_state.h"
 #include "db/backup/safety_copy.h"
 #include "db/recordset.h"
+#include "helpers/backup_fixture.h"
+#include "helpers/scripted_ui.h"
+#include "helpers/testdata.h"
 #include "jet/db_check.h"
 #include "logging/mod_logging.h"
-#include "support/backup_fixture.h"
-#include "support/scripted_ui.h"
-#include "support/testdata.h"
 
 namespace tdv::test {
 

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "helpers/testdata.h"
 #include "remap/remap_csv.h"
-#include "support/testdata.h"
 
 namespace tdv::test {
 namespace {

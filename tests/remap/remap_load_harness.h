@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "db/backup/app_state.h"
+#include "helpers/backup_fixture.h"
+#include "helpers/scripted_ui.h"
+#include "helpers/testdata.h"
 #include "logging/mod_logging.h"
-#include "support/backup_fixture.h"
-#include "support/scripted_ui.h"
-#include "support/testdata.h"
 #include "ui/grid_model.h"
 
 namespace tdv::test {

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "support/backup_fixture.h"
-#include "support/scripted_ui.h"
-#include "support/testdata.h"
+#include "helpers/backup_fixture.h"
+#include "helpers/scripted_ui.h"
+#include "helpers/testdata.h"
 
 namespace tdv::reports {
 namespace {

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "app/common_values.h"
+#include "helpers/backup_fixture.h"
+#include "helpers/scripted_ui.h"
+#include "helpers/testdata.h"
 #include "sample/sample.h"
-#include "support/backup_fixture.h"
-#include "support/scripted_ui.h"
-#include "support/testdata.h"
 
 namespace tdv::reports {
 namespace {

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "support/backup_fixture.h"
+#include "helpers/backup_fixture.h"
 
 namespace tdv::test::golden {
 

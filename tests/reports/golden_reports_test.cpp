@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "helpers/testdata.h"
 #include "reports/golden_older_backups.h"
 #include "reports/golden_quorin_backup.h"
 #include "reports/golden_zerith_backup.h"
-#include "support/testdata.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 
 #include "app/common_values.h"
 #include "db/backup/backed_up_version.h"
+#include "helpers/scripted_ui.h"
+#include "helpers/testdata.h"
 #include "reports/private_list_dump.h"
 #include "reports/subscriber_report.h"
 #include "sample/sample.h"
-#include "support/scripted_ui.h"
-#include "support/testdata.h"
 
 namespace tdv::test {
 namespace {

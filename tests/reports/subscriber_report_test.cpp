@@ -9,9 +9,9 @@
 #include <sstream>
 
 #include "app/common_values.h"
-#include "support/backup_fixture.h"
-#include "support/scripted_ui.h"
-#include "support/testdata.h"
+#include "helpers/backup_fixture.h"
+#include "helpers/scripted_ui.h"
+#include "helpers/testdata.h"
 
 namespace tdv::test {
 namespace {

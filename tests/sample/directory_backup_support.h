@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "helpers/testdata.h"
 #include "jet/create_db.h"
 #include "jet/database.h"
 #include "sample/sample.h"
-#include "support/testdata.h"
 
 namespace tdv::sample::test {
 

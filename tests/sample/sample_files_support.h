@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "helpers/testdata.h"
 #include "jet/database.h"
 #include "jet/sql/sql.h"
 #include "sample/sample.h"
-#include "support/testdata.h"
 
 namespace tdv::sample::test {
 

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "support/testdata.h"
+#include "helpers/testdata.h"
 
 namespace tdv::sample {
 namespace {

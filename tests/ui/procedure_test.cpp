@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "db/db_error.h"
+#include "helpers/scripted_ui.h"
 #include "jet/error.h"
-#include "support/scripted_ui.h"
 #include "ui/output_file.h"
 
 namespace tdv::ui {

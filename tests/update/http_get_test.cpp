@@ -5,8 +5,8 @@
 
 #include <chrono>
 
+#include "helpers/http_test_server.h"
 #include "support/http_get.h"
-#include "support/http_test_server.h"
 
 namespace tdv::support {
 namespace {

@@ -17,8 +17,8 @@
 #include "app/form_load.h"
 #include "app/frm_main.h"
 #include "db/backup/app_state.h"
-#include "support/scripted_ui.h"
-#include "support/testdata.h"
+#include "helpers/scripted_ui.h"
+#include "helpers/testdata.h"
 #include "support/update_check.h"
 
 namespace tdv::support {

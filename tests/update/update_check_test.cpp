@@ -7,8 +7,8 @@
 
 #include "app/frm_main.h"
 #include "db/backup/app_state.h"
-#include "support/http_test_server.h"
-#include "support/scripted_ui.h"
+#include "helpers/http_test_server.h"
+#include "helpers/scripted_ui.h"
 #include "support/update_check.h"
 
 namespace tdv::support {

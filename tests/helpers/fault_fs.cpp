@@ -1,4 +1,4 @@
-#include "support/fault_fs.h"
+#include "helpers/fault_fs.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "support/scripted_ui.h"
+#include "helpers/scripted_ui.h"
 
 namespace tdv::test {
 

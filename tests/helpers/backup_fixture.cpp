@@ -1,4 +1,4 @@
-#include "support/backup_fixture.h"
+#include "helpers/backup_fixture.h"
 
 #include <stdexcept>
 

@@ -1,4 +1,4 @@
-#include "support/testdata.h"
+#include "helpers/testdata.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
