@@ -7,15 +7,13 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/cp1252.h"
+#include "base/utf8.h"
 #include "db/db_error.h"
-#include "jet/cp1252.h"
-#include "jet/text_codec.h"
 
 namespace tdv::app {
 
 namespace {
-
-constexpr char32_t kReplacement = 0xFFFD;
 
 db::DbError conversionError(const std::string& what) {
     return db::DbError(5, "Invalid procedure call or argument (" + what + ")");
@@ -24,46 +22,6 @@ db::DbError conversionError(const std::string& what) {
 std::string upToNul(const std::string& s) {
     const auto nul = s.find('\0');
     return nul == std::string::npos ? s : s.substr(0, nul);
-}
-
-// Decodes one UTF-8 sequence at s[i]; an invalid or cut sequence gives U+FFFD for its first
-// byte only, as the Windows converter does without MB_ERR_INVALID_CHARS.
-char32_t nextUtf8(const std::string& s, size_t& i) {
-    const auto b0 = static_cast<unsigned char>(s[i]);
-    size_t len = 0;
-    char32_t c = 0;
-    char32_t min = 0;
-    if (b0 < 0x80) {
-        ++i;
-        return b0;
-    } else if ((b0 & 0xE0) == 0xC0) {
-        len = 2, c = b0 & 0x1F, min = 0x80;
-    } else if ((b0 & 0xF0) == 0xE0) {
-        len = 3, c = b0 & 0x0F, min = 0x800;
-    } else if ((b0 & 0xF8) == 0xF0) {
-        len = 4, c = b0 & 0x07, min = 0x10000;
-    } else {
-        ++i;
-        return kReplacement;
-    }
-    if (i + len > s.size()) {
-        ++i;
-        return kReplacement;
-    }
-    for (size_t k = 1; k < len; ++k) {
-        const auto b = static_cast<unsigned char>(s[i + k]);
-        if ((b & 0xC0) != 0x80) {
-            ++i;
-            return kReplacement;
-        }
-        c = (c << 6) | (b & 0x3F);
-    }
-    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-        ++i;
-        return kReplacement;
-    }
-    i += len;
-    return c;
 }
 
 int resolve(int codePage) {
@@ -106,7 +64,7 @@ std::string utf8ToOther(const std::string& text, int codePage) {
     std::string out;
     for (size_t i = 0; i < text.size();) {
         const size_t start = i;
-        nextUtf8(text, i);
+        base::nextUtf8(text, i);
         if (!convertUnit(static_cast<iconv_t>(cd.get()), text.substr(start, i - start), out)) {
             out += '?';
         }
@@ -125,17 +83,10 @@ std::string otherToUtf8(const std::string& bytes, int codePage) {
         } else if (i + 1 < bytes.size() && convertUnit(handle, bytes.substr(i, 2), out)) {
             i += 2;
         } else {
-            jet::appendUtf8(out, kReplacement);
+            base::appendUtf8(out, base::kReplacementChar);
             i += 1;
         }
     }
-    return out;
-}
-
-// The text with each invalid UTF-8 sequence replaced as the Windows converter replaces it.
-std::string validUtf8(const std::string& src) {
-    std::string out;
-    for (size_t i = 0; i < src.size();) jet::appendUtf8(out, nextUtf8(src, i));
     return out;
 }
 
@@ -144,11 +95,11 @@ std::string validUtf8(const std::string& src) {
 std::string strUnicodeToMultiByte(const std::string& text, int codePage, int /*flags*/) {
     const std::string src = upToNul(text);
     codePage = resolve(codePage);
-    if (codePage == 65001) return validUtf8(src);
+    if (codePage == 65001) return base::repairUtf8(src);
     if (codePage == 1252) {
         std::string out;
         for (size_t i = 0; i < src.size();) {
-            const int b = jet::charToCp1252(nextUtf8(src, i));
+            const int b = base::charToCp1252(base::nextUtf8(src, i));
             out += b < 0 ? '?' : static_cast<char>(b);
         }
         return out;
@@ -159,11 +110,9 @@ std::string strUnicodeToMultiByte(const std::string& text, int codePage, int /*f
 std::string strMultiByteToUnicode(const std::string& bytes, int codePage, int /*flags*/) {
     const std::string src = upToNul(bytes);
     codePage = resolve(codePage);
-    if (codePage == 65001) return validUtf8(src);
+    if (codePage == 65001) return base::repairUtf8(src);
     if (codePage == 1252) {
-        std::string out;
-        for (unsigned char b : src) jet::appendUtf8(out, jet::cp1252ToChar(b));
-        return out;
+        return base::cp1252ToUtf8(src);
     }
     return otherToUtf8(src, codePage);
 }

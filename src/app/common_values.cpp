@@ -1,25 +1,19 @@
 #include "app/common_values.h"
 
 #include "app/code_page.h"
+#include "base/text.h"
 #include "db/ado_types.h"
 
 namespace tdv::app {
 
 namespace {
 
-// The Basic runtime's Trim: spaces only, not other white space.
-std::string trimSpaces(const std::string& s) {
-    const auto first = s.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    const auto last = s.find_last_not_of(' ');
-    return s.substr(first, last - first + 1);
-}
-
 bool isLineControl(char c) {
     return c == '\t' || c == '\n' || c == '\r';
 }
 
-bool isTextType(int adoType) {
+// The ADO types of character text, the values that newer products store as UTF-8 bytes.
+bool isCharacterTextType(int adoType) {
     switch (adoType) {
         case db::adBSTR:
         case db::adVarChar:
@@ -32,13 +26,6 @@ bool isTextType(int adoType) {
     }
 }
 
-std::string replaceAll(std::string s, const std::string& from, const std::string& to) {
-    for (size_t pos = s.find(from); pos != std::string::npos; pos = s.find(from, pos + to.size())) {
-        s.replace(pos, from.size(), to);
-    }
-    return s;
-}
-
 }  // namespace
 
 std::string strGetFieldText(const db::Recordset& rs, std::string_view name,
@@ -47,10 +34,10 @@ std::string strGetFieldText(const db::Recordset& rs, std::string_view name,
         const db::Field field = rs.Fields(name);
         const db::Variant value = field.Value();
         if (value.isNull()) return {};
-        if (state.bIsQuorin7OrLater && isTextType(field.Type())) {
+        if (state.bIsQuorin7OrLater && isCharacterTextType(field.Type())) {
             return strRepairUTF8Text(value.toText());
         }
-        return trimSpaces(value.toText());
+        return base::trimSpaces(value.toText());
     } catch (...) {
         // A missing field or a value that cannot be shown reads as empty text: the callers
         // put the result straight into grids and report lines.
@@ -62,15 +49,15 @@ std::string strFixQuotesForSQL(const std::string& text) {
     // Every apostrophe is doubled, also one already followed by another: the value then
     // reads back from the literal exactly as it was.
     if (text.empty()) return {};
-    return trimSpaces(replaceAll(text, "'", "''"));
+    return base::trimSpaces(base::doubledApostrophes(text));
 }
 
 std::string sqlQuoted(const std::string& text) {
-    return "'" + replaceAll(text, "'", "''") + "'";
+    return "'" + base::doubledApostrophes(text) + "'";
 }
 
 std::string strRemoveControlChars(std::string& text, bool bLeadingOnly) {
-    text = trimSpaces(text);
+    text = base::trimSpaces(text);
     if (text.empty()) return {};
     if (bLeadingOnly) {
         for (size_t i = 0; i < text.size(); ++i) {

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "app/frm_main.h"
+#include "base/utf8.h"
 #include "db/backup/app_state.h"
 #include "db/connect_string.h"
 #include "ui/procedure.h"
@@ -36,12 +37,6 @@ bool fileExists(const std::string& path) {
     if (path.empty()) return false;
     std::error_code ec;
     return std::filesystem::is_regular_file(path, ec);
-}
-
-size_t characterCount(const std::string& utf8) {
-    return static_cast<size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
 }
 
 std::string parentFolder(const std::string& path) {
@@ -122,7 +117,7 @@ void ConnectToMDBFile(FrmMain& form) {
         });
         // A cancelled dialog returns an empty name; names of one or two characters count as
         // cancelled too. Nothing has changed yet.
-        if (characterCount(chosen) < 3) return;
+        if (base::utf8CharacterCount(chosen) < 3) return;
         proc.setStyle(ui::ErrorStyle::silent());
         path = chosen;
     }

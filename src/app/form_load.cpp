@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/text.h"
 #include "support/update_check.h"
 #include "ui/procedure.h"
 
@@ -22,12 +23,6 @@ constexpr const char* kCannotCreateTestFile =
 
 // The niceness that stands for the below-normal priority class.
 constexpr int kBelowNormalNice = 5;
-
-std::string lowered(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
 
 }  // namespace
 
@@ -60,7 +55,7 @@ bool bSetProcessPriority() {
 }
 
 bool hasStQuellisSwitch(const std::string& commandLine) {
-    return lowered(commandLine).find("/stquellis") != std::string::npos;
+    return base::asciiLower(commandLine).find("/stquellis") != std::string::npos;
 }
 
 bool Form_Load(FrmMain& form) {

@@ -1,4 +1,5 @@
 #include "cli/backup_session.h"
+#include "base/text.h"
 #include "catalog/object_lists.h"
 #include "catalog/object_lookup.h"
 #include "cli/commands.h"
@@ -32,14 +33,16 @@ int columnWithCaption(const ui::GridModel& grid, const std::string& caption) {
 
 }  // namespace
 
-void stopAfterMessages() {
-    throw CLI::RuntimeError(1);
+CLI::App* addBackupCommand(CLI::App& app, const std::string& name, const std::string& description,
+                           const std::string& fileHelp, std::string& file, bool& yes) {
+    auto* cmd = app.add_subcommand(name, description);
+    cmd->add_option("FILE", file, fileHelp)->required();
+    cmd->add_flag("--yes", yes, "Answer Yes (or OK) to every question; default No (Cancel)");
+    return cmd;
 }
 
-std::string lowerCase(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
+void stopAfterMessages() {
+    throw CLI::RuntimeError(1);
 }
 
 std::string objectTypeList(int count) {
@@ -49,7 +52,7 @@ std::string objectTypeList(int count) {
 }
 
 int parseObjectType(const std::string& command, const std::string& type, int count) {
-    const std::string t = lowerCase(type);
+    const std::string t = base::asciiLower(type);
     for (int i = 0; i < count; ++i) {
         if (t == kTypeNames[static_cast<size_t>(i)]) return i;
     }
@@ -101,17 +104,17 @@ std::unique_ptr<BackupSession> openDirectoryBackupSession(const std::string& com
 }
 
 int findObjectRow(const ui::GridModel& grid, const std::string& key, const std::string& command) {
-    const std::string wanted = lowerCase(key);
+    const std::string wanted = base::asciiLower(key);
     const int idColumn = grid.Cols() - 1;
     for (int r = 1; r < grid.Rows(); ++r) {
-        if (idColumn >= 0 && lowerCase(grid.TextMatrix(r, idColumn)) == wanted) return r;
+        if (idColumn >= 0 && base::asciiLower(grid.TextMatrix(r, idColumn)) == wanted) return r;
     }
     std::set<int> matches;
     for (const char* caption : {"Alias", "Display Name"}) {
         const int c = columnWithCaption(grid, caption);
         if (c < 0) continue;
         for (int r = 1; r < grid.Rows(); ++r) {
-            if (lowerCase(grid.TextMatrix(r, c)) == wanted) matches.insert(r);
+            if (base::asciiLower(grid.TextMatrix(r, c)) == wanted) matches.insert(r);
         }
     }
     if (matches.empty()) {
@@ -128,9 +131,9 @@ int findObjectRow(const ui::GridModel& grid, const std::string& key, const std::
 
 void selectObject(app::FrmMain& form, int type, const std::string& key,
                   const std::string& command) {
-    const std::string wanted = lowerCase(key);
+    const std::string wanted = base::asciiLower(key);
     const catalog::ObjectLookup found = catalog::findObjects(
-        form, type, key, [&](const std::string& cell) { return lowerCase(cell) == wanted; });
+        form, type, key, [&](const std::string& cell) { return base::asciiLower(cell) == wanted; });
     if (found.answered && found.objectIds.size() == 1) {
         // What selecting the type does before its list procedure runs.
         form.cmbObjectType = type;

@@ -12,6 +12,10 @@
 #include "db/backup/app_state.h"
 #include "ui/grid_model.h"
 
+namespace CLI {
+class App;
+}
+
 namespace tdv::cli {
 
 // `tdv --no-safety-copy`: the commands of this run write no safety copy before changing a
@@ -36,7 +40,10 @@ std::unique_ptr<BackupSession> openDirectoryBackupSession(const std::string& com
                                                           const std::string& file, bool yes,
                                                           bool listOnOpen = true);
 
-std::string lowerCase(std::string s);
+// A sub-command that works on a backup: its FILE argument (described as `fileHelp`) and
+// the --yes flag.
+CLI::App* addBackupCommand(CLI::App& app, const std::string& name, const std::string& description,
+                           const std::string& fileHelp, std::string& file, bool& yes);
 
 // Ends the command with status 1 after its message lines told why (no further line).
 [[noreturn]] void stopAfterMessages();

@@ -151,10 +151,8 @@ void runPrivateLists(const BrowseArgs& args) {
 
 CLI::App* addBrowseCommand(CLI::App& app, const std::shared_ptr<BrowseArgs>& args, const char* name,
                            const char* description) {
-    auto* cmd = app.add_subcommand(name, description);
-    cmd->add_option("FILE", args->file, "Backup database (.mdb)")->required();
-    cmd->add_flag("--yes", args->yes, "Answer Yes (or OK) to every question; default No (Cancel)");
-    return cmd;
+    return addBackupCommand(app, name, description, "Backup database (.mdb)", args->file,
+                            args->yes);
 }
 
 }  // namespace

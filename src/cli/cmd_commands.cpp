@@ -38,10 +38,8 @@ struct CommandArgs {
 
 CLI::App* addCommand(CLI::App& app, const std::string& name, const std::string& description,
                      const std::shared_ptr<CommandArgs>& args) {
-    auto* cmd = app.add_subcommand(name, description);
-    cmd->add_option("FILE", args->file, "Backup database (.mdb)")->required();
-    cmd->add_flag("--yes", args->yes, "Answer Yes (or OK) to every question; default No (Cancel)");
-    return cmd;
+    return addBackupCommand(app, name, description, "Backup database (.mdb)", args->file,
+                            args->yes);
 }
 
 void runOnBackup(const std::string& command, const CommandArgs& args,

@@ -14,6 +14,9 @@
 #include <sstream>
 #include <string>
 
+#include "base/guid.h"
+#include "base/ole_date.h"
+#include "base/text.h"
 #include "cli/commands.h"
 #include "jet/create_db.h"
 #include "jet/error.h"
@@ -28,8 +31,7 @@ using nlohmann::json;
 }
 
 jet::ColumnType parseType(const std::string& name, const std::string& where) {
-    std::string n;
-    for (char c : name) n += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string n = base::asciiLower(name);
     static const std::pair<const char*, jet::ColumnType> kTypes[] = {
         {"boolean", jet::ColumnType::Boolean},   {"byte", jet::ColumnType::Byte},
         {"integer", jet::ColumnType::Integer},   {"long", jet::ColumnType::Long},
@@ -160,15 +162,6 @@ jet::Value parseDecimal(const json& v, const jet::NewColumn& c, const std::strin
     return jet::Value(jet::Value::Storage(out));
 }
 
-int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
 jet::Value parseDate(const json& v, const std::string& where) {
     if (!v.is_string()) bad(where + ": expected a date \"YYYY-MM-DDTHH:MM:SS[.fff]\"");
     std::string s = v.get<std::string>();
@@ -188,8 +181,8 @@ jet::Value parseDate(const json& v, const std::string& where) {
     }
     if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || sec > 59 || y < 100)
         bad(where + ": '" + s + "' is not a valid date");
-    int64_t day = daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) +
-                  25569;  // days from 1899-12-30 to 1970-01-01
+    int64_t day = base::daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) +
+                  base::kOleEpochToUnixDays;
     double frac = ((h * 60.0 + mi) * 60.0 + sec + ms / 1000.0) / 86400.0;
     // Before 1899-12-30 the whole days count backwards but the time of day forwards.
     double days = day >= 0 ? static_cast<double>(day) + frac : static_cast<double>(day) - frac;
@@ -203,12 +196,9 @@ jet::Value parseGuid(const json& v, const std::string& where) {
         if (c != '{' && c != '}' && c != '-') hex += c;
     if (hex.size() != 32)
         bad(where + ": expected a GUID \"{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}\"");
-    jet::Bytes b = parseHex(hex, where);
-    jet::Guid g;
-    // The first three fields are stored little-endian.
-    const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
-    for (int i = 0; i < 16; ++i) g.bytes[static_cast<size_t>(i)] = b[static_cast<size_t>(order[i])];
-    return jet::Value(jet::Value::Storage(g));
+    const auto g = base::guidFromHexDigits(hex);
+    if (!g) bad(where + ": '" + hex + "' is not hex");
+    return jet::Value(jet::Value::Storage(jet::Guid{*g}));
 }
 
 jet::Value parseValue(const json& v, const jet::NewColumn& c, const std::string& where) {

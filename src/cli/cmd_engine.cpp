@@ -15,11 +15,6 @@ namespace {
 
 constexpr size_t kFlushBytes = 1 << 16;
 
-void writeOut(const std::string& s) {
-    if (!s.empty() && std::fwrite(s.data(), 1, s.size(), stdout) != s.size())
-        throw std::runtime_error("cannot write to standard output");
-}
-
 // The size Access shows: characters for Text (Jet 4 stores two bytes each), bytes otherwise.
 unsigned displaySize(const jet::ColumnDef& c, jet::JetVersion v) {
     if (c.type == jet::ColumnType::Text && v == jet::JetVersion::Jet4) return c.length / 2u;

@@ -70,10 +70,8 @@ void runExtractLog(const ExtractArgs& args) {
 
 CLI::App* addCommand(CLI::App& app, const std::shared_ptr<ExtractArgs>& args, const char* name,
                      const char* description) {
-    auto* cmd = app.add_subcommand(name, description);
-    cmd->add_option("FILE", args->file, "Directory backup database (.mdb)")->required();
-    cmd->add_flag("--yes", args->yes, "Answer Yes (or OK) to every question; default No (Cancel)");
-    return cmd;
+    return addBackupCommand(app, name, description, "Directory backup database (.mdb)", args->file,
+                            args->yes);
 }
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include <string>
 
 #include "app/frm_main.h"
+#include "base/text.h"
 #include "cli/actions.h"
 #include "cli/backup_session.h"
 #include "cli/cli_ui.h"
@@ -104,15 +105,10 @@ void runMessages(const MessageArgs& args) {
 // The first row whose Index cell is INDEX (surrounding blanks ignored), -1 when none.
 int findIndexRow(const ui::GridModel& grid, const std::string& index) {
     const int col = grid.ColIndex("Index");
-    const auto trim = [](const std::string& t) {
-        const size_t a = t.find_first_not_of(' ');
-        return a == std::string::npos ? std::string()
-                                      : t.substr(a, t.find_last_not_of(' ') - a + 1);
-    };
-    const std::string wanted = trim(index);
+    const std::string wanted = base::trimSpaces(index);
     if (wanted.empty()) return -1;
     for (int r = 1; r < grid.Rows(); ++r) {
-        if (trim(grid.TextMatrix(r, col)) == wanted) return r;
+        if (base::trimSpaces(grid.TextMatrix(r, col)) == wanted) return r;
     }
     return -1;
 }
@@ -139,10 +135,8 @@ void runExtractMessage(const MessageArgs& args) {
 
 CLI::App* addCommand(CLI::App& app, const std::shared_ptr<MessageArgs>& args, const char* name,
                      const char* description) {
-    auto* cmd = app.add_subcommand(name, description);
-    cmd->add_option("FILE", args->file, "Message backup database (.mdb)")->required();
-    cmd->add_flag("--yes", args->yes, "Answer Yes (or OK) to every question; default No (Cancel)");
-    return cmd;
+    return addBackupCommand(app, name, description, "Message backup database (.mdb)", args->file,
+                            args->yes);
 }
 
 }  // namespace

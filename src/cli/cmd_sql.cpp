@@ -20,11 +20,6 @@ namespace {
 
 constexpr size_t kFlushBytes = 1 << 16;
 
-void writeOut(const std::string& s) {
-    if (!s.empty() && std::fwrite(s.data(), 1, s.size(), stdout) != s.size())
-        throw std::runtime_error("cannot write to standard output");
-}
-
 struct SqlOptions {
     std::string file;
     std::string statement;

@@ -2,7 +2,9 @@
 // main() only builds the app, runs it and turns failures into one line on stderr.
 #pragma once
 
+#include <cstdio>
 #include <stdexcept>
+#include <string>
 
 namespace CLI {
 class App;
@@ -14,6 +16,13 @@ namespace tdv::cli {
 struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
+
+// Writes to standard output; a failed write (a closed pipe, a full disk) throws, so that
+// the command ends with an error instead of a cut-off answer.
+inline void writeOut(const std::string& s) {
+    if (!s.empty() && std::fwrite(s.data(), 1, s.size(), stdout) != s.size())
+        throw std::runtime_error("cannot write to standard output");
+}
 
 // Engine commands: tables, schema, dump.
 void registerEngineCommands(CLI::App& app);

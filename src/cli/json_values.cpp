@@ -5,39 +5,12 @@
 #include <cmath>
 #include <type_traits>
 
+#include "base/utf8.h"
+
 namespace tdv::cli {
 namespace {
 
 constexpr char kHex[] = "0123456789abcdef";
-
-// Length of the valid UTF-8 sequence starting at s[i], or 0 when it is not valid.
-size_t utf8SequenceLength(std::string_view s, size_t i) {
-    auto byte = [&](size_t k) { return static_cast<uint8_t>(s[k]); };
-    uint8_t c = byte(i);
-    size_t len;
-    uint32_t min;
-    if (c < 0x80) return 1;
-    if ((c & 0xE0) == 0xC0) {
-        len = 2;
-        min = 0x80;
-    } else if ((c & 0xF0) == 0xE0) {
-        len = 3;
-        min = 0x800;
-    } else if ((c & 0xF8) == 0xF0) {
-        len = 4;
-        min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (i + len > s.size()) return 0;
-    uint32_t cp = c & (0x7F >> len);
-    for (size_t k = 1; k < len; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (byte(i + k) & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    return len;
-}
 
 template <class F>
 void appendFloat(std::string& out, F v) {
@@ -119,7 +92,7 @@ void appendJsonString(std::string& out, std::string_view s) {
             ++i;
             continue;
         }
-        size_t len = utf8SequenceLength(s, i);
+        size_t len = base::utf8SequenceLength(s, i);
         if (len == 0) {
             out += "\xEF\xBF\xBD";
             ++i;
@@ -129,20 +102,6 @@ void appendJsonString(std::string& out, std::string_view s) {
         }
     }
     out += '"';
-}
-
-bool isValidUtf8(std::string_view s) {
-    size_t i = 0;
-    while (i < s.size()) {
-        if (static_cast<uint8_t>(s[i]) < 0x80) {
-            ++i;
-            continue;
-        }
-        const size_t len = utf8SequenceLength(s, i);
-        if (len == 0) return false;
-        i += len;
-    }
-    return true;
 }
 
 void appendJsonValue(std::string& out, const jet::Value& v) {

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/utf8.h"
 #include "jet/value.h"
 
 namespace tdv::cli {
@@ -20,7 +21,7 @@ namespace tdv::cli {
 void appendJsonString(std::string& out, std::string_view s);
 // Whether s is valid UTF-8 throughout. For valid text appendJsonString writes exactly what
 // nlohmann::json's compact dump writes.
-bool isValidUtf8(std::string_view s);
+using base::isValidUtf8;
 // Appends one value in the form described above.
 void appendJsonValue(std::string& out, const jet::Value& v);
 // Appends {"name": value, ...} followed by a newline.

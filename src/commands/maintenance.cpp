@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/common_values.h"
+#include "base/text.h"
 #include "db/backup/safety_copy.h"
 #include "ui/procedure.h"
 
@@ -30,23 +31,11 @@ constexpr const char* kScrubQuestion =
 constexpr const char* kNoPagers =
     "No pager devices found in the currently open directory backup - no changes made";
 
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
 bool isAuxiliaryPager(const std::string& name) {
     static constexpr std::array<const char*, 5> kNames = {"pager 3", "pager 4", "pager 5",
                                                           "pager 6", "pager 7"};
-    const std::string l = lower(name);
+    const std::string l = base::asciiLower(name);
     return std::any_of(kNames.begin(), kNames.end(), [&](const char* n) { return l == n; });
-}
-
-std::string trimBlanks(const std::string& s) {
-    const auto first = s.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
 }
 
 // False only for a stored false (or zero); Null is not false.
@@ -140,8 +129,8 @@ bool mnuStQuellisPagerScrub_Click(app::FrmMain& form) {
                               rs.Delete();
                               ++deleted;
                           } else if (name == "Pager") {
-                              const std::string phone =
-                                  trimBlanks(app::strGetFieldText(rs, "DevicePhoneNumber", state));
+                              const std::string phone = base::trimSpaces(
+                                  app::strGetFieldText(rs, "DevicePhoneNumber", state));
                               if (isFalse(rs("DeviceActive").Value()) && phone.size() > 3) {
                                   rs("DeviceActive").setValue(db::Variant::fromBool(true));
                                   rs.Update();

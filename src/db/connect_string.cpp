@@ -1,5 +1,7 @@
 #include "db/connect_string.h"
 
+#include "base/text.h"
+
 #include <algorithm>
 #include <cctype>
 #include <stdexcept>
@@ -16,12 +18,6 @@ std::string trim(std::string_view s) {
     while (b < e && isSpace(s[b])) ++b;
     while (e > b && isSpace(s[e - 1])) --e;
     return std::string(s.substr(b, e - b));
-}
-
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
 }
 
 // A path that an unquoted value would split at ';', trim, or read as a quoted value.
@@ -72,7 +68,7 @@ std::string dataSourceOf(std::string_view cs) {
     while (i < cs.size()) {
         size_t eq = cs.find('=', i);
         if (eq == std::string_view::npos) break;
-        std::string key = lower(trim(cs.substr(i, eq - i)));
+        std::string key = base::asciiLower(trim(cs.substr(i, eq - i)));
         size_t v = eq + 1;
         while (v < cs.size() && cs[v] == ' ') ++v;
         std::string value;
@@ -88,7 +84,8 @@ std::string dataSourceOf(std::string_view cs) {
             end = cs.find(';', v);
             value = trim(cs.substr(v, end == std::string_view::npos ? cs.size() - v : end - v));
         }
-        if (key == "provider" && lower(value).rfind(lower(std::string(kJetProvider)), 0) != 0)
+        if (key == "provider" &&
+            base::asciiLower(value).rfind(base::asciiLower(std::string(kJetProvider)), 0) != 0)
             throw std::invalid_argument("Provider cannot be found: " + value);
         if (key == "data source") {
             source = value;

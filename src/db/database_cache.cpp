@@ -1,7 +1,5 @@
 #include "db/database_cache.h"
 
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <system_error>
 
@@ -41,14 +39,11 @@ std::shared_ptr<jet::Database> openCanonical(const std::string& canonical, bool 
 DatabaseCache::DatabaseCache(size_t capacity) : capacity_(capacity == 0 ? 1 : capacity) {}
 
 DatabaseCache::FileStamp DatabaseCache::stampOf(const std::string& canonicalPath) {
-    struct stat st {};
-    if (::stat(canonicalPath.c_str(), &st) != 0) throw fileNotFound(canonicalPath);
-    FileStamp s;
-    s.size = static_cast<uint64_t>(st.st_size);
-    s.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    s.device = static_cast<uint64_t>(st.st_dev);
-    s.inode = static_cast<uint64_t>(st.st_ino);
-    return s;
+    try {
+        return jet::FileSystem::real().identityOf(canonicalPath);
+    } catch (const jet::Error&) {
+        throw fileNotFound(canonicalPath);
+    }
 }
 
 std::shared_ptr<jet::Database> DatabaseCache::open(const std::string& path) {

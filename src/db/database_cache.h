@@ -25,6 +25,7 @@
 #include <string>
 
 #include "jet/database.h"
+#include "jet/file.h"
 
 namespace tdv::db {
 
@@ -44,13 +45,7 @@ public:
     size_t size() const { return entries_.size(); }
 
 private:
-    struct FileStamp {
-        uint64_t size = 0;
-        int64_t mtimeNs = 0;
-        uint64_t device = 0;
-        uint64_t inode = 0;
-        bool operator==(const FileStamp&) const = default;
-    };
+    using FileStamp = jet::FileIdentity;
     struct Entry {
         std::string canonicalPath;
         FileStamp stamp;

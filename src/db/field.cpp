@@ -8,7 +8,8 @@
 namespace tdv::db {
 namespace {
 
-bool isTextType(jet::ColumnType t) {
+// Text and Memo: the columns whose chunks are read as characters.
+bool isCharacterColumn(jet::ColumnType t) {
     return t == jet::ColumnType::Text || t == jet::ColumnType::Memo;
 }
 bool isBinaryType(jet::ColumnType t) {
@@ -78,7 +79,7 @@ long Field::ActualSize() const {
 Variant Field::GetChunk(long size) {
     state_->requireCurrent();
     const jet::ColumnType type = state_->field(index_).type;
-    if (!isTextType(type) && !isBinaryType(type)) throw illegalOperationError();
+    if (!isCharacterColumn(type) && !isBinaryType(type)) throw illegalOperationError();
     if (size < 0) throw badArgumentsError();
     if (state_->chunkField != index_) {
         state_->chunkField = index_;

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <string_view>
 
+#include "base/text.h"
 #include "db/error_mapping.h"
 #include "jet/sql/set_value.h"
 #include "jet/table_writer.h"
@@ -12,13 +13,6 @@ namespace tdv::db {
 namespace {
 
 constexpr long kUpdateNotSupported = 3251;
-
-bool sameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 void requireWritable(const RecordsetState& s) {
     s.requireOpen();
@@ -31,7 +25,7 @@ void requireWritable(const RecordsetState& s) {
 size_t columnOf(const RecordsetState& s, const jet::TableDef& table, size_t field) {
     const std::string& name = s.field(field).baseColumn;
     for (size_t c = 0; c < table.columns.size() && !name.empty(); ++c) {
-        if (sameName(table.columns[c].name, name)) return c;
+        if (base::equalsIgnoringCase(table.columns[c].name, name)) return c;
     }
     throw updateNotSupportedError();
 }

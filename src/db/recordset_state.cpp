@@ -2,23 +2,10 @@
 
 #include <cctype>
 
+#include "base/text.h"
 #include "db/db_error.h"
 
 namespace tdv::db {
-namespace {
-
-bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
-}  // namespace
-
 void RecordsetState::requireOpen() const {
     if (!open) throw objectClosedError();
 }
@@ -52,7 +39,7 @@ const jet::Value& RecordsetState::currentValue(size_t i) const {
 
 std::optional<size_t> RecordsetState::findField(std::string_view name) const {
     for (size_t i = 0; i < fields.size(); ++i) {
-        if (sameNameIgnoringCase(fields[i].name, name)) return i;
+        if (base::equalsIgnoringCase(fields[i].name, name)) return i;
     }
     return std::nullopt;
 }

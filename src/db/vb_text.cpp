@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/ole_date.h"
 #include "db/db_error.h"
 #include "jet/value.h"
 
@@ -28,9 +29,9 @@ std::string stripFractionZeros(std::string s) {
     return s;
 }
 
-constexpr int64_t kOleEpochToUnixDays = 25569;  // 1899-12-30 .. 1970-01-01
-constexpr double kMinOleDate = -657434.0;       // 1/1/100
-constexpr double kMaxOleDate = 2958466.0;       // 1/1/10000, exclusive
+using base::kOleEpochToUnixDays;
+constexpr double kMinOleDate = -657434.0;  // 1/1/100
+constexpr double kMaxOleDate = 2958466.0;  // 1/1/10000, exclusive
 
 std::string skipSpaces(std::string_view s) {
     size_t b = 0, e = s.size();
@@ -125,7 +126,7 @@ std::string vbTextOfDate(double ole) {
     if (day != 0 || secs == 0) {
         int64_t y;
         unsigned m, d;
-        jet::civilFromDays(day - kOleEpochToUnixDays, y, m, d);
+        base::civilFromDays(day - kOleEpochToUnixDays, y, m, d);
         date = std::to_string(m) + "/" + std::to_string(d) + "/" + std::to_string(y);
         if (day != 0 && secs == 0) return date;
         if (day == 0) date.clear();

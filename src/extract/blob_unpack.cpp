@@ -3,26 +3,15 @@
 #include <algorithm>
 #include <optional>
 
+#include "base/utf8.h"
 #include "ui/output_file.h"
 #include "ui/procedure.h"
 
 namespace tdv::extract {
 
-namespace {
-
-// Characters, not bytes: a path is UTF-8 and its length is counted as the user sees it.
-size_t characterCount(const std::string& text) {
-    size_t count = 0;
-    for (unsigned char c : text)
-        if ((c & 0xC0) != 0x80) ++count;
-    return count;
-}
-
-}  // namespace
-
 bool bunPackWAVFile(ui::UiPort& ui, db::Recordset& rs, const std::string& columnName,
                     const std::string& targetPath) {
-    if (characterCount(targetPath) < 3) return false;
+    if (base::utf8CharacterCount(targetPath) < 3) return false;
 
     ui::Procedure proc(ui, "bunPackWAVFile", "modZerithDB", ui::ErrorStyle::errorSpace(),
                        ui::OwnerKind::Module);

@@ -1,6 +1,7 @@
 #include "extract/recordings.h"
 
 #include "app/common_values.h"
+#include "base/text.h"
 
 namespace tdv::extract {
 namespace {
@@ -162,9 +163,7 @@ Recordings messageRecording(messages::FrmMessages& form) {
             "That message is marked secure and is encrypted in the backup: it cannot be played.";
         return out;
     }
-    std::string index = grid.TextMatrix(row, grid.ColIndex("index"));
-    index.erase(0, index.find_first_not_of(' '));
-    index.erase(index.find_last_not_of(' ') + 1);
+    const std::string index = base::trimSpaces(grid.TextMatrix(row, grid.ColIndex("index")));
     if (index.empty() || index.find_first_not_of("0123456789") != std::string::npos) {
         out.error = "The message has no index in the backup.";
         return out;

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "base/ole_date.h"
 #include "jet/bytes.h"
 #include "jet/db_image.h"
 #include "jet/error.h"
@@ -29,15 +30,7 @@ constexpr uint32_t kPasswordWords = 10;  // 40 bytes, Jet 4
 constexpr uint32_t kCreationDateOffset = 0x72;
 constexpr uint32_t kEngineFieldOffset = 0x98;  // a constant, then the "4.0" engine version
 constexpr uint32_t kEngineFieldValue = 0x0654;
-constexpr uint32_t kPageTailOffset = 0xE00;    // constant pattern Access leaves at the end
-constexpr double kUnixEpochOleDays = 25569.0;  // 1970-01-01 as an OLE automation date
-
-double nowOleDate() {
-    using namespace std::chrono;
-    double seconds = duration<double>(system_clock::now().time_since_epoch()).count();
-    // Whole milliseconds, as Access stores times.
-    return kUnixEpochOleDays + std::round(seconds * 1000.0) / 86400000.0;
-}
+constexpr uint32_t kPageTailOffset = 0xE00;  // constant pattern Access leaves at the end
 
 // Page 0: signature, version, and the masked region with code page, sort order, creation
 // date and the (empty) password, which Access stores combined with the creation date.
@@ -194,7 +187,7 @@ std::vector<std::vector<Value>> coerceRows(const TableDef& def,
 
 std::vector<uint8_t> buildDatabaseFile(const NewDatabase& desc) {
     const Format& f = jet4Format();
-    double created = desc.created.value_or(nowOleDate());
+    double created = desc.created.value_or(tdv::base::nowOleDate());
 
     // User tables are checked before anything is laid out.
     std::vector<PlannedTable> user;

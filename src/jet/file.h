@@ -70,6 +70,10 @@ public:
     virtual void remove(const std::string& path) = 0;
     // Makes the creation or removal of path durable (fsync of its directory on POSIX).
     virtual void syncDirectoryOf(const std::string& path) { (void)path; }
+    // The identity of the file at path as it stands now, without keeping it open.
+    virtual FileIdentity identityOf(const std::string& path) {
+        return open(path, Mode::ReadOnly)->identity();
+    }
     // The real POSIX file system.
     static FileSystem& real();
 };

@@ -21,6 +21,15 @@ namespace {
     throw Error(ErrorKind::Io, errnum::kIo, what + " '" + path + "': " + reason);
 }
 
+FileIdentity identityFromStat(const struct stat& st) {
+    FileIdentity id;
+    id.size = static_cast<uint64_t>(st.st_size);
+    id.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    id.device = static_cast<uint64_t>(st.st_dev);
+    id.inode = static_cast<uint64_t>(st.st_ino);
+    return id;
+}
+
 [[noreturn]] void throwReadOnly(const std::string& path) {
     throw Error(ErrorKind::ReadOnly, errnum::kReadOnly,
                 "Cannot open '" + path + "' for writing: the file is read-only");
@@ -94,12 +103,7 @@ public:
     FileIdentity identity() override {
         struct stat st {};
         if (::fstat(fd_, &st) != 0) throwIo("Cannot read the attributes of", path_);
-        FileIdentity id;
-        id.size = static_cast<uint64_t>(st.st_size);
-        id.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-        id.device = static_cast<uint64_t>(st.st_dev);
-        id.inode = static_cast<uint64_t>(st.st_ino);
-        return id;
+        return identityFromStat(st);
     }
 
     void setModificationTime(int64_t mtimeNs) override {
@@ -150,6 +154,12 @@ public:
             throwIo("Cannot open", path);
         }
         return std::make_unique<PosixFile>(fd, path);
+    }
+
+    FileIdentity identityOf(const std::string& path) override {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) throwIo("Cannot read the attributes of", path);
+        return identityFromStat(st);
     }
 
     bool exists(const std::string& path) override { return ::access(path.c_str(), F_OK) == 0; }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <set>
 
+#include "base/ole_date.h"
 #include "jet/db_image.h"
 #include "jet/error.h"
 #include "jet/format.h"
@@ -15,14 +16,6 @@
 
 namespace jet {
 namespace {
-
-constexpr double kUnixEpochOleDays = 25569.0;
-
-double nowOleDate() {
-    using namespace std::chrono;
-    double seconds = duration<double>(system_clock::now().time_since_epoch()).count();
-    return kUnixEpochOleDays + std::round(seconds * 1000.0) / 86400000.0;
-}
 
 void appendAt(PageFile& pages, uint32_t expected, std::vector<uint8_t> contents) {
     if (pages.append(std::move(contents)) != expected)
@@ -41,7 +34,7 @@ void createTable(Database& db, const NewTable& desc, double created) {
     if (def.name.size() >= 4 && namesEqual(def.name.substr(0, 4), "MSys"))
         throw Error(ErrorKind::Type, errnum::kSyntaxGeneric,
                     "table '" + def.name + "': names starting with MSys are reserved");
-    if (created < 0) created = nowOleDate();
+    if (created < 0) created = tdv::base::nowOleDate();
 
     size_t realCount = def.indexes.size();  // layoutNewTable gives each index its own
     TableDefExtras extras;

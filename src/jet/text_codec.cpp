@@ -5,11 +5,13 @@
 #include <cerrno>
 #include <vector>
 
-#include "jet/cp1252.h"
+#include "base/utf8.h"
 #include "jet/error.h"
 
 namespace jet {
 namespace {
+
+using tdv::base::appendUtf8;
 
 constexpr uint32_t kReplacement = 0xFFFD;
 
@@ -55,39 +57,6 @@ void iconvAppend(iconv_t cd, std::string& out, const uint8_t* data, size_t size)
 }
 
 }  // namespace
-
-void appendUtf8(std::string& out, uint32_t cp) {
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = kReplacement;
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
-std::string cp1252ToUtf8(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 8);
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x80) {
-            out += c;
-        } else {
-            appendUtf8(out, cp1252ToChar(b));
-        }
-    }
-    return out;
-}
 
 void appendUtf16le(std::string& out, const uint8_t* data, size_t size) {
     size_t n = size / 2;

@@ -19,12 +19,6 @@
 
 namespace jet {
 
-// Appends the UTF-8 form of a code point (invalid code points become U+FFFD).
-void appendUtf8(std::string& out, uint32_t codePoint);
-
-// Reads each byte as one Windows-1252 character and gives the text as UTF-8.
-std::string cp1252ToUtf8(std::string_view bytes);
-
 // Appends UTF-16LE bytes as UTF-8 (an odd trailing byte is ignored).
 void appendUtf16le(std::string& out, const uint8_t* data, size_t size);
 

@@ -1,5 +1,8 @@
 #include "jet/value.h"
 
+#include "base/guid.h"
+#include "base/ole_date.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -62,18 +65,7 @@ const char* columnTypeName(ColumnType t) {
 }
 
 std::string formatGuid(const Guid& g) {
-    // The first three fields are little-endian on disk, the last eight bytes in order.
-    static constexpr int kOrder[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out = "{";
-    for (int i = 0; i < 16; ++i) {
-        if (i == 4 || i == 6 || i == 8 || i == 10) out += '-';
-        uint8_t b = g.bytes[static_cast<size_t>(kOrder[i])];
-        out += kHex[b >> 4];
-        out += kHex[b & 0xF];
-    }
-    out += '}';
-    return out;
+    return tdv::base::guidText(g.bytes);
 }
 
 std::string formatCurrency(const Currency& c) {
@@ -104,23 +96,10 @@ std::string formatDecimal(const Decimal& d) {
     return (d.negative && !zero ? "-" : "") + digits;
 }
 
-void civilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    y = static_cast<int64_t>(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = doy - (153 * mp + 2) / 5 + 1;
-    m = mp < 10 ? mp + 3 : mp - 9;
-    if (m <= 2) ++y;
-}
-
 namespace {
 
 constexpr int64_t kMsPerDay = 86400000;
-constexpr int64_t kOleEpochToUnixDays = 25569;  // 1899-12-30 -> 1970-01-01
+using tdv::base::kOleEpochToUnixDays;
 
 }  // namespace
 
@@ -136,7 +115,7 @@ std::string formatDateTime(const DateTime& dt) {
     int64_t msOfDay = ms - dayNum * kMsPerDay;
     int64_t y;
     unsigned mo, d;
-    civilFromDays(dayNum - kOleEpochToUnixDays, y, mo, d);
+    tdv::base::civilFromDays(dayNum - kOleEpochToUnixDays, y, mo, d);
     unsigned h = static_cast<unsigned>(msOfDay / 3600000);
     unsigned mi = static_cast<unsigned>(msOfDay / 60000 % 60);
     unsigned s = static_cast<unsigned>(msOfDay / 1000 % 60);

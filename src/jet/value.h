@@ -100,8 +100,6 @@ private:
 std::string formatGuid(const Guid& g);          // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
 std::string formatCurrency(const Currency& c);  // "3.5000"
 std::string formatDecimal(const Decimal& d);    // "-12.340" (all scale digits)
-// Days since 1970-01-01 -> year, month (1-12), day (1-31), proleptic Gregorian calendar.
-void civilFromDays(int64_t days, int64_t& year, unsigned& month, unsigned& day);
 std::string formatDateTime(const DateTime& d);  // "YYYY-MM-DDTHH:MM:SS[.fff]"
 std::string formatDouble(double d);             // shortest text that reads back the same
 std::string formatSingle(float f);              // shortest text that reads back the same float

@@ -2,22 +2,10 @@
 
 #include <cstdint>
 
-#include "jet/cp1252.h"
+#include "base/cp1252.h"
+#include "base/utf8.h"
 
 namespace tdv::logging {
-
-namespace {
-
-// Length of the UTF-8 sequence that starts with `lead`, 0 for a byte that cannot start one.
-size_t sequenceLength(unsigned char lead) {
-    if (lead < 0x80) return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) return 2;
-    if (lead >= 0xE0 && lead <= 0xEF) return 3;
-    if (lead >= 0xF0 && lead <= 0xF4) return 4;
-    return 0;
-}
-
-}  // namespace
 
 std::string toLogBytes(std::string_view utf8) {
     // Plain ASCII, by far the most common line, is its own Windows-1252 form.
@@ -26,30 +14,11 @@ std::string toLogBytes(std::string_view utf8) {
     if (ascii) return std::string(utf8);
     std::string out;
     out.reserve(utf8.size());
-    size_t i = 0;
-    while (i < utf8.size()) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        const size_t len = sequenceLength(lead);
-        bool valid = len != 0 && i + len <= utf8.size();
-        char32_t cp = len == 1 ? lead : lead & (0x7F >> len);
-        for (size_t k = 1; valid && k < len; ++k) {
-            const auto b = static_cast<unsigned char>(utf8[i + k]);
-            if ((b & 0xC0) != 0x80) valid = false;
-            cp = (cp << 6) | (b & 0x3F);
-        }
-        // Overlong three- and four-byte forms, surrogates and values past U+10FFFF.
-        if (valid && ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-                      (cp >= 0xD800 && cp <= 0xDFFF))) {
-            valid = false;
-        }
-        if (!valid) {
-            out += '?';
-            ++i;
-            continue;
-        }
-        const int byte = jet::charToCp1252(cp);
+    // A byte that starts no well-formed sequence (overlong forms, surrogates, values past
+    // U+10FFFF) decodes to U+FFFD, which Windows-1252 has no byte for either.
+    for (size_t i = 0; i < utf8.size();) {
+        const int byte = base::charToCp1252(base::nextUtf8(utf8, i));
         out += byte < 0 ? '?' : static_cast<char>(byte);
-        i += len;
     }
     return out;
 }

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/text.h"
 #include "extract/blob_unpack.h"
 #include "messages/frm_messages.h"
 #include "ui/output_file.h"
@@ -25,12 +26,6 @@ constexpr const char* kFileInUse =
     "application:";
 constexpr const char* kNoIndex = "Error finding message index in database";
 constexpr const char* kUnpackFailed = "Error exporting WAV file binary from database";
-
-std::string trimmed(const std::string& text) {
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
 
 bool pathExists(const std::string& path) {
     std::error_code ec;
@@ -83,7 +78,7 @@ std::string cmdExtractWAVFile_Click(FrmMessages& form) {
     std::string written;
     db::Recordset rs = form.state.newRecordset();
     std::string index;
-    proc.step([&] { index = trimmed(grid.TextMatrix(row, grid.ColIndex("index"))); });
+    proc.step([&] { index = base::trimSpaces(grid.TextMatrix(row, grid.ColIndex("index"))); });
     if (index.empty()) {
         proc.step([&] { ui.messageBox(kNoIndex, ui::Buttons::Ok); });
     } else {

@@ -6,6 +6,9 @@
 #include <string_view>
 
 #include "app/common_values.h"
+#include "base/ole_date.h"
+#include "base/text.h"
+#include "base/utf8.h"
 #include "db/backup/backed_up_version.h"
 #include "db/db_error.h"
 #include "messages/frm_messages.h"
@@ -26,29 +29,11 @@ constexpr const char* kNoMessages =
     "No messages found in the backup files for the selected subscriber.";
 constexpr const char* kSystemSender = "Zerith Messaging System";
 
-char lowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string lowered(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = lowerAscii(c);
-    return out;
-}
-
-// Characters, not bytes: addresses are UTF-8 and their length is counted as the user sees it.
-size_t characterCount(std::string_view text) {
-    size_t count = 0;
-    for (unsigned char c : text)
-        if ((c & 0xC0) != 0x80) ++count;
-    return count;
-}
-
 // Every occurrence of `what` (letter case ignored) replaced by `with`.
 std::string replaceIgnoringCase(const std::string& text, std::string_view what,
                                 std::string_view with) {
-    const std::string lower = lowered(text);
-    const std::string lowerWhat = lowered(what);
+    const std::string lower = base::asciiLower(text);
+    const std::string lowerWhat = base::asciiLower(what);
     std::string out;
     size_t from = 0;
     for (size_t at = lower.find(lowerWhat); at != std::string::npos;
@@ -132,10 +117,9 @@ std::string formatArrivalTime(double oleDate) {
         secs -= 86400;
         day += oleDate < 0 ? -1 : 1;
     }
-    constexpr int64_t kOleEpochToUnixDays = 25569;
     int64_t year = 0;
     unsigned month = 0, dayOfMonth = 0;
-    jet::civilFromDays(day - kOleEpochToUnixDays, year, month, dayOfMonth);
+    base::civilFromDays(day - base::kOleEpochToUnixDays, year, month, dayOfMonth);
     char text[48];
     std::snprintf(text, sizeof text, "%04lld/%02u/%02u %02d:%02d:%02d",
                   static_cast<long long>(year), month, dayOfMonth, static_cast<int>(secs / 3600),
@@ -144,20 +128,20 @@ std::string formatArrivalTime(double oleDate) {
 }
 
 bool bAddressMeansEmlZip(const std::string& fromAddress) {
-    return lowered(fromAddress).find("/o=") == std::string::npos;
+    return base::asciiLower(fromAddress).find("/o=") == std::string::npos;
 }
 
 std::string strFetchAliasFromAddress(FrmMessages& form, const std::string& address) {
     ui::Procedure proc(form.ui, "strFetchAliasFromAddress", kFillOwner, ui::ErrorStyle::standard());
     std::string alias;
     proc.step([&] {
-        if (characterCount(address) < 4) return;
-        const std::string lower = lowered(address);
+        if (base::utf8CharacterCount(address) < 4) return;
+        const std::string lower = base::asciiLower(address);
         if (lower.starts_with("cn=")) {
             alias = replaceIgnoringCase(address.substr(3), "/O=", "/");
             return;
         }
-        if (lower == lowered(kSystemSender)) {
+        if (lower == base::asciiLower(kSystemSender)) {
             alias = address;
             return;
         }

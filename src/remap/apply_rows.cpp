@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "jet/text_codec.h"
+#include "app/common_values.h"
+#include "base/cp1252.h"
+#include "base/text.h"
+#include "base/utf8.h"
 #include "ui/procedure.h"
 
 namespace tdv::remap {
@@ -34,10 +37,7 @@ bool copyBackupFirst(const ApplyFrame& frame) {
 }  // namespace
 
 size_t characterCount(const std::string& text) {
-    size_t n = 0;
-    for (unsigned char c : text)
-        if ((c & 0xC0) != 0x80) ++n;
-    return n;
+    return base::utf8CharacterCount(text);
 }
 
 std::string cell(const ui::GridModel& grid, int row, const char* key) {
@@ -45,10 +45,7 @@ std::string cell(const ui::GridModel& grid, int row, const char* key) {
 }
 
 std::string trimmedCell(const ui::GridModel& grid, int row, const char* key) {
-    const std::string text = cell(grid, row, key);
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+    return base::trimSpaces(cell(grid, row, key));
 }
 
 bool applyTickedRows(const ApplyFrame& frame, const std::string& warning,
@@ -102,26 +99,17 @@ bool applyTickedRows(const ApplyFrame& frame, const std::string& warning,
     return true;
 }
 
-std::string doubledApostrophes(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        out += c;
-        if (c == '\'') out += '\'';
-    }
-    return out;
-}
-
 std::string reviewQuestion(int applied, int failed) {
     return "Updates complete: " + std::to_string(applied) + " rows applied, " +
            std::to_string(failed) + " failed - review log file now?";
 }
 
 std::string sqlQuoted(const std::string& text) {
-    return "'" + doubledApostrophes(text) + "'";
+    return app::sqlQuoted(text);
 }
 
 std::string storedText(const std::string& text, bool utf8Bytes) {
-    return utf8Bytes ? jet::cp1252ToUtf8(text) : text;
+    return utf8Bytes ? base::cp1252ToUtf8(text) : text;
 }
 
 void closeQuietly(db::Recordset& rs) {

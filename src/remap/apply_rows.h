@@ -50,8 +50,6 @@ std::string trimmedCell(const ui::GridModel& grid, int row, const char* key);
 size_t characterCount(const std::string& text);
 // The grid cell as it stands.
 std::string cell(const ui::GridModel& grid, int row, const char* key);
-// The text with every apostrophe doubled, for a quoted SQL literal.
-std::string doubledApostrophes(const std::string& text);
 // The text as a Jet SQL literal: in apostrophes, every apostrophe inside doubled, nothing
 // else changed. Every value the remap puts into a statement goes through here, so that every
 // value (x' OR 'a'='a included) is compared and stored exactly as it is.

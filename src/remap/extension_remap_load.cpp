@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/utf8.h"
 #include "db/db_error.h"
 #include "remap/apply_rows.h"
 #include "remap/frm_extension_remap.h"
@@ -194,11 +195,7 @@ bool bIsValidAlias(const std::string& alias) {
     const std::string trimmed = trimSpaces(alias);
     if (trimmed.empty()) return false;
     // Length in characters, as the window counted them.
-    size_t characters = 0;
-    for (char ch : trimmed) {
-        if ((static_cast<unsigned char>(ch) & 0xC0) != 0x80) ++characters;
-    }
-    if (characters > 64) return false;
+    if (base::utf8CharacterCount(trimmed) > 64) return false;
     return trimmed.find(' ') == std::string::npos && trimmed.find('/') == std::string::npos;
 }
 

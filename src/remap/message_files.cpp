@@ -13,6 +13,7 @@
 #include <system_error>
 #include <thread>
 
+#include "base/text.h"
 #include "db/connect_string.h"
 #include "db/db_error.h"
 #include "db/error_mapping.h"
@@ -30,12 +31,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kPrefix = "zerithmessage_backup_";
-
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
 
 std::string countLine(int16_t count, const char* column, const std::string& alias,
                       const std::string& path) {
@@ -61,7 +56,7 @@ int16_t asCount(long n) {
 
 bool isMessageBackupFileName(const std::string& fileName) {
     if (fileName.size() < 4) return false;
-    const std::string l = lower(fileName);
+    const std::string l = base::asciiLower(fileName);
     return l.ends_with(".mdb") && l.find(kPrefix) != std::string::npos;
 }
 

@@ -6,67 +6,24 @@
 #include <iterator>
 #include <system_error>
 
-#include "jet/text_codec.h"
+#include "base/cp1252.h"
+#include "base/text.h"
+#include "base/utf8.h"
 
 namespace tdv::remap {
 
 namespace {
 
-// Length of the well-formed UTF-8 sequence at bytes[i] (no overlong forms, surrogates or
-// values past U+10FFFF), 0 when none starts there.
-size_t utf8SequenceAt(std::string_view bytes, size_t i) {
-    const auto lead = static_cast<unsigned char>(bytes[i]);
-    if (lead < 0x80) return 1;
-    size_t len;
-    unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        len = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        len = 3;
-        if (lead == 0xE0) lo = 0xA0;
-        if (lead == 0xED) hi = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        len = 4;
-        if (lead == 0xF0) lo = 0x90;
-        if (lead == 0xF4) hi = 0x8F;
-    } else {
-        return 0;
-    }
-    if (bytes.size() - i < len) return 0;
-    for (size_t k = 1; k < len; ++k) {
-        const auto b = static_cast<unsigned char>(bytes[i + k]);
-        if (k == 1 ? (b < lo || b > hi) : (b & 0xC0) != 0x80) return 0;
-    }
-    return len;
-}
-
 // True when the bytes are well-formed UTF-8; `high` tells whether any byte above 127 was seen.
 bool isValidUtf8(std::string_view bytes, bool& high) {
     high = false;
     for (size_t i = 0; i < bytes.size();) {
-        const size_t len = utf8SequenceAt(bytes, i);
+        const size_t len = base::utf8SequenceLength(bytes, i);
         if (len == 0) return false;
         high = high || len > 1;
         i += len;
     }
     return true;
-}
-
-// UTF-8 with every byte that is not part of a well-formed sequence replaced by U+FFFD.
-std::string repairUtf8(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    for (size_t i = 0; i < bytes.size();) {
-        const size_t len = utf8SequenceAt(bytes, i);
-        if (len == 0) {
-            out += "\xEF\xBF\xBD";
-            ++i;
-        } else {
-            out.append(bytes.substr(i, len));
-            i += len;
-        }
-    }
-    return out;
 }
 
 bool isDigit(char c) {
@@ -82,11 +39,11 @@ std::vector<std::string> decodeCsvLines(std::string_view bytes) {
     if (bytes.substr(0, kBom.size()) == kBom) {
         // The mark says UTF-8; a damaged sequence after it becomes U+FFFD, so that every text
         // handed on is valid UTF-8.
-        text = repairUtf8(bytes.substr(kBom.size()));
+        text = base::repairUtf8(bytes.substr(kBom.size()));
     } else if (isValidUtf8(bytes, high) && high) {
         text.assign(bytes);
     } else {
-        text = jet::cp1252ToUtf8(bytes);
+        text = base::cp1252ToUtf8(bytes);
     }
 
     std::vector<std::string> lines;
@@ -167,7 +124,7 @@ CsvEncoding scanCsvFile(const std::string& path, size_t& lineCount) {
         data.append(bytes);
         size_t i = 0;
         while (i < data.size()) {
-            const size_t len = utf8SequenceAt(data, i);
+            const size_t len = base::utf8SequenceLength(data, i);
             if (len == 0) {
                 if (data.size() - i < 4 && !in.eof()) break;
                 valid = false;
@@ -187,13 +144,13 @@ CsvEncoding scanCsvFile(const std::string& path, size_t& lineCount) {
 std::string decodeLine(CsvEncoding encoding, std::string_view bytes) {
     switch (encoding) {
         case CsvEncoding::Utf8WithMark:
-            return repairUtf8(bytes);
+            return base::repairUtf8(bytes);
         case CsvEncoding::Utf8:
             return std::string(bytes);
         case CsvEncoding::Windows1252:
             break;
     }
-    return jet::cp1252ToUtf8(bytes);
+    return base::cp1252ToUtf8(bytes);
 }
 
 }  // namespace
@@ -289,13 +246,6 @@ std::vector<std::string> splitCsvFields(std::string_view line) {
         fields.emplace_back(line.substr(start, comma - start));
         start = comma + 1;
     }
-}
-
-std::string trimSpaces(std::string_view text) {
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    const size_t last = text.find_last_not_of(' ');
-    return std::string(text.substr(first, last - first + 1));
 }
 
 bool isNumericText(std::string_view text) {

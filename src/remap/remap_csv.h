@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/text.h"
+
 namespace tdv::remap {
 
 // The whole file as UTF-8 lines (no line ends). Throws std::filesystem::filesystem_error
@@ -42,7 +44,7 @@ std::vector<std::string> decodeCsvLines(std::string_view bytes);
 // Splits at every comma; n commas give n + 1 fields. Fields are not trimmed.
 std::vector<std::string> splitCsvFields(std::string_view line);
 // Trims spaces (not tabs) from both ends.
-std::string trimSpaces(std::string_view text);
+using base::trimSpaces;
 
 // The platform's lenient numeric test: optional sign, digits with at most one decimal
 // point, an optional exponent ("E"/"e"/"D"/"d" with optional sign and digits), spaces

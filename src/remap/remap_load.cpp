@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <optional>
 
+#include "base/text.h"
+#include "base/utf8.h"
 #include "db/backup/app_state.h"
 #include "db/db_error.h"
 #include "remap/remap_csv.h"
@@ -21,22 +23,6 @@ constexpr int kProgressEvery = 100;   // lines between progress reports
 constexpr int kFirstTextColumn = 1;   // Old Alias
 constexpr int kLastTextColumn = 7;    // Display Name (extension window) / Info (e-mail window)
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
-// Characters of UTF-8 text (what the length of a line counts).
-size_t characterCount(std::string_view text) {
-    return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
-}
-
 }  // namespace
 
 std::string defaultCsvFolder() {
@@ -50,7 +36,7 @@ std::vector<int> headerPositions(std::string_view header, const std::vector<std:
     for (const std::string& name : names) {
         int found = -1;
         for (size_t i = 0; i < pieces.size(); ++i) {
-            if (equalsIgnoringCase(trimSpaces(pieces[i]), name)) {
+            if (base::equalsIgnoringCase(trimSpaces(pieces[i]), name)) {
                 found = static_cast<int>(i);
                 break;
             }
@@ -86,9 +72,9 @@ bool checkCsvHeader(ui::UiPort& ui, const char* formName, const std::string& pat
         // Reading the first line of an empty file fails as reading past its end did.
         proc.step([&] { throw db::DbError(62, "Input past end of file"); });
     }
-    if (characterCount(header) > 1) positions = headerPositions(header, names);
+    if (base::utf8CharacterCount(header) > 1) positions = headerPositions(header, names);
     const bool allFound =
-        characterCount(header) > 1 &&
+        base::utf8CharacterCount(header) > 1 &&
         std::none_of(positions.begin(), positions.end(), [](int p) { return p < 0; });
     if (allFound) {
         if (moreLines) return true;
@@ -122,7 +108,7 @@ void chooseCsvFile(CsvLoadTarget target, const std::function<bool(const std::str
     std::string chosen;
     proc.step([&] { chosen = ui.openFileDialog(dialog); });
     if (chosen.empty()) return;
-    if (characterCount(chosen) < 4) {
+    if (base::utf8CharacterCount(chosen) < 4) {
         target.txtCSVPath = previous;
         return;
     }
@@ -168,7 +154,7 @@ void loadCsvRows(CsvLoadTarget target, const std::function<bool(const std::strin
         const size_t i = index++;
         if (stopped) return;
         if (i == 0) {
-            if (characterCount(line) <= 1) {
+            if (base::utf8CharacterCount(line) <= 1) {
                 ui.messageBox(shortHeaderMessage);
                 stopped = true;
                 return;

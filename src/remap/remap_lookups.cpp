@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/common_values.h"
+#include "base/text.h"
 #include "db/ado_types.h"
 #include "db/db_error.h"
 #include "db/vb_text.h"
@@ -15,16 +16,8 @@ namespace tdv::remap {
 
 namespace {
 
-bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
-bool isTextType(int adoType) {
+// GUID keys are looked up by their text like the text columns.
+bool isTextKeyType(int adoType) {
     switch (adoType) {
         case db::adBSTR:
         case db::adVarChar:
@@ -85,13 +78,13 @@ LookupTable::LookupTable(db::Recordset& rs, const std::vector<std::string>& show
         Index index;
         std::optional<db::Field> field;
         for (long i = 0; i < fields.Count(); ++i) {
-            if (sameName(fields.Item(i).Name(), column)) {
+            if (base::equalsIgnoringCase(fields.Item(i).Name(), column)) {
                 field = fields.Item(i);
                 break;
             }
         }
         index.missing = !field.has_value();
-        if (field) index.text = isTextType(field->Type());
+        if (field) index.text = isTextKeyType(field->Type());
         keyFields.push_back(field);
         indexes_.emplace_back(column, std::move(index));
     }
@@ -125,7 +118,7 @@ LookupTable::LookupTable(db::Recordset& rs, const std::vector<std::string>& show
 
 const LookupTable::Index* LookupTable::indexOf(std::string_view column) const {
     for (const auto& [name, index] : indexes_) {
-        if (sameName(name, column)) return &index;
+        if (base::equalsIgnoringCase(name, column)) return &index;
     }
     return nullptr;
 }
@@ -151,7 +144,7 @@ const std::string& LookupTable::text(size_t row, std::string_view field) const {
     static const std::string kEmpty;
     if (row >= shown_.size()) return kEmpty;
     for (size_t i = 0; i < shownNames_.size(); ++i) {
-        if (sameName(shownNames_[i], field)) return shown_[row][i];
+        if (base::equalsIgnoringCase(shownNames_[i], field)) return shown_[row][i];
     }
     return kEmpty;
 }

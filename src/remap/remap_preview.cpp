@@ -8,8 +8,8 @@
 #include <optional>
 #include <sstream>
 
+#include "base/cp1252.h"
 #include "db/backup/safety_copy.h"
-#include "jet/text_codec.h"
 #include "remap/apply_rows.h"
 #include "remap/message_files.h"
 #include "ui/procedure.h"
@@ -124,7 +124,7 @@ public:
             if (in.eof()) break;  // an unfinished line waits for the next read
             offset_ += line.size() + 1;
             if (!line.empty() && line.back() == '\r') line.pop_back();
-            out.push_back(jet::cp1252ToUtf8(line));
+            out.push_back(base::cp1252ToUtf8(line));
         }
         return out;
     }

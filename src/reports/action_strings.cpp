@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "app/common_values.h"
+#include "base/text.h"
 #include "reports/handler_fields.h"
 #include "ui/procedure.h"
 
@@ -45,19 +46,9 @@ constexpr Conversation kConversations[] = {
     {"EasySignIn", Target::Fixed, "Easy sign in"},
 };
 
-bool equalsIgnoringCase(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; ++i) {
-        const auto x = static_cast<unsigned char>(a[i]);
-        const auto y = static_cast<unsigned char>(b[i]);
-        if (std::toupper(x) != std::toupper(y)) return false;
-    }
-    return i == a.size() && b[i] == '\0';
-}
-
 Conversation findConversation(const std::string& name) {
     for (const Conversation& c : kConversations)
-        if (equalsIgnoringCase(name, c.name)) return c;
+        if (base::equalsIgnoringCase(name, c.name)) return c;
     return {"", Target::Unknown, ""};
 }
 

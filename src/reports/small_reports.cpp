@@ -1,6 +1,7 @@
 #include "reports/small_reports.h"
 
 #include "app/common_values.h"
+#include "base/text.h"
 #include "db/backup/backed_up_version.h"
 #include "ui/procedure.h"
 
@@ -31,12 +32,6 @@ std::string text(const app::FrmMain& form, const db::Recordset& rs, const char* 
 // The value joined into text as it is: a Null raises 94 and the line is dropped.
 std::string raw(const db::Recordset& rs, const char* column) {
     return rs(column).Value().toText();
-}
-
-std::string trimSpaces(const std::string& s) {
-    const auto first = s.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
 }
 
 // A yes/no value: Null and zero are false.
@@ -172,9 +167,10 @@ void PullInterviewerData(app::FrmMain& form, const std::string& objectID) {
     proc.step([&] { form.txtInfo.Text = kQuestionHeader; });
     forEachRecord(proc, rs, [&] {
         const db::Variant maxLength = rs("MaxMsgLength").Value();
-        const std::string lengthText = maxLength.isNull() ? "0" : trimSpaces(maxLength.toText());
+        const std::string lengthText =
+            maxLength.isNull() ? "0" : base::trimSpaces(maxLength.toText());
         const bool recorded = rs("stream").ActualSize() > 0;
-        form.AddLine(trimSpaces(raw(rs, "alias")) + ", " + lengthText + ", " +
+        form.AddLine(base::trimSpaces(raw(rs, "alias")) + ", " + lengthText + ", " +
                      (recorded ? "TRUE" : "FALSE") + ", \"" + text(form, rs, "StreamText") + "\"");
     });
     closeAndReset(form, rs);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "base/ole_date.h"
 #include "jet/value.h"
 #include "sample/directory_names.h"
 #include "sample/directory_random.h"
@@ -11,14 +12,8 @@ namespace tdv::sample {
 
 double oleDate(int year, unsigned month, unsigned day, unsigned hour, unsigned minute,
                unsigned second) {
-    // Days from 1970-01-01 (proleptic Gregorian), then shifted to the OLE epoch 1899-12-30.
-    int64_t y = year - (month <= 2 ? 1 : 0);
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    const int64_t days = era * 146097 + static_cast<int64_t>(doe) - 719468;
-    return static_cast<double>(days + 25569) + (hour * 3600 + minute * 60 + second) / 86400.0;
+    const int64_t days = base::daysFromCivil(year, month, day) + base::kOleEpochToUnixDays;
+    return static_cast<double>(days) + (hour * 3600 + minute * 60 + second) / 86400.0;
 }
 
 namespace {

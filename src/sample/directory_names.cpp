@@ -1,5 +1,7 @@
 #include "sample/directory_names.h"
 
+#include "base/text.h"
+
 #include <algorithm>
 #include <cctype>
 #include <utility>
@@ -96,17 +98,6 @@ std::string foldToAscii(std::string_view utf8) {
     return out;
 }
 
-namespace {
-
-std::string lower(const std::string& s) {
-    std::string out = s;
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
-
-}  // namespace
-
 std::string AliasBook::claim(const std::string& base) {
     if (reserve(base)) return base;
     for (int n = 2;; ++n) {
@@ -116,7 +107,7 @@ std::string AliasBook::claim(const std::string& base) {
 }
 
 bool AliasBook::reserve(const std::string& alias) {
-    return taken_.insert(lower(alias)).second;
+    return taken_.insert(base::asciiLower(alias)).second;
 }
 
 }  // namespace tdv::sample

@@ -2,20 +2,13 @@
 
 #include <utility>
 
-#include "jet/cp1252.h"
-#include "jet/text_codec.h"
+#include "base/cp1252.h"
 
 namespace tdv::sample {
 
 std::string storedText(const SampleVariant& variant, std::string_view utf8) {
     if (!variant.utf8Text) return std::string(utf8);
-    std::string out;
-    out.reserve(utf8.size() * 2);
-    for (char ch : utf8) {
-        const auto b = static_cast<unsigned char>(ch);
-        jet::appendUtf8(out, jet::cp1252ToChar(b));
-    }
-    return out;
+    return base::cp1252ToUtf8(utf8);
 }
 
 TableBuilder::TableBuilder(const SampleVariant& variant, std::string name) : variant_(variant) {

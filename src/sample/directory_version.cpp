@@ -2,6 +2,7 @@
 // ObjectMappingHistory (objects mapped to the servers a backup was restored to).
 #include <cstdio>
 
+#include "base/ole_date.h"
 #include "sample/directory_families.h"
 #include "sample/directory_table.h"
 #include "sample/zip.h"
@@ -32,7 +33,7 @@ std::string timestamp(double ole) {
     const auto seconds = static_cast<int64_t>((ole - static_cast<double>(days)) * 86400.0 + 0.5);
     int64_t y;
     unsigned mo, d;
-    jet::civilFromDays(days - 25569, y, mo, d);
+    base::civilFromDays(days - base::kOleEpochToUnixDays, y, mo, d);
     return std::to_string(y) + "-" + twoDigits(mo) + "-" + twoDigits(d) + " " +
            twoDigits(seconds / 3600) + ":" + twoDigits(seconds / 60 % 60) + ":" +
            twoDigits(seconds % 60);

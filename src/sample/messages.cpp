@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "base/text.h"
 #include "sample/directory_model.h"
 #include "sample/directory_recordings.h"
 #include "sample/directory_table.h"
@@ -259,9 +260,7 @@ std::string uniqueFileName(std::unordered_set<std::string>& taken, const std::st
     const std::string base = "ZerithMessage_Backup_" + fileNameSafe(alias) + "_" + date;
     for (int n = 1;; ++n) {
         std::string name = n == 1 ? base : base + "_" + std::to_string(n);
-        std::string key = name;
-        for (char& ch : key) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-        if (taken.insert(key).second) return name + ".mdb";
+        if (taken.insert(tdv::base::asciiLower(name)).second) return name + ".mdb";
     }
 }
 

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "base/ole_date.h"
+#include "base/text.h"
 #include "jet/value.h"
 #include "sample/zip.h"
 
@@ -11,11 +13,6 @@ namespace {
 
 std::string upper(std::string s) {
     for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
-std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 
@@ -33,7 +30,7 @@ void splitDate(double ole, int64_t& y, unsigned& mo, unsigned& d, int64_t& secs,
         secs -= 86400;
         ++days;
     }
-    jet::civilFromDays(days - 25569, y, mo, d);
+    base::civilFromDays(days - base::kOleEpochToUnixDays, y, mo, d);
 }
 
 }  // namespace
@@ -47,7 +44,7 @@ std::string directoryNameAddress(const DirectoryNaming& naming, const std::strin
                                  bool lowerCase) {
     std::string address =
         "/O=" + naming.organisation + "/OU=" + naming.site + "/CN=RECIPIENTS/CN=" + alias;
-    return lowerCase ? lower(address) : address;
+    return lowerCase ? base::asciiLower(address) : address;
 }
 
 Sender userSender(SenderKind kind, const SampleUser& user, const DirectoryNaming& naming,
@@ -118,7 +115,7 @@ std::string rfc2822Date(double oleDate) {
     int64_t y, secs, days;
     unsigned mo, d;
     splitDate(oleDate, y, mo, d, secs, days);
-    const int64_t unixDays = days - 25569;  // 1970-01-01 was a Thursday
+    const int64_t unixDays = days - base::kOleEpochToUnixDays;  // 1970-01-01 was a Thursday
     const auto weekday = static_cast<size_t>(((unixDays % 7) + 7) % 7);
     char buf[64];
     std::snprintf(buf, sizeof buf, "%s, %u %s %lld %02lld:%02lld:%02lld +0000", kDays[weekday], d,

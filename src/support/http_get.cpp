@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "base/text.h"
 #include "support/http_socket.h"
 
 namespace tdv::support {
@@ -16,13 +17,6 @@ namespace {
 constexpr std::size_t kMaxLineBytes = 8 * 1024;
 constexpr std::size_t kMaxHeaderBytes = 64 * 1024;
 constexpr std::size_t kReadBlock = 16 * 1024;
-
-std::string lowered(std::string_view s) {
-    std::string out(s);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
 
 std::string_view trimmed(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -107,7 +101,7 @@ struct Head {
 
 int parseStatus(const std::string& statusLine) {
     // "HTTP/1.1 200 OK"
-    if (statusLine.size() < 12 || lowered(statusLine.substr(0, 5)) != "http/") {
+    if (statusLine.size() < 12 || base::asciiLower(statusLine.substr(0, 5)) != "http/") {
         throw HttpFailure("not an HTTP answer");
     }
     const auto space = statusLine.find(' ');
@@ -140,12 +134,13 @@ Head readHead(Reader& reader) {
             if (headerBytes > kMaxHeaderBytes) throw HttpFailure("headers too long");
             const auto colon = line.find(':');
             if (colon == std::string::npos) continue;
-            const std::string name = lowered(trimmed(std::string_view(line).substr(0, colon)));
+            const std::string name =
+                base::asciiLower(trimmed(std::string_view(line).substr(0, colon)));
             const std::string_view value = trimmed(std::string_view(line).substr(colon + 1));
             if (name == "content-length") {
                 head.contentLength = parseLength(value);
             } else if (name == "transfer-encoding") {
-                head.chunked = lowered(value).find("chunked") != std::string::npos;
+                head.chunked = base::asciiLower(value).find("chunked") != std::string::npos;
             } else if (name == "location") {
                 head.location = std::string(value);
             }
@@ -232,7 +227,7 @@ std::string HttpUrl::authority() const {
 
 bool parseHttpUrl(const std::string& url, HttpUrl& out) {
     constexpr std::string_view kScheme = "http://";
-    if (url.size() < kScheme.size() || lowered(url.substr(0, kScheme.size())) != kScheme) {
+    if (url.size() < kScheme.size() || base::asciiLower(url.substr(0, kScheme.size())) != kScheme) {
         return false;
     }
     const std::string rest = url.substr(kScheme.size());

@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "app/frm_main.h"
+#include "base/cp1252.h"
+#include "base/text.h"
+#include "base/utf8.h"
 #include "db/backup/app_state.h"
 #include "db/db_error.h"
-#include "jet/cp1252.h"
-#include "jet/text_codec.h"
 #include "ui/procedure.h"
 
 namespace tdv::support {
@@ -29,31 +30,10 @@ constexpr const char* kUpdateAvailableTail = ".  Click OK to open the applicatio
 constexpr const char* kUpdateAvailableTitle = "Updated version is available";
 constexpr const char* kUpToDate = "You have the most up to date version of this tool installed";
 
-std::string lowered(std::string_view s) {
-    std::string out(s);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
-
 // Letter case is ignored for ASCII letters; the texts searched for are ASCII in practice.
 std::size_t findIgnoringCase(const std::string& haystack, const std::string& needle,
                              std::size_t from = 0) {
-    return lowered(haystack).find(lowered(needle), from);
-}
-
-std::size_t utf8Characters(const std::string& text) {
-    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
-}
-
-std::string cp1252ToUtf8(const std::string& bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    for (const char c : bytes)
-        jet::appendUtf8(out, jet::cp1252ToChar(static_cast<unsigned char>(c)));
-    return out;
+    return base::asciiLower(haystack).find(base::asciiLower(needle), from);
 }
 
 std::vector<std::string> splitAtDots(const std::string& text) {
@@ -96,7 +76,8 @@ std::string strHomePageAddress(ui::UiPort& ui) {
 std::string strSitePrefix(const std::string& homePage) {
     const std::string_view path = kHomePagePath;
     if (homePage.size() > path.size() &&
-        lowered(homePage.substr(homePage.size() - path.size())) == lowered(path)) {
+        base::asciiLower(homePage.substr(homePage.size() - path.size())) ==
+            base::asciiLower(path)) {
         return homePage.substr(0, homePage.size() - path.size());
     }
     const auto scheme = homePage.find("://");
@@ -142,7 +123,7 @@ std::string strGetURLText(const std::string& url, int /*accessType*/, const Http
     try {
         const HttpResult answer = httpGet(url, limits);
         if (!answer.ok) return {};
-        return cp1252ToUtf8(answer.body);
+        return base::cp1252ToUtf8(answer.body);
     } catch (...) {
         return {};
     }
@@ -156,10 +137,10 @@ std::string strFetchPublishedVersion(ui::UiPort& ui, const std::string& homePage
         const std::string prefix = strSitePrefix(homePage);
         if (prefix.empty() || homePage.size() <= prefix.size()) return {};
         const std::string page = strGetURLText(prefix + kDownloadListPath, 0, limits);
-        if (utf8Characters(page) < kMinPageCharacters) return {};
+        if (base::utf8CharacterCount(page) < kMinPageCharacters) return {};
         const std::string path = homePage.substr(prefix.size());
         const std::string key =
-            (utf8Characters(title) > 1 ? title : std::string()) + "^" + path + "^ifram_a";
+            (base::utf8CharacterCount(title) > 1 ? title : std::string()) + "^" + path + "^ifram_a";
         const std::size_t found = findIgnoringCase(page, key);
         if (found == std::string::npos) return {};
         const std::size_t cell = findIgnoringCase(page, "<cell>", found);

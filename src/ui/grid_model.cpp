@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "db/db_error.h"
+#include "base/runtime_error.h"
+#include "base/text.h"
 
 namespace tdv::ui {
 
@@ -11,13 +12,6 @@ namespace {
 
 db::DbError subscriptOutOfRange() {
     return db::DbError(381, "Subscript out of range");
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
 }
 
 }  // namespace
@@ -89,7 +83,7 @@ void GridModel::setColKey(int col, std::string key) {
 
 int GridModel::ColIndex(std::string_view key) const {
     for (int c = 0; c < Cols(); ++c) {
-        if (equalsIgnoringCase(columns_[static_cast<size_t>(c)].key, key)) return c;
+        if (base::equalsIgnoringCase(columns_[static_cast<size_t>(c)].key, key)) return c;
     }
     return -1;
 }

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "db/db_error.h"
+#include "base/runtime_error.h"
 #include "jet/error.h"
 #include "jet/file.h"
 #include "ui/ui_port.h"

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <new>
 
-#include "db/db_error.h"
+#include "base/runtime_error.h"
 #include "db/error_mapping.h"
 #include "jet/error.h"
 

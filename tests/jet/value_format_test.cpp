@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "base/guid.h"
 #include "jet/value.h"
 
 using namespace jet;
@@ -13,6 +14,21 @@ TEST(ValueFormat, GuidIsUpperCaseWithMixedEndianFields) {
     Guid g;
     for (size_t i = 0; i < 16; ++i) g.bytes[i] = static_cast<uint8_t>(0xA0 + i);
     EXPECT_EQ(formatGuid(g), "{A3A2A1A0-A5A4-A7A6-A8A9-AAABACADAEAF}");
+}
+
+// SQL text takes a GUID only in its written form (braces optional); a create-db description
+// gives its 32 digits, whatever separators stood between them.
+TEST(ValueFormat, GuidTextReadsBackStrictlyOrFromDigits) {
+    const tdv::base::GuidBytes want = {0xA3, 0xA2, 0xA1, 0xA0, 0xA5, 0xA4, 0xA7, 0xA6,
+                                       0xA8, 0xA9, 0xAA, 0xAB, 0xAC, 0xAD, 0xAE, 0xAF};
+    EXPECT_EQ(tdv::base::guidFromText("{a0a1a2a3-a4a5-a6a7-a8a9-aaabacadaeaf}"), want);
+    EXPECT_EQ(tdv::base::guidFromText("A0A1A2A3-A4A5-A6A7-A8A9-AAABACADAEAF"), want);
+    for (const char* bad :
+         {"{A0A1A2A3A4A5A6A7A8A9AAABACADAEAF}", "A0A1A2A3-A4A5-A6A7-A8A9AAAB-ACADAEAF",
+          "{A0A1A2A3-A4A5-A6A7-A8A9-AAABACADAEAG}", "A0A1A2A3-A4A5-A6A7-A8A9-AAABACADAEAF}"})
+        EXPECT_FALSE(tdv::base::guidFromText(bad)) << bad;
+    EXPECT_EQ(tdv::base::guidFromHexDigits("A0A1A2A3A4A5A6A7A8A9AAABACADAEAF"), want);
+    EXPECT_FALSE(tdv::base::guidFromHexDigits("A0A1A2A3-A4A5-A6A7-A8A9-AAABACADAEAF"));
 }
 
 TEST(ValueFormat, CurrencyHasFourDecimals) {

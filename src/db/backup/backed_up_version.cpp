@@ -5,6 +5,7 @@
 #include <string>
 #include <tuple>
 
+#include "base/text.h"
 #include "db/db_error.h"
 #include "ui/procedure.h"
 
@@ -27,9 +28,7 @@ int16_t int16Of(const db::Variant& v) {
 bool boolOf(const db::Variant& v) {
     if (v.is<bool>()) return v.get<bool>();
     if (v.is<std::string>()) {
-        std::string t = v.get<std::string>();
-        std::transform(t.begin(), t.end(), t.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        const std::string t = base::asciiLower(v.get<std::string>());
         if (t == "true") return true;
         if (t == "false") return false;
     }

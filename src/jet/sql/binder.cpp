@@ -1,5 +1,6 @@
 #include "jet/sql/binder.h"
 
+#include "base/text.h"
 #include "jet/error.h"
 #include "jet/sql/expr_eval.h"
 #include "jet/sql/functions.h"
@@ -37,7 +38,7 @@ bool Binder::tryBindColumn(ColumnRef& ref) const {
     size_t column = 0;
     for (size_t s = 0; s < sources_.size(); ++s) {
         const TableDef& t = *sources_[s].table;
-        if (!ref.table.empty() && !equalsIgnoreCase(ref.table, t.name)) continue;
+        if (!ref.table.empty() && !tdv::base::equalsIgnoringCase(ref.table, t.name)) continue;
         auto pos = t.findColumn(ref.column);
         if (!pos) continue;
         if (found >= 0) {

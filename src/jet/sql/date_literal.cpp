@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ole_date.h"
 #include "jet/sql/parser.h"
 
 namespace jet::sql {
@@ -13,13 +14,8 @@ namespace {
 
 // Days from 1899-12-30 (the OLE automation epoch) to a civil date.
 int64_t daysFromEpoch(int64_t y, int64_t m, int64_t d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    const int64_t unixDays = era * 146097 + doe - 719468;
-    return unixDays + 25569;  // 1899-12-30 is 25569 days before 1970-01-01
+    return tdv::base::daysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d)) +
+           tdv::base::kOleEpochToUnixDays;
 }
 
 bool leap(int64_t y) {

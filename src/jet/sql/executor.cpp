@@ -5,6 +5,7 @@
 #include <limits>
 #include <unordered_map>
 
+#include "base/text.h"
 #include "jet/error.h"
 #include "jet/index_key.h"
 #include "jet/page_file.h"
@@ -250,7 +251,8 @@ private:
         if (!binder_->tryBindColumn(o.column)) {
             // Not a column of the tables: perhaps an alias of the select list.
             for (size_t i = 0; i < aliases_.size() && o.column.table.empty(); ++i) {
-                if (!aliases_[i].empty() && equalsIgnoreCase(aliases_[i], o.column.column)) {
+                if (!aliases_[i].empty() &&
+                    tdv::base::equalsIgnoringCase(aliases_[i], o.column.column)) {
                     key.output = i;
                     break;
                 }
@@ -289,7 +291,7 @@ private:
             for (size_t j = 0; j < out.size(); ++j) {
                 if (j == i || !aliases_[j].empty() || outputs_[j].count || outputs_[j].expr)
                     continue;
-                if (equalsIgnoreCase(out[i].baseColumn, out[j].baseColumn) &&
+                if (tdv::base::equalsIgnoringCase(out[i].baseColumn, out[j].baseColumn) &&
                     outputs_[i].ref.boundSource != outputs_[j].ref.boundSource) {
                     out[i].name = out[i].baseTable + "." + out[i].baseColumn;
                     break;

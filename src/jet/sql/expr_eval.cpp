@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/ole_date.h"
+#include "base/text.h"
 #include "jet/error.h"
 #include "jet/index_key.h"
 #include "jet/sql/functions.h"
@@ -163,16 +165,9 @@ std::string dateText(double days) {
         whole = std::ceil(days);
         fraction = std::fabs(days - whole);
     }
-    auto z = static_cast<int64_t>(whole) - 25569 + 719468;
-    int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    int64_t doe = z - era * 146097;
-    int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    int64_t y = yoe + era * 400;
-    int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    int64_t mp = (5 * doy + 2) / 153;
-    int64_t d = doy - (153 * mp + 2) / 5 + 1;
-    int64_t m = mp < 10 ? mp + 3 : mp - 9;
-    if (m <= 2) ++y;
+    int64_t y;
+    unsigned m, d;
+    tdv::base::civilFromDays(static_cast<int64_t>(whole) - tdv::base::kOleEpochToUnixDays, y, m, d);
     auto secs = static_cast<int64_t>(std::llround(fraction * 86400.0));
     if (secs >= 86400) secs = 86399;
     std::string out;
@@ -229,10 +224,7 @@ std::optional<long double> numericValue(const Value& v) {
 }
 
 std::optional<long double> parseNumber(std::string_view text) {
-    std::string s(text);
-    size_t b = s.find_first_not_of(' ');
-    if (b == std::string::npos) return std::nullopt;
-    s = s.substr(b, s.find_last_not_of(' ') - b + 1);
+    const std::string s = tdv::base::trimSpaces(text);
     if (s.empty() || s.size() > 100) return std::nullopt;
     for (char c : s) {
         bool ok =

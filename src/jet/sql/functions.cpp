@@ -4,6 +4,8 @@
 #include <ctime>
 #include <limits>
 
+#include "base/ole_date.h"
+#include "base/text.h"
 #include "jet/error.h"
 #include "jet/sql/expr_eval.h"
 
@@ -104,14 +106,10 @@ double oleNow() {
     std::tm local{};
     localtime_r(&t, &local);
     // Days from 1899-12-30 (Jet's day 0) to the local calendar date, plus the time of day.
-    int y = local.tm_year + 1900, m = local.tm_mon + 1, d = local.tm_mday;
-    y -= m <= 2;
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yoe = y - era * 400;
-    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    const long unixDays = long{era} * 146097 + doe - 719468;
-    return static_cast<double>(unixDays + 25569) +
+    const int64_t unixDays =
+        tdv::base::daysFromCivil(local.tm_year + 1900, static_cast<unsigned>(local.tm_mon + 1),
+                                 static_cast<unsigned>(local.tm_mday));
+    return static_cast<double>(unixDays + tdv::base::kOleEpochToUnixDays) +
            (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) / 86400.0;
 }
 
@@ -179,11 +177,7 @@ Value callScalar(const std::string& f, const std::vector<Value>& args) {
     const std::string s = textOf(args[0]);
     if (f == "len") return Value(Value::Storage(static_cast<int32_t>(characterStarts(s).size())));
     if (f == "ucase" || f == "lcase") return Value::text(changeCase(s, f == "ucase"));
-    if (f == "trim") {
-        size_t b = s.find_first_not_of(' ');
-        if (b == std::string::npos) return Value::text("");
-        return Value::text(s.substr(b, s.find_last_not_of(' ') - b + 1));
-    }
+    if (f == "trim") return Value::text(tdv::base::trimSpaces(s));
     if (f == "left") return Value::text(characters(s, 0, countOf(args[1])));
     if (f == "right") {
         const size_t n = countOf(args[1]), total = characterStarts(s).size();

@@ -1,14 +1,12 @@
 #include "jet/sql/lexer.h"
 
+#include "base/text.h"
 #include "jet/error.h"
 
 namespace jet::sql {
 
 namespace {
 
-char lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -153,16 +151,8 @@ private:
 
 }  // namespace
 
-bool equalsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
 bool Token::isWord(std::string_view keyword) const {
-    return kind == TokenKind::Word && equalsIgnoreCase(text, keyword);
+    return kind == TokenKind::Word && tdv::base::equalsIgnoringCase(text, keyword);
 }
 
 std::vector<Token> tokenize(std::string_view sql) {

@@ -44,7 +44,4 @@ inline constexpr size_t kMaxStatementLength = 64 * 1024;
 
 std::vector<Token> tokenize(std::string_view sql);
 
-// ASCII case-insensitive equality, for keywords and identifiers.
-bool equalsIgnoreCase(std::string_view a, std::string_view b);
-
 }  // namespace jet::sql

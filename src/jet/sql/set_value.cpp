@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "base/guid.h"
+#include "base/text.h"
 #include "jet/error.h"
 #include "jet/sql/expr_eval.h"
 #include "jet/sql/lexer.h"
@@ -30,8 +32,10 @@ std::string trimmed(std::string_view s) {
 
 // A number read from text, kept whole when it is one and fits a Long.
 std::optional<Value> numberFromText(const std::string& text) {
-    if (equalsIgnoreCase(text, "true") || equalsIgnoreCase(text, "yes")) return Value(S(true));
-    if (equalsIgnoreCase(text, "false") || equalsIgnoreCase(text, "no")) return Value(S(false));
+    if (tdv::base::equalsIgnoringCase(text, "true") || tdv::base::equalsIgnoringCase(text, "yes"))
+        return Value(S(true));
+    if (tdv::base::equalsIgnoringCase(text, "false") || tdv::base::equalsIgnoringCase(text, "no"))
+        return Value(S(false));
     std::optional<long double> n = parseNumber(text);
     if (!n || !std::isfinite(static_cast<double>(*n))) return std::nullopt;
     long double whole = std::floor(*n);
@@ -52,36 +56,6 @@ std::optional<DateTime> dateFromText(std::string text) {
     DateTime d;
     if (parseDateLiteral(text, d)) return d;
     return std::nullopt;
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" (braces optional) to on-disk GUID bytes.
-std::optional<Guid> guidFromText(std::string text) {
-    if (text.size() >= 2 && text.front() == '{' && text.back() == '}') {
-        text = text.substr(1, text.size() - 2);
-    }
-    if (text.size() != 36) return std::nullopt;
-    static constexpr int kOrder[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
-    Guid g;
-    size_t pos = 0;
-    for (int i = 0; i < 16; ++i) {
-        if (i == 4 || i == 6 || i == 8 || i == 10) {
-            if (text[pos] != '-') return std::nullopt;
-            ++pos;
-        }
-        int hi = hexDigit(text[pos]);
-        int lo = hexDigit(text[pos + 1]);
-        if (hi < 0 || lo < 0) return std::nullopt;
-        g.bytes[static_cast<size_t>(kOrder[i])] = static_cast<uint8_t>(hi * 16 + lo);
-        pos += 2;
-    }
-    return g;
 }
 
 bool isNumberLike(const Value& v) {
@@ -126,7 +100,8 @@ Value loose(const ColumnDef& c, const Value& v) {
         case ColumnType::Guid:
             if (v.is<Guid>()) return v;
             if (v.is<Text>()) {
-                if (auto g = guidFromText(trimmed(v.get<Text>().utf8))) return Value(S(*g));
+                if (auto g = tdv::base::guidFromText(trimmed(v.get<Text>().utf8)))
+                    return Value(S(Guid{*g}));
             }
             mismatch(c);
         case ColumnType::Binary:
