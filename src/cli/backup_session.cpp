@@ -13,7 +13,7 @@
 #include <set>
 #include <stdexcept>
 
-#include "db/backup/safety_copy.h"
+#include "backup/safety_copy.h"
 
 namespace tdv::cli {
 
@@ -66,6 +66,7 @@ void switchOffSafetyCopy() {
 }
 
 BackupSession::BackupSession(bool yes) : ui(std::cerr, yes), form(ui, state) {
+    app::connectMainWindow(form);
     if (safetyCopyOff) backup::setSafetyCopyEnabled(ui, false);
 }
 

@@ -5,8 +5,8 @@
 #include <cctype>
 #include <string>
 
-#include "app/common_values.h"
-#include "db/backup/safety_copy.h"
+#include "backup/safety_copy.h"
+#include "main_state/common_values.h"
 #include "ui/procedure.h"
 
 namespace tdv::commands {

@@ -1,6 +1,6 @@
 #include "extract/recordings.h"
 
-#include "app/common_values.h"
+#include "main_state/common_values.h"
 
 namespace tdv::extract {
 namespace {

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <string_view>
 
-#include "app/common_values.h"
-#include "db/backup/backed_up_version.h"
+#include "backup/backed_up_version.h"
 #include "db/db_error.h"
+#include "main_state/common_values.h"
 #include "messages/frm_messages.h"
 #include "ui/procedure.h"
 

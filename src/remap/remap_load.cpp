@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "db/backup/app_state.h"
+#include "backup/app_state.h"
 #include "db/db_error.h"
 #include "remap/remap_csv.h"
 #include "ui/procedure.h"

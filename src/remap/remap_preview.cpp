@@ -8,7 +8,7 @@
 #include <optional>
 #include <sstream>
 
-#include "db/backup/safety_copy.h"
+#include "backup/safety_copy.h"
 #include "jet/text_codec.h"
 #include "remap/apply_rows.h"
 #include "remap/message_files.h"

@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "app/common_values.h"
+#include "main_state/common_values.h"
 #include "reports/handler_fields.h"
 #include "ui/procedure.h"
 

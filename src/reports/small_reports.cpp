@@ -1,7 +1,7 @@
 #include "reports/small_reports.h"
 
-#include "app/common_values.h"
-#include "db/backup/backed_up_version.h"
+#include "backup/backed_up_version.h"
+#include "main_state/common_values.h"
 #include "ui/procedure.h"
 
 namespace tdv::reports {

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "app/frm_main.h"
-#include "db/backup/app_state.h"
+#include "backup/app_state.h"
+#include "main_window/frm_main_procedures.h"
 #include "support/backup_fixture.h"
 #include "support/scripted_ui.h"
 #include "support/testdata.h"
@@ -17,6 +17,8 @@ struct FormHarness {
     ScriptedUi ui;
     backup::AppState state;
     app::FrmMain form{ui, state};
+
+    FormHarness() { app::connectMainWindow(form); }
 
     // Writes the backup and opens it as the current one (schema revision 20, older product,
     // tool 7.0.29 unless a test says otherwise).

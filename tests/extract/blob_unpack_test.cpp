@@ -8,7 +8,7 @@
 
 #include <cerrno>
 
-#include "db/backup/app_state.h"
+#include "backup/app_state.h"
 #include "jet/memory_file.h"
 #include "support/backup_fixture.h"
 #include "support/fault_fs.h"

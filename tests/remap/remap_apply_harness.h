@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "db/backup/app_state.h"
-#include "db/backup/safety_copy.h"
+#include "backup/app_state.h"
+#include "backup/safety_copy.h"
 #include "db/recordset.h"
 #include "jet/db_check.h"
 #include "logging/mod_logging.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "db/backup/app_state.h"
+#include "backup/app_state.h"
 #include "logging/mod_logging.h"
 #include "support/backup_fixture.h"
 #include "support/scripted_ui.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/common_values.h"
+#include "main_state/common_values.h"
 #include "sample/sample.h"
 #include "support/backup_fixture.h"
 #include "support/scripted_ui.h"

@@ -8,7 +8,7 @@
 #include <set>
 #include <sstream>
 
-#include "app/common_values.h"
+#include "main_state/common_values.h"
 #include "support/backup_fixture.h"
 #include "support/scripted_ui.h"
 #include "support/testdata.h"

@@ -14,9 +14,9 @@
 #include <sstream>
 #include <thread>
 
-#include "app/form_load.h"
-#include "app/frm_main.h"
-#include "db/backup/app_state.h"
+#include "backup/app_state.h"
+#include "main_state/frm_main.h"
+#include "main_window/form_load.h"
 #include "support/scripted_ui.h"
 #include "support/testdata.h"
 #include "support/update_check.h"

@@ -5,8 +5,8 @@
 
 #include <chrono>
 
-#include "app/frm_main.h"
-#include "db/backup/app_state.h"
+#include "backup/app_state.h"
+#include "main_state/frm_main.h"
 #include "support/http_test_server.h"
 #include "support/scripted_ui.h"
 #include "support/update_check.h"

@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/frm_main.h"
 #include "db/connect_string.h"
+#include "main_window/frm_main_procedures.h"
 #include "support/backup_fixture.h"
 #include "support/scripted_ui.h"
 #include "support/testdata.h"
@@ -62,6 +62,7 @@ public:
 class ConnectTest : public ::testing::Test {
 protected:
     ConnectTest() : form(ui, state) {
+        connectMainWindow(form);
         state.exeFolder = "/opt/tdv";
         form.showMessageBrowser = [this] { ++messageBrowserShown; };
     }

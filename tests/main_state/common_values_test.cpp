@@ -1,10 +1,10 @@
-#include "app/common_values.h"
+#include "main_state/common_values.h"
 
 #include <gtest/gtest.h>
 
-#include "app/code_page.h"
-#include "db/backup/app_state.h"
+#include "backup/app_state.h"
 #include "db/db_error.h"
+#include "main_state/code_page.h"
 #include "support/backup_fixture.h"
 #include "support/testdata.h"
 

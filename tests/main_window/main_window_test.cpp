@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/form_load.h"
-#include "app/frm_main.h"
+#include "main_window/form_load.h"
+#include "main_window/frm_main_procedures.h"
 #include "support/backup_fixture.h"
 #include "support/scripted_ui.h"
 #include "support/testdata.h"
@@ -61,7 +61,7 @@ std::string writeSparseBackup(const std::filesystem::path& dir, int schemaRevisi
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    MainWindowTest() : form(ui, state) {}
+    MainWindowTest() : form(ui, state) { connectMainWindow(form); }
     void open(bool quorin = false) {
         state.strMDBFilePath = writeBackup(dir.path(), quorin);
         state.strMDBConnectString = std::string(backup::kConnectPrefix) + state.strMDBFilePath;

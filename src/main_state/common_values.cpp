@@ -1,7 +1,7 @@
-#include "app/common_values.h"
+#include "main_state/common_values.h"
 
-#include "app/code_page.h"
 #include "db/ado_types.h"
+#include "main_state/code_page.h"
 
 namespace tdv::app {
 

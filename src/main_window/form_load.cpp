@@ -1,4 +1,4 @@
-#include "app/form_load.h"
+#include "main_window/form_load.h"
 
 #include <sys/resource.h>
 
@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "main_window/frm_main_procedures.h"
 #include "support/update_check.h"
 #include "ui/procedure.h"
 

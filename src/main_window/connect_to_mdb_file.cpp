@@ -14,9 +14,9 @@
 #include <filesystem>
 #include <string>
 
-#include "app/frm_main.h"
-#include "db/backup/app_state.h"
+#include "backup/app_state.h"
 #include "db/connect_string.h"
+#include "main_window/frm_main_procedures.h"
 #include "ui/procedure.h"
 
 namespace tdv::app {
