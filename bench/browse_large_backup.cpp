@@ -17,10 +17,10 @@
 #include <sstream>
 #include <string>
 
-#include "app/frm_main.h"
 #include "catalog/object_lists.h"
 #include "catalog/row_filter.h"
 #include "cli/cli_ui.h"
+#include "main_window/frm_main_procedures.h"
 #include "reports/subscriber_report.h"
 #include "sample/sample.h"
 
@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
     state.strMDBFilePath = written.directoryBackup;
     state.strMDBConnectString = tdv::backup::kConnectPrefix + written.directoryBackup;
     tdv::app::FrmMain form(ui, state);
+    tdv::app::connectMainWindow(form);
     form.cmbObjectType = tdv::app::kSubscribers;
 
     // The first fill also opens the file and reads its catalog; the second is the steady

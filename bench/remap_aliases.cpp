@@ -26,9 +26,9 @@
 #include <string>
 #include <vector>
 
+#include "backup/backed_up_version.h"
+#include "backup/safety_copy.h"
 #include "cli/cli_ui.h"
-#include "db/backup/backed_up_version.h"
-#include "db/backup/safety_copy.h"
 #include "logging/mod_logging.h"
 #include "remap/apply_rows.h"
 #include "remap/frm_extension_remap.h"

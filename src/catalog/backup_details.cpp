@@ -1,6 +1,6 @@
 #include "catalog/backup_details.h"
 
-#include "db/backup/backed_up_version.h"
+#include "backup/backed_up_version.h"
 #include "ui/procedure.h"
 
 namespace tdv::catalog {

@@ -1,7 +1,7 @@
 // The "Backup Details" view: an empty grid and a short text about the backup run.
 #pragma once
 
-#include "app/frm_main.h"
+#include "main_state/frm_main.h"
 
 namespace tdv::catalog {
 

@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "app/common_values.h"
+#include "main_state/common_values.h"
 
 namespace tdv::catalog::detail {
 
@@ -89,7 +89,7 @@ void finishFill(app::FrmMain& form, ui::Procedure& proc, db::Recordset& rs) {
     proc.step([&] { form.myGrid.setRedraw(2); });
     proc.step([&] { form.txtInfo.clear(); });
     proc.step([&] {
-        if (form.myGrid.Rows() > 1) app::ShowObjectDetails(form);
+        if (form.myGrid.Rows() > 1 && form.showObjectDetails) form.showObjectDetails();
     });
     closeList(proc, rs);
     proc.step([&] { form.ui.setBusy(false); });

@@ -16,8 +16,8 @@
 #include <span>
 #include <string>
 
-#include "app/frm_main.h"
 #include "db/recordset.h"
+#include "main_state/frm_main.h"
 #include "ui/procedure.h"
 
 namespace tdv::catalog::detail {

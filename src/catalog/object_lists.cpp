@@ -2,9 +2,9 @@
 
 #include <array>
 
-#include "app/common_values.h"
+#include "backup/backed_up_version.h"
 #include "catalog/list_fill.h"
-#include "db/backup/backed_up_version.h"
+#include "main_state/common_values.h"
 
 namespace tdv::catalog {
 

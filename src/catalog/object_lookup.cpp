@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/common_values.h"
 #include "db/recordset.h"
+#include "main_state/common_values.h"
 
 namespace tdv::catalog {
 

@@ -14,7 +14,7 @@
 #include <set>
 #include <stdexcept>
 
-#include "db/backup/safety_copy.h"
+#include "backup/safety_copy.h"
 
 namespace tdv::cli {
 
@@ -69,6 +69,7 @@ void switchOffSafetyCopy() {
 }
 
 BackupSession::BackupSession(bool yes) : ui(std::cerr, yes), form(ui, state) {
+    app::connectMainWindow(form);
     if (safetyCopyOff) backup::setSafetyCopyEnabled(ui, false);
 }
 

@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "app/frm_main.h"
+#include "backup/app_state.h"
 #include "cli/cli_ui.h"
-#include "db/backup/app_state.h"
+#include "main_window/frm_main_procedures.h"
 #include "ui/grid_model.h"
 
 namespace CLI {

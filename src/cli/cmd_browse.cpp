@@ -25,14 +25,15 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/frm_main.h"
+#include "backup/app_state.h"
 #include "cli/actions.h"
+#include "main_state/frm_main.h"
 #include "cli/backup_session.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
 #include "cli/grid_json.h"
 #include "cli/json_values.h"
-#include "db/backup/app_state.h"
+#include "main_window/frm_main_procedures.h"
 #include "reports/private_list_dump.h"
 
 namespace tdv::cli {

@@ -18,14 +18,15 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/frm_main.h"
+#include "backup/app_state.h"
 #include "cli/actions.h"
+#include "main_state/frm_main.h"
 #include "cli/backup_session.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
 #include "commands/maintenance.h"
 #include "commands/user_export.h"
-#include "db/backup/app_state.h"
+#include "main_state/frm_main.h"
 
 namespace tdv::cli {
 namespace {

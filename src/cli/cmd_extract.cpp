@@ -19,14 +19,15 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/frm_main.h"
+#include "backup/app_state.h"
 #include "cli/actions.h"
+#include "main_state/frm_main.h"
 #include "cli/backup_session.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
-#include "db/backup/app_state.h"
 #include "extract/audio_extraction.h"
 #include "extract/export_log.h"
+#include "main_state/frm_main.h"
 
 namespace tdv::cli {
 namespace {

@@ -25,14 +25,15 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/frm_main.h"
+#include "backup/app_state.h"
 #include "base/text.h"
 #include "cli/actions.h"
+#include "main_state/frm_main.h"
 #include "cli/backup_session.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
 #include "cli/grid_json.h"
-#include "db/backup/app_state.h"
+#include "main_window/frm_main_procedures.h"
 #include "messages/frm_messages.h"
 
 namespace tdv::cli {
@@ -48,7 +49,9 @@ struct MessageArgs {
 // message browser then talks to the user on stderr.
 struct MessageSession {
     explicit MessageSession(bool yes)
-        : openUi(openLog, yes), ui(std::cerr, yes), main(openUi, state), form(ui, state) {}
+        : openUi(openLog, yes), ui(std::cerr, yes), main(openUi, state), form(ui, state) {
+        app::connectMainWindow(main);
+    }
     std::ostringstream openLog;
     CliUi openUi;
     CliUi ui;

@@ -13,12 +13,13 @@
 #include <memory>
 #include <string>
 
-#include "app/frm_main.h"
+#include "backup/app_state.h"
 #include "cli/actions.h"
+#include "main_state/frm_main.h"
 #include "cli/backup_session.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
-#include "db/backup/app_state.h"
+#include "main_window/frm_main_procedures.h"
 #include "support/update_check.h"
 
 namespace tdv::cli {
@@ -50,6 +51,7 @@ void registerUpdateCommand(CLI::App& app) {
         backup::AppState state;
         state.appFolder = backup::defaultAppFolder();
         app::FrmMain form(ui, state);
+        app::connectMainWindow(form);
         actions::checkForUpdates(form);
         // The site could not be asked: the check did not happen (status 1 after its box).
         for (const std::string& text : ui.shown)

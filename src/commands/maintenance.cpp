@@ -5,9 +5,9 @@
 #include <cctype>
 #include <string>
 
-#include "app/common_values.h"
+#include "backup/safety_copy.h"
 #include "base/text.h"
-#include "db/backup/safety_copy.h"
+#include "main_state/common_values.h"
 #include "ui/procedure.h"
 
 namespace tdv::commands {

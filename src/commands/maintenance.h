@@ -10,11 +10,11 @@
 //    failures show "Error in StQuellisPagerScrub:" + description and the command goes on.
 //
 // Every change is written through the recordset layer, each save atomic. Both first make the
-// backup's safety copy (db/backup/safety_copy.h) unless it is switched off; a copy that
+// backup's safety copy (backup/safety_copy.h) unless it is switched off; a copy that
 // cannot be made shows one message and nothing is changed. The closing message names it.
 #pragma once
 
-#include "app/frm_main.h"
+#include "main_state/frm_main.h"
 
 namespace tdv::commands {
 

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <optional>
 
-#include "app/code_page.h"
-#include "app/common_values.h"
-#include "db/backup/backed_up_version.h"
+#include "backup/backed_up_version.h"
+#include "main_state/code_page.h"
+#include "main_state/common_values.h"
 #include "ui/output_file.h"
 #include "ui/procedure.h"
 

@@ -22,7 +22,7 @@
 #include <ctime>
 #include <string>
 
-#include "app/frm_main.h"
+#include "main_state/frm_main.h"
 
 namespace tdv::commands {
 

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/common_values.h"
 #include "extract/blob_unpack.h"
+#include "main_state/common_values.h"
 #include "ui/output_file.h"
 #include "ui/procedure.h"
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/frm_main.h"
+#include "main_state/frm_main.h"
 
 namespace tdv::extract {
 

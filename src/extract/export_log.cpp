@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "db/backup/backed_up_version.h"
+#include "backup/backed_up_version.h"
 #include "extract/blob_unpack.h"
 #include "ui/output_file.h"
 #include "ui/procedure.h"

@@ -1,7 +1,7 @@
 #include "extract/recordings.h"
 
-#include "app/common_values.h"
 #include "base/text.h"
+#include "main_state/common_values.h"
 
 namespace tdv::extract {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/frm_main.h"
+#include "main_state/frm_main.h"
 #include "messages/frm_messages.h"
 
 namespace tdv::extract {

@@ -11,15 +11,16 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "app/form_load.h"
+#include "backup/safety_copy.h"
 #include "commands/maintenance.h"
 #include "commands/user_export.h"
-#include "db/backup/safety_copy.h"
 #include "extract/audio_extraction.h"
 #include "extract/recordings.h"
 #include "gui/filter_box.h"
 #include "gui/grid_view.h"
 #include "gui/play_button.h"
+#include "main_window/form_load.h"
+#include "main_window/frm_main_procedures.h"
 #include "remap/frm_smtp_address_remap.h"
 #include "reports/private_list_dump.h"
 #include "support/update_check.h"
@@ -59,6 +60,7 @@ std::string fromDisplayText(const QString& text) {
 
 MainWindow::MainWindow(ui::UiPort& ui, backup::AppState& state, QWidget* parent)
     : QMainWindow(parent), ui_(ui), form_(std::make_unique<app::FrmMain>(ui, state)) {
+    app::connectMainWindow(*form_);
     setObjectName("frmMain");
     setWindowTitle(ui::kAppTitle);
     // The design's proportions hold for a font of the size the design used.
@@ -237,7 +239,7 @@ void MainWindow::buildMenus() {
     mnuStQuellisPagerScrub =
         item(mnuCSVEdits, "mnuStQuellisPagerScrub", "Saint Quellis Pager Scrub",
              [this] { run([this] { commands::mnuStQuellisPagerScrub_Click(*form_); }); });
-    // The setting every command that changes a backup reads (db/backup/safety_copy.h).
+    // The setting every command that changes a backup reads (backup/safety_copy.h).
     seperatorSafetyCopy = separatorIn(mnuCSVEdits, "seperatorSafetyCopy");
     mnuSafetyCopy = mnuCSVEdits->addAction("Make a &safety copy before changing a backup");
     mnuSafetyCopy->setObjectName("mnuSafetyCopy");

@@ -21,7 +21,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/frm_main.h"
+#include "main_state/frm_main.h"
 
 class QAction;
 class QComboBox;

@@ -12,7 +12,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "db/backup/app_state.h"
+#include "backup/app_state.h"
 #include "gui/about_window.h"
 #include "gui/help_window.h"
 #include "gui/main_window.h"

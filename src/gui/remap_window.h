@@ -19,7 +19,7 @@
 #include <QDialog>
 #include <memory>
 
-#include "db/backup/app_state.h"
+#include "backup/app_state.h"
 #include "logging/mod_logging.h"
 #include "remap/frm_extension_remap.h"
 #include "remap/frm_smtp_address_remap.h"

@@ -16,6 +16,7 @@
 #include "gui/filter_box.h"
 #include "gui/grid_view.h"
 #include "gui/program.h"
+#include "main_window/frm_main_procedures.h"
 
 namespace tdv::gui {
 

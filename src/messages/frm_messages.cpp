@@ -66,7 +66,9 @@ bool mnuLoadDatabase_Click(FrmMessages& form, app::FrmMain& main) {
     // alone when its dialog is cancelled: emptied first, it tells afterwards whether a
     // window now shows a backup.
     form.state.strMDBConnectString.clear();
-    proc.step([&] { app::ConnectToMDBFile(main); });
+    proc.step([&] {
+        if (main.connectToMDBFile) main.connectToMDBFile();
+    });
     if (!form.state.strMDBConnectString.empty()) return true;
     call(form.noBackupOpened);
     return false;

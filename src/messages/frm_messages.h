@@ -23,8 +23,8 @@
 #include <optional>
 #include <string>
 
-#include "app/frm_main.h"
-#include "db/backup/app_state.h"
+#include "backup/app_state.h"
+#include "main_state/frm_main.h"
 #include "ui/grid_model.h"
 #include "ui/ui_port.h"
 

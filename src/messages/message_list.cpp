@@ -5,12 +5,13 @@
 #include <filesystem>
 #include <string_view>
 
-#include "app/common_values.h"
+#include "backup/backed_up_version.h"
 #include "base/ole_date.h"
 #include "base/text.h"
 #include "base/utf8.h"
-#include "db/backup/backed_up_version.h"
+#include "main_state/common_values.h"
 #include "db/db_error.h"
+#include "main_state/common_values.h"
 #include "messages/frm_messages.h"
 #include "ui/procedure.h"
 

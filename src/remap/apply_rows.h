@@ -7,8 +7,8 @@
 #include <span>
 #include <string>
 
-#include "db/backup/app_state.h"
-#include "db/backup/safety_copy.h"
+#include "backup/app_state.h"
+#include "backup/safety_copy.h"
 #include "db/recordset.h"
 #include "logging/mod_logging.h"
 #include "remap/row_saves.h"

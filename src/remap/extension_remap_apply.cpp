@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "app/common_values.h"
-#include "db/backup/backed_up_version.h"
+#include "backup/backed_up_version.h"
 #include "db/db_error.h"
 #include "db/recordset.h"
 #include "db/transaction.h"
+#include "main_state/common_values.h"
 #include "remap/apply_rows.h"
 #include "remap/frm_extension_remap.h"
 #include "remap/message_files.h"

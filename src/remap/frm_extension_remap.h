@@ -13,7 +13,7 @@
 #include <set>
 #include <string>
 
-#include "db/backup/app_state.h"
+#include "backup/app_state.h"
 #include "db/recordset.h"
 #include "logging/mod_logging.h"
 #include "remap/remap_lookups.h"

@@ -9,7 +9,7 @@
 #include <set>
 #include <string>
 
-#include "app/frm_main.h"
+#include "main_state/frm_main.h"
 #include "remap/frm_extension_remap.h"
 
 namespace tdv::remap {

@@ -41,7 +41,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "db/backup/safety_copy.h"
+#include "backup/safety_copy.h"
 #include "db/database_cache.h"
 #include "jet/database.h"
 #include "ui/procedure.h"

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <optional>
 
+#include "backup/app_state.h"
 #include "base/text.h"
 #include "base/utf8.h"
-#include "db/backup/app_state.h"
 #include "db/db_error.h"
 #include "remap/remap_csv.h"
 #include "ui/procedure.h"

@@ -3,14 +3,15 @@
 #include <bit>
 #include <cstring>
 
-#include "app/common_values.h"
 #include "base/text.h"
+#include "main_state/common_values.h"
 #include "db/ado_types.h"
 #include "db/db_error.h"
 #include "db/vb_text.h"
 #include "jet/error.h"
 #include "jet/index_key.h"
 #include "jet/text_key.h"
+#include "main_state/common_values.h"
 
 namespace tdv::remap {
 

@@ -16,7 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "db/backup/app_state.h"
+#include "backup/app_state.h"
 #include "db/recordset.h"
 
 namespace tdv::remap {

@@ -8,8 +8,9 @@
 #include <optional>
 #include <sstream>
 
+#include "backup/safety_copy.h"
 #include "base/cp1252.h"
-#include "db/backup/safety_copy.h"
+#include "jet/text_codec.h"
 #include "remap/apply_rows.h"
 #include "remap/message_files.h"
 #include "ui/procedure.h"

@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "db/backup/backed_up_version.h"
+#include "backup/backed_up_version.h"
 #include "db/db_error.h"
 #include "db/recordset.h"
 #include "db/transaction.h"

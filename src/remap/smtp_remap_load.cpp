@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "backup/backed_up_version.h"
 #include "db/ado_types.h"
-#include "db/backup/backed_up_version.h"
 #include "db/db_error.h"
 #include "remap/apply_rows.h"
 #include "remap/frm_smtp_address_remap.h"

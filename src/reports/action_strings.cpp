@@ -2,8 +2,8 @@
 
 #include <cctype>
 
-#include "app/common_values.h"
 #include "base/text.h"
+#include "main_state/common_values.h"
 #include "reports/handler_fields.h"
 #include "ui/procedure.h"
 

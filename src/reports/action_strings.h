@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/frm_main.h"
+#include "main_state/frm_main.h"
 
 namespace tdv::reports {
 

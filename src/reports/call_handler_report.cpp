@@ -1,6 +1,6 @@
 #include "reports/call_handler_report.h"
 
-#include "app/common_values.h"
+#include "main_state/common_values.h"
 #include "reports/action_strings.h"
 #include "reports/call_handler_sublists.h"
 #include "reports/handler_fields.h"

@@ -3,7 +3,7 @@
 #include <initializer_list>
 #include <utility>
 
-#include "app/common_values.h"
+#include "main_state/common_values.h"
 #include "reports/action_strings.h"
 #include "reports/handler_fields.h"
 

@@ -10,8 +10,8 @@
 #include <functional>
 #include <string>
 
-#include "app/frm_main.h"
 #include "db/recordset.h"
+#include "main_state/frm_main.h"
 #include "ui/procedure.h"
 
 namespace tdv::reports {

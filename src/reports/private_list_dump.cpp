@@ -2,9 +2,9 @@
 // comma-separated line each, in txtInfo and on the clipboard.
 #include "reports/private_list_dump.h"
 
-#include "app/common_values.h"
 #include "db/ado_types.h"
 #include "db/recordset.h"
+#include "main_state/common_values.h"
 #include "ui/procedure.h"
 
 namespace tdv::reports {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/frm_main.h"
+#include "main_state/frm_main.h"
 
 namespace tdv::reports {
 

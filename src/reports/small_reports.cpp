@@ -1,8 +1,8 @@
 #include "reports/small_reports.h"
 
-#include "app/common_values.h"
+#include "backup/backed_up_version.h"
 #include "base/text.h"
-#include "db/backup/backed_up_version.h"
+#include "main_state/common_values.h"
 #include "ui/procedure.h"
 
 namespace tdv::reports {

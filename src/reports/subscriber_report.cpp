@@ -2,8 +2,8 @@
 // the user's primary call handler.
 #include "reports/subscriber_report.h"
 
-#include "app/common_values.h"
 #include "db/ado_types.h"
+#include "main_state/common_values.h"
 #include "reports/action_strings.h"
 #include "reports/call_handler_report.h"
 #include "reports/handler_fields.h"

@@ -1,9 +1,9 @@
 // The sections of the subscriber report that look up related tables: e-mail addresses,
 // primary call handler, alternate extensions, class of service, message-waiting devices,
 // notification devices and private lists.
-#include "app/common_values.h"
+#include "backup/backed_up_version.h"
 #include "db/ado_types.h"
-#include "db/backup/backed_up_version.h"
+#include "main_state/common_values.h"
 #include "reports/subscriber_report_steps.h"
 
 namespace tdv::reports::subscriber_report {

@@ -1,5 +1,5 @@
 // The Report run object of the subscriber report: its error rule, lines and lookup loop.
-#include "app/common_values.h"
+#include "main_state/common_values.h"
 #include "reports/subscriber_report_steps.h"
 
 namespace tdv::reports::subscriber_report {

@@ -17,9 +17,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/frm_main.h"
 #include "db/recordset.h"
 #include "db/variant.h"
+#include "main_state/frm_main.h"
 #include "reports/handler_fields.h"
 #include "ui/procedure.h"
 

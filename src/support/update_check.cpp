@@ -5,12 +5,14 @@
 #include <string_view>
 #include <vector>
 
-#include "app/frm_main.h"
+#include "backup/app_state.h"
 #include "base/cp1252.h"
 #include "base/text.h"
 #include "base/utf8.h"
-#include "db/backup/app_state.h"
 #include "db/db_error.h"
+#include "jet/cp1252.h"
+#include "jet/text_codec.h"
+#include "main_state/frm_main.h"
 #include "ui/procedure.h"
 
 namespace tdv::support {

@@ -4,11 +4,12 @@
 
 #include <string>
 
-#include "app/frm_main.h"
-#include "db/backup/app_state.h"
+#include "backup/app_state.h"
 #include "helpers/backup_fixture.h"
 #include "helpers/scripted_ui.h"
 #include "helpers/testdata.h"
+#include "main_state/frm_main.h"
+#include "main_window/frm_main_procedures.h"
 
 namespace tdv::test {
 
@@ -17,6 +18,8 @@ struct FormHarness {
     ScriptedUi ui;
     backup::AppState state;
     app::FrmMain form{ui, state};
+
+    FormHarness() { app::connectMainWindow(form); }
 
     // Writes the backup and opens it as the current one (schema revision 20, older product,
     // tool 7.0.29 unless a test says otherwise).

@@ -7,9 +7,9 @@
 #include <fstream>
 #include <set>
 
-#include "app/frm_main.h"
 #include "catalog/form_harness.h"
 #include "db/recordset.h"
+#include "main_window/frm_main_procedures.h"
 #include "sample/sample.h"
 
 namespace tdv::catalog {
@@ -238,6 +238,7 @@ TEST(SampleBrowsing, DamagedBackupEndsEveryListAndReport) {
         state.strMDBConnectString = s.h.state.strMDBConnectString;
         state.version = s.h.state.version;
         app::FrmMain form(ui, state);
+        app::connectMainWindow(form);
         for (int type = app::kSubscribers; type <= app::kBackupDetails; ++type) {
             app::selectObjectType(form, type);
             for (int r = 1; r < form.myGrid.Rows(); ++r) form.myGrid.setRow(r);

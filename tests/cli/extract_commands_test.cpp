@@ -7,7 +7,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "db/backup/app_state.h"
+#include "backup/app_state.h"
 #include "db/recordset.h"
 #include "helpers/testdata.h"
 

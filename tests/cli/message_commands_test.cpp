@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "db/backup/app_state.h"
+#include "backup/app_state.h"
 #include "db/recordset.h"
 #include "helpers/testdata.h"
 

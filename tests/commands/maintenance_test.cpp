@@ -9,9 +9,10 @@
 #include <sstream>
 #include <tuple>
 
+#include "backup/safety_copy.h"
 #include "catalog/form_harness.h"
 #include "commands/maintenance.h"
-#include "db/backup/safety_copy.h"
+#include "backup/safety_copy.h"
 #include "helpers/fault_fs.h"
 #include "jet/db_check.h"
 #include "jet/memory_file.h"

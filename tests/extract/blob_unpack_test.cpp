@@ -8,7 +8,7 @@
 
 #include <cerrno>
 
-#include "db/backup/app_state.h"
+#include "backup/app_state.h"
 #include "helpers/backup_fixture.h"
 #include "helpers/fault_fs.h"
 #include "helpers/scripted_ui.h"

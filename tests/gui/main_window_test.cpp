@@ -18,8 +18,7 @@
 #include <fstream>
 #include <memory>
 
-#include "app/form_load.h"
-#include "db/backup/safety_copy.h"
+#include "backup/safety_copy.h"
 #include "extract/audio_extraction.h"
 #include "extract/recordings.h"
 #include "gui/filter_box.h"
@@ -30,6 +29,8 @@
 #include "gui/splash.h"
 #include "helpers/backup_fixture.h"
 #include "helpers/testdata.h"
+#include "main_window/form_load.h"
+#include "main_window/frm_main_procedures.h"
 #include "sample/sample.h"
 
 // Readable QStrings in failure messages.
@@ -99,6 +100,7 @@ protected:
             state.commandLine = directory();
             state.appFolder = like.appFolder + "-core";
             state.exeFolder = like.exeFolder;
+            app::connectMainWindow(form);
             app::Form_Load(form);
         }
     };

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/frm_main.h"
+#include "main_window/frm_main_procedures.h"
 #include "message_harness.h"
 #include "messages/frm_messages.h"
 
@@ -69,6 +69,7 @@ TEST(MessagesMenus, HandlersCallTheFrontEnd) {
 struct OpenDatabase : ::testing::Test {
     void SetUp() override {
         h.load({test::MessageRow{}});
+        app::connectMainWindow(main);
         main.showMessageBrowser = [this] { InitForm(h.form); };
         h.form.noBackupOpened = [this] { ++noBackup; };
         h.ui.events.clear();

@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <map>
 
-#include "app/common_values.h"
 #include "db/transaction.h"
 #include "helpers/fault_fs.h"
+#include "main_state/common_values.h"
 #include "remap/apply_rows.h"
 #include "remap/frm_extension_remap.h"
 #include "remap/message_files.h"

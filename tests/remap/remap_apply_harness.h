@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "db/backup/app_state.h"
-#include "db/backup/safety_copy.h"
+#include "backup/app_state.h"
+#include "backup/safety_copy.h"
 #include "db/recordset.h"
 #include "helpers/backup_fixture.h"
 #include "helpers/scripted_ui.h"

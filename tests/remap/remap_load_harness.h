@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "db/backup/app_state.h"
+#include "backup/app_state.h"
 #include "helpers/backup_fixture.h"
 #include "helpers/scripted_ui.h"
 #include "helpers/testdata.h"

@@ -3,7 +3,7 @@
 // the load, the exact run log body, and the file afterwards.
 #include <gtest/gtest.h>
 
-#include "app/frm_main.h"
+#include "main_state/frm_main.h"
 #include "remap/frm_smtp_address_remap.h"
 #include "remap/remap_apply_harness.h"
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "app/common_values.h"
 #include "helpers/backup_fixture.h"
 #include "helpers/scripted_ui.h"
 #include "helpers/testdata.h"
+#include "main_state/common_values.h"
 #include "sample/sample.h"
 
 namespace tdv::reports {

@@ -3,10 +3,10 @@
 // lookups agree with the tables.
 #include <gtest/gtest.h>
 
-#include "app/common_values.h"
-#include "db/backup/backed_up_version.h"
+#include "backup/backed_up_version.h"
 #include "helpers/scripted_ui.h"
 #include "helpers/testdata.h"
+#include "main_state/common_values.h"
 #include "reports/private_list_dump.h"
 #include "reports/subscriber_report.h"
 #include "sample/sample.h"

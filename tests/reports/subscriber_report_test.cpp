@@ -8,10 +8,10 @@
 #include <set>
 #include <sstream>
 
-#include "app/common_values.h"
 #include "helpers/backup_fixture.h"
 #include "helpers/scripted_ui.h"
 #include "helpers/testdata.h"
+#include "main_state/common_values.h"
 
 namespace tdv::test {
 namespace {

@@ -14,11 +14,11 @@
 #include <sstream>
 #include <thread>
 
-#include "app/form_load.h"
-#include "app/frm_main.h"
-#include "db/backup/app_state.h"
+#include "backup/app_state.h"
 #include "helpers/scripted_ui.h"
 #include "helpers/testdata.h"
+#include "main_state/frm_main.h"
+#include "main_window/form_load.h"
 #include "support/update_check.h"
 
 namespace tdv::support {

@@ -5,10 +5,10 @@
 
 #include <chrono>
 
-#include "app/frm_main.h"
-#include "db/backup/app_state.h"
+#include "backup/app_state.h"
 #include "helpers/http_test_server.h"
 #include "helpers/scripted_ui.h"
+#include "main_state/frm_main.h"
 #include "support/update_check.h"
 
 namespace tdv::support {

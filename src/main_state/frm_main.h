@@ -1,8 +1,9 @@
 // The main window frmMain without its widgets: the type list selection, the grid model, the
-// count label, the report text box, the visibility of the row buttons and menu items, and
-// the procedures that drive them (start-up, dispatch of the type list and of a selected row).
+// count label, the report text box and the visibility of the row buttons and menu items.
 //
-// The Qt window shows this state and forwards its events here; `tdv` drives the same
+// This is the state every feature writes into; the procedures that drive it (start-up,
+// dispatch of the type list and of a selected row) sit above the features, in main_window/.
+// The Qt window shows this state and forwards its events to them; `tdv` drives the same
 // procedures and prints the result. Every feature procedure of the main window (lists,
 // reports, extraction, commands) takes the FrmMain it writes into.
 #pragma once
@@ -10,7 +11,7 @@
 #include <functional>
 #include <string>
 
-#include "db/backup/app_state.h"
+#include "backup/app_state.h"
 #include "ui/grid_model.h"
 #include "ui/text_box.h"
 #include "ui/ui_port.h"
@@ -60,23 +61,13 @@ struct FrmMain {
     // Called by ConnectToMDBFile when a message backup was opened: the message browser's
     // InitForm and showing it. Set by the front end; empty means nothing to show.
     std::function<void()> showMessageBrowser;
-};
 
-// Prepares the window for the backup just opened: version state, bIsQuorin7OrLater, and
-// "Subscribers" selected and listed. Hides the window for a message backup.
-void InitForm(FrmMain& form);
-// Chooses, probes and opens a backup; see the open sequence in connect_to_mdb_file.cpp.
-void ConnectToMDBFile(FrmMain& form);
-// Refills the grid for the selected object type.
-void LoadObjectList(FrmMain& form);
-// Selecting an entry of the type list (click, key press, scroll): hides the WAV button and
-// loads the list.
-void selectObjectType(FrmMain& form, int index);
-// Shows the report of the grid's current row.
-void ShowObjectDetails(FrmMain& form);
-// The grid's selection handler: ShowObjectDetails unless a list is being filled.
-void myGrid_SelChange(FrmMain& form);
-// The clipboard gets the whole text of txtInfo.
-void cmdCopyToClipboard_Click(FrmMain& form);
+    // The main window's procedures a feature runs, set by connectMainWindow
+    // (main_window/frm_main_procedures.h): the report of the grid's current row, shown when a
+    // list fill ends, and the open sequence behind the message browser's "Open database".
+    // Empty does nothing.
+    std::function<void()> showObjectDetails;
+    std::function<void()> connectToMDBFile;
+};
 
 }  // namespace tdv::app

@@ -1,12 +1,12 @@
-#include "app/common_values.h"
+#include "main_state/common_values.h"
 
 #include <gtest/gtest.h>
 
-#include "app/code_page.h"
-#include "db/backup/app_state.h"
+#include "backup/app_state.h"
 #include "db/db_error.h"
 #include "helpers/backup_fixture.h"
 #include "helpers/testdata.h"
+#include "main_state/code_page.h"
 
 namespace tdv::app {
 namespace {

@@ -1,5 +1,5 @@
-#include "app/frm_main.h"
-#include "db/backup/backed_up_version.h"
+#include "backup/backed_up_version.h"
+#include "main_window/frm_main_procedures.h"
 #include "ui/procedure.h"
 
 namespace tdv::app {

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "app/frm_main.h"
+#include "main_state/frm_main.h"
 
 namespace tdv::app {
 

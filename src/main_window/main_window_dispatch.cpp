@@ -1,9 +1,9 @@
 // The main window's type list and grid: loading the list of the selected type and showing
 // the report of the selected row.
-#include "app/frm_main.h"
 #include "catalog/backup_details.h"
 #include "catalog/object_lists.h"
 #include "extract/export_log.h"
+#include "main_window/frm_main_procedures.h"
 #include "reports/call_handler_report.h"
 #include "reports/small_reports.h"
 #include "reports/subscriber_report.h"
@@ -133,6 +133,12 @@ void ShowObjectDetails(FrmMain& form) {
         default:
             break;
     }
+}
+
+void connectMainWindow(FrmMain& form) {
+    form.myGrid.onSelectionChanged = [&form] { myGrid_SelChange(form); };
+    form.showObjectDetails = [&form] { ShowObjectDetails(form); };
+    form.connectToMDBFile = [&form] { ConnectToMDBFile(form); };
 }
 
 void myGrid_SelChange(FrmMain& form) {

@@ -1,4 +1,4 @@
-#include "db/backup/safety_copy.h"
+#include "backup/safety_copy.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <ctime>
 #include <vector>
 
-#include "db/backup/app_state.h"
+#include "backup/app_state.h"
 #include "db/connect_string.h"
 #include "db/db_error.h"
 #include "jet/file.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "db/backup/app_state.h"
+#include "backup/app_state.h"
 #include "db/recordset.h"
 
 namespace tdv::app {

@@ -1,4 +1,4 @@
-#include "db/backup/backed_up_version.h"
+#include "backup/backed_up_version.h"
 
 #include <algorithm>
 #include <cctype>

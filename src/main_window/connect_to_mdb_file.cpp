@@ -14,10 +14,11 @@
 #include <filesystem>
 #include <string>
 
-#include "app/frm_main.h"
+#include "backup/app_state.h"
 #include "base/utf8.h"
-#include "db/backup/app_state.h"
+#include "main_state/frm_main.h"
 #include "db/connect_string.h"
+#include "main_window/frm_main_procedures.h"
 #include "ui/procedure.h"
 
 namespace tdv::app {

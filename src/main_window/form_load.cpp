@@ -1,4 +1,4 @@
-#include "app/form_load.h"
+#include "main_window/form_load.h"
 
 #include <sys/resource.h>
 
@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "base/text.h"
+#include "main_window/frm_main_procedures.h"
 #include "support/update_check.h"
 #include "ui/procedure.h"
 

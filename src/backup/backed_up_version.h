@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "db/backup/app_state.h"
+#include "backup/app_state.h"
 #include "ui/ui_port.h"
 
 namespace tdv::backup {

@@ -1,4 +1,4 @@
-#include "db/backup/app_state.h"
+#include "backup/app_state.h"
 
 #include <cstdlib>
 

@@ -4,11 +4,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/frm_main.h"
 #include "db/connect_string.h"
 #include "helpers/backup_fixture.h"
 #include "helpers/scripted_ui.h"
 #include "helpers/testdata.h"
+#include "main_window/frm_main_procedures.h"
 
 namespace tdv::app {
 namespace {
@@ -62,6 +62,7 @@ public:
 class ConnectTest : public ::testing::Test {
 protected:
     ConnectTest() : form(ui, state) {
+        connectMainWindow(form);
         state.exeFolder = "/opt/tdv";
         form.showMessageBrowser = [this] { ++messageBrowserShown; };
     }

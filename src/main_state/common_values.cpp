@@ -1,8 +1,9 @@
-#include "app/common_values.h"
+#include "main_state/common_values.h"
 
-#include "app/code_page.h"
 #include "base/text.h"
+#include "main_state/code_page.h"
 #include "db/ado_types.h"
+#include "main_state/code_page.h"
 
 namespace tdv::app {
 

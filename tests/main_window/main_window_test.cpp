@@ -5,11 +5,12 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/form_load.h"
-#include "app/frm_main.h"
 #include "helpers/backup_fixture.h"
 #include "helpers/scripted_ui.h"
 #include "helpers/testdata.h"
+#include "main_state/frm_main.h"
+#include "main_window/form_load.h"
+#include "main_window/frm_main_procedures.h"
 
 namespace tdv::app {
 namespace {
@@ -61,7 +62,7 @@ std::string writeSparseBackup(const std::filesystem::path& dir, int schemaRevisi
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    MainWindowTest() : form(ui, state) {}
+    MainWindowTest() : form(ui, state) { connectMainWindow(form); }
     void open(bool quorin = false) {
         state.strMDBFilePath = writeBackup(dir.path(), quorin);
         state.strMDBConnectString = std::string(backup::kConnectPrefix) + state.strMDBFilePath;

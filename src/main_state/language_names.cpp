@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/common_values.h"
+#include "main_state/common_values.h"
 
 namespace tdv::app {
 

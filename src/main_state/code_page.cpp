@@ -1,4 +1,4 @@
-#include "app/code_page.h"
+#include "main_state/code_page.h"
 
 #include <iconv.h>
 
