@@ -27,12 +27,12 @@
 
 #include "backup/app_state.h"
 #include "cli/actions.h"
-#include "main_state/frm_main.h"
 #include "cli/backup_session.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
 #include "cli/grid_json.h"
 #include "cli/json_values.h"
+#include "main_state/frm_main.h"
 #include "main_window/frm_main_procedures.h"
 #include "reports/private_list_dump.h"
 

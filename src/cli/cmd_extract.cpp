@@ -21,7 +21,6 @@
 
 #include "backup/app_state.h"
 #include "cli/actions.h"
-#include "main_state/frm_main.h"
 #include "cli/backup_session.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"

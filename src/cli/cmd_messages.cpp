@@ -28,11 +28,11 @@
 #include "backup/app_state.h"
 #include "base/text.h"
 #include "cli/actions.h"
-#include "main_state/frm_main.h"
 #include "cli/backup_session.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
 #include "cli/grid_json.h"
+#include "main_state/frm_main.h"
 #include "main_window/frm_main_procedures.h"
 #include "messages/frm_messages.h"
 

@@ -15,10 +15,10 @@
 
 #include "backup/app_state.h"
 #include "cli/actions.h"
-#include "main_state/frm_main.h"
 #include "cli/backup_session.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
+#include "main_state/frm_main.h"
 #include "main_window/frm_main_procedures.h"
 #include "support/update_check.h"
 

@@ -2,8 +2,8 @@
 // surrogate halves by computation.
 #include <algorithm>
 
-#include "jet/sort_order.h"
 #include "jet/generated/sort_order_runs.h"
+#include "jet/sort_order.h"
 
 namespace jet::sortorder {
 namespace {

@@ -1,7 +1,6 @@
 #include "main_state/common_values.h"
 
 #include "base/text.h"
-#include "main_state/code_page.h"
 #include "db/ado_types.h"
 #include "main_state/code_page.h"
 

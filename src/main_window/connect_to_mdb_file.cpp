@@ -16,8 +16,8 @@
 
 #include "backup/app_state.h"
 #include "base/utf8.h"
-#include "main_state/frm_main.h"
 #include "db/connect_string.h"
+#include "main_state/frm_main.h"
 #include "main_window/frm_main_procedures.h"
 #include "ui/procedure.h"
 

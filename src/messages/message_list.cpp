@@ -9,7 +9,6 @@
 #include "base/ole_date.h"
 #include "base/text.h"
 #include "base/utf8.h"
-#include "main_state/common_values.h"
 #include "db/db_error.h"
 #include "main_state/common_values.h"
 #include "messages/frm_messages.h"

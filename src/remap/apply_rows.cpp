@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/common_values.h"
 #include "base/cp1252.h"
 #include "base/text.h"
 #include "base/utf8.h"
+#include "main_state/common_values.h"
 #include "ui/procedure.h"
 
 namespace tdv::remap {

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "base/text.h"
-#include "main_state/common_values.h"
 #include "db/ado_types.h"
 #include "db/db_error.h"
 #include "db/vb_text.h"

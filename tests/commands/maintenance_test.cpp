@@ -12,7 +12,6 @@
 #include "backup/safety_copy.h"
 #include "catalog/form_harness.h"
 #include "commands/maintenance.h"
-#include "backup/safety_copy.h"
 #include "helpers/fault_fs.h"
 #include "jet/db_check.h"
 #include "jet/memory_file.h"
