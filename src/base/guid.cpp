@@ -7,14 +7,14 @@ namespace {
 // Where each written byte is stored: the first three fields are little-endian.
 constexpr size_t kStoredAt[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
 
-int hexDigit(char c) {
+}  // namespace
+
+int hexDigitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
-
-}  // namespace
 
 std::optional<GuidBytes> guidFromText(std::string_view text) {
     if (text.size() >= 2 && text.front() == '{' && text.back() == '}') {
@@ -34,8 +34,8 @@ std::optional<GuidBytes> guidFromHexDigits(std::string_view digits) {
     if (digits.size() != 32) return std::nullopt;
     GuidBytes g{};
     for (size_t i = 0; i < 16; ++i) {
-        const int hi = hexDigit(digits[2 * i]);
-        const int lo = hexDigit(digits[2 * i + 1]);
+        const int hi = hexDigitValue(digits[2 * i]);
+        const int lo = hexDigitValue(digits[2 * i + 1]);
         if (hi < 0 || lo < 0) return std::nullopt;
         g[kStoredAt[i]] = static_cast<uint8_t>(hi * 16 + lo);
     }

@@ -12,6 +12,9 @@ namespace tdv::base {
 
 using GuidBytes = std::array<uint8_t, 16>;
 
+// The value of one hex digit (either case), -1 for any other character.
+int hexDigitValue(char c);
+
 // "XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX", braces optional, dashes where they stand in that
 // form, hex digits in either case; nothing else is a GUID.
 std::optional<GuidBytes> guidFromText(std::string_view text);

@@ -46,18 +46,11 @@ jet::ColumnType parseType(const std::string& name, const std::string& where) {
     bad(where + ": unknown type '" + name + "'");
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 jet::Bytes parseHex(const std::string& s, const std::string& where) {
     if (s.size() % 2) bad(where + ": odd number of hex digits");
     jet::Bytes out;
     for (size_t i = 0; i < s.size(); i += 2) {
-        int hi = hexDigit(s[i]), lo = hexDigit(s[i + 1]);
+        int hi = base::hexDigitValue(s[i]), lo = base::hexDigitValue(s[i + 1]);
         if (hi < 0 || lo < 0) bad(where + ": '" + s + "' is not hex");
         out.push_back(static_cast<uint8_t>(hi * 16 + lo));
     }
