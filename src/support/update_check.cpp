@@ -10,7 +10,6 @@
 #include "base/text.h"
 #include "base/utf8.h"
 #include "db/db_error.h"
-#include "jet/cp1252.h"
 #include "jet/text_codec.h"
 #include "main_state/frm_main.h"
 #include "ui/procedure.h"
