@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <compare>
+#include <cstring>
 
 #include "jet/error.h"
 
@@ -115,14 +116,15 @@ IndexPageView::IndexPageView(std::span<const uint8_t> bytes, const IndexPageLayo
     if (used_ > layout.entryAreaSize()) return;
     const uint8_t* bitmap = bytes.data() + layout.bitmapOffset;
     if (bitmap[0] & 1u) return;  // an entry of no bytes
-    uint32_t highest = 0;
-    for (uint32_t i = layout.bitmapSize; i-- > 0;) {
-        if (bitmap[i] != 0) {
-            highest = i * 8 + static_cast<uint32_t>(std::bit_width(bitmap[i])) - 1;
-            break;
-        }
+    // The last entry ends at used_, and no bit is set after it.
+    if (!(bitmap[used_ / 8] & (1u << (used_ % 8))) && used_ > 0) return;
+    if ((static_cast<unsigned>(bitmap[used_ / 8]) >> (used_ % 8)) > 1u) return;
+    for (uint32_t i = used_ / 8 + 1; i < layout.bitmapSize; i += 8) {
+        uint64_t word = 0;
+        std::memcpy(&word, bitmap + i, std::min<uint32_t>(8, layout.bitmapSize - i));
+        if (word != 0) return;
     }
-    if (highest != used_) return;
+    if (used_ == 0 && (bitmap[0] != 0)) return;
     if (used_ > 0 && prefix_ > nextEnd(1)) return;
     valid_ = true;
 }

@@ -135,6 +135,8 @@ public:
     // The first entry not ordered before (key, row), or end(); *equal tells whether it is
     // exactly (key, row).
     Slot lowerBound(const Bytes& key, RowId row, bool* equal = nullptr) const;
+    // The entry against (key, row): <0, 0, >0 as compareEntries.
+    int compare(Slot s, const Bytes& key, RowId row) const { return compareAt(s, key, row); }
     // Bitmap positions: the smallest entry end >= from, or usedBytes() when none.
     uint32_t nextEnd(uint32_t from) const;
 

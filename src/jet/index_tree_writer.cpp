@@ -182,11 +182,13 @@ struct IndexTreeWriter::Impl {
     // page, and no parent entry changes (it is not the leaf's new greatest entry, or the
     // leaf is the last of every level). The leaf is edited in place, nothing else is
     // decoded. Returns false, nothing written, when the general path must do it.
-    bool insertInPlace(const Bytes& key, RowId row) {
+    // rightmostLeaf is set to the leaf when it is the last of every level.
+    bool insertInPlace(const Bytes& key, RowId row, uint32_t& rightmostLeaf) {
         std::vector<uint32_t> seen;
         bool lastOfEveryLevel = true;
         auto leaf = leafFor(key, row, seen, lastOfEveryLevel);
         if (!leaf) return false;
+        if (lastOfEveryLevel) rightmostLeaf = seen.back();
         const IndexPageView& v = leaf->second;
         bool equal = false;
         const IndexPageView::Slot at = v.lowerBound(key, row, &equal);
@@ -194,6 +196,23 @@ struct IndexTreeWriter::Impl {
         std::vector<uint8_t> bytes = *leaf->first;
         if (!insertLeafEntryInPlace(bytes, v, layout, at, key, row)) return false;
         pages.write(seen.back(), std::move(bytes));
+        return true;
+    }
+
+    // Adds an entry greater than every other at the end of the tree's last leaf, known from
+    // the previous insert, without going down the tree. False, nothing written, when the
+    // entry does not go there or does not fit.
+    bool appendInPlace(uint32_t leafPage, const Bytes& key, RowId row) {
+        std::vector<uint32_t> seen;
+        auto leaf = view(leafPage, seen);
+        if (!leaf) return false;
+        const IndexPageView& v = leaf->second;
+        if (!v.leaf() || v.next() != 0 || v.empty() || v.compare(v.last(), key, row) >= 0 ||
+            !v.valid())
+            return false;
+        std::vector<uint8_t> bytes = *leaf->first;
+        if (!insertLeafEntryInPlace(bytes, v, layout, v.end(), key, row)) return false;
+        pages.write(leafPage, std::move(bytes));
         return true;
     }
 
@@ -492,7 +511,11 @@ IndexTreeWriter::IndexTreeWriter(PageFile& pages, JetVersion version, uint32_t r
 void IndexTreeWriter::insert(const Bytes& key, RowId row) {
     Impl op{pages_, indexPageLayout(version_), root_, owner_, where_, pageAdded_, pageDropped_,
             {},     formatFor(version_)};
-    if (op.insertInPlace(key, row)) return;
+    // Entries added in ascending order go to the end of the last leaf, found once.
+    if (rightmostLeaf_ != 0 && op.appendInPlace(rightmostLeaf_, key, row)) return;
+    rightmostLeaf_ = 0;
+    if (op.insertInPlace(key, row, rightmostLeaf_)) return;
+    rightmostLeaf_ = 0;  // the general path may change the tree's shape
     op.descend(key, row, true);
     PathPage& leaf = op.path.back();
     auto& entries = leaf.page.entries;
@@ -509,6 +532,7 @@ void IndexTreeWriter::insert(const Bytes& key, RowId row) {
 }
 
 void IndexTreeWriter::remove(const Bytes& key, RowId row) {
+    rightmostLeaf_ = 0;
     Impl op{pages_, indexPageLayout(version_), root_, owner_, where_, pageAdded_, pageDropped_,
             {},     formatFor(version_)};
     auto missing = [&] {
