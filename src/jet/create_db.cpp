@@ -16,7 +16,9 @@
 #include "jet/error.h"
 #include "jet/format.h"
 #include "jet/header.h"
+#include "jet/memory_file.h"
 #include "jet/system_tables.h"
+#include "jet/table_writer.h"
 #include "jet/value_coerce.h"
 
 namespace jet {
@@ -183,6 +185,32 @@ std::vector<std::vector<Value>> coerceRows(const TableDef& def,
     return out;
 }
 
+// Stores the new tables' rows through TableWriter, as every other write stores rows: one
+// save over the file built so far, in memory.
+std::vector<uint8_t> insertRows(std::vector<uint8_t> file, const std::vector<PlannedTable>& user) {
+    constexpr char kName[] = "new.mdb";
+    MemoryFileSystem fs;
+    fs.addFile(kName, std::move(file));
+    {
+        OpenOptions options;
+        options.writable = true;
+        options.sync = false;
+        std::shared_ptr<Database> db = Database::open(kName, fs, options);
+        SaveScope save(*db);
+        for (const PlannedTable& t : user) {
+            if (!t.rows || t.rows->empty()) continue;
+            TableWriter writer(*db, t.def.name);
+            try {
+                writer.insertAll(*t.rows);
+            } catch (const Error& e) {
+                throw Error(e.kind(), e.number(), "table '" + t.def.name + "', " + e.what());
+            }
+        }
+        save.commit();
+    }
+    return fs.bytes(kName);
+}
+
 }  // namespace
 
 std::vector<uint8_t> buildDatabaseFile(const NewDatabase& desc) {
@@ -225,11 +253,11 @@ std::vector<uint8_t> buildDatabaseFile(const NewDatabase& desc) {
     system[0].place.dataPages.push_back(image.reserve());
     system[1].place.dataPages.push_back(image.reserve());
 
-    for (size_t i = 0; i < user.size(); ++i) {
-        user[i].rows = &userRows[i];
-        reservePages(image, user[i], true, {});
-        reserveRoots(image, user[i]);
-        writeContentAndDefinition(image, user[i]);
+    // The new tables start empty; their rows are inserted once the file is complete.
+    for (PlannedTable& t : user) {
+        reservePages(image, t, true, {});
+        reserveRoots(image, t);
+        writeContentAndDefinition(image, t);
     }
 
     system[0].ownRows = catalogStandardRows(system[0].def, created);
@@ -245,7 +273,9 @@ std::vector<uint8_t> buildDatabaseFile(const NewDatabase& desc) {
     image.writeMapPages();
     image.setPage(header, definitionPage(f, created));
     image.setPage(globalMap, globalUsageMapPage(f, image.pageCount()));
-    return image.finish();
+    std::vector<uint8_t> file = image.finish();
+    for (size_t i = 0; i < user.size(); ++i) user[i].rows = &userRows[i];
+    return insertRows(std::move(file), user);
 }
 
 void createDatabase(const std::string& path, const NewDatabase& desc) {

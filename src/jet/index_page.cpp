@@ -1,6 +1,9 @@
 #include "jet/index_page.h"
 
 #include <algorithm>
+#include <bit>
+#include <compare>
+#include <cstring>
 
 #include "jet/error.h"
 
@@ -53,12 +56,17 @@ uint32_t be32(const uint8_t* p) {
 
 // End offsets (relative to the first entry) of every entry, from the bitmap.
 std::vector<uint32_t> entryEnds(std::span<const uint8_t> bytes, const IndexPageLayout& layout) {
+    // Eight bytes of the bitmap at a time (little-endian, so bit k of the word is bit k%8
+    // of byte k/8): most of a page's bitmap is zero.
+    const uint8_t* bitmap = bytes.data() + layout.bitmapOffset;
     std::vector<uint32_t> ends;
-    for (uint32_t i = 0; i < layout.bitmapSize; ++i) {
-        uint8_t bits = bytes[layout.bitmapOffset + i];
-        for (uint32_t j = 0; bits != 0 && j < 8; ++j) {
-            if (bits & (1u << j)) ends.push_back(i * 8 + j);
-        }
+    ends.reserve(layout.entryAreaSize() / 16);
+    for (uint32_t i = 0; i < layout.bitmapSize; i += 8) {
+        uint64_t word = 0;
+        const uint32_t n = std::min<uint32_t>(8, layout.bitmapSize - i);
+        for (uint32_t b = 0; b < n; ++b) word |= static_cast<uint64_t>(bitmap[i + b]) << (8 * b);
+        for (; word != 0; word &= word - 1)
+            ends.push_back(i * 8 + static_cast<uint32_t>(std::countr_zero(word)));
     }
     return ends;
 }
@@ -90,6 +98,134 @@ std::string IndexLocation::describe(uint32_t page) const {
 
 void throwIndexDamage(const IndexLocation& where, uint32_t page, const std::string& what) {
     throwCorrupt(where.describe(page) + ": " + what);
+}
+
+IndexPageView::IndexPageView(std::span<const uint8_t> bytes, const IndexPageLayout& layout)
+    : bytes_(bytes), layout_(&layout) {
+    if (bytes.size() != layout.pageSize) return;
+    if (bytes[0] != kIndexLeafPage && bytes[0] != kIndexIntermediatePage) return;
+    leaf_ = bytes[0] == kIndexLeafPage;
+    trailer_ = leaf_ ? kLeafEntryTrailer : kIntermediateEntryTrailer;
+    prefix_ =
+        layout.prefixSize == 1 ? bytes[layout.prefixOffset] : le16(bytes, layout.prefixOffset);
+    // The entries end where the free space begins: the last bit of the bitmap marks it.
+    const uint32_t free = le16(bytes, layout.freeSpaceOffset);
+    const uint32_t room = layout.pageSize - layout.firstEntryOffset();
+    if (free > room) return;
+    used_ = room - free;
+    if (used_ > layout.entryAreaSize()) return;
+    const uint8_t* bitmap = bytes.data() + layout.bitmapOffset;
+    if (bitmap[0] & 1u) return;  // an entry of no bytes
+    // The last entry ends at used_, and no bit is set after it.
+    if (!(bitmap[used_ / 8] & (1u << (used_ % 8))) && used_ > 0) return;
+    if ((static_cast<unsigned>(bitmap[used_ / 8]) >> (used_ % 8)) > 1u) return;
+    for (uint32_t i = used_ / 8 + 1; i < layout.bitmapSize; i += 8) {
+        uint64_t word = 0;
+        std::memcpy(&word, bitmap + i, std::min<uint32_t>(8, layout.bitmapSize - i));
+        if (word != 0) return;
+    }
+    if (used_ == 0 && (bitmap[0] != 0)) return;
+    if (used_ > 0 && prefix_ > nextEnd(1)) return;
+    valid_ = true;
+}
+
+uint32_t IndexPageView::owner() const {
+    return le32(bytes_, layout_->ownerOffset);
+}
+
+uint32_t IndexPageView::next() const {
+    return le32(bytes_, layout_->nextOffset);
+}
+
+uint32_t IndexPageView::tail() const {
+    return le32(bytes_, layout_->tailOffset);
+}
+
+uint32_t IndexPageView::nextEnd(uint32_t from) const {
+    const uint8_t* bitmap = bytes_.data() + layout_->bitmapOffset;
+    for (uint32_t i = from / 8; i * 8 < used_; ++i) {
+        unsigned bits = bitmap[i];
+        if (i == from / 8) bits &= ~((1u << (from % 8)) - 1u);
+        if (bits != 0)
+            return std::min(used_, i * 8 + static_cast<uint32_t>(std::countr_zero(bits)));
+    }
+    return used_;
+}
+
+IndexPageView::Slot IndexPageView::slotAt(uint32_t byte) const {
+    if (byte >= used_) return end();
+    const uint8_t* bitmap = bytes_.data() + layout_->bitmapOffset;
+    // The entry starts after the last end at or before `byte` (or at 0).
+    uint32_t start = 0;
+    for (uint32_t i = byte / 8 + 1; i-- > 0;) {
+        unsigned bits = bitmap[i];
+        if (i == byte / 8) bits &= (2u << (byte % 8)) - 1u;
+        if (bits != 0) {
+            start = i * 8 + static_cast<uint32_t>(std::bit_width(bits)) - 1;
+            break;
+        }
+    }
+    return {start, nextEnd(byte + 1)};
+}
+
+void IndexPageView::entry(Slot s, Bytes& out) const {
+    const uint8_t* base = bytes_.data() + layout_->firstEntryOffset();
+    out.clear();
+    if (s.start > 0) out.assign(base, base + prefix_);
+    out.insert(out.end(), base + s.start, base + s.end);
+    if (out.size() < trailer_) {
+        damaged_ = true;
+        out.resize(trailer_, 0);
+    }
+}
+
+void IndexPageView::keyOf(Slot s, Bytes& out) const {
+    entry(s, out);
+    out.resize(out.size() - trailer_);
+}
+
+RowId IndexPageView::rowOf(Slot s) const {
+    // The prefix may reach into the row pointer: read it from the whole entry.
+    entry(s, scratch_);
+    const uint8_t* t = scratch_.data() + scratch_.size() - trailer_;
+    return RowId{be24(t), t[3]};
+}
+
+uint32_t IndexPageView::childOf(Slot s) const {
+    entry(s, scratch_);
+    return be32(scratch_.data() + scratch_.size() - 4);
+}
+
+int IndexPageView::compareAt(Slot s, const Bytes& key, RowId row) const {
+    entry(s, scratch_);
+    const size_t keyLength = scratch_.size() - trailer_;
+    const uint8_t* t = scratch_.data() + keyLength;
+    auto c = std::lexicographical_compare_three_way(
+        scratch_.begin(), scratch_.begin() + static_cast<std::ptrdiff_t>(keyLength), key.begin(),
+        key.end());
+    if (c != 0) return c < 0 ? -1 : 1;
+    auto r = RowId{be24(t), t[3]} <=> row;
+    return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
+
+IndexPageView::Slot IndexPageView::lowerBound(const Bytes& key, RowId row, bool* equal) const {
+    // Bytes before lo hold entries ordered before (key, row); entries from hi on are not.
+    uint32_t lo = 0;
+    uint32_t hi = used_;
+    while (lo < hi) {
+        const Slot s = slotAt(lo + (hi - lo) / 2);
+        if (s.start < lo || s.end > hi || s.end <= s.start) {
+            damaged_ = true;
+            break;
+        }
+        if (compareAt(s, key, row) < 0)
+            lo = s.end;
+        else
+            hi = s.start;
+    }
+    const Slot found = slotAt(lo);
+    if (equal) *equal = !isEnd(found) && compareAt(found, key, row) == 0;
+    return found;
 }
 
 IndexPage decodeIndexPage(std::span<const uint8_t> bytes, uint32_t number,

@@ -94,6 +94,67 @@ struct IndexLocation {
 [[noreturn]] void throwIndexDamage(const IndexLocation& where, uint32_t page,
                                    const std::string& what);
 
+// A page read in place, without decoding it: for finding where an entry goes with a few
+// comparisons. Entries are found through the bitmap when needed, never listed, so a
+// binary search costs a few short bitmap scans. An entry is named by its Slot: its bytes
+// [start, end) relative to the first entry; the slot past the last entry has start == end
+// == usedBytes().
+//
+// valid() is false when the page is not an index page, its free-space count does not match
+// its last entry, or an entry looked at is out of range; callers then use decodeIndexPage,
+// which names the damage.
+class IndexPageView {
+public:
+    struct Slot {
+        uint32_t start = 0;
+        uint32_t end = 0;
+    };
+
+    IndexPageView(std::span<const uint8_t> bytes, const IndexPageLayout& layout);
+
+    bool valid() const { return valid_ && !damaged_; }
+    bool leaf() const { return leaf_; }
+    uint32_t owner() const;
+    uint32_t next() const;
+    uint32_t tail() const;
+    uint32_t prefixLength() const { return prefix_; }
+    uint32_t usedBytes() const { return used_; }
+    bool empty() const { return used_ == 0; }
+    bool isEnd(Slot s) const { return s.start >= used_; }
+
+    Slot first() const { return slotAt(0); }
+    Slot last() const { return used_ == 0 ? end() : slotAt(used_ - 1); }
+    Slot end() const { return {used_, used_}; }
+    Slot following(Slot s) const { return isEnd(s) ? s : slotAt(s.end); }
+
+    // The entry whole (prefix restored): key bytes, then the row pointer (and child page).
+    void entry(Slot s, Bytes& out) const;
+    void keyOf(Slot s, Bytes& out) const;
+    RowId rowOf(Slot s) const;
+    uint32_t childOf(Slot s) const;
+    // The first entry not ordered before (key, row), or end(); *equal tells whether it is
+    // exactly (key, row).
+    Slot lowerBound(const Bytes& key, RowId row, bool* equal = nullptr) const;
+    // The entry against (key, row): <0, 0, >0 as compareEntries.
+    int compare(Slot s, const Bytes& key, RowId row) const { return compareAt(s, key, row); }
+    // Bitmap positions: the smallest entry end >= from, or usedBytes() when none.
+    uint32_t nextEnd(uint32_t from) const;
+
+private:
+    Slot slotAt(uint32_t byte) const;  // the entry holding byte `byte` of the entry area
+    int compareAt(Slot s, const Bytes& key, RowId row) const;
+
+    std::span<const uint8_t> bytes_;
+    const IndexPageLayout* layout_;
+    bool valid_ = false;
+    mutable bool damaged_ = false;
+    bool leaf_ = true;
+    uint32_t prefix_ = 0;
+    uint32_t used_ = 0;
+    uint32_t trailer_ = kLeafEntryTrailer;
+    mutable Bytes scratch_;
+};
+
 // Decodes a whole page (its size must be layout.pageSize). Throws Error(Corrupt) when the
 // page is not an index page or an entry does not fit.
 IndexPage decodeIndexPage(std::span<const uint8_t> bytes, uint32_t number,

@@ -1,6 +1,8 @@
 #include "jet/index_page_encode.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 
 #include "jet/error.h"
 
@@ -100,6 +102,61 @@ std::vector<uint8_t> encodeIndexPage(const IndexPage& page, const IndexPageLayou
         out[layout.bitmapOffset + end / 8] |= static_cast<uint8_t>(1u << (end % 8));
     }
     return out;
+}
+
+bool insertLeafEntryInPlace(std::vector<uint8_t>& page, const IndexPageView& view,
+                            const IndexPageLayout& layout, IndexPageView::Slot at, const Bytes& key,
+                            RowId row) {
+    if (!view.valid() || !view.leaf() || at.start == 0) return false;
+    if (page.size() != layout.pageSize) return false;
+    if (row.page > kMaxEntryPage || row.row > kMaxEntryRow) return false;
+    Bytes first;
+    Bytes last;
+    view.keyOf(view.first(), first);
+    if (view.isEnd(at))
+        last = key;
+    else
+        view.keyOf(view.last(), last);
+    if (!view.valid()) return false;
+    const uint32_t limit = layout.prefixSize == 1 ? 0xFFu : 0xFFFFu;
+    const uint32_t prefix = std::min(commonPrefix(first, last), limit);
+    if (prefix != view.prefixLength() || prefix > key.size()) return false;
+
+    const uint32_t length = static_cast<uint32_t>(key.size()) - prefix + kLeafEntryTrailer;
+    const uint32_t used = view.usedBytes();
+    if (used + length > layout.entryAreaSize()) return false;
+    const uint32_t start = at.start;
+    uint8_t* base = page.data() + layout.firstEntryOffset();
+    std::copy_backward(base + start, base + used, base + used + length);
+    std::copy(key.begin() + prefix, key.end(), base + start);
+    uint8_t* trailer = base + start + key.size() - prefix;
+    trailer[0] = static_cast<uint8_t>(row.page >> 16);
+    trailer[1] = static_cast<uint8_t>(row.page >> 8);
+    trailer[2] = static_cast<uint8_t>(row.page);
+    trailer[3] = static_cast<uint8_t>(row.row);
+
+    // The ends after `start` move up by `length`; the new entry ends at start + length.
+    uint8_t* bitmap = page.data() + layout.bitmapOffset;
+    const uint32_t from = start / 8;
+    const uint32_t to = used / 8;
+    std::array<uint8_t, 512> old{};
+    if (to - from + 1 > old.size()) return false;  // beyond any layout's bitmap
+    std::copy(bitmap + from, bitmap + to + 1, old.begin());
+    bitmap[from] &= static_cast<uint8_t>((2u << (start % 8)) - 1u);  // keeps ends <= start
+    std::fill(bitmap + from + 1, bitmap + to + 1, 0);
+    for (uint32_t i = 0; i <= to - from; ++i) {
+        for (unsigned bits = old[i]; bits != 0; bits &= bits - 1) {
+            const uint32_t b = (from + i) * 8 + static_cast<uint32_t>(std::countr_zero(bits));
+            if (b <= start) continue;
+            const uint32_t moved = b + length;
+            bitmap[moved / 8] |= static_cast<uint8_t>(1u << (moved % 8));
+        }
+    }
+    const uint32_t added = start + length;
+    bitmap[added / 8] |= static_cast<uint8_t>(1u << (added % 8));
+    putLe16(page, layout.freeSpaceOffset,
+            layout.pageSize - (layout.firstEntryOffset() + used + length));
+    return true;
 }
 
 }  // namespace jet

@@ -33,4 +33,13 @@ inline bool indexPageFits(const IndexPage& page, const IndexPageLayout& layout) 
 // fit, a leaf has a tail or a child page, or an entry's row pointer is out of range.
 std::vector<uint8_t> encodeIndexPage(const IndexPage& page, const IndexPageLayout& layout);
 
+// Adds (key, row) to the leaf page `page` (seen through `view`) in place, before the entry
+// at `at` (or after the last one): the later entries move up, the bitmap and free-space
+// count follow. Done only when the result is exactly what encodeIndexPage writes for the
+// page with the entry added: not as the first entry, with the page's prefix length
+// unchanged, and when it fits. Returns false, the page untouched, otherwise.
+bool insertLeafEntryInPlace(std::vector<uint8_t>& page, const IndexPageView& view,
+                            const IndexPageLayout& layout, IndexPageView::Slot at, const Bytes& key,
+                            RowId row);
+
 }  // namespace jet

@@ -138,6 +138,111 @@ struct IndexTreeWriter::Impl {
         return *c.max;
     }
 
+    // --- reading in place, for the common cases -------------------------------------
+
+    // Page n read without decoding it; nullopt when it is not a sound page of this tree
+    // (the decoding path then names the damage).
+    std::optional<std::pair<Page, IndexPageView>> view(uint32_t n,
+                                                       std::vector<uint32_t>& seen) const {
+        if (n == 0 || n >= pages.pageCount()) return std::nullopt;
+        if (std::find(seen.begin(), seen.end(), n) != seen.end()) return std::nullopt;
+        seen.push_back(n);
+        Page raw = pages.read(n);
+        IndexPageView v(*raw, layout);
+        if (!v.valid() || (owner != 0 && v.owner() != owner)) return std::nullopt;
+        return std::make_pair(std::move(raw), std::move(v));
+    }
+
+    // Goes down to the leaf where (key, row) belongs. lastOfEveryLevel: every page on the
+    // way took its tail, so the leaf is the last of its level.
+    std::optional<std::pair<Page, IndexPageView>> leafFor(const Bytes& key, RowId row,
+                                                          std::vector<uint32_t>& seen,
+                                                          bool& lastOfEveryLevel) const {
+        lastOfEveryLevel = true;
+        uint32_t n = root;
+        for (size_t depth = 0; depth < kMaxDepth; ++depth) {
+            auto page = view(n, seen);
+            if (!page || page->second.leaf()) return page;
+            const IndexPageView& v = page->second;
+            const IndexPageView::Slot s = v.lowerBound(key, row);
+            if (!v.isEnd(s)) {
+                n = v.childOf(s);
+                lastOfEveryLevel = false;
+            } else if (v.tail() != 0 && !v.empty()) {
+                n = v.tail();
+            } else {
+                return std::nullopt;
+            }
+            if (!v.valid()) return std::nullopt;
+        }
+        return std::nullopt;
+    }
+
+    // The common insert: the entry goes into a leaf with room for it, not first on the
+    // page, and no parent entry changes (it is not the leaf's new greatest entry, or the
+    // leaf is the last of every level). The leaf is edited in place, nothing else is
+    // decoded. Returns false, nothing written, when the general path must do it.
+    // rightmostLeaf is set to the leaf when it is the last of every level.
+    bool insertInPlace(const Bytes& key, RowId row, uint32_t& rightmostLeaf) {
+        std::vector<uint32_t> seen;
+        bool lastOfEveryLevel = true;
+        auto leaf = leafFor(key, row, seen, lastOfEveryLevel);
+        if (!leaf) return false;
+        if (lastOfEveryLevel) rightmostLeaf = seen.back();
+        const IndexPageView& v = leaf->second;
+        bool equal = false;
+        const IndexPageView::Slot at = v.lowerBound(key, row, &equal);
+        if (!v.valid() || equal || (v.isEnd(at) && !lastOfEveryLevel)) return false;
+        std::vector<uint8_t> bytes = *leaf->first;
+        if (!insertLeafEntryInPlace(bytes, v, layout, at, key, row)) return false;
+        pages.write(seen.back(), std::move(bytes));
+        return true;
+    }
+
+    // Adds an entry greater than every other at the end of the tree's last leaf, known from
+    // the previous insert, without going down the tree. False, nothing written, when the
+    // entry does not go there or does not fit.
+    bool appendInPlace(uint32_t leafPage, const Bytes& key, RowId row) {
+        std::vector<uint32_t> seen;
+        auto leaf = view(leafPage, seen);
+        if (!leaf) return false;
+        const IndexPageView& v = leaf->second;
+        if (!v.leaf() || v.next() != 0 || v.empty() || v.compare(v.last(), key, row) >= 0 ||
+            !v.valid())
+            return false;
+        std::vector<uint8_t> bytes = *leaf->first;
+        if (!insertLeafEntryInPlace(bytes, v, layout, v.end(), key, row)) return false;
+        pages.write(leafPage, std::move(bytes));
+        return true;
+    }
+
+    // Whether an entry other than (key, row) has this key, reading the leaves in place;
+    // nullopt when the tree is not plainly sound (the cursor then decides).
+    std::optional<bool> otherEntryWithKey(const Bytes& key, RowId row) const {
+        constexpr size_t kMaxLeaves = 64;  // equal keys over more leaves: the cursor reads on
+        std::vector<uint32_t> seen;
+        bool lastOfEveryLevel = true;
+        auto leaf = leafFor(key, RowId{}, seen, lastOfEveryLevel);
+        if (!leaf) return std::nullopt;
+        IndexPageView::Slot s = leaf->second.lowerBound(key, RowId{});
+        Bytes k;
+        for (size_t pagesRead = 1; pagesRead <= kMaxLeaves; ++pagesRead) {
+            const IndexPageView& v = leaf->second;
+            for (; !v.isEnd(s); s = v.following(s)) {
+                v.keyOf(s, k);
+                if (!v.valid()) return std::nullopt;
+                if (k != key) return false;
+                if (v.rowOf(s) != row) return true;
+            }
+            if (!v.valid()) return std::nullopt;
+            if (v.next() == 0) return false;
+            leaf = view(v.next(), seen);
+            if (!leaf || !leaf->second.leaf()) return std::nullopt;
+            s = leaf->second.first();
+        }
+        return std::nullopt;
+    }
+
     // --- writing --------------------------------------------------------------------
 
     // A page the tree takes must enter the index's page map, or Access would count it free.
@@ -171,9 +276,19 @@ struct IndexTreeWriter::Impl {
         return out;
     }
 
-    bool fits(PathPage& p) { return indexPageFits(pack(p), layout); }
+    // A leaf is stored as it is (its tail link is always 0); only intermediate pages are
+    // packed.
+    bool fits(PathPage& p) {
+        if (p.page.leaf && p.page.tail == 0) return indexPageFits(p.page, layout);
+        return indexPageFits(pack(p), layout);
+    }
 
-    void store(PathPage& p) { pages.write(p.page.number, encodeIndexPage(pack(p), layout)); }
+    void store(PathPage& p) {
+        if (p.page.leaf && p.page.tail == 0)
+            pages.write(p.page.number, encodeIndexPage(p.page, layout));
+        else
+            pages.write(p.page.number, encodeIndexPage(pack(p), layout));
+    }
 
     // Changes one 4-byte link of an index page of this tree that is not on the path.
     void patchLink(uint32_t n, uint32_t offset, uint32_t value) {
@@ -396,6 +511,11 @@ IndexTreeWriter::IndexTreeWriter(PageFile& pages, JetVersion version, uint32_t r
 void IndexTreeWriter::insert(const Bytes& key, RowId row) {
     Impl op{pages_, indexPageLayout(version_), root_, owner_, where_, pageAdded_, pageDropped_,
             {},     formatFor(version_)};
+    // Entries added in ascending order go to the end of the last leaf, found once.
+    if (rightmostLeaf_ != 0 && op.appendInPlace(rightmostLeaf_, key, row)) return;
+    rightmostLeaf_ = 0;
+    if (op.insertInPlace(key, row, rightmostLeaf_)) return;
+    rightmostLeaf_ = 0;  // the general path may change the tree's shape
     op.descend(key, row, true);
     PathPage& leaf = op.path.back();
     auto& entries = leaf.page.entries;
@@ -412,6 +532,7 @@ void IndexTreeWriter::insert(const Bytes& key, RowId row) {
 }
 
 void IndexTreeWriter::remove(const Bytes& key, RowId row) {
+    rightmostLeaf_ = 0;
     Impl op{pages_, indexPageLayout(version_), root_, owner_, where_, pageAdded_, pageDropped_,
             {},     formatFor(version_)};
     auto missing = [&] {
@@ -433,6 +554,9 @@ void IndexTreeWriter::remove(const Bytes& key, RowId row) {
 }
 
 bool IndexTreeWriter::hasOtherEntryWithKey(const Bytes& key, RowId row) {
+    Impl op{pages_, indexPageLayout(version_), root_, owner_, where_, pageAdded_, pageDropped_,
+            {},     formatFor(version_)};
+    if (std::optional<bool> answer = op.otherEntryWithKey(key, row)) return *answer;
     IndexCursor cursor = openIndexCursor(pages_, version_, root_, &key, where_, owner_);
     while (cursor.next() && cursor.entry().key == key)
         if (cursor.entry().row != row) return true;

@@ -45,7 +45,9 @@ public:
                     IndexLocation where, std::function<void(uint32_t)> pageAdded = {},
                     std::function<void(uint32_t)> pageDropped = {});
 
-    // Adds (key, row). Throws Error(Internal) when the entry is already there.
+    // Adds (key, row). Throws Error(Internal) when the entry is already there. One writer
+    // adding entries in ascending order finds the place of each without going down the
+    // tree; nothing else may change the tree meanwhile.
     void insert(const Bytes& key, RowId row);
     // Removes (key, row). Throws Error(Corrupt) when it is not in the tree.
     void remove(const Bytes& key, RowId row);
@@ -61,6 +63,7 @@ private:
     IndexLocation where_;
     std::function<void(uint32_t)> pageAdded_;
     std::function<void(uint32_t)> pageDropped_;
+    uint32_t rightmostLeaf_ = 0;  // the tree's last leaf, while this writer alone changes it
 };
 
 }  // namespace jet

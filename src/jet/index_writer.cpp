@@ -24,6 +24,16 @@ bool allNullKey(const TableDef& table, const IndexDef& index, const Bytes& key) 
 
 }  // namespace
 
+void throwDuplicateKey(const TableDef& table, const IndexDef& index) {
+    throw Error(ErrorKind::Constraint, errnum::kDuplicate,
+                "The changes you requested to the table were not successful because they "
+                "would create duplicate values in the index, primary key, or relationship. "
+                "Change the data in the field or fields that contain duplicate data, remove "
+                "the index, or redefine the index to permit duplicate entries and try "
+                "again. (index '" +
+                    index.name + "' of table '" + table.name + "')");
+}
+
 IndexWriter::IndexWriter(Database& db, const TableDef& table, const IndexDef& index)
     : db_(db), table_(table), index_(index) {}
 
@@ -32,14 +42,7 @@ void IndexWriter::checkInsert(const Bytes& key, RowId row) {
     if (allNullKey(table_, index_, key)) return;
     IndexTreeWriter tree(db_.pages(), db_.info().version, index_.rootPage, table_.definitionPage,
                          IndexLocation{table_.name, index_.name});
-    if (tree.hasOtherEntryWithKey(key, row))
-        throw Error(ErrorKind::Constraint, errnum::kDuplicate,
-                    "The changes you requested to the table were not successful because they "
-                    "would create duplicate values in the index, primary key, or relationship. "
-                    "Change the data in the field or fields that contain duplicate data, remove "
-                    "the index, or redefine the index to permit duplicate entries and try "
-                    "again. (index '" +
-                        index_.name + "' of table '" + table_.name + "')");
+    if (tree.hasOtherEntryWithKey(key, row)) throwDuplicateKey(table_, index_);
 }
 
 IndexTreeWriter IndexWriter::treeForWrite() {

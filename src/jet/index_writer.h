@@ -33,6 +33,9 @@
 
 namespace jet {
 
+// Throws the Error(Constraint, kDuplicate) of a key already in the unique index.
+[[noreturn]] void throwDuplicateKey(const TableDef& table, const IndexDef& index);
+
 class IndexWriter {
 public:
     IndexWriter(Database& db, const TableDef& table, const IndexDef& index);
@@ -45,9 +48,10 @@ public:
     // Removes the entry (key, row); throws Error(Corrupt) when it is not in the index.
     void remove(const Bytes& key, RowId row);
 
-private:
+    // The tree, for adding many entries through one IndexTreeWriter; the save must be open.
     IndexTreeWriter treeForWrite();
 
+private:
     Database& db_;
     const TableDef& table_;
     const IndexDef& index_;

@@ -67,4 +67,51 @@ void IndexChanges::apply(RowId row) {
     }
 }
 
+void IndexChanges::planBatch(const std::vector<Value>& newRow) {
+    batch_.resize(physical_.size());
+    for (size_t i = 0; i < physical_.size(); ++i) {
+        const IndexDef& ix = *physical_[i];
+        std::optional<Bytes> key = keyFor(ix, newRow);
+        if (!key) continue;
+        const bool counts = !allNull(ix, newRow);
+        if (counts && ix.unique) IndexWriter(db_, table_, ix).checkInsert(*key, RowId{});
+        batch_[i].push_back({std::move(*key), batchRows_, counts});
+    }
+    ++batchRows_;
+}
+
+void IndexChanges::checkBatch() {
+    for (size_t i = 0; i < batch_.size(); ++i) {
+        const IndexDef& ix = *physical_[i];
+        if (!ix.unique) continue;
+        std::vector<const BatchEntry*> byKey;
+        for (const BatchEntry& e : batch_[i])
+            if (e.counts) byKey.push_back(&e);
+        std::sort(byKey.begin(), byKey.end(),
+                  [](const BatchEntry* a, const BatchEntry* b) { return a->key < b->key; });
+        for (size_t k = 1; k < byKey.size(); ++k)
+            if (byKey[k - 1]->key == byKey[k]->key) throwDuplicateKey(table_, ix);
+    }
+}
+
+void IndexChanges::applyBatch(const std::vector<RowId>& ids) {
+    for (std::vector<BatchEntry>& entries : batch_) {
+        for (const BatchEntry& e : entries)
+            if (e.row >= ids.size())
+                throw Error(ErrorKind::Internal, errnum::kInternal,
+                            "a row of the batch has no address");
+        // In key order, so that the entries go in at the right edge of each part of the
+        // tree, filling its pages as a bulk load does.
+        std::sort(entries.begin(), entries.end(), [&](const BatchEntry& a, const BatchEntry& b) {
+            return compareEntries(a.key, ids[a.row], b.key, ids[b.row]) < 0;
+        });
+    }
+    for (size_t i = 0; i < batch_.size(); ++i) {
+        IndexTreeWriter tree = IndexWriter(db_, table_, *physical_[i]).treeForWrite();
+        for (const BatchEntry& e : batch_[i]) tree.insert(e.key, ids[e.row]);
+    }
+    batch_.clear();
+    batchRows_ = 0;
+}
+
 }  // namespace jet

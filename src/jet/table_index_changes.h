@@ -32,6 +32,15 @@ public:
 
     bool empty() const { return changes_.empty(); }
 
+    // Many new rows at once: planBatch takes each row's new entries, checked as plan()
+    // checks them against the index; checkBatch checks a unique index's keys against the
+    // other rows of the batch (Error(Constraint, kDuplicate)). Both only read. applyBatch
+    // adds the entries index by index in key order, once the rows' addresses are known
+    // (ids[i] for the i-th row planned).
+    void planBatch(const std::vector<Value>& newRow);
+    void checkBatch();
+    void applyBatch(const std::vector<RowId>& ids);
+
 private:
     struct Change {
         const IndexDef* index;
@@ -44,6 +53,13 @@ private:
     const TableDef& table_;
     std::vector<const IndexDef*> physical_;  // one logical index per physical index
     std::vector<Change> changes_;
+    struct BatchEntry {
+        Bytes key;
+        size_t row;
+        bool counts;  // not all Null: takes part in the unique check
+    };
+    std::vector<std::vector<BatchEntry>> batch_;  // per physical index
+    size_t batchRows_ = 0;
 };
 
 }  // namespace jet

@@ -30,6 +30,9 @@ public:
     DataPageEditor& edit(uint32_t page);
     // A page of the table with room for a new row of `size` bytes, other than `avoid`.
     uint32_t pageWithRoom(size_t size, uint32_t avoid = 0);
+    // A new page of the table (a free page of the database, else one added at the end),
+    // for writes that fill pages one after the other.
+    uint32_t addPage() { return newPage(); }
     // Writes every edited page and updates the free-space map for each.
     void flush();
 

@@ -240,6 +240,59 @@ RowId TableWriter::insert(const std::vector<Value>& values) {
     });
 }
 
+std::vector<RowId> TableWriter::insertAll(const std::vector<std::vector<Value>>& rows) {
+    return inSave([&] {
+        TablePages pages(db_.pages(), db_.format(), table_, minRowSize());
+        uint32_t last = pages.lastAutoNumber();
+        const uint32_t count = pages.rowCount();
+        IndexChanges indexes(db_, table_);
+        LongValueWriter& lv = state_->longValues;
+        auto sizeOnly = [&](const ColumnDef&, const Bytes& d, size_t space) {
+            return Bytes(lv.fieldSize(d.size(), space), 0);
+        };
+        std::vector<std::vector<Value>> prepared;
+        prepared.reserve(rows.size());
+        for (size_t r = 0; r < rows.size(); ++r) {
+            try {
+                std::vector<Value> row = prepare(rows[r], nullptr, last);
+                state_->relationships.checkInsert(table_, row);
+                indexes.planBatch(row);
+                state_->encoder.encode(row, sizeOnly);
+                prepared.push_back(std::move(row));
+            } catch (const Error& e) {
+                throw Error(e.kind(), e.number(), "row " + std::to_string(r + 1) + ": " + e.what());
+            }
+        }
+        indexes.checkBatch();
+        if (prepared.size() > UINT32_MAX - count)
+            throw Error(ErrorKind::Type, errnum::kNumericOverflow,
+                        "table '" + table_.name + "' cannot hold that many rows");
+
+        state_->secondPhase = true;
+        std::vector<RowId> ids;
+        ids.reserve(prepared.size());
+        uint32_t current = 0;
+        for (size_t r = 0; r < prepared.size(); ++r) {
+            Bytes bytes = state_->encoder.encode(
+                prepared[r],
+                [&](const ColumnDef&, const Bytes& d, size_t space) { return lv.write(d, space); });
+            lv.flush();
+            // The rows fill a page with room, then new pages one after the other; each page
+            // is written once, when the next row no longer fits it.
+            if (current == 0 || !pages.edit(current).fitsNew(bytes.size())) {
+                if (current != 0) pages.flush();
+                current = current == 0 ? pages.pageWithRoom(bytes.size()) : pages.addPage();
+            }
+            const uint16_t slot = pages.edit(current).add(std::move(bytes));
+            ids.push_back({current, slot});
+        }
+        pages.flush();
+        indexes.applyBatch(ids);
+        pages.setCounters(count + static_cast<uint32_t>(prepared.size()), last);
+        return ids;
+    });
+}
+
 void TableWriter::update(RowId id, const std::vector<Value>& values) {
     inSave([&] {
         TablePages pages(db_.pages(), db_.format(), table_, minRowSize());

@@ -200,6 +200,70 @@ TEST(IndexPageEncode, RefusesEntriesThatDoNotFit) {
     EXPECT_THROW(jet::encodeIndexPage(page, layout), jet::Error);
 }
 
+// A leaf edited in place must be byte for byte the page encoded from scratch, whichever
+// entry is added where; where the edit is refused the page is left as it was.
+TEST(IndexPageEncode, ALeafEditedInPlaceEqualsThePageEncodedFromScratch) {
+    for (jet::JetVersion v : {jet::JetVersion::Jet3, jet::JetVersion::Jet4}) {
+        const auto& layout = jet::indexPageLayout(v);
+        std::mt19937 rng(5);
+        size_t inPlace = 0;
+        for (int trial = 0; trial < 16; ++trial) {
+            jet::IndexPage page;
+            page.owner = 7;
+            page.prev = 3;
+            page.next = 9;
+            std::vector<uint8_t> bytes = jet::encodeIndexPage(page, layout);
+            for (int i = 0; i < 600; ++i) {
+                // A long shared start, then a few bytes from a small alphabet: inserts
+                // before, between and after the others, some changing the prefix.
+                Bytes key{0x7F, 0x55, 0x56};
+                const size_t tail = 1 + rng() % (trial % 2 == 0 ? 3 : 12);
+                for (size_t k = 0; k < tail; ++k)
+                    key.push_back(static_cast<uint8_t>(0x41 + rng() % (trial % 3 + 2)));
+                const RowId row{1 + static_cast<uint32_t>(rng() % 3),
+                                static_cast<uint16_t>(rng() % 4)};
+                jet::IndexPageView view(bytes, layout);
+                ASSERT_TRUE(view.valid());
+                bool equal = false;
+                const jet::IndexPageView::Slot at = view.lowerBound(key, row, &equal);
+                ASSERT_TRUE(view.valid());
+                if (equal) continue;
+                const auto position = std::lower_bound(
+                    page.entries.begin(), page.entries.end(), 0, [&](const auto& e, int) {
+                        return jet::compareEntries(e.key, e.row, key, row) < 0;
+                    });
+                ASSERT_EQ(view.isEnd(at), position == page.entries.end());
+                if (position != page.entries.end()) {
+                    Bytes found;
+                    view.keyOf(at, found);
+                    ASSERT_EQ(found, position->key);
+                    ASSERT_EQ(view.rowOf(at), position->row);
+                }
+                jet::IndexPage grown = page;
+                grown.entries.insert(grown.entries.begin() + (position - page.entries.begin()),
+                                     jet::IndexPageEntry{key, row, 0});
+                ASSERT_TRUE(std::is_sorted(
+                    grown.entries.begin(), grown.entries.end(), [](const auto& a, const auto& b) {
+                        return jet::compareEntries(a.key, a.row, b.key, b.row) < 0;
+                    }));
+                const bool fits = jet::indexPageFits(grown, layout);
+                std::vector<uint8_t> edited = bytes;
+                if (jet::insertLeafEntryInPlace(edited, view, layout, at, key, row)) {
+                    ASSERT_TRUE(fits);
+                    ASSERT_EQ(edited, jet::encodeIndexPage(grown, layout)) << "insert " << i;
+                    ++inPlace;
+                } else {
+                    ASSERT_EQ(edited, bytes);
+                }
+                if (!fits) break;
+                page = std::move(grown);
+                bytes = jet::encodeIndexPage(page, layout);
+            }
+        }
+        EXPECT_GT(inPlace, 1000u);
+    }
+}
+
 // --- Removing and re-adding the entries of every index of real files --------------------
 
 struct IndexCase {
