@@ -14,6 +14,7 @@
 // model reports a change while redraw is on, and when redraw is switched on.
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -48,6 +49,9 @@ public:
 
     // Appends an empty row at the end.
     void AddItem();
+    // Makes room for this many rows in all, so a long fill of AddItem calls does not move
+    // the rows again and again; changes nothing the grid shows.
+    void reserveRows(int rows) { cells_.reserve(static_cast<size_t>(std::max(rows, 0))); }
 
     bool ColHidden(int col) const;
     void setColHidden(int col, bool hidden);

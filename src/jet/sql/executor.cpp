@@ -12,6 +12,7 @@
 #include "jet/sql/binder.h"
 #include "jet/sql/expr_eval.h"
 #include "jet/sql/grouping.h"
+#include "jet/sql/index_order.h"
 #include "jet/sql/lexer.h"
 #include "jet/sql/sort_keys.h"
 
@@ -527,13 +528,37 @@ private:
         return (*values)[ref.boundColumn];
     }
 
-    void sort(std::vector<ProducedRow>& rows) const {
+    // The order of an index matching the ORDER BY, when one gives exactly the sorted order.
+    std::optional<std::vector<size_t>> indexOrder(const std::vector<ProducedRow>& rows) {
+        if (s_.join || !options_.useIndexes) return std::nullopt;
+        IndexOrderRequest request;
+        for (const auto& k : sortKeys_) {
+            if (k.output || k.ref.boundSource != 0) return std::nullopt;
+            request.columns.push_back(k.ref.boundColumn);
+            request.descending.push_back(k.descending);
+        }
+        request.rows.reserve(rows.size());
+        for (const auto& r : rows) request.rows.push_back(r.rowId);
+        request.sortValues = [&](size_t i) -> const std::vector<Value>& {
+            return rows[i].sortValues;
+        };
+        const IndexDef* index = nullptr;
+        auto order = orderByIndex(db_, *sources_[0].table, request, eval_, &index);
+        if (order) note(0, "order of index " + index->name);
+        return order;
+    }
+
+    void sort(std::vector<ProducedRow>& rows) {
         if (sortKeys_.empty()) return;
         std::vector<bool> descending;
         for (const auto& k : sortKeys_) descending.push_back(k.descending);
-        auto order = orderByKeys(
-            rows.size(), [&](size_t i) -> const std::vector<Value>& { return rows[i].sortValues; },
-            descending, version_);
+        auto order = indexOrder(rows);
+        if (!order) {
+            order = orderByKeys(
+                rows.size(),
+                [&](size_t i) -> const std::vector<Value>& { return rows[i].sortValues; },
+                descending, version_);
+        }
         if (order) {
             std::vector<ProducedRow> sorted;
             sorted.reserve(rows.size());
