@@ -9,14 +9,25 @@ namespace tdv::catalog::detail {
 
 namespace {
 
-// One read of the list; see the header for its rule.
-bool readStep(app::FrmMain& form, ui::Procedure& proc, const std::function<void()>& fn) {
+// The procedure that shows a failed read of the list, by the family's standard rule.
+ui::Procedure readerOf(app::FrmMain& form, ui::Procedure& proc) {
+    return ui::Procedure(form.ui, proc.name(), proc.owner(), ui::ErrorStyle::standard());
+}
+
+// One read of the list through `reader` (a completed step leaves it as it was, so a loop
+// reuses one); see the header for its rule.
+bool readStep(app::FrmMain& form, ui::Procedure& proc, ui::Procedure& reader,
+              const std::function<void()>& fn) {
     if (form.listFailed) return false;
-    ui::Procedure reader(form.ui, proc.name(), proc.owner(), ui::ErrorStyle::standard());
     if (reader.step(fn)) return true;
     form.listFailed = true;
     proc.fail({});  // counted by the list's procedure, already shown
     return false;
+}
+
+bool readStep(app::FrmMain& form, ui::Procedure& proc, const std::function<void()>& fn) {
+    ui::Procedure reader = readerOf(form, proc);
+    return readStep(form, proc, reader, fn);
 }
 
 // A cell as strGetFieldText (or, for the ObjectID, the value's text) gives it, copying a
@@ -89,9 +100,10 @@ void fillRows(app::FrmMain& form, ui::Procedure& proc, db::Recordset& rs,
             form.myGrid.reserveRows(form.myGrid.Rows() + static_cast<int>(count));
     } catch (...) {
     }
+    ui::Procedure reader = readerOf(form, proc);
     for (;;) {
         bool atEnd = true;
-        if (!readStep(form, proc, [&] { atEnd = rs.Eof(); }) || atEnd) break;
+        if (!readStep(form, proc, reader, [&] { atEnd = rs.Eof(); }) || atEnd) break;
         proc.step([&] { form.myGrid.AddItem(); });
         const int row = form.myGrid.Rows() - 1;
         for (const int col : order) {
@@ -100,7 +112,7 @@ void fillRows(app::FrmMain& form, ui::Procedure& proc, db::Recordset& rs,
                 form.myGrid.setTextMatrix(row, col, cellText(rs, field, form, col == idColumn));
             });
         }
-        if (!readStep(form, proc, [&] { rs.MoveNext(); })) break;
+        if (!readStep(form, proc, reader, [&] { rs.MoveNext(); })) break;
     }
 }
 

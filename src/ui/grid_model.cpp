@@ -24,7 +24,12 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
 
 void GridModel::setRows(int rows) {
     rows = std::max(rows, 0);
-    cells_.resize(static_cast<size_t>(rows), std::vector<Cell>(columns_.size()));
+    // New rows are built in place: one allocation each, no copy of a blank row.
+    if (static_cast<size_t>(rows) <= cells_.size()) {
+        cells_.resize(static_cast<size_t>(rows));
+    } else {
+        while (cells_.size() < static_cast<size_t>(rows)) cells_.emplace_back(columns_.size());
+    }
     if (row_ >= rows || (row_ < fixedRows_ && rows > fixedRows_)) {
         moveCurrent(rows > fixedRows_ ? fixedRows_ : std::max(rows - 1, 0), col_);
     }
