@@ -49,6 +49,12 @@ std::string GridModel::TextMatrix(int row, int col) const {
     return cells_[static_cast<size_t>(row)][static_cast<size_t>(col)].text;
 }
 
+const std::string& GridModel::cellText(int row, int col) const {
+    static const std::string kNone;
+    if (row < 0 || col < 0 || row >= Rows() || col >= Cols()) return kNone;
+    return cells_[static_cast<size_t>(row)][static_cast<size_t>(col)].text;
+}
+
 GridModel::Cell& GridModel::cellAt(int row, int col) {
     if (row < 0 || col < 0 || row >= Rows() || col >= Cols()) throw subscriptOutOfRange();
     return cells_[static_cast<size_t>(row)][static_cast<size_t>(col)];

@@ -41,6 +41,8 @@ public:
     // Cell text; reading outside the grid gives "", writing outside throws DbError 381
     // ("Subscript out of range"), as the control did.
     std::string TextMatrix(int row, int col) const;
+    // The same text without a copy; valid until the grid changes.
+    const std::string& cellText(int row, int col) const;
     void setTextMatrix(int row, int col, std::string text);
     // Check state of a cell of a check-box column: kChecked or kUnchecked.
     int CellChecked(int row, int col) const;
