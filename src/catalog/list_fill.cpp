@@ -1,5 +1,6 @@
 #include "catalog/list_fill.h"
 
+#include <climits>
 #include <functional>
 
 #include "main_state/common_values.h"
@@ -8,14 +9,48 @@ namespace tdv::catalog::detail {
 
 namespace {
 
-// One read of the list; see the header for its rule.
-bool readStep(app::FrmMain& form, ui::Procedure& proc, const std::function<void()>& fn) {
+// The procedure that shows a failed read of the list, by the family's standard rule.
+ui::Procedure readerOf(app::FrmMain& form, ui::Procedure& proc) {
+    return ui::Procedure(form.ui, proc.name(), proc.owner(), ui::ErrorStyle::standard());
+}
+
+// One read of the list through `reader` (a completed step leaves it as it was, so a loop
+// reuses one); see the header for its rule.
+bool readStep(app::FrmMain& form, ui::Procedure& proc, ui::Procedure& reader,
+              const std::function<void()>& fn) {
     if (form.listFailed) return false;
-    ui::Procedure reader(form.ui, proc.name(), proc.owner(), ui::ErrorStyle::standard());
     if (reader.step(fn)) return true;
     form.listFailed = true;
     proc.fail({});  // counted by the list's procedure, already shown
     return false;
+}
+
+bool readStep(app::FrmMain& form, ui::Procedure& proc, const std::function<void()>& fn) {
+    ui::Procedure reader = readerOf(form, proc);
+    return readStep(form, proc, reader, fn);
+}
+
+// A cell as strGetFieldText (or, for the ObjectID, the value's text) gives it, copying a
+// text value once instead of through a Variant: a long list has hundreds of thousands.
+std::string cellText(const db::Recordset& rs, const char* name, const app::FrmMain& form,
+                     bool objectId) {
+    if (objectId) {
+        const db::Field field = rs(name);
+        if (auto text = field.TextView()) return std::string(*text);
+        return field.Value().toText();
+    }
+    if (!form.state.bIsQuorin7OrLater) {
+        try {
+            if (auto text = rs(name).TextView()) {
+                const size_t first = text->find_first_not_of(' ');
+                if (first == std::string_view::npos) return {};
+                return std::string(text->substr(first, text->find_last_not_of(' ') - first + 1));
+            }
+        } catch (...) {
+            return {};  // as strGetFieldText: a field that cannot be read shows as empty
+        }
+    }
+    return app::strGetFieldText(rs, name, form.state);
 }
 
 }  // namespace
@@ -57,21 +92,27 @@ void writeCaptions(app::FrmMain& form, ui::Procedure& proc, std::span<const List
 void fillRows(app::FrmMain& form, ui::Procedure& proc, db::Recordset& rs,
               std::span<const ListColumn> columns, std::span<const int> order) {
     const int idColumn = static_cast<int>(columns.size()) - 1;
+    // Room for every record at once: rows are added one by one below. Only a hint: a count
+    // that cannot be read here is left to the reads below to report.
+    try {
+        const long count = form.listFailed ? 0 : rs.RecordCount();
+        if (count > 0 && count < INT_MAX - form.myGrid.Rows())
+            form.myGrid.reserveRows(form.myGrid.Rows() + static_cast<int>(count));
+    } catch (...) {
+    }
+    ui::Procedure reader = readerOf(form, proc);
     for (;;) {
         bool atEnd = true;
-        if (!readStep(form, proc, [&] { atEnd = rs.Eof(); }) || atEnd) break;
+        if (!readStep(form, proc, reader, [&] { atEnd = rs.Eof(); }) || atEnd) break;
         proc.step([&] { form.myGrid.AddItem(); });
         const int row = form.myGrid.Rows() - 1;
         for (const int col : order) {
             const char* field = columns[static_cast<size_t>(col)].field;
             proc.step([&] {
-                form.myGrid.setTextMatrix(row, col,
-                                          col == idColumn
-                                              ? rs(field).Value().toText()
-                                              : app::strGetFieldText(rs, field, form.state));
+                form.myGrid.setTextMatrix(row, col, cellText(rs, field, form, col == idColumn));
             });
         }
-        if (!readStep(form, proc, [&] { rs.MoveNext(); })) break;
+        if (!readStep(form, proc, reader, [&] { rs.MoveNext(); })) break;
     }
 }
 

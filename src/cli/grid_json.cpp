@@ -46,7 +46,7 @@ bool appendGridJson(std::string& out, const ui::GridModel& grid) {
             if (grid.ColDataType(c) == ui::GridModel::kCheckBoxType) {
                 out += grid.isChecked(r, c) ? "true" : "false";
             } else {
-                text(grid.TextMatrix(r, c));
+                text(grid.cellText(r, c));
             }
         }
         out += ']';

@@ -67,6 +67,14 @@ Variant Field::Value() const {
     return Variant::fromJet(state_->currentValue(index_));
 }
 
+std::optional<std::string_view> Field::TextView() const {
+    state_->requireCurrent();
+    if (state_->chunkField != index_) state_->chunkField = RecordsetState::kNoField;
+    const jet::Value& v = state_->currentValue(index_);
+    if (!v.is<jet::Text>()) return std::nullopt;
+    return std::string_view(v.get<jet::Text>().utf8);
+}
+
 long Field::ActualSize() const {
     state_->requireCurrent();
     const jet::Value& v = state_->currentValue(index_);

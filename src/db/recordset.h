@@ -52,6 +52,9 @@ public:
     const std::string& Name() const;
     // The value in the current record (Null included). 3021 without a current record.
     Variant Value() const;
+    // The current value's text without copying it, when the value is text (Text, Memo);
+    // nullopt for Null and other values. Valid until the recordset moves or changes.
+    std::optional<std::string_view> TextView() const;
     // ADO type code (ado_types.h).
     int Type() const;
     long DefinedSize() const;

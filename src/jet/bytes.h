@@ -58,11 +58,10 @@ public:
     bool has(size_t offset, size_t n) const { return offset <= size_ && n <= size_ - offset; }
 
     // Throws Error(Corrupt) naming `what` when [offset, offset + n) is outside the view.
+    // The check stays inline in every read; building the message is kept out of line.
     void require(size_t offset, size_t n, const char* what) const {
-        if (!has(offset, n))
-            throwCorrupt(std::string(what) + " lies outside its buffer (offset " +
-                         std::to_string(offset) + ", length " + std::to_string(n) + ", size " +
-                         std::to_string(size_) + ")");
+        if (!has(offset, n)) [[unlikely]]
+            throwOutside(offset, n, what);
     }
 
     uint8_t u8(size_t offset) const {
@@ -83,6 +82,13 @@ public:
     }
 
 private:
+    [[noreturn, gnu::cold, gnu::noinline]] void throwOutside(size_t offset, size_t n,
+                                                             const char* what) const {
+        throwCorrupt(std::string(what) + " lies outside its buffer (offset " +
+                     std::to_string(offset) + ", length " + std::to_string(n) + ", size " +
+                     std::to_string(size_) + ")");
+    }
+
     const uint8_t* data_ = nullptr;
     size_t size_ = 0;
 };

@@ -18,7 +18,12 @@ db::DbError subscriptOutOfRange() {
 
 void GridModel::setRows(int rows) {
     rows = std::max(rows, 0);
-    cells_.resize(static_cast<size_t>(rows), std::vector<Cell>(columns_.size()));
+    // New rows are built in place: one allocation each, no copy of a blank row.
+    if (static_cast<size_t>(rows) <= cells_.size()) {
+        cells_.resize(static_cast<size_t>(rows));
+    } else {
+        while (cells_.size() < static_cast<size_t>(rows)) cells_.emplace_back(columns_.size());
+    }
     if (row_ >= rows || (row_ < fixedRows_ && rows > fixedRows_)) {
         moveCurrent(rows > fixedRows_ ? fixedRows_ : std::max(rows - 1, 0), col_);
     }
@@ -35,6 +40,12 @@ void GridModel::setCols(int cols) {
 
 std::string GridModel::TextMatrix(int row, int col) const {
     if (row < 0 || col < 0 || row >= Rows() || col >= Cols()) return {};
+    return cells_[static_cast<size_t>(row)][static_cast<size_t>(col)].text;
+}
+
+const std::string& GridModel::cellText(int row, int col) const {
+    static const std::string kNone;
+    if (row < 0 || col < 0 || row >= Rows() || col >= Cols()) return kNone;
     return cells_[static_cast<size_t>(row)][static_cast<size_t>(col)].text;
 }
 

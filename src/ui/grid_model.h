@@ -14,6 +14,7 @@
 // model reports a change while redraw is on, and when redraw is switched on.
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -40,6 +41,8 @@ public:
     // Cell text; reading outside the grid gives "", writing outside throws DbError 381
     // ("Subscript out of range"), as the control did.
     std::string TextMatrix(int row, int col) const;
+    // The same text without a copy; valid until the grid changes.
+    const std::string& cellText(int row, int col) const;
     void setTextMatrix(int row, int col, std::string text);
     // Check state of a cell of a check-box column: kChecked or kUnchecked.
     int CellChecked(int row, int col) const;
@@ -48,6 +51,9 @@ public:
 
     // Appends an empty row at the end.
     void AddItem();
+    // Makes room for this many rows in all, so a long fill of AddItem calls does not move
+    // the rows again and again; changes nothing the grid shows.
+    void reserveRows(int rows) { cells_.reserve(static_cast<size_t>(std::max(rows, 0))); }
 
     bool ColHidden(int col) const;
     void setColHidden(int col, bool hidden);

@@ -545,21 +545,33 @@ TEST(SqlExecutor, SortKeysGiveTheOrderOfComparingValues) {
                          version)
                          .has_value());
     }
-    // Through a query: a text column with accents and case, Nulls first, both directions.
+    // Through a query: a text column with accents and case, Nulls first, both directions,
+    // on an ascending and a descending index. Where the index matches the direction its
+    // order is read instead of sorting; both ways give the stable sort of the Values.
     auto db = openTest("V1997/testIndexCodesV1997.mdb");
-    const ResultSet all = query(*db, "SELECT data, name FROM Table1");
     const Evaluator eval(db->info().version);
-    for (const bool desc : {false, true}) {
-        ResultSet expected = all;
-        std::stable_sort(expected.rows.begin(), expected.rows.end(),
-                         [&](const auto& a, const auto& b) {
-                             const int c = eval.compareForSort(a[0], b[0]);
-                             return desc ? c > 0 : c < 0;
-                         });
-        const std::string sql =
-            std::string("SELECT data, name FROM Table1 ORDER BY data") + (desc ? " DESC" : "");
-        EXPECT_EQ(rowsOf(query(*db, sql)), rowsOf(expected)) << sql;
+    size_t indexOrders = 0;
+    for (const std::string table : {"Table1", "Table1_desc"}) {
+        const ResultSet all = query(*db, "SELECT data, name FROM " + table);
+        for (const bool desc : {false, true}) {
+            ResultSet expected = all;
+            std::stable_sort(expected.rows.begin(), expected.rows.end(),
+                             [&](const auto& a, const auto& b) {
+                                 const int c = eval.compareForSort(a[0], b[0]);
+                                 return desc ? c > 0 : c < 0;
+                             });
+            const std::string sql =
+                "SELECT data, name FROM " + table + " ORDER BY data" + (desc ? " DESC" : "");
+            std::vector<std::string> plan;
+            EXPECT_EQ(rowsOf(query(*db, sql, QueryOptions{true, &plan})), rowsOf(expected)) << sql;
+            EXPECT_EQ(run(*db, sql, false), rowsOf(expected)) << sql;
+            indexOrders +=
+                static_cast<size_t>(std::count_if(plan.begin(), plan.end(), [](const auto& p) {
+                    return p.find("order of index") != std::string::npos;
+                }));
+        }
     }
+    EXPECT_GE(indexOrders, 2u);
 }
 
 TEST(SqlExecutor, LikeMatching) {

@@ -13,6 +13,7 @@
 #include "jet/sql/binder.h"
 #include "jet/sql/expr_eval.h"
 #include "jet/sql/grouping.h"
+#include "jet/sql/index_order.h"
 #include "jet/sql/lexer.h"
 #include "jet/sql/sort_keys.h"
 
@@ -340,11 +341,67 @@ private:
         auto conj = conjunctsOf(s_.where.get());
         AccessPath path;
         if (options_.useIndexes) path = chooseAccessPath(*sources_[0].table, 0, conj, version_);
+        if (!path.index && filtersFirst(conj)) {
+            produceFilteredScan(emit);
+            return;
+        }
         RowContext ctx;
         readWith(0, path, [&](RowId id, const std::vector<Value>& values) {
             ctx.sources[0] = &values;
             if (passes(s_.where.get(), ctx)) emit(ctx, id);
         });
+    }
+
+    // The columns the WHERE condition names (all false when it names none).
+    ColumnMask whereMask() const {
+        ColumnMask mask(sources_[0].table->columns.size(), false);
+        std::function<void(const Expr&)> mark = [&](const Expr& e) {
+            if (e.kind == Expr::Kind::Column && e.column.boundSource == 0 &&
+                e.column.boundColumn < mask.size()) {
+                mask[e.column.boundColumn] = true;
+            }
+            for (const auto& a : e.args) mark(*a);
+        };
+        if (s_.where) mark(*s_.where);
+        return mask;
+    }
+
+    // Whether a scan should decode only the WHERE's columns and read the rest of a row only
+    // when it passes: the condition holds an equality of a column with a literal (a lookup,
+    // which few rows pass) and the statement needs columns the condition does not name.
+    bool filtersFirst(const std::vector<const Expr*>& conj) const {
+        const bool lookup = std::any_of(conj.begin(), conj.end(), [](const Expr* c) {
+            if (c->kind != Expr::Kind::Compare || c->op != CompareOp::Eq) return false;
+            const Expr::Kind a = c->args[0]->kind;
+            const Expr::Kind b = c->args[1]->kind;
+            return (a == Expr::Kind::Column && b == Expr::Kind::Literal) ||
+                   (a == Expr::Kind::Literal && b == Expr::Kind::Column);
+        });
+        if (!lookup) return false;
+        const ColumnMask where = whereMask();
+        const ColumnMask all = maskFor(0);
+        for (size_t c = 0; c < where.size(); ++c) {
+            if (!where[c] && (all.empty() || all[c])) return true;
+        }
+        return false;
+    }
+
+    // A scan that decodes the WHERE's columns of every row and the statement's other
+    // columns only for the rows that pass, reading those rows again by address within the
+    // same read of the file.
+    void produceFilteredScan(const Emit& emit) {
+        const TableDef& table = *sources_[0].table;
+        const ColumnMask rest = maskFor(0);
+        RowContext ctx;
+        TableScan scan = db_.scan(table, whereMask());
+        while (scan.next()) {
+            ctx.sources[0] = &scan.values();
+            if (!passes(s_.where.get(), ctx)) continue;
+            const std::vector<Value> row = db_.readRow(table, scan.rowId(), rest);
+            ctx.sources[0] = &row;
+            emit(ctx, scan.rowId());
+        }
+        note(0, "scan");
     }
 
     std::vector<const Expr*> localConjuncts(int slot) const {
@@ -473,13 +530,37 @@ private:
         return (*values)[ref.boundColumn];
     }
 
-    void sort(std::vector<ProducedRow>& rows) const {
+    // The order of an index matching the ORDER BY, when one gives exactly the sorted order.
+    std::optional<std::vector<size_t>> indexOrder(const std::vector<ProducedRow>& rows) {
+        if (s_.join || !options_.useIndexes) return std::nullopt;
+        IndexOrderRequest request;
+        for (const auto& k : sortKeys_) {
+            if (k.output || k.ref.boundSource != 0) return std::nullopt;
+            request.columns.push_back(k.ref.boundColumn);
+            request.descending.push_back(k.descending);
+        }
+        request.rows.reserve(rows.size());
+        for (const auto& r : rows) request.rows.push_back(r.rowId);
+        request.sortValues = [&](size_t i) -> const std::vector<Value>& {
+            return rows[i].sortValues;
+        };
+        const IndexDef* index = nullptr;
+        auto order = orderByIndex(db_, *sources_[0].table, request, eval_, &index);
+        if (order) note(0, "order of index " + index->name);
+        return order;
+    }
+
+    void sort(std::vector<ProducedRow>& rows) {
         if (sortKeys_.empty()) return;
         std::vector<bool> descending;
         for (const auto& k : sortKeys_) descending.push_back(k.descending);
-        auto order = orderByKeys(
-            rows.size(), [&](size_t i) -> const std::vector<Value>& { return rows[i].sortValues; },
-            descending, version_);
+        auto order = indexOrder(rows);
+        if (!order) {
+            order = orderByKeys(
+                rows.size(),
+                [&](size_t i) -> const std::vector<Value>& { return rows[i].sortValues; },
+                descending, version_);
+        }
         if (order) {
             std::vector<ProducedRow> sorted;
             sorted.reserve(rows.size());
