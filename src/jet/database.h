@@ -24,6 +24,7 @@
 
 #include "jet/error.h"
 #include "jet/schema.h"
+#include "jet/types.h"
 #include "jet/value.h"
 
 namespace jet {
@@ -31,21 +32,6 @@ namespace jet {
 class PageFile;
 class FileSystem;
 struct Format;
-
-enum class JetVersion { Jet3 = 3, Jet4 = 4 };
-
-struct DatabaseInfo {
-    JetVersion version = JetVersion::Jet4;
-    uint32_t pageSize = 4096;
-    uint32_t pageCount = 0;
-    uint16_t codePage = 1252;  // code page of Jet 3 text
-    // Database sort order id (Jet 4 General Legacy and Jet 3 General 97 are both 0x409).
-    uint16_t sortOrder = 0;
-    uint32_t sortOrderVersion = 0;
-};
-
-// Which columns a scan decodes. Empty = all.
-using ColumnMask = std::vector<bool>;
 
 class Database;
 
