@@ -71,13 +71,7 @@ std::shared_ptr<Database> Database::open(const std::string& path, FileSystem& fs
     d.path = path;
     // Readers open through the locks too: they never see half of another program's save,
     // and a save a crashed writer left unfinished is rolled back before anything is read.
-    PageFileOptions po;
-    po.writable = options.writable;
-    po.busyTimeout = options.busyTimeout;
-    po.crashAt = options.crashAt;
-    po.sync = options.sync;
-    po.rollBackJournal = options.rollBackJournal;
-    d.pages = std::make_unique<PageFile>(fs, path, po, 0);
+    d.pages = std::make_unique<PageFile>(fs, path, options, 0);
     // The header and the catalog are read as one read transaction (one lock, one check).
     PageFile::ReadScope scope(*d.pages);
     d.info = readDatabaseInfo(*d.pages);

@@ -14,56 +14,28 @@
 // slot, with that slot's RowId (the address index entries refer to).
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "jet/error.h"
+#include "jet/page_file.h"
 #include "jet/schema.h"
+#include "jet/types.h"
 #include "jet/value.h"
 
 namespace jet {
 
-class PageFile;
-class FileSystem;
 struct Format;
-
-enum class JetVersion { Jet3 = 3, Jet4 = 4 };
-
-struct DatabaseInfo {
-    JetVersion version = JetVersion::Jet4;
-    uint32_t pageSize = 4096;
-    uint32_t pageCount = 0;
-    uint16_t codePage = 1252;  // code page of Jet 3 text
-    // Database sort order id (Jet 4 General Legacy and Jet 3 General 97 are both 0x409).
-    uint16_t sortOrder = 0;
-    uint32_t sortOrderVersion = 0;
-};
-
-// Which columns a scan decodes. Empty = all.
-using ColumnMask = std::vector<bool>;
 
 class Database;
 
-// How to open a database. Writable opens take the file's locks and its rollback journal
-// (page_file.h), roll back a save a crashed writer left, and let TableWriter change rows.
-struct OpenOptions {
-    bool writable = false;
-    // How long a save waits for another program's lock before failing with Error(Busy).
-    std::chrono::milliseconds busyTimeout{3000};
-    // Test hook: crash point of the saves (crash_point.h); else TDV_CRASH_AT.
-    std::optional<std::string> crashAt;
-    // Whether saves sync to disk; off keeps them atomic against a program's crash but not
-    // against power loss (PageFileOptions::sync). Scratch files and bulk builds only.
-    bool sync = true;
-    // False: a save a crashed writer left is reported, not rolled back
-    // (PageFileOptions::rollBackJournal).
-    bool rollBackJournal = true;
-};
+// How to open a database: the page file's options (page_file.h). Writable opens take the
+// file's locks and its rollback journal, roll back a save a crashed writer left (unless
+// rollBackJournal is off), and let TableWriter change rows.
+using OpenOptions = PageFileOptions;
 
 class TableScan {
 public:

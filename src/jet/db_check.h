@@ -30,28 +30,9 @@
 #include <vector>
 
 #include "jet/database.h"
+#include "jet/db_check_report.h"
 
 namespace jet {
-
-struct Problem {
-    std::string table;  // empty when the fault is not tied to one table
-    std::optional<uint32_t> page;
-    std::optional<uint16_t> row;
-    std::string what;
-
-    // "table 'T', page 12, row 3: what" (the parts that are known).
-    std::string describe() const;
-};
-
-struct CheckReport {
-    size_t tables = 0;   // tables checked (system tables included)
-    size_t rows = 0;     // live rows read
-    size_t indexes = 0;  // physical indexes checked
-    std::vector<Problem> problems;
-    std::vector<std::string> warnings;  // things that could not be verified
-
-    bool clean() const { return problems.empty(); }
-};
 
 // Checks everything listed above. Errors reading the file are reported as problems, not
 // thrown (except a failure to read the catalog, which Database::open already did).

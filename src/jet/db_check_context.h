@@ -11,7 +11,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "jet/db_check.h"
+#include "jet/database.h"
+#include "jet/db_check_report.h"
 #include "jet/format.h"
 #include "jet/page_file.h"
 #include "jet/text_codec.h"

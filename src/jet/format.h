@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "jet/database.h"
+#include "jet/types.h"
 
 namespace jet {
 

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "jet/database.h"
 #include "jet/format.h"
+#include "jet/types.h"
 
 namespace jet {
 

@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include "jet/database.h"
 #include "jet/schema.h"
+#include "jet/types.h"
 #include "jet/value.h"
 
 namespace jet {

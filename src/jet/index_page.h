@@ -27,8 +27,8 @@
 #include <string>
 #include <vector>
 
-#include "jet/database.h"
 #include "jet/schema.h"
+#include "jet/types.h"
 #include "jet/value.h"
 
 namespace jet {

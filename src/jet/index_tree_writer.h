@@ -26,9 +26,9 @@
 #include <functional>
 #include <optional>
 
-#include "jet/database.h"
 #include "jet/index_page.h"
 #include "jet/page_file.h"
+#include "jet/types.h"
 
 namespace jet {
 

@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "jet/bytes.h"
-#include "jet/database.h"
 #include "jet/format.h"
 #include "jet/long_value.h"
 #include "jet/schema.h"
 #include "jet/text_codec.h"
+#include "jet/types.h"
 
 namespace jet {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "jet/database.h"
+#include "jet/types.h"
 #include "jet/value.h"
 
 namespace jet {

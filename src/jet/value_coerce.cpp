@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "jet/error.h"
 #include "jet/text_encoder.h"
 #include "jet/write_limits.h"
 

@@ -8,8 +8,8 @@
 // Jet 3 text lengths are checked again in its code page when the row is encoded.
 #pragma once
 
-#include "jet/database.h"
 #include "jet/schema.h"
+#include "jet/types.h"
 #include "jet/value.h"
 
 namespace jet {

@@ -4,7 +4,7 @@
 
 #include "jet/database.h"
 #include "jet/sql/ast.h"
-#include "jet/sql/sql.h"
+#include "jet/sql/result_set.h"
 
 namespace jet::sql {
 

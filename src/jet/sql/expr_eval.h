@@ -19,8 +19,8 @@
 #include <string_view>
 #include <vector>
 
-#include "jet/database.h"
 #include "jet/sql/ast.h"
+#include "jet/types.h"
 #include "jet/value.h"
 
 namespace jet::sql {

@@ -17,9 +17,9 @@
 #include <optional>
 #include <vector>
 
+#include "jet/schema.h"
 #include "jet/sql/ast.h"
 #include "jet/sql/expr_eval.h"
-#include "jet/sql/sql.h"
 
 namespace jet::sql {
 

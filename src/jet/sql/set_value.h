@@ -9,8 +9,8 @@
 // result then goes through coerceValue (range, length, Null rules).
 #pragma once
 
-#include "jet/database.h"
 #include "jet/schema.h"
+#include "jet/types.h"
 #include "jet/value.h"
 
 namespace jet::sql {

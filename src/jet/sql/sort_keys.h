@@ -15,7 +15,7 @@
 #include <optional>
 #include <vector>
 
-#include "jet/database.h"
+#include "jet/types.h"
 #include "jet/value.h"
 
 namespace jet::sql {

@@ -15,39 +15,15 @@
 #include <vector>
 
 #include "jet/database.h"
+#include "jet/sql/result_set.h"
 #include "jet/value.h"
 
 namespace jet::sql {
-
-struct ResultColumn {
-    std::string name;  // field name as the recordset shows it (alias, column, "Expr1000")
-    ColumnType type = ColumnType::Long;
-    uint16_t size = 0;       // declared size in bytes (text: characters * 2 for Jet 4)
-    std::string baseTable;   // table the column comes from ("" for computed fields)
-    std::string baseColumn;  // column name in that table
-};
-
-struct ResultSet {
-    std::vector<ResultColumn> columns;
-    std::vector<std::vector<Value>> rows;
-    // For a SELECT over one table: that table and each result row's address, so a
-    // recordset can write a row back. Empty for joins and COUNT(*).
-    std::string baseTable;
-    std::vector<RowId> rowIds;
-};
 
 // Runs a SELECT. Throws Error(Syntax) for bad SQL, NoSuchTable / NoSuchColumn naming the
 // missing name, Unsupported for a statement that is not a SELECT (those go to execute()).
 ResultSet query(Database& db, std::string_view sqlText);
 
-struct QueryOptions {
-    // Off: every table is scanned (tests compare an index lookup with a scan this way).
-    bool useIndexes = true;
-    // When set, receives one line per table read saying how: "Table1: scan",
-    // "Table1: index CD_AGENTE, 1 rows", "Table2: join probe by index id",
-    // "Table2: join hash of 3 rows".
-    std::vector<std::string>* plan = nullptr;
-};
 ResultSet query(Database& db, std::string_view sqlText, const QueryOptions& options);
 
 // Runs an INSERT, UPDATE or DELETE as one atomic save and returns the number of rows it
