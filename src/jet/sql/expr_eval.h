@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "jet/sql/ast.h"
+#include "jet/sql/value_forms.h"
 #include "jet/types.h"
 #include "jet/value.h"
 
@@ -56,19 +57,7 @@ private:
     JetVersion version_;
 };
 
-// A non-text value's text form, as Jet shows it when text is needed (LIKE on a number).
-std::string textForm(const Value& v);
-
-// Number held by a value (Boolean as -1 / 0, dates as OLE days); nullopt for text, binary,
-// GUIDs and Null.
-std::optional<long double> numericValue(const Value& v);
-
-// Reads text as a number (surrounding spaces allowed), as Jet does when text meets a number.
-std::optional<long double> parseNumber(std::string_view text);
-
 // LIKE matching (see the header comment). Both sides UTF-8.
 bool likeMatch(std::string_view text, std::string_view pattern);
-
-[[noreturn]] void throwTypeMismatch();
 
 }  // namespace jet::sql

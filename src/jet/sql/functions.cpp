@@ -7,7 +7,7 @@
 #include "base/ole_date.h"
 #include "base/text.h"
 #include "jet/error.h"
-#include "jet/sql/expr_eval.h"
+#include "jet/sql/value_forms.h"
 
 namespace jet::sql {
 namespace {
