@@ -209,9 +209,25 @@ TEST_F(SampleBrowse, DefaultSampleListsReportsAndDumps) {
 
 TEST_F(SampleBrowse, ADamagedListSaysSoAndFails) {
     makeSample("zerith-rev20");
-    // The file cut short: the pages of the user table are gone.
-    const auto size = std::filesystem::file_size(directory);
-    std::filesystem::resize_file(directory, std::min<std::uintmax_t>(size / 2, 100 * 1024));
+    // The file cut short at the user table's first data page: the version tables before it
+    // still read, the users are gone.
+    auto id =
+        nlohmann::json::parse(runTdv("sql " + shellQuote(directory) +
+                                     " \"SELECT Id FROM MSysObjects WHERE Name = 'Subscribers'\"")
+                                  .out);
+    const auto tableId = id["Id"].get<std::uint32_t>();
+    std::ifstream in(directory, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::size_t pageSize = bytes.at(0x14) != 0 ? 4096 : 2048;
+    std::size_t cut = 0;
+    for (std::size_t at = pageSize; at + pageSize <= bytes.size() && cut == 0; at += pageSize) {
+        std::uint32_t owner = 0;
+        for (int i = 3; i >= 0; --i)
+            owner = owner << 8 | static_cast<unsigned char>(bytes[at + 4 + static_cast<size_t>(i)]);
+        if (bytes[at] == 0x01 && owner == tableId) cut = at;
+    }
+    ASSERT_NE(cut, 0u);
+    std::filesystem::resize_file(directory, cut);
     auto list = runTdv("list " + shellQuote(directory) + " subscribers");
     EXPECT_EQ(list.status, 1);
     EXPECT_EQ(list.out, "");
