@@ -68,7 +68,9 @@ void registerSqlCommand(CLI::App& app) {
     cmd->add_option("FILE", o->file, "Access database (.mdb)")->required();
     cmd->add_option("STATEMENT", o->statement, "SQL statement, e.g. \"SELECT * FROM Table1\"")
         ->required();
-    cmd->add_flag("--plan", o->plan, "Print how each table was read (index or scan) to stderr");
+    cmd->add_flag("--plan", o->plan,
+                  "Print how each table was read (index or scan), and the index whose order an "
+                  "ORDER BY takes, to stderr");
     cmd->callback([o] { runSql(*o); });
 }
 
