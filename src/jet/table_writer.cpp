@@ -70,6 +70,22 @@ RowPlace locate(TablePages& pages, const TableDef& t, RowId id) {
     return place;
 }
 
+// The first of a new row's two encodings: its long values are only sized, so a row that
+// cannot be stored fails before anything is written.
+void measureNewRow(RowEncoder& encoder, LongValueWriter& lv, const std::vector<Value>& row) {
+    encoder.encode(row, [&](const ColumnDef&, const Bytes& d, size_t space) {
+        return Bytes(lv.fieldSize(d.size(), space), 0);
+    });
+}
+
+// The second: its long values are written, and the row's bytes come back.
+Bytes storeNewRow(RowEncoder& encoder, LongValueWriter& lv, const std::vector<Value>& row) {
+    Bytes bytes = encoder.encode(
+        row, [&](const ColumnDef&, const Bytes& d, size_t space) { return lv.write(d, space); });
+    lv.flush();
+    return bytes;
+}
+
 }  // namespace
 
 // ---- SaveScope ----
@@ -220,16 +236,10 @@ RowId TableWriter::insert(const std::vector<Value>& values) {
         state_->relationships.checkInsert(table_, row);
         IndexChanges indexes(db_, table_);
         indexes.plan(nullptr, &row, RowId{});
-        LongValueWriter& lv = state_->longValues;
-        auto sizeOnly = [&](const ColumnDef&, const Bytes& d, size_t space) {
-            return Bytes(lv.fieldSize(d.size(), space), 0);
-        };
-        state_->encoder.encode(row, sizeOnly);
+        measureNewRow(state_->encoder, state_->longValues, row);
 
         state_->secondPhase = true;
-        Bytes bytes = state_->encoder.encode(row, [&](const ColumnDef&, const Bytes& d,
-                                                      size_t space) { return lv.write(d, space); });
-        lv.flush();
+        Bytes bytes = storeNewRow(state_->encoder, state_->longValues, row);
         uint32_t page = pages.pageWithRoom(bytes.size());
         uint16_t slot = pages.edit(page).add(std::move(bytes));
         pages.flush();
@@ -246,10 +256,6 @@ std::vector<RowId> TableWriter::insertAll(const std::vector<std::vector<Value>>&
         uint32_t last = pages.lastAutoNumber();
         const uint32_t count = pages.rowCount();
         IndexChanges indexes(db_, table_);
-        LongValueWriter& lv = state_->longValues;
-        auto sizeOnly = [&](const ColumnDef&, const Bytes& d, size_t space) {
-            return Bytes(lv.fieldSize(d.size(), space), 0);
-        };
         std::vector<std::vector<Value>> prepared;
         prepared.reserve(rows.size());
         for (size_t r = 0; r < rows.size(); ++r) {
@@ -257,7 +263,7 @@ std::vector<RowId> TableWriter::insertAll(const std::vector<std::vector<Value>>&
                 std::vector<Value> row = prepare(rows[r], nullptr, last);
                 state_->relationships.checkInsert(table_, row);
                 indexes.planBatch(row);
-                state_->encoder.encode(row, sizeOnly);
+                measureNewRow(state_->encoder, state_->longValues, row);
                 prepared.push_back(std::move(row));
             } catch (const Error& e) {
                 throw Error(e.kind(), e.number(), "row " + std::to_string(r + 1) + ": " + e.what());
@@ -273,10 +279,7 @@ std::vector<RowId> TableWriter::insertAll(const std::vector<std::vector<Value>>&
         ids.reserve(prepared.size());
         uint32_t current = 0;
         for (size_t r = 0; r < prepared.size(); ++r) {
-            Bytes bytes = state_->encoder.encode(
-                prepared[r],
-                [&](const ColumnDef&, const Bytes& d, size_t space) { return lv.write(d, space); });
-            lv.flush();
+            Bytes bytes = storeNewRow(state_->encoder, state_->longValues, prepared[r]);
             // The rows fill a page with room, then new pages one after the other; each page
             // is written once, when the next row no longer fits it.
             if (current == 0 || !pages.edit(current).fitsNew(bytes.size())) {
