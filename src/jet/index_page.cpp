@@ -54,6 +54,17 @@ uint32_t be32(const uint8_t* p) {
     return (be24(p) << 8) | p[3];
 }
 
+// The order of index entries: keys as unsigned bytes (a shorter key first on a common
+// prefix), then the row.
+int compareEntryBytes(std::span<const uint8_t> keyA, RowId rowA, std::span<const uint8_t> keyB,
+                      RowId rowB) {
+    auto c =
+        std::lexicographical_compare_three_way(keyA.begin(), keyA.end(), keyB.begin(), keyB.end());
+    if (c != 0) return c < 0 ? -1 : 1;
+    auto r = rowA <=> rowB;
+    return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
+
 // End offsets (relative to the first entry) of every entry, from the bitmap.
 std::vector<uint32_t> entryEnds(std::span<const uint8_t> bytes, const IndexPageLayout& layout) {
     // Eight bytes of the bitmap at a time (little-endian, so bit k of the word is bit k%8
@@ -87,9 +98,7 @@ int compareKeys(const Bytes& a, const Bytes& b) {
 }
 
 int compareEntries(const Bytes& keyA, RowId rowA, const Bytes& keyB, RowId rowB) {
-    if (int c = compareKeys(keyA, keyB); c != 0) return c;
-    auto c = rowA <=> rowB;
-    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+    return compareEntryBytes(keyA, rowA, keyB, rowB);
 }
 
 std::string IndexLocation::describe(uint32_t page) const {
@@ -200,12 +209,7 @@ int IndexPageView::compareAt(Slot s, const Bytes& key, RowId row) const {
     entry(s, scratch_);
     const size_t keyLength = scratch_.size() - trailer_;
     const uint8_t* t = scratch_.data() + keyLength;
-    auto c = std::lexicographical_compare_three_way(
-        scratch_.begin(), scratch_.begin() + static_cast<std::ptrdiff_t>(keyLength), key.begin(),
-        key.end());
-    if (c != 0) return c < 0 ? -1 : 1;
-    auto r = RowId{be24(t), t[3]} <=> row;
-    return r < 0 ? -1 : (r > 0 ? 1 : 0);
+    return compareEntryBytes({scratch_.data(), keyLength}, RowId{be24(t), t[3]}, key, row);
 }
 
 IndexPageView::Slot IndexPageView::lowerBound(const Bytes& key, RowId row, bool* equal) const {
