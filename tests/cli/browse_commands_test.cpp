@@ -262,7 +262,7 @@ TEST_F(SampleBrowse, ADamagedExportLogFailsOnlyItsExtraction) {
     EXPECT_EQ(runTdv("report " + file + " subscribers " + shellQuote(id)).status, 0);
 
     const auto home = dir.path() / "home";
-    for (const std::string command : {"extract-log " + file, "list " + file + " exportlog"}) {
+    for (const std::string& command : {"extract-log " + file, "list " + file + " exportlog"}) {
         auto r = test::runCommand(inHome(home, command));
         EXPECT_EQ(r.status, 1) << command;
         EXPECT_EQ(r.out, "") << command;
@@ -285,11 +285,16 @@ TEST(BrowseCommands, TheExportLogOfAnOlderToolIsARefusal) {
 TEST_F(SampleBrowse, OutputThatCannotBeWrittenFails) {
     makeSample("zerith-rev20");
     const std::string file = shellQuote(directory);
-    const auto id = nlohmann::json::parse(runTdv("list " + file + " subscribers").out)["rows"][0]
-                        .back()
-                        .get<std::string>();
     const auto home = dir.path() / "home";
-    for (const std::string command :
+    // A user with recordings, so that extract-audio has paths to print.
+    const auto list = nlohmann::json::parse(runTdv("list " + file + " subscribers").out);
+    std::string id;
+    for (const auto& row : list["rows"]) {
+        id = row.back().get<std::string>();
+        const auto extract = "extract-audio " + file + " subscribers " + shellQuote(id);
+        if (!test::runCommand(inHome(home, extract)).out.empty()) break;
+    }
+    for (const std::string& command :
          {"list " + file + " subscribers", "info " + file,
           "report " + file + " subscribers " + shellQuote(id),
           "extract-audio " + file + " subscribers " + shellQuote(id), "extract-log " + file}) {

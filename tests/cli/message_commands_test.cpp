@@ -187,15 +187,19 @@ TEST_F(MessageCommands, ADamagedRecordingFailsOnlyItsOwnExtraction) {
 }
 
 TEST_F(MessageCommands, OutputThatCannotBeWrittenFails) {
-    ASSERT_FALSE(files.empty());
-    std::string index;
-    for (const json& row : messages(files.front())["rows"]) {
-        if (index.empty() && !row[1].get<bool>()) index = row[9].get<std::string>();
+    std::string file, index;
+    for (const std::string& f : files) {
+        const json list = messages(f);
+        for (const json& row : list["rows"]) {
+            if (index.empty() && !row[1].get<bool>()) {
+                file = f;
+                index = row[9].get<std::string>();
+            }
+        }
     }
     ASSERT_FALSE(index.empty());
-    for (const std::string command :
-         {"messages " + test::shellQuote(files.front()),
-          "extract-message " + test::shellQuote(files.front()) + " " + index}) {
+    for (const std::string& command : {"messages " + test::shellQuote(file),
+                                       "extract-message " + test::shellQuote(file) + " " + index}) {
         auto r = tdv(command + " >/dev/full");
         EXPECT_EQ(r.status, 1) << command;
         EXPECT_NE(r.err.find("error: cannot write to standard output\n"), std::string::npos)
