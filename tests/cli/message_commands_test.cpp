@@ -8,6 +8,7 @@
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <utility>
 
 #include "backup/app_state.h"
 #include "db/recordset.h"
@@ -62,6 +63,17 @@ protected:
         auto r = tdv("messages " + test::shellQuote(file));
         EXPECT_EQ(r.status, 0) << r.err;
         return json::parse(r.out);
+    }
+
+    // The file and Index of the first message that is not secure ("" when there is none).
+    std::pair<std::string, std::string> plainMessage() {
+        for (const std::string& f : files) {
+            const json list = messages(f);
+            for (const json& row : list["rows"]) {
+                if (!row[1].get<bool>()) return {f, row[9].get<std::string>()};
+            }
+        }
+        return {};
     }
 
     test::TempDir dir;
@@ -187,16 +199,7 @@ TEST_F(MessageCommands, ADamagedRecordingFailsOnlyItsOwnExtraction) {
 }
 
 TEST_F(MessageCommands, OutputThatCannotBeWrittenFails) {
-    std::string file, index;
-    for (const std::string& f : files) {
-        const json list = messages(f);
-        for (const json& row : list["rows"]) {
-            if (index.empty() && !row[1].get<bool>()) {
-                file = f;
-                index = row[9].get<std::string>();
-            }
-        }
-    }
+    const auto [file, index] = plainMessage();
     ASSERT_FALSE(index.empty());
     for (const std::string& command : {"messages " + test::shellQuote(file),
                                        "extract-message " + test::shellQuote(file) + " " + index}) {
@@ -211,16 +214,7 @@ TEST_F(MessageCommands, AMessageThatCannotBeWrittenIsNoSuccess) {
     // temp_msg is taken by a file: the message cannot be written there.
     fs::create_directories(home);
     std::ofstream(home / "temp_msg") << "not a folder";
-    std::string file, index;
-    for (const std::string& f : files) {
-        const json list = messages(f);
-        for (const json& row : list["rows"]) {
-            if (index.empty() && !row[1].get<bool>()) {
-                file = f;
-                index = row[9].get<std::string>();
-            }
-        }
-    }
+    const auto [file, index] = plainMessage();
     ASSERT_FALSE(index.empty());
     auto r = tdv("extract-message " + test::shellQuote(file) + " " + index);
     EXPECT_EQ(lineCount(r.err), 1u) << r.err;
