@@ -220,9 +220,10 @@ TEST(SqlParser, ArithmeticPrecedenceAndNewPredicates) {
 }
 
 TEST(SqlParser, StatementLengthCountsCharacters) {
-    // 22,050 Cyrillic characters take 44,100 bytes: within the limit of characters.
+    // 33,000 Cyrillic characters take 66,000 bytes: more bytes than the limit, but within
+    // its characters.
     std::string cyrillic;
-    for (int i = 0; i < 22000; ++i) cyrillic += "\xD0\x96";
+    for (int i = 0; i < 33000; ++i) cyrillic += "\xD0\x96";
     EXPECT_NO_THROW(parse("UPDATE T SET a = '" + cyrillic + "' WHERE b = 1"));
     try {
         parse("SELECT '" + std::string(kMaxStatementLength, 'x') + "' FROM T");
@@ -328,10 +329,21 @@ TEST(SqlParser, HostileInputIsRefusedNotCrashed) {
     EXPECT_EQ(parseError(nots).first, 3360);
     std::string huge = "SELECT * FROM T WHERE a='" + std::string(kMaxStatementLength, 'x') + "'";
     EXPECT_THROW(parse(huge), Error);
-    // A long chain of ANDs is flat, not deep: it parses.
+    // A long chain of ANDs nests nothing: it parses.
     std::string chain = "SELECT * FROM T WHERE a=1";
     for (int i = 0; i < 2000; ++i) chain += " AND a=1";
     EXPECT_NO_THROW(parse(chain));
+    // But a chain as long as a statement can hold makes a tree too tall to walk.
+    std::string sum = "SELECT 1";
+    while (sum.size() < kMaxStatementLength - 20) sum += "+1";
+    EXPECT_EQ(parseError(sum + " FROM T").first, 3360);
+    // A subquery's expressions count within the expression that holds it.
+    std::string inner = "b = 1";
+    for (int i = 0; i < kMaxExpressionHeight / 2 + 100; ++i) inner += " & b";
+    std::string outer = "SELECT * FROM T WHERE a IN (SELECT b FROM U WHERE " + inner + ")";
+    EXPECT_NO_THROW(parse(outer));
+    for (int i = 0; i < kMaxExpressionHeight / 2; ++i) outer += " AND a=1";
+    EXPECT_EQ(parseError(outer).first, 3360);
     // Every prefix of a valid statement either parses or raises jet::Error.
     std::string full =
         "SELECT A.x AS y, COUNT(*) FROM A INNER JOIN B ON A.id = B.id WHERE (x LIKE 'a%' OR "

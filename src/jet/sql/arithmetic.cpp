@@ -84,7 +84,7 @@ Value ofRank(long double r, Rank rank) {
 int64_t wholeOperand(long double n) {
     long double r = std::nearbyint(n);
     if (std::fabs(n - std::trunc(n)) == 0.5L) r = 2 * std::round(n / 2);
-    if (r < std::numeric_limits<int32_t>::min() || r > std::numeric_limits<int32_t>::max())
+    if (!(r >= std::numeric_limits<int32_t>::min() && r <= std::numeric_limits<int32_t>::max()))
         overflow();
     return static_cast<int64_t>(r);
 }

@@ -69,6 +69,9 @@ struct Expr {
     ArithOp arith = ArithOp::Add;
     std::vector<ExprPtr> args;
     std::shared_ptr<SelectStmt> subquery;  // In, Exists, Subquery
+    // Levels of the tree under this node, a leaf being 1; a subquery counts with its
+    // tallest expression. The parser bounds it, as every walk of the tree recurses.
+    int height = 1;
 };
 
 // Whether the expression is, or contains, a call of COUNT, SUM, MIN, MAX or AVG.

@@ -839,7 +839,9 @@ size_t Subqueries::bindSubquery(SelectStmt& subquery, const std::vector<Source>&
         quiet.plan = nullptr;  // a subquery may run once per row: its plan is not listed
         r.run = std::make_unique<SelectRun>(db_, subquery, quiet, this, outer);
         r.run->bind();
-        r.correlated = r.run->correlated();
+        // The parts of a union are bound only as they run, so a union may name the
+        // enclosing row without this run knowing: it runs again for every row.
+        r.correlated = r.run->correlated() || !subquery.unions.empty();
     }
     return r.run->outputCount();
 }

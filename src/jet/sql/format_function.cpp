@@ -3,6 +3,9 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <optional>
 #include <vector>
 
 #include "base/ole_date.h"
@@ -151,16 +154,48 @@ std::string formatDate(double days, const std::string& f) {
     return out;
 }
 
-// Digits of |value| rounded half away from zero to `decimals` places.
-std::pair<std::string, std::string> roundedDigits(long double value, int decimals) {
-    const long double scaled = std::round(std::fabs(value) * std::pow(10.0L, decimals));
-    char buf[128];
-    std::snprintf(buf, sizeof buf, "%.0Lf", scaled);
-    std::string digits = buf;
-    if (digits.size() <= static_cast<size_t>(decimals))
-        digits.insert(0, static_cast<size_t>(decimals) + 1 - digits.size(), '0');
-    return {digits.substr(0, digits.size() - static_cast<size_t>(decimals)),
-            digits.substr(digits.size() - static_cast<size_t>(decimals))};
+// Digits of |value| rounded half away from zero to `decimals` places: the whole part and
+// exactly `decimals` fraction digits. The value counts with its first `significant` digits,
+// as Access formats a Double from its 15 digits, so a long format shows zeros, not the
+// binary fraction's expansion. Works on the digits as text, so no format overflows it.
+std::pair<std::string, std::string> roundedDigits(long double value, int decimals,
+                                                  int significant) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*Le", significant - 1, std::fabs(value));
+    const std::string text = buf;  // d.ddd...e+XX
+    const size_t e = text.find('e');
+    std::string digits = text.substr(0, 1) + text.substr(2, e - 2);
+    const long point = std::strtol(text.c_str() + e + 1, nullptr, 10) + 1;  // digits before '.'
+    std::string whole, fraction;
+    if (point <= 0) {
+        whole = "0";
+        fraction = std::string(static_cast<size_t>(-point), '0') + digits;
+    } else if (static_cast<size_t>(point) >= digits.size()) {
+        whole = digits + std::string(static_cast<size_t>(point) - digits.size(), '0');
+    } else {
+        whole = digits.substr(0, static_cast<size_t>(point));
+        fraction = digits.substr(static_cast<size_t>(point));
+    }
+    const auto places = static_cast<size_t>(decimals);
+    if (fraction.size() <= places) {
+        fraction.append(places - fraction.size(), '0');
+        return {whole, fraction};
+    }
+    const bool up = fraction[places] >= '5';
+    fraction.resize(places);
+    if (up) {
+        std::string all = whole + fraction;
+        size_t i = all.size();
+        while (i > 0 && all[i - 1] == '9') all[--i] = '0';
+        if (i == 0) {
+            all.insert(0, 1, '1');
+        } else {
+            ++all[i - 1];
+        }
+        whole = all.substr(0, all.size() - places);
+        fraction = all.substr(all.size() - places);
+    }
+    return {whole, fraction};
 }
 
 std::string grouped(const std::string& digits) {
@@ -173,7 +208,7 @@ std::string grouped(const std::string& digits) {
 }
 
 // Applies the number placeholders 0 # . , % to a value.
-std::string formatNumber(long double value, const std::string& f) {
+std::string formatNumber(long double value, const std::string& f, int significant) {
     std::string prefix, suffix;
     size_t first = std::string::npos, last = 0;
     for (size_t i = 0; i < f.size(); ++i) {
@@ -231,7 +266,7 @@ std::string formatNumber(long double value, const std::string& f) {
         }
     }
     if (percent) value *= 100;
-    auto [whole, fraction] = roundedDigits(value, decimals);
+    auto [whole, fraction] = roundedDigits(value, decimals, significant);
     while (fraction.size() > static_cast<size_t>(minDecimals) && fraction.back() == '0')
         fraction.pop_back();
     whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size()));
@@ -250,20 +285,45 @@ std::string scientific(long double v) {
     return s;
 }
 
-std::optional<long double> numberFor(const Value& v) {
-    if (auto n = numericValue(v)) return n;
-    if (v.is<Text>()) return parseNumber(v.get<Text>().utf8);
-    return std::nullopt;
+// A value as a number to format, with the significant digits its type holds: a Single
+// 7, a Currency all 19, anything else a Double's 15. Values beyond a Double's range (text
+// such as "1e400", damaged stored values) are not numbers here and show as they are.
+struct Number {
+    long double value = 0;
+    int significant = 15;
+};
+
+std::optional<Number> numberFor(const Value& v) {
+    std::optional<long double> n = numericValue(v);
+    if (!n && v.is<Text>()) n = parseNumber(v.get<Text>().utf8);
+    if (!n || !std::isfinite(*n) || std::fabs(*n) > std::numeric_limits<double>::max())
+        return std::nullopt;
+    if (v.is<float>()) return Number{*n, 7};
+    if (v.is<Currency>()) return Number{*n, 19};
+    return Number{*n, 15};
 }
 
+// Days of Jet's date range, 1 January 100 to 31 December 9999.
+constexpr double kFirstDay = -657434.0;
+constexpr double kPastLastDay = 2958466.0;
+
+// The value as a date; a number outside the range of dates is an overflow, as converting it
+// to a date is in Access.
 std::optional<double> dateFor(const Value& v) {
-    if (v.is<DateTime>()) return v.get<DateTime>().days;
-    if (v.is<Text>()) {
+    std::optional<double> days;
+    if (v.is<DateTime>()) days = v.get<DateTime>().days;
+    if (!days && v.is<Text>()) {
         DateTime d;
-        if (parseDateLiteral(v.get<Text>().utf8, d)) return d.days;
+        if (parseDateLiteral(v.get<Text>().utf8, d)) days = d.days;
     }
-    if (auto n = numberFor(v)) return static_cast<double>(*n);
-    return std::nullopt;
+    if (!days) {
+        const auto n = numberFor(v);
+        if (!n) return std::nullopt;
+        days = static_cast<double>(n->value);
+    }
+    if (!(*days >= kFirstDay && *days < kPastLastDay))
+        throw Error(ErrorKind::Type, errnum::kOverflow, "Overflow.");
+    return days;
 }
 
 std::string plainText(const Value& v) {
@@ -292,19 +352,22 @@ std::string named(const Value& v, const std::string& name, bool& done) {
     done = true;
     const std::string lower = tdv::base::asciiLower(name);
     const auto n = numberFor(v);
-    if (lower == "general number") return n ? formatNumber(*n, "0.##############") : plainText(v);
+    if (lower == "general number")
+        return n ? formatNumber(n->value, "0.##############", n->significant) : plainText(v);
     if (lower == "currency" || lower == "fixed" || lower == "standard" || lower == "percent" ||
         lower == "scientific" || lower == "yes/no" || lower == "true/false" || lower == "on/off") {
         if (!n) return plainText(v);
+        const long double x = n->value;
+        const int digits = n->significant;
         if (lower == "currency") {
-            const std::string s = formatNumber(std::fabs(*n), "#,##0.00");
-            return *n < 0 ? "($" + s + ")" : "$" + s;
+            const std::string s = formatNumber(std::fabs(x), "#,##0.00", digits);
+            return x < 0 ? "($" + s + ")" : "$" + s;
         }
-        if (lower == "fixed") return formatNumber(*n, "0.00");
-        if (lower == "standard") return formatNumber(*n, "#,##0.00");
-        if (lower == "percent") return formatNumber(*n, "0.00%");
-        if (lower == "scientific") return scientific(*n);
-        const bool on = *n != 0;
+        if (lower == "fixed") return formatNumber(x, "0.00", digits);
+        if (lower == "standard") return formatNumber(x, "#,##0.00", digits);
+        if (lower == "percent") return formatNumber(x, "0.00%", digits);
+        if (lower == "scientific") return scientific(x);
+        const bool on = x != 0;
         if (lower == "yes/no") return on ? "Yes" : "No";
         if (lower == "true/false") return on ? "True" : "False";
         return on ? "On" : "Off";
@@ -344,7 +407,7 @@ Value formatValue(const Value& value, const Value* format) {
     }
     const auto n = numberFor(value);
     if (!n) return Value::text(plainText(value));
-    return Value::text(formatNumber(*n, f));
+    return Value::text(formatNumber(n->value, f, n->significant));
 }
 
 }  // namespace jet::sql

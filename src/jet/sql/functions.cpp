@@ -108,7 +108,7 @@ long double numberOf(const Value& v) {
 
 size_t countOf(const Value& v) {
     long double n = std::round(numberOf(v));
-    if (n < 0) invalidArgument();
+    if (!(n >= 0)) invalidArgument();  // NaN too
     return n > 1e9L ? size_t{1000000000} : static_cast<size_t>(n);
 }
 
@@ -208,7 +208,7 @@ static Value inStr(const std::vector<Value>& args) {
     if (args.size() >= 3) {
         if (args[0].isNull()) invalidNull();
         const long double n = std::round(numberOf(args[0]));
-        if (n < 1 || n > 2147483647.0L) invalidArgument();
+        if (!(n >= 1 && n <= 2147483647.0L)) invalidArgument();
         start = static_cast<size_t>(n);
         first = 1;
     }
@@ -262,7 +262,7 @@ Value callScalar(const std::string& f, const std::vector<Value>& args) {
     }
     if (f == "mid") {
         const long double start = std::round(numberOf(args[1]));
-        if (start < 1) invalidArgument();
+        if (!(start >= 1)) invalidArgument();
         const size_t from = start > 1e9L ? size_t{1000000000} : static_cast<size_t>(start) - 1;
         return Value::text(characters(s, from, args.size() > 2 ? countOf(args[2]) : SIZE_MAX));
     }

@@ -1,5 +1,6 @@
 #include "jet/sql/parser.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -54,14 +55,16 @@ bool endsExpression(const Token& t, Clause clause, bool inSubquery) {
         case Clause::Where:
             return t.isWord("group") || t.isWord("having") || t.isWord("union");
         case Clause::On:
+            // A join word after the condition starts a further join (refused as such).
             return t.isWord("where") || t.isWord("group") || t.isWord("having") ||
-                   t.isWord("union");
+                   t.isWord("union") || t.isWord("inner") || t.isWord("left") ||
+                   t.isWord("right") || t.isWord("join") || t.isWord("full") || t.isWord("cross");
         case Clause::Order:
             return t.isSymbol(",") || t.isWord("asc") || t.isWord("desc");
         case Clause::Set:
             return t.isWord("where") || t.isSymbol(",");
         case Clause::Select:
-            return t.isWord("from") || t.isWord("as") || t.isSymbol(",");
+            return t.isWord("from") || t.isWord("as") || t.isSymbol(",") || t.isWord("into");
         case Clause::Having:
             return t.isWord("union");
         case Clause::Values:
@@ -245,7 +248,7 @@ private:
     // Whether the tokens from `ahead` on end a select item.
     bool itemEndsAt(size_t ahead) const {
         const Token& t = peek(ahead);
-        return t.isSymbol(",") || t.isWord("from") || t.isWord("as");
+        return t.isSymbol(",") || t.isWord("from") || t.isWord("as") || t.isWord("into");
     }
 
     SelectItem selectItem() {
@@ -591,12 +594,26 @@ private:
         if (depth > kMaxExpressionDepth) fail(errnum::kQueryTooComplex, "Query is too complex.");
     }
 
-    static ExprPtr node(Expr::Kind kind, ExprPtr a, ExprPtr b = nullptr) {
+    // Sets a new node's height from its operands (and the deepest expression of its
+    // subquery) and refuses a tree taller than an expression may nest: binding, evaluation
+    // and destruction walk the tree recursively, and a chain such as a + b + c + ... grows
+    // it without any nesting in the text.
+    ExprPtr measured(ExprPtr e, int subqueryHeight = 0) {
+        int h = subqueryHeight;
+        for (const auto& a : e->args) h = std::max(h, a->height);
+        e->height = h + 1;
+        if (e->height > kMaxExpressionHeight)
+            fail(errnum::kQueryTooComplex, "Query is too complex.");
+        deepest_ = std::max(deepest_, e->height);
+        return e;
+    }
+
+    ExprPtr node(Expr::Kind kind, ExprPtr a, ExprPtr b = nullptr) {
         auto e = std::make_unique<Expr>();
         e->kind = kind;
         e->args.push_back(std::move(a));
         if (b) e->args.push_back(std::move(b));
-        return e;
+        return measured(std::move(e));
     }
 
     ExprPtr orExpr(int depth) {
@@ -620,17 +637,22 @@ private:
     }
 
     // ( SELECT ... ) after the opening parenthesis is seen.
-    std::shared_ptr<SelectStmt> subquery(int depth) {
+    // `height` is set to the height of the subquery's tallest expression.
+    std::shared_ptr<SelectStmt> subquery(int depth, int& height) {
         checkDepth(depth);
         if (subqueryNesting_ >= kMaxSubqueryNesting)
             fail(errnum::kQueryTooComplex, "Query is too complex.");
         advance();  // (
         const int savedBase = depthBase_;
+        const int savedDeepest = deepest_;
         ++subqueryNesting_;
         depthBase_ = depth + 1;
+        deepest_ = 0;
         auto stmt = std::make_shared<SelectStmt>(select());
         --subqueryNesting_;
         depthBase_ = savedBase;
+        height = deepest_;
+        deepest_ = savedDeepest;
         if (!acceptSymbol(")")) throw ExprFailure{Problem::MissingOperator};
         return stmt;
     }
@@ -642,8 +664,9 @@ private:
         auto e = node(Expr::Kind::In, std::move(left));
         e->negated = negated;
         if (atSubquery()) {
-            e->subquery = subquery(depth + 1);
-            return e;
+            int height = 0;
+            e->subquery = subquery(depth + 1, height);
+            return measured(std::move(e), height);
         }
         if (!acceptSymbol("(")) throw ExprFailure{Problem::MissingOperator};
         do {
@@ -655,7 +678,7 @@ private:
             throw ExprFailure{peek().kind == TokenKind::End ? Problem::Plain
                                                             : Problem::MissingOperator};
         }
-        return e;
+        return measured(std::move(e));
     }
 
     ExprPtr predicate(int depth) {
@@ -700,7 +723,7 @@ private:
             auto e = node(Expr::Kind::Between, std::move(left), std::move(low));
             e->args.push_back(concat(depth + 1));
             e->negated = negated;
-            return e;
+            return measured(std::move(e));
         }
         bool notLike = t.isWord("not") && peek(1).isWord("like");
         if (t.isWord("like") || notLike) {
@@ -713,7 +736,7 @@ private:
         return left;
     }
 
-    static ExprPtr arith(ArithOp op, ExprPtr a, ExprPtr b) {
+    ExprPtr arith(ArithOp op, ExprPtr a, ExprPtr b) {
         ExprPtr e = node(Expr::Kind::Arith, std::move(a), std::move(b));
         e->arith = op;
         return e;
@@ -823,7 +846,7 @@ private:
             throw ExprFailure{peek().kind == TokenKind::End ? Problem::Plain
                                                             : Problem::MissingOperator};
         }
-        return e;
+        return measured(std::move(e));
     }
 
     ExprPtr operand(int depth) {
@@ -833,16 +856,18 @@ private:
         if (atSubquery()) {
             auto e = std::make_unique<Expr>();
             e->kind = Expr::Kind::Subquery;
-            e->subquery = subquery(depth + 1);
-            return e;
+            int height = 0;
+            e->subquery = subquery(depth + 1, height);
+            return measured(std::move(e), height);
         }
         if (t.isWord("exists")) {
             advance();
             if (!atSubquery()) throw ExprFailure{Problem::MissingOperator};
             auto e = std::make_unique<Expr>();
             e->kind = Expr::Kind::Exists;
-            e->subquery = subquery(depth + 1);
-            return e;
+            int height = 0;
+            e->subquery = subquery(depth + 1, height);
+            return measured(std::move(e), height);
         }
         if (t.isSymbol("(")) {
             advance();
@@ -920,6 +945,7 @@ private:
     size_t pos_ = 0;
     int subqueryNesting_ = 0;
     int depthBase_ = 0;  // expression depth where the current subquery's clauses start
+    int deepest_ = 0;    // height of the tallest expression of the current SELECT so far
 };
 
 }  // namespace
