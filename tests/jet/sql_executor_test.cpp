@@ -375,6 +375,8 @@ TEST_P(IndexTestFile, EverydayJetSqlCases) {
     EXPECT_EQ(types.columns[1].type, ColumnType::Double);
     EXPECT_EQ(types.columns[2].type, ColumnType::Double);
     EXPECT_EQ(errorOf(*db, "SELECT id / 0 FROM Table1 WHERE id = 1").number(), 11);
+    // Access: \ operator: the quotient is at most a Long.
+    EXPECT_EQ(errorOf(*db, "SELECT (-2147483648) \\ -1 FROM Table1").number(), 6);
     EXPECT_EQ(errorOf(*db, "SELECT data - 1 FROM Table1").number(), 3464);
     EXPECT_EQ(errorOf(*db, "SELECT Format(1, '0;(0)') FROM Table1").kind(), ErrorKind::Unsupported);
     // Access: Format function: a number beyond the range of dates does not convert to one

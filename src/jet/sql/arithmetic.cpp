@@ -95,7 +95,10 @@ Value integerOperation(ArithOp op, const Operand& a, const Operand& b) {
     if (y == 0) divisionByZero();
     Rank rank = std::max(a.rank, b.rank);
     if (rank > kLong) rank = kLong;
-    return ofRank(static_cast<long double>(op == ArithOp::Mod ? x % y : x / y), rank);
+    const int64_t r = op == ArithOp::Mod ? x % y : x / y;
+    // The one quotient beyond a Long: -2147483648 \ -1.
+    if (r > std::numeric_limits<int32_t>::max()) overflow();
+    return ofRank(static_cast<long double>(r), rank);
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ inline constexpr int kMaxExpressionDepth = 1000;
 // Tallest expression tree accepted, a subquery's expressions counting within the one that
 // holds it. A chain of operators (a AND b AND c ...) nests no parentheses but makes the tree
 // as tall as it is long, and everything that walks the tree recurses.
-inline constexpr int kMaxExpressionHeight = 4000;
+inline constexpr int kMaxExpressionHeight = 1000;
 
 Statement parse(std::string_view sqlText);
 
