@@ -331,6 +331,9 @@ TEST_P(IndexTestFile, EverydayJetSqlCases) {
          "4"},
         // Access: ORDER BY an aggregate of a grouped query.
         {"SELECT otherfk1 FROM Table1 GROUP BY otherfk1 ORDER BY Count(*) DESC, otherfk1", "1;0;2"},
+        // A count ordered by its own alias or position: still its one row.
+        {"SELECT Count(*) AS n FROM Table1 ORDER BY n", "4"},
+        {"SELECT Count(*) FROM Table1 ORDER BY 1", "4"},
         // Access: ALL, DISTINCT, DISTINCTROW, TOP predicates: TOP n PERCENT, rounded up.
         {"SELECT TOP 50 PERCENT id FROM Table1 ORDER BY id", "0;1"},
         {"SELECT TOP 10 PERCENT id FROM Table1 ORDER BY id", "0"},

@@ -339,7 +339,10 @@ public:
             for (const auto& o : outputs_) {
                 if (!o.count) throwNotInAggregate(o.ref.display());
             }
-            if (!sortKeys_.empty()) throwNotInAggregate(sortKeys_[0].ref.display());
+            // The count is one row: ordering it by its own columns changes nothing.
+            for (const SortKey& k : sortKeys_) {
+                if (!k.output) throwNotInAggregate(k.expr ? "" : k.ref.display());
+            }
         }
         if (s_.distinct) {
             for (SortKey& k : sortKeys_) {
