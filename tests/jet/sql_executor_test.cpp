@@ -261,6 +261,8 @@ TEST_P(IndexTestFile, FunctionsAndConcatenation) {
     EXPECT_EQ(errorOf(*db, "SELECT Foo(id) FROM Table1").description(),
               "Undefined function 'Foo' in expression.");
     EXPECT_EQ(errorOf(*db, "SELECT Foo(id) FROM Table1").number(), 3085);
+    // Access's own functions that are not evaluated here say so.
+    EXPECT_EQ(errorOf(*db, "SELECT First(id) FROM Table1").number(), 3251);
     EXPECT_EQ(errorOf(*db, "SELECT Len(id, 2) FROM Table1").number(), 3075);
     EXPECT_EQ(errorOf(*db, "SELECT Left(data, -1) FROM Table1").number(), 5);
     EXPECT_EQ(errorOf(*db, "SELECT CStr(Null) FROM Table1").number(), 94);

@@ -204,11 +204,12 @@ TEST(SqlParser, ArithmeticPrecedenceAndNewPredicates) {
     ASSERT_EQ(sel.orderBy.size(), 1u);
     EXPECT_EQ(sel.orderBy[0].ordinal, 1);
     // What is still left out is refused as not supported, not as a syntax error.
-    for (const char* sql : {"SELECT * FROM A, B", "CREATE TABLE T (a INT)",
-                            "SELECT * FROM (SELECT * FROM T)", "SELECT a INTO X FROM T",
-                            "SELECT * FROM A INNER JOIN B ON A.x = B.x INNER JOIN C ON C.y = "
-                            "B.y",
-                            "SELECT * FROM T WHERE a > ALL (SELECT b FROM U)"}) {
+    for (const char* sql :
+         {"SELECT * FROM A, B", "CREATE TABLE T (a INT)", "SELECT * FROM T IN 'other.mdb'",
+          "SELECT * FROM (SELECT * FROM T)", "SELECT a INTO X FROM T",
+          "SELECT * FROM A INNER JOIN B ON A.x = B.x INNER JOIN C ON C.y = "
+          "B.y",
+          "SELECT * FROM T WHERE a > ALL (SELECT b FROM U)"}) {
         try {
             parse(sql);
             ADD_FAILURE() << sql;

@@ -187,6 +187,24 @@ void checkCall(const Expr& call) {
         }
         return;
     }
+    // Functions Access's SQL knows that this engine does not evaluate are refused as such,
+    // not as unknown names.
+    static constexpr std::string_view kNotEvaluated[] = {
+        "first",      "last",      "stdev",     "stdevp",    "var",         "varp",
+        "switch",     "choose",    "val",       "str",       "int",         "fix",
+        "abs",        "sgn",       "sqr",       "round",     "cint",        "cdbl",
+        "csng",       "ccur",      "cdate",     "cbool",     "cbyte",       "cvar",
+        "cdec",       "datepart",  "dateadd",   "datediff",  "dateserial",  "datevalue",
+        "timeserial", "timevalue", "year",      "month",     "day",         "hour",
+        "minute",     "second",    "weekday",   "monthname", "weekdayname", "time",
+        "ltrim",      "rtrim",     "space",     "string",    "strcomp",     "strconv",
+        "replace",    "instrrev",  "asc",       "chr",       "hex",         "oct",
+        "isnumeric",  "isdate",    "partition", "dlookup",   "dcount",      "dsum"};
+    for (std::string_view name : kNotEvaluated) {
+        if (call.function == name)
+            throw Error(ErrorKind::Unsupported, errnum::kUnsupported,
+                        "The function '" + call.column.column + "' is not supported.");
+    }
     throw Error(ErrorKind::Syntax, errnum::kUndefinedFunction,
                 "Undefined function '" + call.column.column + "' in expression.");
 }

@@ -321,6 +321,8 @@ private:
 
     void fromClause(SelectStmt& s) {
         s.from = fromTable();
+        if (peek().isWord("in") && peek(1).kind == TokenKind::String)
+            notSupported("A table of another database (IN)");
         s.fromAlias = tableAlias();
         if (atJoinWord()) {
             JoinClause j;
