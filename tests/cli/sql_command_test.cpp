@@ -55,9 +55,15 @@ TEST(SqlCommand, ErrorsGoToStderrWithStatusOne) {
         const char* sql;
         const char* message;
     } cases[] = {
-        {"SELECT * FROM Missing", "cannot find the input table or query 'Missing'"},
-        {"SELECT nope FROM Table1", "does not recognize 'nope'"},
-        {"SELECT * FROM Table1 WHERE id = 'x", "Syntax error in string in query expression"},
+        {"SELECT * FROM Missing",
+         "error: [3078] The Microsoft Jet database engine cannot find "
+         "the input table or query 'Missing'"},
+        {"SELECT nope FROM Table1",
+         "error: [3070] The Microsoft Jet database engine does not "
+         "recognize 'nope'"},
+        {"SELECT * FROM Table1 WHERE id = 'x",
+         "error: [3075] Syntax error in string in query "
+         "expression"},
     };
     for (const auto& c : cases) {
         auto r = runTdv("sql " + db("V2000/indexTestV2000.mdb") + " " + shellQuote(c.sql));
@@ -65,6 +71,18 @@ TEST(SqlCommand, ErrorsGoToStderrWithStatusOne) {
         EXPECT_EQ(r.out, "") << c.sql;
         EXPECT_THAT(r.err, ::testing::HasSubstr(c.message)) << c.sql;
     }
+}
+
+TEST(SqlCommand, CsvAndTableHaveAHeaderLine) {
+    const std::string sql =
+        shellQuote("SELECT id, data & ',\"' AS [d x] FROM Table1 WHERE id IN (0, 3) ORDER BY id");
+    auto csv = runTdv("sql --csv " + db("V2000/indexTestV2000.mdb") + " " + sql);
+    ASSERT_EQ(csv.status, 0) << csv.err;
+    EXPECT_EQ(csv.out, "id,d x\r\n0,\"baz0,\"\"\"\r\n3,\"baz13,\"\"\"\r\n");
+    auto table = runTdv("sql --table " + db("V2000/indexTestV2000.mdb") + " " + sql);
+    ASSERT_EQ(table.status, 0) << table.err;
+    EXPECT_EQ(table.out, "id  d x\n--  -------\n0   baz0,\"\n3   baz13,\"\n");
+    EXPECT_EQ(runTdv("sql --csv --table " + db("V2000/indexTestV2000.mdb") + " " + sql).status, 2);
 }
 
 TEST(SqlCommand, HelpAndPlan) {

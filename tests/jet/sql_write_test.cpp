@@ -155,8 +155,16 @@ TEST_P(SqlWrite, InsertValuesAndSelectAndExpressionUpdates) {
         auto byB = jet::sql::query(*db, "SELECT A FROM Table1 WHERE B = 'ABC!'");
         ASSERT_EQ(byB.rows.size(), 1u);
         EXPECT_EQ(execute(*db, "INSERT INTO Table1 (A) SELECT A FROM Table1 WHERE A = 'zzz'"), 0);
+        // Arithmetic on the row's own values (Access: + operator, Mod operator), and a
+        // subquery choosing the rows.
+        EXPECT_EQ(execute(*db,
+                          "UPDATE Table1 SET D = D + 1, E = E * 2 - 1 WHERE A IN (SELECT A "
+                          "FROM Table1 WHERE A LIKE '*-copy')"),
+                  2);
+        EXPECT_EQ(valueText(rowWhere(*db, "abcdefg-copy")[3]), "8");
+        EXPECT_EQ(execute(*db, "DELETE FROM Table1 WHERE A LIKE '*-copy' AND D Mod 4 = 0"), 1);
         expected = tableRows(*db, "Table1");
-        EXPECT_EQ(expected.size(), 7u);
+        EXPECT_EQ(expected.size(), 6u);
     }
     verifyFile(file, "Table1", expected);
     auto db = Database::open(file.string());

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <set>
 
 #include "jet/error.h"
 #include "jet/index_key.h"
@@ -136,6 +137,18 @@ AccessPath rangePath(const TableDef& table, int slot, const std::vector<const Ex
     AccessPath path;
     const bool ascending = index.columns[0].ascending;
     for (const Expr* c : conjuncts) {
+        if (c->kind == Expr::Kind::Between && !c->negated &&
+            c->args[0]->kind == Expr::Kind::Column && c->args[1]->kind == Expr::Kind::Literal &&
+            c->args[2]->kind == Expr::Kind::Literal && c->args[0]->column.boundSource == slot &&
+            c->args[0]->column.boundColumn == index.columns[0].column) {
+            std::optional<Bytes> from = firstColumnKey(table, index, c->args[1]->literal, version);
+            std::optional<Bytes> to = firstColumnKey(table, index, c->args[2]->literal, version);
+            if (!from || !to) return {};
+            if (!ascending) std::swap(from, to);
+            if (!path.low) path.low = std::move(*from);
+            if (!path.high) path.high = std::move(*to);
+            continue;
+        }
         if (c->kind != Expr::Kind::Compare) continue;
         CompareOp op = c->op;
         if (op == CompareOp::Eq || op == CompareOp::Ne) continue;
@@ -195,6 +208,35 @@ AccessPath chooseAccessPath(const TableDef& table, int slot,
         }
     }
     if (best.index) return best;
+    // column IN (literals): a lookup of each.
+    for (const Expr* c : conjuncts) {
+        if (c->kind != Expr::Kind::In || c->negated || c->subquery ||
+            c->args[0]->kind != Expr::Kind::Column || c->args[0]->column.boundSource != slot)
+            continue;
+        for (const IndexDef& index : table.indexes) {
+            if (index.columns.empty() || index.columns[0].column != c->args[0]->column.boundColumn)
+                continue;
+            if (best.index && best.index->columns.size() <= index.columns.size()) continue;
+            std::vector<Bytes> keys;
+            for (size_t i = 1; i < c->args.size(); ++i) {
+                if (c->args[i]->kind != Expr::Kind::Literal) {
+                    keys.clear();
+                    break;
+                }
+                if (c->args[i]->literal.isNull()) continue;  // equals no row
+                auto key = firstColumnKey(table, index, c->args[i]->literal, version);
+                if (!key) {
+                    keys.clear();
+                    break;
+                }
+                keys.push_back(std::move(*key));
+            }
+            if (keys.empty()) continue;
+            best.index = &index;
+            best.inPrefixes = std::move(keys);
+        }
+    }
+    if (best.index) return best;
     // No equality: a range on the narrowest index that has bounds.
     for (const IndexDef& index : table.indexes) {
         if (index.columns.empty()) continue;
@@ -237,9 +279,19 @@ void forEachCandidate(Database& db, const TableDef& table, const AccessPath& pat
         while (scan.next()) visit(scan.rowId(), scan.values());
         return;
     }
-    const std::vector<RowId> rows = path.range
-                                        ? rangeCandidates(db, table, path)
-                                        : indexCandidates(db, table, *path.index, path.keyPrefix);
+    std::vector<RowId> rows;
+    if (!path.inPrefixes.empty()) {
+        // Each row once, however many of the listed values its key starts with.
+        std::set<RowId> seen;
+        for (const Bytes& prefix : path.inPrefixes) {
+            for (RowId id : indexCandidates(db, table, *path.index, prefix)) {
+                if (seen.insert(id).second) rows.push_back(id);
+            }
+        }
+    } else {
+        rows = path.range ? rangeCandidates(db, table, path)
+                          : indexCandidates(db, table, *path.index, path.keyPrefix);
+    }
     for (RowId id : rows) visit(id, db.readRow(table, id, mask));
 }
 

@@ -4,8 +4,9 @@
 // table with an index whose first column is that column, the candidate rows are the index
 // entries whose key starts with the literal's key. Failing that, comparisons of such a
 // column with literals (`<`, `<=`, `>`, `>=`) give a range: the entries from the lower
-// bound's key (sought, not walked to) up to those past the upper bound's. Otherwise every
-// row is a candidate. The
+// bound's key (sought, not walked to) up to those past the upper bound's; `BETWEEN` gives
+// both bounds, and `column IN (literals)` one lookup per literal. Otherwise every row is a
+// candidate. The
 // caller always evaluates its full condition on each candidate, so a key that differs
 // from what Access would store can only cost a missed lookup, never a wrong row. UPDATE
 // and DELETE find their rows through the same functions.
@@ -24,6 +25,7 @@ namespace jet::sql {
 struct AccessPath {
     const IndexDef* index = nullptr;  // null = scan
     Bytes keyPrefix;                  // entries whose key starts with these bytes
+    std::vector<Bytes> inPrefixes;    // IN: entries whose key starts with any of these
     // A range instead of a prefix: entries from the first whose key is >= low (or the first
     // entry) while their leading bytes are <= high (or to the end), in key order.
     bool range = false;

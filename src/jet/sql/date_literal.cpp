@@ -1,5 +1,6 @@
-// #date# literals: US month/day/year or ISO year-month-day, each with an optional time of
-// day (24-hour, or 12-hour with AM/PM), or a time alone (which Jet dates on 1899-12-30).
+// #date# literals: US month/day/year or ISO year-month-day, or a month by name
+// (#29-Feb-2024#, #Feb 29, 2024#, #29 February 2024#), each with an optional time of day
+// (24-hour, or 12-hour with AM/PM), or a time alone (which Jet dates on 1899-12-30).
 #include <cctype>
 #include <cstdint>
 #include <string>
@@ -85,9 +86,58 @@ bool timeOfDay(const int64_t* n, size_t count, const std::string& suffix, double
     return true;
 }
 
+// January = 1 for a month's English name or its first three letters (any case); 0 otherwise.
+int monthByName(std::string_view word) {
+    static constexpr std::string_view kMonths[] = {"january",   "february", "march",    "april",
+                                                   "may",       "june",     "july",     "august",
+                                                   "september", "october",  "november", "december"};
+    std::string lower;
+    for (char c : word) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (size_t m = 0; m < 12; ++m) {
+        if (lower == kMonths[m] || (lower.size() == 3 && kMonths[m].substr(0, 3) == lower) ||
+            (m == 8 && lower == "sept"))
+            return static_cast<int>(m) + 1;
+    }
+    return 0;
+}
+
+// Rewrites a date with a month name ("29-Feb-2024 10:00", "Feb 29, 2024") as "2/29/2024
+// 10:00"; empty when the text names no month before its year.
+std::string numericMonthForm(std::string_view text) {
+    size_t i = 0;
+    std::vector<std::string> items;  // day, month and year, as written
+    int monthItem = -1;
+    while (i < text.size() && items.size() < 3) {
+        const char c = text[i];
+        if (c == ' ' || c == '-' || c == '/' || c == ',' || c == '.') {
+            ++i;
+            continue;
+        }
+        const size_t start = i;
+        if (std::isdigit(static_cast<unsigned char>(c))) {
+            while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+        } else if (std::isalpha(static_cast<unsigned char>(c))) {
+            while (i < text.size() && std::isalpha(static_cast<unsigned char>(text[i]))) ++i;
+            if (monthItem >= 0 || monthByName(text.substr(start, i - start)) == 0) return {};
+            monthItem = static_cast<int>(items.size());
+        } else {
+            return {};
+        }
+        items.emplace_back(text.substr(start, i - start));
+    }
+    if (items.size() != 3 || monthItem < 0 || monthItem > 1) return {};
+    const std::string day = items[monthItem == 0 ? 1 : 0];
+    const std::string month = std::to_string(monthByName(items[static_cast<size_t>(monthItem)]));
+    if (i < text.size() && text[i] != ' ') return {};
+    return month + "/" + day + "/" + items[2] + std::string(text.substr(i));
+}
+
 }  // namespace
 
 bool parseDateLiteral(std::string_view text, DateTime& out) {
+    if (text.size() > 100) return false;
+    const std::string named = numericMonthForm(text);
+    if (!named.empty()) text = named;
     Parts p;
     if (!split(text, p)) return false;
     const auto& n = p.numbers;

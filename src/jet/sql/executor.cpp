@@ -23,6 +23,9 @@ namespace {
 
 constexpr long kNotInAggregate = 3122;
 constexpr long kJoinTypeMismatch = 3615;
+constexpr long kDistinctOrderBy = 3093;
+constexpr long kUnionColumns = 3307;
+constexpr long kSubqueryFields = 3306;
 
 [[noreturn]] void throwNotInAggregate(const std::string& name) {
     throw Error(ErrorKind::Syntax, kNotInAggregate,
@@ -37,10 +40,12 @@ struct Output {
     const Expr* expr = nullptr;
 };
 
-// One ORDER BY key: a column of a source, or (for a select-list alias) an output column.
+// One ORDER BY key: a column of a source, an output column (an alias or a position) or a
+// computed value.
 struct SortKey {
     ColumnRef ref;
     std::optional<size_t> output;
+    const Expr* expr = nullptr;
     bool descending = false;
 };
 
@@ -89,19 +94,104 @@ ValueFamily familyOf(const ColumnDef& c) {
     return ValueFamily::Number;
 }
 
+// The key under which DISTINCT and UNION see two rows as the same (text without case).
+std::string rowKey(const std::vector<Value>& row, JetVersion version) {
+    std::string key;
+    for (const Value& v : row) {
+        const std::string k = v.isNull() ? std::string("0") : hashKey(v, version);
+        key += std::to_string(k.size()) + ":" + k;
+    }
+    return key;
+}
+
+// Keeps the first of each set of rows that are the same.
+void keepDistinct(std::vector<std::vector<Value>>& rows, JetVersion version) {
+    std::unordered_map<std::string, bool> seen;
+    std::vector<std::vector<Value>> out;
+    for (auto& r : rows) {
+        if (seen.emplace(rowKey(r, version), true).second) out.push_back(std::move(r));
+    }
+    rows = std::move(out);
+}
+
+class SelectRun;
+
+// The subqueries of one statement: each is bound once, as a statement of its own whose
+// slots 2 and 3 are the enclosing statement's tables, and run when the evaluator needs its
+// rows: once, when it names no table of the enclosing statement, else once per enclosing row.
+class Subqueries : public SubqueryBinder, public SubqueryRunner {
+public:
+    Subqueries(Database& db, const QueryOptions& options) : db_(db), options_(options) {}
+    ~Subqueries() override;
+
+    size_t bindSubquery(SelectStmt& subquery, const std::vector<Source>& outer) override;
+    const std::vector<Value>& firstColumn(const SelectStmt& subquery,
+                                          const RowContext& outer) const override;
+
+private:
+    struct Run {
+        std::unique_ptr<SelectRun> run;
+        bool correlated = false;
+        bool done = false;
+        std::vector<Value> rows;
+    };
+    Database& db_;
+    QueryOptions options_;
+    mutable std::unordered_map<const SelectStmt*, Run> runs_;
+};
+
 class SelectRun {
 public:
-    SelectRun(Database& db, SelectStmt& s, const QueryOptions& options)
-        : db_(db), s_(s), options_(options), version_(db.info().version), eval_(version_) {}
+    SelectRun(Database& db, SelectStmt& s, const QueryOptions& options, Subqueries* subqueries,
+              std::vector<Source> outer = {})
+        : db_(db),
+          s_(s),
+          options_(options),
+          version_(db.info().version),
+          eval_(version_, subqueries),
+          subqueries_(subqueries),
+          outer_(std::move(outer)) {}
+
+    // The enclosing row of a subquery's run.
+    void setOuterRow(const RowContext& outer) {
+        outerRows_[0] = outer.sources[0];
+        outerRows_[1] = outer.sources[1];
+    }
+
+    size_t outputCount() const { return outputs_.size(); }
+
+    // Whether a column of the statement belongs to the enclosing statement's tables.
+    bool correlated() const {
+        std::function<bool(const Expr&)> outside = [&](const Expr& e) {
+            if (e.kind == Expr::Kind::Column && e.column.boundSource >= 2) return true;
+            for (const auto& a : e.args)
+                if (outside(*a)) return true;
+            return false;
+        };
+        for (const auto& o : outputs_)
+            if ((o.expr && outside(*o.expr)) || (!o.expr && !o.count && o.ref.boundSource >= 2))
+                return true;
+        for (const auto& k : sortKeys_)
+            if (k.expr && outside(*k.expr)) return true;
+        return (s_.where && outside(*s_.where)) || (s_.having && outside(*s_.having)) ||
+               (s_.join && outside(*s_.join->on));
+    }
 
     ResultSet run() {
-        bind();
+        if (!bound_) bind();
+        if (!s_.unions.empty()) return runUnion();
+        ResultSet result = runBody();
+        return result;
+    }
+
+    ResultSet runBody() {
         ResultSet result;
         result.columns = columns();
         if (grouped_) {
             result.rows = runGrouped(groupedQuery(), eval_, [&](const RowFeed& feed) {
                 produce([&](const RowContext& ctx, RowId) { feed(ctx); });
             });
+            if (s_.distinct) keepDistinct(result.rows, version_);
             setComputedTypes(result);
             return result;
         }
@@ -116,6 +206,15 @@ public:
         std::vector<ProducedRow> rows;
         produce([&](const RowContext& ctx, RowId id) { rows.push_back(makeRow(ctx, id)); });
         sort(rows);
+        if (s_.distinct) {
+            std::unordered_map<std::string, bool> seen;
+            std::vector<ProducedRow> kept;
+            for (auto& r : rows) {
+                if (seen.emplace(rowKey(r.values, version_), true).second)
+                    kept.push_back(std::move(r));
+            }
+            rows = std::move(kept);
+        }
         std::function<bool(size_t, size_t)> tie;
         if (!sortKeys_.empty()) {
             tie = [&](size_t a, size_t b) {
@@ -126,8 +225,9 @@ public:
                 return true;
             };
         }
-        rows.resize(rowsWithinTop(rows.size(), s_.top, tie));
-        bool single = !s_.join.has_value();
+        rows.resize(
+            rowsWithinTop(rows.size(), effectiveTop(s_.top, s_.topPercent, rows.size()), tie));
+        bool single = !s_.join.has_value() && !s_.distinct;
         if (single) result.baseTable = sources_[0].table->name;
         result.rows.reserve(rows.size());
         for (auto& r : rows) {
@@ -154,20 +254,70 @@ public:
         for (const ColumnRef& g : s_.groupBy) q.groupBy.push_back(&g);
         q.having = s_.having.get();
         for (const SortKey& k : sortKeys_)
-            q.sortKeys.push_back(GroupedSortKey{&k.ref, k.output, k.descending});
+            q.sortKeys.push_back(
+                GroupedSortKey{k.expr ? nullptr : &k.ref, k.output, k.expr, k.descending});
         q.top = s_.top;
+        q.topPercent = s_.topPercent;
         return q;
     }
 
-private:
-    using Emit = std::function<void(const RowContext&, RowId)>;
+    // UNION [ALL]: the parts' rows one after the other, each UNION without ALL keeping one
+    // of each set of equal rows so far; the ORDER BY names the first SELECT's columns by name
+    // or position.
+    ResultSet runUnion() {
+        ResultSet result = runBody();
+        result.baseTable.clear();
+        result.rowIds.clear();
+        for (UnionPart& part : s_.unions) {
+            SelectRun run(db_, *part.select, options_, subqueries_, outer_);
+            run.setOuterRowPointers(outerRows_);
+            ResultSet more = run.run();
+            if (more.columns.size() != result.columns.size())
+                throw Error(ErrorKind::Syntax, kUnionColumns,
+                            "The number of columns in the two selected tables or queries of a "
+                            "union query do not match.");
+            for (auto& r : more.rows) result.rows.push_back(std::move(r));
+            if (!part.all) keepDistinct(result.rows, version_);
+        }
+        std::vector<std::pair<size_t, bool>> keys;
+        for (const OrderItem& o : s_.orderBy) {
+            std::optional<size_t> column;
+            if (o.ordinal > 0 && static_cast<size_t>(o.ordinal) <= result.columns.size())
+                column = static_cast<size_t>(o.ordinal - 1);
+            if (o.expr && o.expr->kind == Expr::Kind::Column) {
+                for (size_t i = 0; i < result.columns.size() && !column; ++i) {
+                    if (tdv::base::equalsIgnoringCase(result.columns[i].name, o.column.column) ||
+                        tdv::base::equalsIgnoringCase(result.columns[i].name, o.column.display()))
+                        column = i;
+                }
+            }
+            if (!column)
+                throwUnknownName(o.ordinal > 0 ? std::to_string(o.ordinal)
+                                               : (o.expr ? o.column.display() : ""));
+            keys.emplace_back(*column, o.descending);
+        }
+        if (!keys.empty()) {
+            std::stable_sort(result.rows.begin(), result.rows.end(),
+                             [&](const std::vector<Value>& a, const std::vector<Value>& b) {
+                                 for (auto [k, desc] : keys) {
+                                     const int c = eval_.compareForSort(a[k], b[k]);
+                                     if (c != 0) return desc ? c > 0 : c < 0;
+                                 }
+                                 return false;
+                             });
+        }
+        return result;
+    }
 
-    // ----- binding -----
+    void setOuterRowPointers(const std::array<const std::vector<Value>*, 2>& rows) {
+        outerRows_ = rows;
+    }
 
     void bind() {
-        sources_.push_back(Source{&findTable(db_, s_.from)});
-        if (s_.join) sources_.push_back(Source{&findTable(db_, s_.join->table)});
-        binder_.emplace(sources_);
+        bound_ = true;
+        sources_.push_back(Source{&findTable(db_, s_.from), s_.fromAlias});
+        if (s_.join) sources_.push_back(Source{&findTable(db_, s_.join->table), s_.join->alias});
+        binder_.emplace(sources_, outer_, subqueries_);
         for (auto& item : s_.items) bindItem(item);
         if (s_.where) {
             binder_->bindExpr(*s_.where);
@@ -176,17 +326,46 @@ private:
         if (s_.join) bindJoin();
         for (auto& g : s_.groupBy) binder_->bindColumn(g);
         if (s_.having) binder_->bindExpr(*s_.having);
-        for (auto& o : s_.orderBy) bindOrder(o);
+        // After a UNION the ORDER BY sorts the whole union (runUnion).
+        if (s_.unions.empty()) {
+            for (auto& o : s_.orderBy) bindOrder(o);
+        }
         grouped_ = needsGrouping(s_);
+        for (const SortKey& k : sortKeys_)
+            grouped_ = grouped_ || (k.expr && containsAggregate(*k.expr));
         if (grouped_) {
             checkGrouped(groupedQuery());
         } else if (isCount()) {
             for (const auto& o : outputs_) {
                 if (!o.count) throwNotInAggregate(o.ref.display());
             }
-            if (!sortKeys_.empty()) throwNotInAggregate(sortKeys_[0].ref.display());
+            // The count is one row: ordering it by its own columns changes nothing.
+            for (const SortKey& k : sortKeys_) {
+                if (!k.output) throwNotInAggregate(k.expr ? "" : k.ref.display());
+            }
+        }
+        if (s_.distinct) {
+            for (SortKey& k : sortKeys_) {
+                if (k.output) continue;
+                for (size_t i = 0; i < outputs_.size() && !k.expr; ++i) {
+                    const Output& o = outputs_[i];
+                    if (!o.expr && !o.count && o.ref.boundSource == k.ref.boundSource &&
+                        o.ref.boundColumn == k.ref.boundColumn)
+                        k.output = i;
+                }
+                if (!k.output)
+                    throw Error(ErrorKind::Syntax, kDistinctOrderBy,
+                                "ORDER BY clause (" +
+                                    (k.expr ? std::string("expression") : k.ref.display()) +
+                                    ") conflicts with DISTINCT.");
+            }
         }
     }
+
+private:
+    using Emit = std::function<void(const RowContext&, RowId)>;
+
+    // ----- binding -----
 
     bool isCount() const {
         return std::any_of(outputs_.begin(), outputs_.end(),
@@ -195,11 +374,16 @@ private:
 
     void bindItem(SelectItem& item) {
         switch (item.kind) {
-            case SelectItem::Kind::Star:
+            case SelectItem::Kind::Star: {
+                bool any = false;
                 for (size_t s = 0; s < sources_.size(); ++s) {
+                    if (!item.column.table.empty() &&
+                        !tdv::base::equalsIgnoringCase(item.column.table, sources_[s].name()))
+                        continue;
+                    any = true;
                     for (size_t c = 0; c < sources_[s].table->columns.size(); ++c) {
                         Output o;
-                        o.ref.table = sources_[s].table->name;
+                        o.ref.table = sources_[s].name();
                         o.ref.column = sources_[s].table->columns[c].name;
                         o.ref.boundSource = static_cast<int>(s);
                         o.ref.boundColumn = c;
@@ -207,7 +391,9 @@ private:
                         aliases_.emplace_back();
                     }
                 }
+                if (!any) throwUnknownName(item.column.table + ".*");
                 return;
+            }
             case SelectItem::Kind::CountStar: {
                 Output o;
                 o.count = true;
@@ -249,6 +435,20 @@ private:
     void bindOrder(OrderItem& o) {
         SortKey key;
         key.descending = o.descending;
+        if (o.ordinal > 0) {
+            // ORDER BY 2: the second column of the select list.
+            if (static_cast<size_t>(o.ordinal) > outputs_.size())
+                throwUnknownName(std::to_string(o.ordinal));
+            key.output = static_cast<size_t>(o.ordinal - 1);
+            sortKeys_.push_back(key);
+            return;
+        }
+        if (o.expr->kind != Expr::Kind::Column) {
+            binder_->bindExpr(*o.expr);
+            key.expr = o.expr.get();
+            sortKeys_.push_back(key);
+            return;
+        }
         if (!binder_->tryBindColumn(o.column)) {
             // Not a column of the tables: perhaps an alias of the select list.
             for (size_t i = 0; i < aliases_.size() && o.column.table.empty(); ++i) {
@@ -280,8 +480,7 @@ private:
                 rc.name = aliases_[i].empty() ? def.name : aliases_[i];
                 rc.type = def.type;
                 rc.size = def.length;
-                rc.baseTable =
-                    sources_[static_cast<size_t>(outputs_[i].ref.boundSource)].table->name;
+                rc.baseTable = sourceOf(outputs_[i].ref).table->name;
                 rc.baseColumn = def.name;
             }
             out.push_back(rc);
@@ -294,7 +493,7 @@ private:
                     continue;
                 if (tdv::base::equalsIgnoringCase(out[i].baseColumn, out[j].baseColumn) &&
                     outputs_[i].ref.boundSource != outputs_[j].ref.boundSource) {
-                    out[i].name = out[i].baseTable + "." + out[i].baseColumn;
+                    out[i].name = sourceOf(outputs_[i].ref).name() + "." + out[i].baseColumn;
                     break;
                 }
             }
@@ -302,7 +501,19 @@ private:
         return out;
     }
 
+    const Source& sourceOf(const ColumnRef& ref) const {
+        return binder_->sources().at(static_cast<size_t>(ref.boundSource));
+    }
+
     // ----- producing rows -----
+
+    // A row context holding the enclosing statement's row, for a subquery.
+    RowContext context() const {
+        RowContext ctx;
+        ctx.sources[2] = outerRows_[0];
+        ctx.sources[3] = outerRows_[1];
+        return ctx;
+    }
 
     ColumnMask maskFor(int slot) const {
         const TableDef& t = *sources_[static_cast<size_t>(slot)].table;
@@ -310,8 +521,11 @@ private:
         auto mark = [&](const ColumnRef& r) {
             if (r.boundSource == slot && r.boundColumn < mask.size()) mask[r.boundColumn] = true;
         };
+        // A subquery may name any column of this statement's row: then all are read.
+        bool all = false;
         std::function<void(const Expr&)> markExpr = [&](const Expr& e) {
             if (e.kind == Expr::Kind::Column) mark(e.column);
+            if (e.subquery) all = true;
             for (const auto& a : e.args) markExpr(*a);
         };
         for (const auto& o : outputs_) {
@@ -319,13 +533,14 @@ private:
             if (!o.count && !o.expr) mark(o.ref);
         }
         for (const auto& k : sortKeys_) {
-            if (!k.output) mark(k.ref);
+            if (k.expr) markExpr(*k.expr);
+            if (!k.output && !k.expr) mark(k.ref);
         }
         for (const auto& g : s_.groupBy) mark(g);
         if (s_.having) markExpr(*s_.having);
         if (s_.where) markExpr(*s_.where);
         if (s_.join) markExpr(*s_.join->on);
-        if (std::all_of(mask.begin(), mask.end(), [](bool b) { return b; })) return {};
+        if (all || std::all_of(mask.begin(), mask.end(), [](bool b) { return b; })) return {};
         return mask;
     }
 
@@ -345,7 +560,7 @@ private:
             produceFilteredScan(emit);
             return;
         }
-        RowContext ctx;
+        RowContext ctx = context();
         readWith(0, path, [&](RowId id, const std::vector<Value>& values) {
             ctx.sources[0] = &values;
             if (passes(s_.where.get(), ctx)) emit(ctx, id);
@@ -377,7 +592,7 @@ private:
             return (a == Expr::Kind::Column && b == Expr::Kind::Literal) ||
                    (a == Expr::Kind::Literal && b == Expr::Kind::Column);
         });
-        if (!lookup) return false;
+        if (!lookup || maskFor(0).empty()) return false;
         const ColumnMask where = whereMask();
         const ColumnMask all = maskFor(0);
         for (size_t c = 0; c < where.size(); ++c) {
@@ -392,7 +607,7 @@ private:
     void produceFilteredScan(const Emit& emit) {
         const TableDef& table = *sources_[0].table;
         const ColumnMask rest = maskFor(0);
-        RowContext ctx;
+        RowContext ctx = context();
         TableScan scan = db_.scan(table, whereMask());
         while (scan.next()) {
             ctx.sources[0] = &scan.values();
@@ -431,7 +646,12 @@ private:
                                             version_);
             }
         }
-        const int drive = (!paths[0].index && paths[1].index) ? 1 : 0;
+        // An outer join reads its preserved table and probes the other; a row of it that
+        // matches nothing comes out once with Nulls for the other table's columns, and only
+        // then does the WHERE see those Nulls.
+        const bool outer = s_.join->type != JoinType::Inner;
+        const int preserved = s_.join->type == JoinType::Right ? 1 : 0;
+        const int drive = outer ? preserved : ((!paths[0].index && paths[1].index) ? 1 : 0);
         const int probe = 1 - drive;
         const TableDef& probeTable = *sources_[static_cast<size_t>(probe)].table;
         const IndexDef* probeIndex = nullptr;
@@ -446,19 +666,18 @@ private:
         }
         const ColumnMask probeMask = maskFor(probe);
         const Expr& on = *s_.join->on;
-        RowContext ctx;
+        RowContext ctx = context();
         if (probeIndex) note(probe, "join probe by index " + probeIndex->name);
+        bool matched = false;
         auto finish = [&](const std::vector<Value>& probeRow) {
             ctx.sources[static_cast<size_t>(probe)] = &probeRow;
-            if (passesAll(local[probe], ctx) && passes(&on, ctx) && passes(s_.where.get(), ctx)) {
+            if (!passes(&on, ctx)) return;
+            matched = true;
+            if ((outer || passesAll(local[probe], ctx)) && passes(s_.where.get(), ctx)) {
                 emit(ctx, RowId{});
             }
         };
-        readWith(drive, paths[drive], [&](RowId, const std::vector<Value>& driveRow) {
-            ctx.sources = {nullptr, nullptr};
-            ctx.sources[static_cast<size_t>(drive)] = &driveRow;
-            if (!passesAll(local[drive], ctx)) return;
-            const Value& joinValue = driveRow[joinColumn_[drive]->boundColumn];
+        auto probeMatches = [&](const Value& joinValue) {
             if (joinValue.isNull()) return;
             if (probeIndex) {
                 if (auto key = firstColumnKey(probeTable, *probeIndex, joinValue, version_)) {
@@ -472,6 +691,18 @@ private:
             auto it = hash_.find(hashKey(joinValue, version_));
             if (it == hash_.end()) return;
             for (size_t i : it->second) finish(hashRows_[i]);
+        };
+        const std::vector<Value> nullRow(probeTable.columns.size());
+        readWith(drive, paths[drive], [&](RowId, const std::vector<Value>& driveRow) {
+            ctx.sources[0] = ctx.sources[1] = nullptr;
+            ctx.sources[static_cast<size_t>(drive)] = &driveRow;
+            if (!passesAll(local[drive], ctx)) return;
+            matched = false;
+            probeMatches(driveRow[joinColumn_[drive]->boundColumn]);
+            if (outer && !matched) {
+                ctx.sources[static_cast<size_t>(probe)] = &nullRow;
+                if (passes(s_.where.get(), ctx)) emit(ctx, RowId{});
+            }
         });
     }
 
@@ -517,7 +748,9 @@ private:
         for (const auto& o : outputs_)
             row.values.push_back(o.expr ? eval_.value(*o.expr, ctx) : valueOf(ctx, o.ref));
         for (const auto& k : sortKeys_) {
-            row.sortValues.push_back(k.output ? row.values[*k.output] : valueOf(ctx, k.ref));
+            row.sortValues.push_back(
+                k.output ? row.values[*k.output]
+                         : (k.expr ? eval_.value(*k.expr, ctx) : valueOf(ctx, k.ref)));
         }
         return row;
     }
@@ -535,7 +768,7 @@ private:
         if (s_.join || !options_.useIndexes) return std::nullopt;
         IndexOrderRequest request;
         for (const auto& k : sortKeys_) {
-            if (k.output || k.ref.boundSource != 0) return std::nullopt;
+            if (k.output || k.expr || k.ref.boundSource != 0) return std::nullopt;
             request.columns.push_back(k.ref.boundColumn);
             request.descending.push_back(k.descending);
         }
@@ -582,6 +815,10 @@ private:
     QueryOptions options_;
     JetVersion version_;
     Evaluator eval_;
+    Subqueries* subqueries_;
+    std::vector<Source> outer_;
+    std::array<const std::vector<Value>*, 2> outerRows_{nullptr, nullptr};
+    bool bound_ = false;
     std::vector<Source> sources_;
     std::optional<Binder> binder_;
     std::vector<Output> outputs_;
@@ -596,23 +833,66 @@ private:
 
 }  // namespace
 
+Subqueries::~Subqueries() = default;
+
+size_t Subqueries::bindSubquery(SelectStmt& subquery, const std::vector<Source>& outer) {
+    Run& r = runs_[&subquery];
+    if (!r.run) {
+        QueryOptions quiet = options_;
+        quiet.plan = nullptr;  // a subquery may run once per row: its plan is not listed
+        r.run = std::make_unique<SelectRun>(db_, subquery, quiet, this, outer);
+        r.run->bind();
+        // The parts of a union are bound only as they run, so a union may name the
+        // enclosing row without this run knowing: it runs again for every row.
+        r.correlated = r.run->correlated() || !subquery.unions.empty();
+    }
+    return r.run->outputCount();
+}
+
+const std::vector<Value>& Subqueries::firstColumn(const SelectStmt& subquery,
+                                                  const RowContext& outer) const {
+    auto it = runs_.find(&subquery);
+    if (it == runs_.end())
+        throw Error(ErrorKind::Internal, errnum::kInternal, "Subquery was not bound");
+    Run& r = it->second;
+    if (r.done && !r.correlated) return r.rows;
+    r.run->setOuterRow(outer);
+    ResultSet result = r.run->run();
+    r.rows.clear();
+    r.rows.reserve(result.rows.size());
+    for (auto& row : result.rows) r.rows.push_back(row.empty() ? Value::null() : row[0]);
+    r.done = true;
+    return r.rows;
+}
+
+StatementSubqueries subqueriesFor(Database& db, const QueryOptions& options) {
+    auto owner = std::make_shared<Subqueries>(db, options);
+    StatementSubqueries out;
+    out.binder = owner.get();
+    out.runner = owner.get();
+    out.owner = std::move(owner);
+    return out;
+}
+
 ResultSet executeSelect(Database& db, SelectStmt& select, const QueryOptions& options) {
     // One shared lock and one check of the file for the whole statement: every page it
     // reads comes from one version of the file, and a save waits until the statement ends.
     PageFile::ReadScope scope(db.pages());
-    return SelectRun(db, select, options).run();
+    Subqueries subqueries(db, options);
+    return SelectRun(db, select, options, &subqueries).run();
 }
 
 void checkWriteStatement(Database& db, Statement& statement) {
+    Subqueries subqueries(db, {});
     if (auto* u = std::get_if<UpdateStmt>(&statement)) {
-        Binder binder({Source{&findTable(db, u->table)}});
+        Binder binder({Source{&findTable(db, u->table), {}}}, {}, &subqueries);
         for (auto& a : u->assignments) {
             binder.bindColumn(a.column);
             binder.bindExpr(*a.value);
         }
         if (u->where) binder.bindExpr(*u->where);
     } else if (auto* d = std::get_if<DeleteStmt>(&statement)) {
-        Binder binder({Source{&findTable(db, d->table)}});
+        Binder binder({Source{&findTable(db, d->table), {}}}, {}, &subqueries);
         if (d->where) binder.bindExpr(*d->where);
     } else if (auto* i = std::get_if<InsertStmt>(&statement)) {
         findTable(db, i->table);

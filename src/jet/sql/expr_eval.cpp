@@ -9,12 +9,15 @@
 #include "base/text.h"
 #include "jet/error.h"
 #include "jet/index_key.h"
+#include "jet/sql/arithmetic.h"
 #include "jet/sql/functions.h"
 #include "jet/sql/parser.h"
 
 namespace jet::sql {
 
 namespace {
+
+constexpr long kSubqueryRows = 3354;  // at most one record can be returned by this subquery
 
 int sign(long double d) {
     return d < 0 ? -1 : (d > 0 ? 1 : 0);
@@ -67,7 +70,7 @@ std::u32string foldedCodePoints(std::string_view s) {
 
 // One element of a LIKE pattern.
 struct PatternItem {
-    enum class Kind { Char, Any, Run, List } kind = Kind::Char;
+    enum class Kind { Char, Any, Run, List, Digit } kind = Kind::Char;
     char32_t ch = 0;
     bool negated = false;
     std::vector<std::pair<char32_t, char32_t>> ranges;
@@ -85,6 +88,8 @@ std::vector<PatternItem> compilePattern(std::u32string_view p) {
             if (!out.empty() && out.back().kind == PatternItem::Kind::Run) continue;
         } else if (c == '_' || c == '?') {
             item.kind = PatternItem::Kind::Any;
+        } else if (c == '#') {
+            item.kind = PatternItem::Kind::Digit;
         } else if (c == '[') {
             size_t close = (lastClose == std::u32string_view::npos || lastClose <= i)
                                ? std::u32string_view::npos
@@ -122,6 +127,8 @@ bool itemMatches(const PatternItem& item, char32_t c) {
             return item.ch == c;
         case PatternItem::Kind::Any:
             return true;
+        case PatternItem::Kind::Digit:
+            return c >= '0' && c <= '9';
         case PatternItem::Kind::Run:
             return true;
         case PatternItem::Kind::List: {
@@ -218,7 +225,8 @@ const Value& Evaluator::operand(const Expr& e, const RowContext& row, Value& scr
     if (e.kind == Expr::Kind::Literal) return e.literal;
     if (e.kind == Expr::Kind::Column) {
         int s = e.column.boundSource;
-        if (s < 0 || s > 1 || row.sources[static_cast<size_t>(s)] == nullptr) {
+        if (s < 0 || s >= static_cast<int>(kRowSlots) ||
+            row.sources[static_cast<size_t>(s)] == nullptr) {
             throw Error(ErrorKind::Internal, errnum::kInternal,
                         "Column '" + e.column.display() + "' was not bound");
         }
@@ -245,6 +253,24 @@ Value Evaluator::value(const Expr& e, const RowContext& row) const {
             const Value& b = operand(*e.args[1], row, sb);
             if (a.isNull() && b.isNull()) return Value::null();
             return Value::text(textForm(a) + textForm(b));
+        }
+        case Expr::Kind::Arith: {
+            Value sa, sb;
+            const Value& a = operand(*e.args[0], row, sa);
+            const Value& b = operand(*e.args[1], row, sb);
+            return arithmetic(e.arith, a, b);
+        }
+        case Expr::Kind::Negate: {
+            Value sa;
+            return negate(operand(*e.args[0], row, sa));
+        }
+        case Expr::Kind::Subquery: {
+            const std::vector<Value>& rows = subqueryRows(e, row);
+            if (rows.empty()) return Value::null();
+            if (rows.size() > 1)
+                throw Error(ErrorKind::Type, kSubqueryRows,
+                            "At most one record can be returned by this subquery.");
+            return rows[0];
         }
         case Expr::Kind::Call: {
             if (row.aggregates) {
@@ -276,8 +302,87 @@ Value Evaluator::value(const Expr& e, const RowContext& row) const {
     }
 }
 
+const std::vector<Value>& Evaluator::subqueryRows(const Expr& e, const RowContext& row) const {
+    if (!subqueries_ || !e.subquery)
+        throw Error(ErrorKind::Unsupported, errnum::kUnsupported,
+                    "A subquery is not supported here.");
+    return subqueries_->firstColumn(*e.subquery, row);
+}
+
+Truth Evaluator::compareTruth(CompareOp op, const Value& a, const Value& b) const {
+    if (a.isNull() || b.isNull()) return Truth::Unknown;
+    const int c = compare(a, b);
+    bool r = false;
+    switch (op) {
+        case CompareOp::Eq:
+            r = c == 0;
+            break;
+        case CompareOp::Ne:
+            r = c != 0;
+            break;
+        case CompareOp::Lt:
+            r = c < 0;
+            break;
+        case CompareOp::Gt:
+            r = c > 0;
+            break;
+        case CompareOp::Le:
+            r = c <= 0;
+            break;
+        case CompareOp::Ge:
+            r = c >= 0;
+            break;
+    }
+    return r ? Truth::True : Truth::False;
+}
+
+// v = c1 OR v = c2 ...: True on a match, else Unknown when v or a candidate is Null.
+Truth Evaluator::equalsAny(const Value& v, const std::vector<Value>& candidates) const {
+    if (v.isNull()) return candidates.empty() ? Truth::False : Truth::Unknown;
+    Truth out = Truth::False;
+    for (const Value& c : candidates) {
+        const Truth t = compareTruth(CompareOp::Eq, v, c);
+        if (t == Truth::True) return t;
+        if (t == Truth::Unknown) out = t;
+    }
+    return out;
+}
+
 Truth Evaluator::test(const Expr& e, const RowContext& row) const {
     switch (e.kind) {
+        case Expr::Kind::In: {
+            Value sv;
+            const Value& v = operand(*e.args[0], row, sv);
+            Truth t;
+            if (e.subquery) {
+                t = equalsAny(v, subqueryRows(e, row));
+            } else {
+                std::vector<Value> list;
+                list.reserve(e.args.size() - 1);
+                for (size_t i = 1; i < e.args.size(); ++i) list.push_back(value(*e.args[i], row));
+                t = equalsAny(v, list);
+            }
+            if (!e.negated || t == Truth::Unknown) return t;
+            return t == Truth::True ? Truth::False : Truth::True;
+        }
+        case Expr::Kind::Between: {
+            Value sv, sl, sh;
+            const Value& v = operand(*e.args[0], row, sv);
+            const Value& lo = operand(*e.args[1], row, sl);
+            const Value& hi = operand(*e.args[2], row, sh);
+            const Truth a = compareTruth(CompareOp::Ge, v, lo);
+            const Truth b = compareTruth(CompareOp::Le, v, hi);
+            Truth t = Truth::Unknown;
+            if (a == Truth::False || b == Truth::False) {
+                t = Truth::False;
+            } else if (a == Truth::True && b == Truth::True) {
+                t = Truth::True;
+            }
+            if (!e.negated || t == Truth::Unknown) return t;
+            return t == Truth::True ? Truth::False : Truth::True;
+        }
+        case Expr::Kind::Exists:
+            return subqueryRows(e, row).empty() ? Truth::False : Truth::True;
         case Expr::Kind::And: {
             Truth a = test(*e.args[0], row);
             if (a == Truth::False) return Truth::False;
@@ -314,34 +419,14 @@ Truth Evaluator::test(const Expr& e, const RowContext& row) const {
             Value sa, sb;
             const Value& a = operand(*e.args[0], row, sa);
             const Value& b = operand(*e.args[1], row, sb);
-            if (a.isNull() || b.isNull()) return Truth::Unknown;
-            int c = compare(a, b);
-            bool r = false;
-            switch (e.op) {
-                case CompareOp::Eq:
-                    r = c == 0;
-                    break;
-                case CompareOp::Ne:
-                    r = c != 0;
-                    break;
-                case CompareOp::Lt:
-                    r = c < 0;
-                    break;
-                case CompareOp::Gt:
-                    r = c > 0;
-                    break;
-                case CompareOp::Le:
-                    r = c <= 0;
-                    break;
-                case CompareOp::Ge:
-                    r = c >= 0;
-                    break;
-            }
-            return r ? Truth::True : Truth::False;
+            return compareTruth(e.op, a, b);
         }
         case Expr::Kind::Literal:
         case Expr::Kind::Column:
         case Expr::Kind::Concat:
+        case Expr::Kind::Arith:
+        case Expr::Kind::Negate:
+        case Expr::Kind::Subquery:
         case Expr::Kind::Call: {
             // A bare value as a condition: Null is unknown, zero false, anything else true.
             Value scratch;

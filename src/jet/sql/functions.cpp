@@ -6,7 +6,9 @@
 
 #include "base/ole_date.h"
 #include "base/text.h"
+#include "base/utf8.h"
 #include "jet/error.h"
+#include "jet/sql/format_function.h"
 #include "jet/sql/value_forms.h"
 
 namespace jet::sql {
@@ -21,10 +23,11 @@ struct Signature {
 };
 
 constexpr Signature kFunctions[] = {
-    {"len", 1, 1},   {"left", 2, 2}, {"right", 2, 2}, {"mid", 2, 3},   {"ucase", 1, 1},
-    {"lcase", 1, 1}, {"trim", 1, 1}, {"nz", 1, 2},    {"iif", 3, 3},   {"cstr", 1, 1},
-    {"clng", 1, 1},  {"now", 0, 0},  {"date", 0, 0},  {"count", 1, 1}, {"sum", 1, 1},
-    {"min", 1, 1},   {"max", 1, 1},  {"avg", 1, 1},
+    {"len", 1, 1},    {"left", 2, 2}, {"right", 2, 2}, {"mid", 2, 3},    {"ucase", 1, 1},
+    {"lcase", 1, 1},  {"trim", 1, 1}, {"nz", 1, 2},    {"iif", 3, 3},    {"cstr", 1, 1},
+    {"clng", 1, 1},   {"now", 0, 0},  {"date", 0, 0},  {"count", 1, 1},  {"sum", 1, 1},
+    {"min", 1, 1},    {"max", 1, 1},  {"avg", 1, 1},   {"isnull", 1, 1}, {"instr", 2, 4},
+    {"format", 1, 2},
 };
 
 [[noreturn]] void invalidArgument() {
@@ -35,21 +38,59 @@ constexpr Signature kFunctions[] = {
     throw Error(ErrorKind::Type, errnum::kInvalidUseOfNull, "Invalid use of Null.");
 }
 
-// UTF-8 text split at character boundaries: offsets of each character's first byte.
-std::vector<size_t> characterStarts(const std::string& s) {
-    std::vector<size_t> starts;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) starts.push_back(i);
+// Text as Jet holds it: UTF-16 units, so a character beyond U+FFFF counts two, as Access's
+// Len, Mid and InStr count it.
+std::u16string utf16(const std::string& s) {
+    std::u16string out;
+    out.reserve(s.size());
+    size_t i = 0;
+    while (i < s.size()) {
+        const char32_t c = tdv::base::nextUtf8(s, i);
+        if (c >= 0x10000) {
+            out.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(c));
+        }
     }
-    return starts;
+    return out;
 }
 
-// Characters [from, from + count) of s (clamped to the text).
+// Back to UTF-8; half of a pair that a cut left alone becomes U+FFFD.
+std::string utf8(std::u16string_view s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const char16_t c = s[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+            s[i + 1] <= 0xDFFF) {
+            tdv::base::appendUtf8(out, 0x10000 + ((static_cast<uint32_t>(c) - 0xD800) << 10) +
+                                           (static_cast<uint32_t>(s[i + 1]) - 0xDC00));
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            tdv::base::appendUtf8(out, tdv::base::kReplacementChar);
+        } else {
+            tdv::base::appendUtf8(out, c);
+        }
+    }
+    return out;
+}
+
+// Units [from, from + count) of s (clamped to the text).
 std::string characters(const std::string& s, size_t from, size_t count) {
-    std::vector<size_t> starts = characterStarts(s);
-    if (from >= starts.size()) return {};
-    size_t end = count >= starts.size() - from ? s.size() : starts[from + count];
-    return s.substr(starts[from], end - starts[from]);
+    const std::u16string u = utf16(s);
+    if (from >= u.size()) return {};
+    return utf8(std::u16string_view(u).substr(from, count));
+}
+
+// Case folding of one UTF-16 unit for InStr's text comparison (Latin, Greek, Cyrillic).
+char16_t foldUnit(char16_t c) {
+    if (c >= 'A' && c <= 'Z') return static_cast<char16_t>(c + 32);
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<char16_t>(c + 32);
+    if (c >= 0x100 && c <= 0x17F && c % 2 == 0) return static_cast<char16_t>(c + 1);
+    if (c >= 0x391 && c <= 0x3A9) return static_cast<char16_t>(c + 32);
+    if (c >= 0x410 && c <= 0x42F) return static_cast<char16_t>(c + 32);
+    if (c >= 0x400 && c <= 0x40F) return static_cast<char16_t>(c + 80);
+    return c;
 }
 
 std::string textOf(const Value& v) {
@@ -67,7 +108,7 @@ long double numberOf(const Value& v) {
 
 size_t countOf(const Value& v) {
     long double n = std::round(numberOf(v));
-    if (n < 0) invalidArgument();
+    if (!(n >= 0)) invalidArgument();  // NaN too
     return n > 1e9L ? size_t{1000000000} : static_cast<size_t>(n);
 }
 
@@ -146,6 +187,24 @@ void checkCall(const Expr& call) {
         }
         return;
     }
+    // Functions Access's SQL knows that this engine does not evaluate are refused as such,
+    // not as unknown names.
+    static constexpr std::string_view kNotEvaluated[] = {
+        "first",      "last",      "stdev",     "stdevp",    "var",         "varp",
+        "switch",     "choose",    "val",       "str",       "int",         "fix",
+        "abs",        "sgn",       "sqr",       "round",     "cint",        "cdbl",
+        "csng",       "ccur",      "cdate",     "cbool",     "cbyte",       "cvar",
+        "cdec",       "datepart",  "dateadd",   "datediff",  "dateserial",  "datevalue",
+        "timeserial", "timevalue", "year",      "month",     "day",         "hour",
+        "minute",     "second",    "weekday",   "monthname", "weekdayname", "time",
+        "ltrim",      "rtrim",     "space",     "string",    "strcomp",     "strconv",
+        "replace",    "instrrev",  "asc",       "chr",       "hex",         "oct",
+        "isnumeric",  "isdate",    "partition", "dlookup",   "dcount",      "dsum"};
+    for (std::string_view name : kNotEvaluated) {
+        if (call.function == name)
+            throw Error(ErrorKind::Unsupported, errnum::kUnsupported,
+                        "The function '" + call.column.column + "' is not supported.");
+    }
     throw Error(ErrorKind::Syntax, errnum::kUndefinedFunction,
                 "Undefined function '" + call.column.column + "' in expression.");
 }
@@ -158,7 +217,43 @@ Value todayValue() {
     return Value(Value::Storage(DateTime{std::floor(oleNow())}));
 }
 
+// InStr([start, ]text, sought[, compare]): the 1-based unit position of sought in text from
+// start, 0 when absent; compare 0 matches case exactly, otherwise (the default in Access's
+// SQL, which compares as text) without regard to case.
+static Value inStr(const std::vector<Value>& args) {
+    size_t start = 1;
+    size_t first = 0;
+    if (args.size() >= 3) {
+        if (args[0].isNull()) invalidNull();
+        const long double n = std::round(numberOf(args[0]));
+        if (!(n >= 1 && n <= 2147483647.0L)) invalidArgument();
+        start = static_cast<size_t>(n);
+        first = 1;
+    }
+    bool binary = false;
+    if (args.size() == 4) {
+        if (args[3].isNull()) invalidNull();
+        const long double c = std::round(numberOf(args[3]));
+        if (c != 0 && c != 1 && c != 2) invalidArgument();
+        binary = c == 0;
+    }
+    if (args[first].isNull() || args[first + 1].isNull()) return Value::null();
+    std::u16string text = utf16(textOf(args[first]));
+    std::u16string sought = utf16(textOf(args[first + 1]));
+    if (start > text.size()) return Value(Value::Storage(int32_t{0}));
+    if (sought.empty()) return Value(Value::Storage(static_cast<int32_t>(start)));
+    if (!binary) {
+        for (char16_t& c : text) c = foldUnit(c);
+        for (char16_t& c : sought) c = foldUnit(c);
+    }
+    const size_t at = text.find(sought, start - 1);
+    return Value(Value::Storage(static_cast<int32_t>(at == std::u16string::npos ? 0 : at + 1)));
+}
+
 Value callScalar(const std::string& f, const std::vector<Value>& args) {
+    if (f == "isnull") return Value(Value::Storage(args[0].isNull()));
+    if (f == "instr") return inStr(args);
+    if (f == "format") return formatValue(args[0], args.size() > 1 ? &args[1] : nullptr);
     if (f == "now") return nowValue();
     if (f == "date") return todayValue();
     if (f == "cstr") {
@@ -175,17 +270,17 @@ Value callScalar(const std::string& f, const std::vector<Value>& args) {
         return Value::null();
     }
     const std::string s = textOf(args[0]);
-    if (f == "len") return Value(Value::Storage(static_cast<int32_t>(characterStarts(s).size())));
+    if (f == "len") return Value(Value::Storage(static_cast<int32_t>(utf16(s).size())));
     if (f == "ucase" || f == "lcase") return Value::text(changeCase(s, f == "ucase"));
     if (f == "trim") return Value::text(tdv::base::trimSpaces(s));
     if (f == "left") return Value::text(characters(s, 0, countOf(args[1])));
     if (f == "right") {
-        const size_t n = countOf(args[1]), total = characterStarts(s).size();
+        const size_t n = countOf(args[1]), total = utf16(s).size();
         return Value::text(characters(s, n >= total ? 0 : total - n, n));
     }
     if (f == "mid") {
         const long double start = std::round(numberOf(args[1]));
-        if (start < 1) invalidArgument();
+        if (!(start >= 1)) invalidArgument();
         const size_t from = start > 1e9L ? size_t{1000000000} : static_cast<size_t>(start) - 1;
         return Value::text(characters(s, from, args.size() > 2 ? countOf(args[2]) : SIZE_MAX));
     }

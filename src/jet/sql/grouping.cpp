@@ -55,8 +55,8 @@ struct Accumulator {
 };
 
 struct Group {
-    std::array<std::vector<Value>, 2> rows;  // the group's first row of each source
-    std::array<bool, 2> present{false, false};
+    std::array<std::vector<Value>, kRowSlots> rows;  // the group's first row of each source
+    std::array<bool, kRowSlots> present{};
     size_t rowCount = 0;
     std::vector<Accumulator> accumulators;
 };
@@ -127,6 +127,7 @@ void checkGrouped(const GroupedQuery& q) {
     for (const GroupedSortKey& k : q.sortKeys) {
         if (!k.output && k.column && !isGroupColumn(q, *k.column))
             throwNotInAggregate(k.column->display());
+        if (k.expr) checkExpr(q, *k.expr);
     }
 }
 
@@ -137,6 +138,9 @@ std::vector<std::vector<Value>> runGrouped(const GroupedQuery& q, const Evaluato
         if (o.expr) collectAggregates(*o.expr, calls);
     }
     if (q.having) collectAggregates(*q.having, calls);
+    for (const GroupedSortKey& k : q.sortKeys) {
+        if (k.expr) collectAggregates(*k.expr, calls);
+    }
 
     auto keyLess = [&eval](const std::vector<Value>& a, const std::vector<Value>& b) {
         for (size_t i = 0; i < a.size(); ++i) {
@@ -157,7 +161,7 @@ std::vector<std::vector<Value>> runGrouped(const GroupedQuery& q, const Evaluato
         Group& group = it->second;
         if (added || group.rowCount == 0) {
             group.accumulators.resize(calls.size());
-            for (size_t s = 0; s < 2; ++s) {
+            for (size_t s = 0; s < kRowSlots; ++s) {
                 group.present[s] = ctx.sources[s] != nullptr;
                 if (ctx.sources[s]) group.rows[s] = *ctx.sources[s];
             }
@@ -183,7 +187,8 @@ std::vector<std::vector<Value>> runGrouped(const GroupedQuery& q, const Evaluato
         for (size_t i = 0; i < calls.size(); ++i)
             aggregates[calls[i]] = result(group.accumulators[i], *calls[i]);
         RowContext ctx;
-        for (size_t s = 0; s < 2; ++s) ctx.sources[s] = group.present[s] ? &group.rows[s] : nullptr;
+        for (size_t s = 0; s < kRowSlots; ++s)
+            ctx.sources[s] = group.present[s] ? &group.rows[s] : nullptr;
         ctx.aggregates = &aggregates;
         if (q.having && eval.test(*q.having, ctx) != Truth::True) continue;
         Out row;
@@ -199,6 +204,10 @@ std::vector<std::vector<Value>> runGrouped(const GroupedQuery& q, const Evaluato
             }
         }
         for (const GroupedSortKey& k : q.sortKeys) {
+            if (k.expr) {
+                row.sortValues.push_back(eval.value(*k.expr, ctx));
+                continue;
+            }
             row.sortValues.push_back(
                 k.output ? row.values.at(*k.output)
                          : group.rows[static_cast<size_t>(k.column->boundSource)].at(
@@ -220,11 +229,18 @@ std::vector<std::vector<Value>> runGrouped(const GroupedQuery& q, const Evaluato
     std::function<bool(size_t, size_t)> tie;
     if (!q.sortKeys.empty())
         tie = [&](size_t a, size_t b) { return compareRows(out[a], out[b]) == 0; };
-    out.resize(rowsWithinTop(out.size(), q.top, tie));
+    out.resize(rowsWithinTop(out.size(), effectiveTop(q.top, q.topPercent, out.size()), tie));
     std::vector<std::vector<Value>> rows;
     rows.reserve(out.size());
     for (Out& r : out) rows.push_back(std::move(r.values));
     return rows;
+}
+
+std::optional<long> effectiveTop(std::optional<long> top, bool percent, size_t count) {
+    if (!top || !percent) return top;
+    // At least the rows that make up n per cent: 10 PERCENT of 25 rows is 3.
+    const auto n = static_cast<long>((static_cast<long double>(count) * *top + 99) / 100);
+    return std::max(n, 0L);
 }
 
 size_t rowsWithinTop(size_t count, std::optional<long> top,

@@ -32,6 +32,7 @@ struct GroupedOutput {
 struct GroupedSortKey {
     const ColumnRef* column = nullptr;  // a GROUP BY column
     std::optional<size_t> output;       // or an output column (an alias)
+    const Expr* expr = nullptr;         // or a value computed per group (an aggregate)
     bool descending = false;
 };
 
@@ -41,6 +42,7 @@ struct GroupedQuery {
     const Expr* having = nullptr;
     std::vector<GroupedSortKey> sortKeys;
     std::optional<long> top;
+    bool topPercent = false;
 };
 
 // Whether a bound SELECT needs grouping (GROUP BY, HAVING or an aggregate in its outputs).
@@ -54,6 +56,9 @@ void checkGrouped(const GroupedQuery& query);
 using RowFeed = std::function<void(const RowContext&)>;
 std::vector<std::vector<Value>> runGrouped(const GroupedQuery& query, const Evaluator& eval,
                                            const std::function<void(const RowFeed&)>& produce);
+
+// TOP n as a number of rows: n, or for TOP n PERCENT n per cent of count rounded up.
+std::optional<long> effectiveTop(std::optional<long> top, bool percent, size_t count);
 
 // How many of `count` sorted rows TOP n keeps: n, and the rows after the n-th that tie with
 // it (tie(a, b): rows a and b are equal in every ORDER BY key; null when not sorted).

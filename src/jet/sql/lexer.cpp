@@ -137,7 +137,7 @@ private:
                 return make(TokenKind::Symbol, std::string(two), start);
             }
         }
-        static constexpr std::string_view kOne = "=<>(),.*;+-&/";
+        static constexpr std::string_view kOne = "=<>(),.*;+-&/\\^";
         if (kOne.find(s_[pos_]) != std::string_view::npos) {
             ++pos_;
             return make(TokenKind::Symbol, std::string(1, s_[start]), start);
@@ -155,8 +155,20 @@ bool Token::isWord(std::string_view keyword) const {
     return kind == TokenKind::Word && tdv::base::equalsIgnoringCase(text, keyword);
 }
 
+// Characters as Jet counts them: UTF-16 units (a character beyond U+FFFF counts two).
+size_t statementLength(std::string_view sql) {
+    size_t n = 0;
+    for (char c : sql) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((b & 0xC0) != 0x80) ++n;
+        if (b >= 0xF0) ++n;
+    }
+    return n;
+}
+
 std::vector<Token> tokenize(std::string_view sql) {
-    if (sql.size() > kMaxStatementLength) {
+    // Every UTF-16 unit takes at least one UTF-8 byte: only longer texts need counting.
+    if (sql.size() > kMaxStatementLength && statementLength(sql) > kMaxStatementLength) {
         throw Error(ErrorKind::Syntax, errnum::kSyntaxGeneric,
                     "The SQL statement is too long (more than " +
                         std::to_string(kMaxStatementLength) + " characters).");

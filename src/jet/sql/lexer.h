@@ -23,7 +23,7 @@ enum class TokenKind {
     String,     // 'text' (value without quotes, '' undone)
     Number,     // 12, 3.5, .5, 1e3
     Date,       // #...# (text between the hashes)
-    Symbol,     // = <> < > <= >= ( ) , . * ; + - &
+    Symbol,     // = <> < > <= >= ( ) , . * ; + - & / \ ^
     Invalid,    // lexing failed here; text says what: "string", "date", "bracket", "character"
     End,
 };
@@ -38,9 +38,12 @@ struct Token {
     bool isSymbol(std::string_view s) const { return kind == TokenKind::Symbol && text == s; }
 };
 
-// Longest statement accepted: the program's statements are short, and a bound keeps
-// memory use predictable on hostile input.
+// Longest statement accepted, in characters (UTF-16 units, as Jet counts): the program's
+// statements are short, and a bound keeps memory use predictable on hostile input.
 inline constexpr size_t kMaxStatementLength = 64 * 1024;
+
+// The statement's length in UTF-16 units.
+size_t statementLength(std::string_view sql);
 
 std::vector<Token> tokenize(std::string_view sql);
 

@@ -1,5 +1,6 @@
 #include "jet/sql/parser.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -18,10 +19,11 @@ constexpr size_t kMaxListItems = 1000;
 // Words that end or structure a clause and so cannot be a bare column or table name.
 bool isReserved(const Token& t) {
     static constexpr std::string_view kWords[] = {
-        "select", "from",   "where",  "order",  "by",    "and",    "or",
-        "not",    "is",     "null",   "like",   "inner", "join",   "on",
-        "as",     "set",    "update", "delete", "true",  "false",  "asc",
-        "desc",   "insert", "into",   "values", "group", "having", "top"};
+        "select",   "from",        "where",  "order", "by",   "and",  "or",      "not",
+        "is",       "null",        "like",   "inner", "join", "on",   "as",      "set",
+        "update",   "delete",      "true",   "false", "asc",  "desc", "insert",  "into",
+        "values",   "group",       "having", "top",   "mod",  "in",   "between", "exists",
+        "distinct", "distinctrow", "union",  "outer", "full"};
     if (t.kind != TokenKind::Word) return false;
     for (auto w : kWords) {
         if (t.isWord(w)) return true;
@@ -33,23 +35,38 @@ bool isReserved(const Token& t) {
     throw Error(ErrorKind::Syntax, number, message);
 }
 
-// Which clause is being parsed decides the message a mistake gets.
-enum class Clause { Where, On, Set, Select, Having, Values };
+// Jet SQL this engine does not run: refused by name, not taken for a mistake.
+[[noreturn]] void notSupported(const std::string& what) {
+    throw Error(ErrorKind::Unsupported, errnum::kUnsupported, what + " is not supported.");
+}
 
-// Words after which a WHERE, HAVING or select-list expression has ended.
-bool endsExpression(const Token& t, Clause clause) {
+// Deepest nesting of subqueries accepted.
+constexpr int kMaxSubqueryNesting = 16;
+
+// Which clause is being parsed decides the message a mistake gets.
+enum class Clause { Where, On, Set, Select, Having, Values, Order };
+
+// Words after which a WHERE, HAVING or select-list expression has ended; inside a subquery
+// its closing parenthesis ends it too.
+bool endsExpression(const Token& t, Clause clause, bool inSubquery) {
     if (t.kind == TokenKind::End || t.isSymbol(";") || t.isWord("order")) return true;
+    if (inSubquery && t.isSymbol(")")) return true;
     switch (clause) {
         case Clause::Where:
-            return t.isWord("group") || t.isWord("having");
+            return t.isWord("group") || t.isWord("having") || t.isWord("union");
         case Clause::On:
-            return t.isWord("where") || t.isWord("group") || t.isWord("having");
+            // A join word after the condition starts a further join (refused as such).
+            return t.isWord("where") || t.isWord("group") || t.isWord("having") ||
+                   t.isWord("union") || t.isWord("inner") || t.isWord("left") ||
+                   t.isWord("right") || t.isWord("join") || t.isWord("full") || t.isWord("cross");
+        case Clause::Order:
+            return t.isSymbol(",") || t.isWord("asc") || t.isWord("desc");
         case Clause::Set:
             return t.isWord("where") || t.isSymbol(",");
         case Clause::Select:
-            return t.isWord("from") || t.isWord("as") || t.isSymbol(",");
+            return t.isWord("from") || t.isWord("as") || t.isSymbol(",") || t.isWord("into");
         case Clause::Having:
-            return false;
+            return t.isWord("union");
         case Clause::Values:
             return t.isSymbol(",") || t.isSymbol(")");
     }
@@ -71,6 +88,10 @@ public:
             out = deleteStatement();
         } else if (first.isWord("insert")) {
             out = insert();
+        } else if (first.isWord("create") || first.isWord("alter") || first.isWord("drop") ||
+                   first.isWord("transform") || first.isWord("parameters") ||
+                   first.isWord("procedure") || first.isWord("execute")) {
+            notSupported(first.text);
         } else {
             fail(errnum::kInvalidStatement,
                  "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or "
@@ -110,9 +131,33 @@ private:
 
     // ----- SELECT -----
 
+    // SELECT ... [UNION [ALL] SELECT ...] [ORDER BY ...]: the ORDER BY after a union sorts
+    // the whole of it.
     SelectStmt select() {
+        SelectStmt s = selectBody();
+        while (acceptWord("union")) {
+            UnionPart part;
+            part.all = acceptWord("all");
+            if (!peek().isWord("select")) selectError();
+            if (s.unions.size() >= kMaxListItems)
+                fail(errnum::kQueryTooComplex, "Query is too complex.");
+            part.select = std::make_shared<SelectStmt>(selectBody());
+            s.unions.push_back(std::move(part));
+        }
+        if (peek().isWord("order")) orderBy(s);
+        return s;
+    }
+
+    SelectStmt selectBody() {
         advance();  // SELECT
         SelectStmt s;
+        if (acceptWord("distinct")) {
+            s.distinct = true;
+        } else if (peek().isWord("distinctrow")) {
+            notSupported("DISTINCTROW");
+        } else {
+            acceptWord("all");
+        }
         if (acceptWord("top")) {
             const Token& n = peek();
             long count = 0;
@@ -124,8 +169,17 @@ private:
                      "is misspelled or missing, or the punctuation is incorrect.");
             advance();
             s.top = count;
+            if (peek().isWord("percent") && !itemEndsAt(1)) {
+                advance();
+                s.topPercent = true;
+                if (count > 100)
+                    fail(errnum::kSyntaxSelect,
+                         "The SELECT statement includes a reserved word or an argument name "
+                         "that is misspelled or missing, or the punctuation is incorrect.");
+            }
         }
         selectList(s);
+        if (peek().isWord("into")) notSupported("SELECT INTO");
         if (!acceptWord("from")) selectError();
         fromClause(s);
         if (peek().isWord("where")) {
@@ -137,7 +191,6 @@ private:
             advance();
             s.having = clauseExpression(Clause::Having, s.havingText);
         }
-        if (peek().isWord("order")) orderBy(s);
         return s;
     }
 
@@ -148,12 +201,17 @@ private:
         do {
             if (s.groupBy.size() >= kMaxListItems)
                 fail(errnum::kQueryTooComplex, "Query is too complex.");
-            if (!atName()) groupError();
+            if (!atName()) {
+                if (startsExpression(peek())) notSupported("GROUP BY on an expression");
+                groupError();
+            }
             s.groupBy.push_back(columnRefOr(groupError));
+            if (peek().isSymbol("(") || isOperator(peek()))
+                notSupported("GROUP BY on an expression");
         } while (acceptSymbol(","));
         const Token& t = peek();
         if (!(t.kind == TokenKind::End || t.isSymbol(";") || t.isWord("having") ||
-              t.isWord("order")))
+              t.isWord("order") || t.isWord("union") || (inSubquery() && t.isSymbol(")"))))
             groupError();
     }
 
@@ -161,6 +219,18 @@ private:
         fail(errnum::kSyntaxSelect,
              "The SELECT statement includes a reserved word or an argument name that is "
              "misspelled or missing, or the punctuation is incorrect.");
+    }
+
+    // Whether a token can begin an expression (a name, a literal, a parenthesis, a sign).
+    static bool startsExpression(const Token& t) {
+        return t.kind == TokenKind::Word || t.kind == TokenKind::Bracketed ||
+               t.kind == TokenKind::String || t.kind == TokenKind::Number ||
+               t.kind == TokenKind::Date || t.isSymbol("(") || t.isSymbol("-") || t.isSymbol("+");
+    }
+
+    static bool isOperator(const Token& t) {
+        return t.isSymbol("+") || t.isSymbol("-") || t.isSymbol("*") || t.isSymbol("/") ||
+               t.isSymbol("\\") || t.isSymbol("^") || t.isSymbol("&") || t.isWord("mod");
     }
 
     void selectList(SelectStmt& s) {
@@ -178,11 +248,19 @@ private:
     // Whether the tokens from `ahead` on end a select item.
     bool itemEndsAt(size_t ahead) const {
         const Token& t = peek(ahead);
-        return t.isSymbol(",") || t.isWord("from") || t.isWord("as");
+        return t.isSymbol(",") || t.isWord("from") || t.isWord("as") || t.isWord("into");
     }
 
     SelectItem selectItem() {
         SelectItem item;
+        if (atName() && peek(1).isSymbol(".") && peek(2).isSymbol("*")) {
+            // Alias.* : every column of one table
+            item.kind = SelectItem::Kind::Star;
+            item.column.table = advance().text;
+            advance();
+            advance();
+            return item;
+        }
         if (peek().isWord("count") && peek(1).isSymbol("(") && peek(2).isSymbol("*") &&
             peek(3).isSymbol(")") && itemEndsAt(4)) {
             advance();
@@ -215,25 +293,66 @@ private:
         return advance().text;
     }
 
+    // The words that may follow a table in FROM, so are not its alias.
+    bool atJoinWord() const {
+        const Token& t = peek();
+        return t.isWord("inner") || t.isWord("join") || t.isWord("left") || t.isWord("right") ||
+               t.isWord("full") || t.isWord("cross");
+    }
+
+    // Table [[AS] alias]
+    std::string tableAlias() {
+        if (acceptWord("as")) {
+            if (!atName()) fromError();
+            return advance().text;
+        }
+        if (atName() && !atJoinWord()) return advance().text;
+        return {};
+    }
+
+    // A table of FROM: a name, or a parenthesised FROM / subquery, which are not run here.
+    std::string fromTable() {
+        if (peek().isSymbol("(")) {
+            if (peek(1).isWord("select")) notSupported("A subquery in FROM");
+            notSupported("A FROM clause of more than two tables");
+        }
+        return tableName();
+    }
+
     void fromClause(SelectStmt& s) {
-        s.from = tableName();
-        if (peek().isWord("inner") || peek().isWord("join")) {
-            acceptWord("inner");
-            if (!acceptWord("join")) fromError();
+        s.from = fromTable();
+        if (peek().isWord("in") && peek(1).kind == TokenKind::String)
+            notSupported("A table of another database (IN)");
+        s.fromAlias = tableAlias();
+        if (atJoinWord()) {
             JoinClause j;
-            j.table = tableName();
+            if (acceptWord("left")) {
+                j.type = JoinType::Left;
+                acceptWord("outer");
+            } else if (acceptWord("right")) {
+                j.type = JoinType::Right;
+                acceptWord("outer");
+            } else {
+                acceptWord("inner");
+            }
+            if (!acceptWord("join")) fromError();
+            j.table = fromTable();
+            j.alias = tableAlias();
             if (!acceptWord("on")) fromError();
             std::string onText;
             j.on = clauseExpression(Clause::On, onText);
             s.join = std::move(j);
+            if (atJoinWord()) notSupported("A FROM clause of more than two tables");
         }
         const Token& t = peek();
         if (t.kind == TokenKind::End || t.isSymbol(";") || t.isWord("where") || t.isWord("order") ||
-            t.isWord("group") || t.isWord("having")) {
+            t.isWord("group") || t.isWord("having") || t.isWord("union") ||
+            (inSubquery() && t.isSymbol(")"))) {
             return;
         }
-        if (t.isWord("left") || t.isWord("right") || t.isSymbol(",") || t.isWord("inner") ||
-            t.isWord("join") || atName()) {
+        if (t.isSymbol(",")) notSupported("A FROM clause of more than two tables");
+        if (t.isWord("left") || t.isWord("right") || t.isWord("inner") || t.isWord("join") ||
+            atName()) {
             fromError();
         }
         fail(errnum::kSyntaxSelect,
@@ -248,9 +367,32 @@ private:
         do {
             if (s.orderBy.size() >= kMaxListItems)
                 fail(errnum::kQueryTooComplex, "Query is too complex.");
-            if (!atName()) orderError();
             OrderItem item;
-            item.column = columnRefOr(orderError);
+            const Token& first = peek();
+            const Token& after = peek(1);
+            const bool ends = after.kind == TokenKind::End || after.isSymbol(",") ||
+                              after.isSymbol(";") || after.isWord("asc") || after.isWord("desc") ||
+                              (inSubquery() && after.isSymbol(")"));
+            if (first.kind == TokenKind::Number && ends) {
+                long n = 0;
+                auto [p, ec] =
+                    std::from_chars(first.text.data(), first.text.data() + first.text.size(), n);
+                if (ec != std::errc() || p != first.text.data() + first.text.size() || n < 1 ||
+                    n > static_cast<long>(kMaxListItems))
+                    orderError();
+                item.ordinal = static_cast<int>(n);
+                advance();
+            } else {
+                if (!startsExpression(first) || isReserved(first)) orderError();
+                try {
+                    item.expr = orExpr(depthBase_);
+                } catch (const ExprFailure&) {
+                    orderError();
+                } catch (const NameError&) {
+                    orderError();
+                }
+                if (item.expr->kind == Expr::Kind::Column) item.column = item.expr->column;
+            }
             if (acceptWord("desc")) {
                 item.descending = true;
             } else {
@@ -259,7 +401,8 @@ private:
             s.orderBy.push_back(std::move(item));
         } while (acceptSymbol(","));
         const Token& t = peek();
-        if (t.kind != TokenKind::End && !t.isSymbol(";")) orderError();
+        if (t.kind != TokenKind::End && !t.isSymbol(";") && !(inSubquery() && t.isSymbol(")")))
+            orderError();
     }
 
     struct NameError {};  // "Table." not followed by a name
@@ -383,7 +526,7 @@ private:
             }
             if (t.isSymbol("(")) ++depth;
             if (t.isSymbol(")") && depth > 0) --depth;
-            if (depth == 0 && endsExpression(t, clause)) break;
+            if (depth == 0 && endsExpression(t, clause, inSubquery())) break;
             endOffset = t.end;
         }
         size_t begin = t_[startToken].offset;
@@ -427,14 +570,14 @@ private:
         size_t start = pos_;
         ExprPtr e;
         try {
-            e = orExpr(0);
+            e = orExpr(depthBase_);
         } catch (const ExprFailure& f) {
             exprError(clause, start, f.problem);
         } catch (const NameError&) {
             exprError(clause, start, Problem::Plain);
         }
         const Token& t = peek();
-        if (!endsExpression(t, clause)) {
+        if (!endsExpression(t, clause, inSubquery())) {
             Problem p = Problem::MissingOperator;
             if (t.kind == TokenKind::Invalid) p = invalidProblem(t);
             exprError(clause, start, p);
@@ -453,12 +596,26 @@ private:
         if (depth > kMaxExpressionDepth) fail(errnum::kQueryTooComplex, "Query is too complex.");
     }
 
-    static ExprPtr node(Expr::Kind kind, ExprPtr a, ExprPtr b = nullptr) {
+    // Sets a new node's height from its operands (and the deepest expression of its
+    // subquery) and refuses a tree taller than an expression may nest: binding, evaluation
+    // and destruction walk the tree recursively, and a chain such as a + b + c + ... grows
+    // it without any nesting in the text.
+    ExprPtr measured(ExprPtr e, int subqueryHeight = 0) {
+        int h = subqueryHeight;
+        for (const auto& a : e->args) h = std::max(h, a->height);
+        e->height = h + 1;
+        if (e->height > kMaxExpressionHeight)
+            fail(errnum::kQueryTooComplex, "Query is too complex.");
+        deepest_ = std::max(deepest_, e->height);
+        return e;
+    }
+
+    ExprPtr node(Expr::Kind kind, ExprPtr a, ExprPtr b = nullptr) {
         auto e = std::make_unique<Expr>();
         e->kind = kind;
         e->args.push_back(std::move(a));
         if (b) e->args.push_back(std::move(b));
-        return e;
+        return measured(std::move(e));
     }
 
     ExprPtr orExpr(int depth) {
@@ -481,6 +638,51 @@ private:
         return predicate(depth + 1);
     }
 
+    // ( SELECT ... ) after the opening parenthesis is seen.
+    // `height` is set to the height of the subquery's tallest expression.
+    std::shared_ptr<SelectStmt> subquery(int depth, int& height) {
+        checkDepth(depth);
+        if (subqueryNesting_ >= kMaxSubqueryNesting)
+            fail(errnum::kQueryTooComplex, "Query is too complex.");
+        advance();  // (
+        const int savedBase = depthBase_;
+        const int savedDeepest = deepest_;
+        ++subqueryNesting_;
+        depthBase_ = depth + 1;
+        deepest_ = 0;
+        auto stmt = std::make_shared<SelectStmt>(select());
+        --subqueryNesting_;
+        depthBase_ = savedBase;
+        height = deepest_;
+        deepest_ = savedDeepest;
+        if (!acceptSymbol(")")) throw ExprFailure{Problem::MissingOperator};
+        return stmt;
+    }
+
+    bool atSubquery() const { return peek().isSymbol("(") && peek(1).isWord("select"); }
+
+    // IN (value, ...) or IN (SELECT ...), after IN.
+    ExprPtr inList(ExprPtr left, bool negated, int depth) {
+        auto e = node(Expr::Kind::In, std::move(left));
+        e->negated = negated;
+        if (atSubquery()) {
+            int height = 0;
+            e->subquery = subquery(depth + 1, height);
+            return measured(std::move(e), height);
+        }
+        if (!acceptSymbol("(")) throw ExprFailure{Problem::MissingOperator};
+        do {
+            if (e->args.size() >= kMaxListItems)
+                fail(errnum::kQueryTooComplex, "Query is too complex.");
+            e->args.push_back(concat(depth + 1));
+        } while (acceptSymbol(","));
+        if (!acceptSymbol(")")) {
+            throw ExprFailure{peek().kind == TokenKind::End ? Problem::Plain
+                                                            : Problem::MissingOperator};
+        }
+        return measured(std::move(e));
+    }
+
     ExprPtr predicate(int depth) {
         checkDepth(depth);
         ExprPtr left = concat(depth + 1);
@@ -492,6 +694,8 @@ private:
             for (const auto& [sym, op] : kOps) {
                 if (t.text == sym) {
                     advance();
+                    if (peek().isWord("any") || peek().isWord("some") || peek().isWord("all"))
+                        notSupported("A comparison with " + peek().text);
                     ExprPtr e = node(Expr::Kind::Compare, std::move(left), concat(depth + 1));
                     e->op = op;
                     return e;
@@ -507,6 +711,22 @@ private:
             e->negated = negated;
             return e;
         }
+        const bool negated = t.isWord("not");
+        if (t.isWord("in") || (negated && peek(1).isWord("in"))) {
+            if (negated) advance();
+            advance();
+            return inList(std::move(left), negated, depth);
+        }
+        if (t.isWord("between") || (negated && peek(1).isWord("between"))) {
+            if (negated) advance();
+            advance();
+            ExprPtr low = concat(depth + 1);
+            if (!acceptWord("and")) throw ExprFailure{Problem::MissingOperator};
+            auto e = node(Expr::Kind::Between, std::move(left), std::move(low));
+            e->args.push_back(concat(depth + 1));
+            e->negated = negated;
+            return measured(std::move(e));
+        }
         bool notLike = t.isWord("not") && peek(1).isWord("like");
         if (t.isWord("like") || notLike) {
             if (notLike) advance();
@@ -518,12 +738,91 @@ private:
         return left;
     }
 
-    // a & b & c, left to right; binds tighter than comparisons.
+    ExprPtr arith(ArithOp op, ExprPtr a, ExprPtr b) {
+        ExprPtr e = node(Expr::Kind::Arith, std::move(a), std::move(b));
+        e->arith = op;
+        return e;
+    }
+
+    // The operators in Access's order of precedence, loosest first: & ; + - ; Mod ; \ ;
+    // * / ; unary - ; ^. Each level is left to right.
     ExprPtr concat(int depth) {
         checkDepth(depth);
-        ExprPtr left = operand(depth + 1);
+        ExprPtr left = additive(depth + 1);
         while (acceptSymbol("&"))
-            left = node(Expr::Kind::Concat, std::move(left), operand(depth + 1));
+            left = node(Expr::Kind::Concat, std::move(left), additive(depth + 1));
+        return left;
+    }
+
+    ExprPtr additive(int depth) {
+        checkDepth(depth);
+        ExprPtr left = modulo(depth + 1);
+        while (peek().isSymbol("+") || peek().isSymbol("-")) {
+            const ArithOp op = advance().isSymbol("+") ? ArithOp::Add : ArithOp::Sub;
+            left = arith(op, std::move(left), modulo(depth + 1));
+        }
+        return left;
+    }
+
+    ExprPtr modulo(int depth) {
+        checkDepth(depth);
+        ExprPtr left = integerDivision(depth + 1);
+        while (acceptWord("mod"))
+            left = arith(ArithOp::Mod, std::move(left), integerDivision(depth + 1));
+        return left;
+    }
+
+    ExprPtr integerDivision(int depth) {
+        checkDepth(depth);
+        ExprPtr left = multiplicative(depth + 1);
+        while (acceptSymbol("\\"))
+            left = arith(ArithOp::IntDiv, std::move(left), multiplicative(depth + 1));
+        return left;
+    }
+
+    ExprPtr multiplicative(int depth) {
+        checkDepth(depth);
+        ExprPtr left = unary(depth + 1);
+        while (peek().isSymbol("*") || peek().isSymbol("/")) {
+            const ArithOp op = advance().isSymbol("*") ? ArithOp::Mul : ArithOp::Div;
+            left = arith(op, std::move(left), unary(depth + 1));
+        }
+        return left;
+    }
+
+    // -x binds looser than ^ (-2 ^ 2 is -4), so a signed number is a literal only when no ^
+    // follows it.
+    ExprPtr unary(int depth) {
+        checkDepth(depth);
+        if (peek().isSymbol("-") || peek().isSymbol("+")) {
+            const bool negative = peek().isSymbol("-");
+            if (peek(1).kind == TokenKind::Number && !peek(2).isSymbol("^")) {
+                advance();
+                return power(depth + 1, literal(number(advance().text, negative)));
+            }
+            advance();
+            ExprPtr inner = unary(depth + 1);
+            if (!negative) return inner;
+            return node(Expr::Kind::Negate, std::move(inner));
+        }
+        return power(depth + 1, nullptr);
+    }
+
+    // a ^ b ^ c, left to right; an exponent may carry its own sign.
+    ExprPtr power(int depth, ExprPtr first) {
+        checkDepth(depth);
+        ExprPtr left = first ? std::move(first) : operand(depth + 1);
+        while (acceptSymbol("^")) {
+            ExprPtr right;
+            if (peek().isSymbol("-") || peek().isSymbol("+")) {
+                const bool negative = advance().isSymbol("-");
+                right = operand(depth + 1);
+                if (negative) right = node(Expr::Kind::Negate, std::move(right));
+            } else {
+                right = operand(depth + 1);
+            }
+            left = arith(ArithOp::Pow, std::move(left), std::move(right));
+        }
         return left;
     }
 
@@ -549,13 +848,29 @@ private:
             throw ExprFailure{peek().kind == TokenKind::End ? Problem::Plain
                                                             : Problem::MissingOperator};
         }
-        return e;
+        return measured(std::move(e));
     }
 
     ExprPtr operand(int depth) {
         checkDepth(depth);
         const Token& t = peek();
         if (t.kind == TokenKind::Invalid) throw ExprFailure{invalidProblem(t)};
+        if (atSubquery()) {
+            auto e = std::make_unique<Expr>();
+            e->kind = Expr::Kind::Subquery;
+            int height = 0;
+            e->subquery = subquery(depth + 1, height);
+            return measured(std::move(e), height);
+        }
+        if (t.isWord("exists")) {
+            advance();
+            if (!atSubquery()) throw ExprFailure{Problem::MissingOperator};
+            auto e = std::make_unique<Expr>();
+            e->kind = Expr::Kind::Exists;
+            int height = 0;
+            e->subquery = subquery(depth + 1, height);
+            return measured(std::move(e), height);
+        }
         if (t.isSymbol("(")) {
             advance();
             ExprPtr inner = orExpr(depth + 1);
@@ -564,12 +879,6 @@ private:
                                                                 : Problem::MissingOperator};
             }
             return inner;
-        }
-        if (t.isSymbol("-") || t.isSymbol("+")) {
-            bool negative = t.isSymbol("-");
-            advance();
-            if (peek().kind != TokenKind::Number) throw ExprFailure{Problem::Plain};
-            return literal(number(advance().text, negative));
         }
         switch (t.kind) {
             case TokenKind::String:
@@ -631,9 +940,14 @@ private:
         return Value(Value::Storage(negative ? -d : d));
     }
 
+    bool inSubquery() const { return subqueryNesting_ > 0; }
+
     std::string_view sql_;
     std::vector<Token> t_;
     size_t pos_ = 0;
+    int subqueryNesting_ = 0;
+    int depthBase_ = 0;  // expression depth where the current subquery's clauses start
+    int deepest_ = 0;    // height of the tallest expression of the current SELECT so far
 };
 
 }  // namespace

@@ -18,6 +18,11 @@ namespace jet::sql {
 // Deepest nesting of parentheses / NOT / operators accepted in one expression.
 inline constexpr int kMaxExpressionDepth = 1000;
 
+// Tallest expression tree accepted, a subquery's expressions counting within the one that
+// holds it. A chain of operators (a AND b AND c ...) nests no parentheses but makes the tree
+// as tall as it is long, and everything that walks the tree recurses.
+inline constexpr int kMaxExpressionHeight = 1000;
+
 Statement parse(std::string_view sqlText);
 
 // Parses the text between the hashes of a #date# literal ("12/31/2024",

@@ -22,11 +22,12 @@ struct Match {
 // The rows of `table` satisfying the bound WHERE (every row when there is none), with all
 // their values when keepValues is set.
 std::vector<Match> matchingRows(Database& db, const TableDef& table, const Expr* where,
-                                bool keepValues, const QueryOptions& options) {
+                                bool keepValues, const QueryOptions& options,
+                                const SubqueryRunner* subqueries) {
     const JetVersion version = db.info().version;
     AccessPath path;
     if (options.useIndexes) path = chooseAccessPath(table, 0, conjunctsOf(where), version);
-    Evaluator eval(version);
+    Evaluator eval(version, subqueries);
     std::vector<Match> out;
     size_t read = 0;
     forEachCandidate(db, table, path, {}, [&](RowId id, const std::vector<Value>& values) {
@@ -83,7 +84,8 @@ void refuseNames(const Expr& e) {
 
 long executeUpdate(Database& db, UpdateStmt& u, const QueryOptions& options) {
     const TableDef& table = findTable(db, u.table);
-    Binder binder({Source{&table}});
+    const StatementSubqueries subqueries = subqueriesFor(db, options);
+    Binder binder({Source{&table, {}}}, {}, subqueries.binder);
     const JetVersion version = db.info().version;
     std::vector<SetItem> items;
     for (auto& a : u.assignments) {
@@ -109,8 +111,9 @@ long executeUpdate(Database& db, UpdateStmt& u, const QueryOptions& options) {
     }
 
     TableWriter writer(db, table.name);
-    Evaluator eval(version);
-    std::vector<Match> rows = matchingRows(db, table, u.where.get(), true, options);
+    Evaluator eval(version, subqueries.runner);
+    std::vector<Match> rows =
+        matchingRows(db, table, u.where.get(), true, options, subqueries.runner);
     if (rows.empty()) return 0;
     // Every new row is computed before the first write, so a value that does not convert
     // for some row leaves the file untouched.
@@ -134,13 +137,15 @@ long executeUpdate(Database& db, UpdateStmt& u, const QueryOptions& options) {
 
 long executeDelete(Database& db, DeleteStmt& d, const QueryOptions& options) {
     const TableDef& table = findTable(db, d.table);
-    Binder binder({Source{&table}});
+    const StatementSubqueries subqueries = subqueriesFor(db, options);
+    Binder binder({Source{&table, {}}}, {}, subqueries.binder);
     if (d.where) {
         binder.bindExpr(*d.where);
         refuseAggregateInWhere(*d.where, d.whereText);
     }
     TableWriter writer(db, table.name);
-    std::vector<Match> rows = matchingRows(db, table, d.where.get(), false, options);
+    std::vector<Match> rows =
+        matchingRows(db, table, d.where.get(), false, options, subqueries.runner);
     if (rows.empty()) return 0;
     SaveScope save(db);
     for (const Match& m : rows) writer.remove(m.id);

@@ -1,0 +1,1 @@
+SELECT DISTINCT TOP 50 PERCENT s.id, -s.n ^ 2 Mod 3 \ 2 + 1 FROM T AS s LEFT JOIN U u ON s.id = u.id WHERE s.id NOT IN (1, 2) AND s.d BETWEEN #29-Feb-2024# AND #Mar 1, 2024# AND s.t LIKE '[!a]#?*' ORDER BY 2 DESC

@@ -1,0 +1,1 @@
+SELECT Format(d, 'yyyy-mm-dd hh:nn AM/PM'), Format(n, '#,##0.00%'), InStr(2, t, 'x', 0), IsNull(t) FROM T GROUP BY d, n, t ORDER BY Count(*) DESC
