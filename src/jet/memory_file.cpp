@@ -214,8 +214,8 @@ std::vector<std::string> MemoryFileSystem::list(const std::string& folder) {
     std::set<std::string> names;
     for (auto it = files_.lower_bound(prefix);
          it != files_.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it)
-        names.insert(it->first.substr(prefix.size(), it->first.find('/', prefix.size()) -
-                                                         prefix.size()));
+        names.insert(
+            it->first.substr(prefix.size(), it->first.find('/', prefix.size()) - prefix.size()));
     for (const std::string& f : folders_)
         if (f.size() > prefix.size() && f.compare(0, prefix.size(), prefix) == 0 &&
             f.find('/', prefix.size()) == std::string::npos)

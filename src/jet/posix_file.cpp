@@ -144,8 +144,9 @@ public:
         // A file without any write permission bit is read-only for this program even when
         // the user could override that (root): someone marked it so on purpose.
         struct stat before {};
-        if (mode != Mode::ReadOnly && mode != Mode::CreateNew && ::stat(path.c_str(), &before) == 0 &&
-            S_ISREG(before.st_mode) && (before.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        if (mode != Mode::ReadOnly && mode != Mode::CreateNew &&
+            ::stat(path.c_str(), &before) == 0 && S_ISREG(before.st_mode) &&
+            (before.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
             throwReadOnly(path);
         int fd = ::open(path.c_str(), flags, 0644);
         if (fd < 0) {
