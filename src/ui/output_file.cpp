@@ -26,19 +26,48 @@ constexpr size_t kTempRandomChars = 6;
     throw db::DbError(75, "Path/File access error: " + description);
 }
 
-// The engine's error already names the file and the cause.
-[[noreturn]] void pathError(const jet::Error& e) {
-    pathError(e.description());
+// The cause in an engine error's text ("Cannot create '/x': Read-only file system"), in the
+// words the messages use.
+std::string causeOf(const jet::Error& e) {
+    const std::string text = e.description();
+    const size_t colon = text.rfind("': ");
+    const std::string cause = colon == std::string::npos ? text : text.substr(colon + 3);
+    static const std::pair<const char*, const char*> kWords[] = {
+        {"No such file or directory", "no such folder"},
+        {"Not a directory", "a file is in the way of its folder"},
+        {"Is a directory", "a folder is in the way"},
+        {"Read-only file system", "read-only file system"},
+        {"Permission denied", "permission denied"},
+        {"Operation not permitted", "permission denied"},
+        {"File exists", "another file took the name meanwhile"},
+    };
+    for (const auto& [from, to] : kWords)
+        if (cause == from) return to;
+    return cause;
 }
 
-// A failed write or sync, with the runtime's numbers: a full disk is 61, anything else 57.
-// The file system promises "the disk is full" in the text of a full disk's error.
-[[noreturn]] void throwWriteError(const jet::Error& e) {
+bool diskFull(const jet::Error& e) {
     const std::string text = e.description();
-    if (text.find("the disk is full") != std::string::npos ||
-        text.find("quota") != std::string::npos)
-        throw db::DbError(61, "Disk full: " + text);
-    throw db::DbError(57, "Device I/O error: " + text);
+    return text.find("the disk is full") != std::string::npos ||
+           text.find("quota") != std::string::npos;
+}
+
+// A failure of the output at `path` (its final name: the temporary one means nothing to the
+// user), with the runtime's numbers: a full disk is 61, a failed write or sync 57, a name
+// that cannot be made 75. The file system promises "the disk is full" in a full disk's text.
+[[noreturn]] void outputError(const std::string& path, const std::string& doing,
+                              const jet::Error& e, long otherNumber) {
+    if (diskFull(e)) throw db::DbError(61, "Disk full: '" + path + "' could not be " + doing);
+    if (otherNumber == 57)
+        throw db::DbError(57, "Device I/O error: '" + path + "' could not be " + doing + ": " +
+                                  causeOf(e));
+    pathError("'" + path + "' could not be " + doing + ": " + causeOf(e));
+}
+
+// The engine's error already names the entry and the cause.
+[[noreturn]] void pathError(const jet::Error& e) {
+    if (diskFull(e)) throw db::DbError(61, "Disk full: " + e.description());
+    pathError(e.description());
 }
 
 [[noreturn]] void badFileName() {
@@ -371,7 +400,7 @@ OutputFile::OutputFile(UiPort& ui, std::string path, const ProtectedFiles* input
             // A name taken by chance: another one; anything else is the folder's failure.
             if (attempt < 8 && fs_.entryAt(tempPath_).kind != jet::EntryKind::None) continue;
             tempPath_.clear();
-            pathError(e);
+            outputError(path_, "created", e, 75);
         }
     }
     if (&fs_ == &jet::FileSystem::real()) signalSlot_ = registerTemporary(tempPath_);
@@ -387,7 +416,7 @@ void OutputFile::write(const uint8_t* data, size_t size) {
     try {
         file_->writeAt(offset_, data, size);
     } catch (const jet::Error& e) {
-        throwWriteError(e);
+        outputError(path_, "written", e, 57);
     }
     offset_ += size;
 }
@@ -404,7 +433,7 @@ void OutputFile::close() {
             file_->sync();
             file_.reset();
         } catch (const jet::Error& e) {
-            throwWriteError(e);
+            outputError(path_, "written", e, 57);
         }
         // The overwrite questions were asked about the entry that stood at the name when the
         // output began: that one goes now (the entry itself, never through a link), unless
@@ -422,7 +451,7 @@ void OutputFile::close() {
         try {
             fs_.renameNoReplace(tempPath_, path_);
         } catch (const jet::Error& e) {
-            pathError(e);
+            outputError(path_, "given its name", e, 75);
         }
     } catch (...) {
         discard();

@@ -4,9 +4,12 @@
 // nothing.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 
+#include "helpers/fault_fs.h"
+#include "jet/memory_file.h"
 #include "message_harness.h"
 #include "messages/frm_messages.h"
 
@@ -96,18 +99,30 @@ TEST_F(Extraction, SecureMessagesAreRefusedWithoutTouchingAnything) {
     EXPECT_TRUE(h.ui.opened.empty());
 }
 
-TEST_F(Extraction, ATargetThatCannotBeDeletedIsReportedTwice) {
+TEST_F(Extraction, ATargetThatCannotBeDeletedIsToldOnceWithItsCause) {
     h.load({message(1, test::blob(64, 8))});
-    // A name that cannot be removed stands for a file another program holds open.
     fs::create_directories(wav() / "held");
     EXPECT_EQ(cmdExtractWAVFile_Click(h.form), "");
-    EXPECT_EQ(h.ui.texts(),
-              (std::vector<std::string>{
-                  "Error 75 (Path/File access error) in procedure cmdExtractWAVFile_Click of Form "
-                  "frmMessages",
-                  "Cannot extract the message file - the target file is being held open by "
-                  "another application:" +
-                      wav().string()}));
+    EXPECT_EQ(h.ui.texts(), (std::vector<std::string>{
+                                "Error 75 (Path/File access error: Cannot replace '" +
+                                wav().string() +
+                                "': a folder is in the way) in procedure cmdExtractWAVFile_Click "
+                                "of Form frmMessages"}));
+    EXPECT_TRUE(h.ui.opened.empty());
+}
+
+// A folder that refuses the file is not a file held open by another program.
+TEST_F(Extraction, AReadOnlyFolderIsToldOnceAsSuch) {
+    h.load({message(1, test::blob(64, 8))});
+    jet::MemoryFileSystem disk;
+    test::FaultFileSystem readOnly(disk);
+    readOnly.failWrite(2, EROFS);  // the folder is made; the file cannot be
+    h.ui.files = &readOnly;
+    EXPECT_EQ(cmdExtractWAVFile_Click(h.form), "");
+    EXPECT_EQ(h.ui.texts(), (std::vector<std::string>{
+                                "(error) 75 (Path/File access error: '" + wav().string() +
+                                "' could not be created: read-only file system) in procedure "
+                                "bunPackWAVFile of Module modZerithDB"}));
     EXPECT_TRUE(h.ui.opened.empty());
 }
 
