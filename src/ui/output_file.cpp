@@ -59,8 +59,8 @@ bool diskFull(const jet::Error& e) {
                               const jet::Error& e, long otherNumber) {
     if (diskFull(e)) throw db::DbError(61, "Disk full: '" + path + "' could not be " + doing);
     if (otherNumber == 57)
-        throw db::DbError(57, "Device I/O error: '" + path + "' could not be " + doing + ": " +
-                                  causeOf(e));
+        throw db::DbError(
+            57, "Device I/O error: '" + path + "' could not be " + doing + ": " + causeOf(e));
     pathError("'" + path + "' could not be " + doing + ": " + causeOf(e));
 }
 

@@ -131,9 +131,8 @@ TEST(ExportUsersCommand, TheBackupItselfIsRefused) {
     const std::string before = readAll(file);
     const fs::path folder = file.parent_path();
     const fs::path same = folder / ".." / folder.filename() / file.filename();
-    const auto r = test::runCommand(withHome(
-        dir, "export-users " + shellQuote(file.string()) + " " + shellQuote(same.string()) +
-                 " --yes"));
+    const auto r = test::runCommand(withHome(dir, "export-users " + shellQuote(file.string()) +
+                                                      " " + shellQuote(same.string()) + " --yes"));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     EXPECT_NE(r.err.find("is the backup being read"), std::string::npos) << r.err;

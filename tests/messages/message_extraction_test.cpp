@@ -103,11 +103,11 @@ TEST_F(Extraction, ATargetThatCannotBeDeletedIsToldOnceWithItsCause) {
     h.load({message(1, test::blob(64, 8))});
     fs::create_directories(wav() / "held");
     EXPECT_EQ(cmdExtractWAVFile_Click(h.form), "");
-    EXPECT_EQ(h.ui.texts(), (std::vector<std::string>{
-                                "Error 75 (Path/File access error: Cannot replace '" +
-                                wav().string() +
-                                "': a folder is in the way) in procedure cmdExtractWAVFile_Click "
-                                "of Form frmMessages"}));
+    EXPECT_EQ(h.ui.texts(),
+              (std::vector<std::string>{
+                  "Error 75 (Path/File access error: Cannot replace '" + wav().string() +
+                  "': a folder is in the way) in procedure cmdExtractWAVFile_Click "
+                  "of Form frmMessages"}));
     EXPECT_TRUE(h.ui.opened.empty());
 }
 
@@ -119,10 +119,11 @@ TEST_F(Extraction, AReadOnlyFolderIsToldOnceAsSuch) {
     readOnly.failWrite(2, EROFS);  // the folder is made; the file cannot be
     h.ui.files = &readOnly;
     EXPECT_EQ(cmdExtractWAVFile_Click(h.form), "");
-    EXPECT_EQ(h.ui.texts(), (std::vector<std::string>{
-                                "(error) 75 (Path/File access error: '" + wav().string() +
-                                "' could not be created: read-only file system) in procedure "
-                                "bunPackWAVFile of Module modZerithDB"}));
+    EXPECT_EQ(
+        h.ui.texts(),
+        (std::vector<std::string>{"(error) 75 (Path/File access error: '" + wav().string() +
+                                  "' could not be created: read-only file system) in procedure "
+                                  "bunPackWAVFile of Module modZerithDB"}));
     EXPECT_TRUE(h.ui.opened.empty());
 }
 
