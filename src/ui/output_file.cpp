@@ -146,7 +146,7 @@ std::once_flag g_installed;
 
 void removeTemporaryFiles(int sig) {
     for (int i = 0; i < kSignalSlots; ++i)
-        if (g_tempUsed[i].load() != 0) ::unlink(g_tempPaths[i]);
+        if (g_tempUsed[i].load() == 1) ::unlink(g_tempPaths[i]);
     const int which = sig == SIGTERM ? 0 : 1;
     const struct sigaction& before = g_previous[which];
     if (!(before.sa_flags & SA_SIGINFO) && before.sa_handler != SIG_DFL &&
@@ -175,14 +175,16 @@ void installSignalHandlers() {
     });
 }
 
+// A slot is 0 free, 2 taken while its path is written, 1 published to the handler.
 int registerTemporary(const std::string& path) {
     if (path.size() >= PATH_MAX) return -1;
     installSignalHandlers();
     for (int i = 0; i < kSignalSlots; ++i) {
         int expected = 0;
-        if (g_tempUsed[i].load() != 0) continue;
+        if (!g_tempUsed[i].compare_exchange_strong(expected, 2)) continue;
         std::memcpy(g_tempPaths[i], path.c_str(), path.size() + 1);
-        if (g_tempUsed[i].compare_exchange_strong(expected, 1)) return i;
+        g_tempUsed[i].store(1);
+        return i;
     }
     return -1;
 }
@@ -202,7 +204,17 @@ std::string randomSuffix() {
     return out;
 }
 
+// The part of a temporary name before its random characters: "." + NAME + ".tdv-tmp-", with
+// NAME cut so that the whole fits the limit.
+std::string temporaryStem(const std::string& name) {
+    const size_t room = kMaxFileNameBytes - 1 - kTempMarker.size() - kTempRandomChars;
+    return "." + cutBytes(name, room) + std::string(kTempMarker);
+}
+
+// Removes leftover temporary files in the folder: those of `name`, or every one when `name`
+// is empty.
 void removeLeftovers(jet::FileSystem& fs, const std::string& folder, const std::string& name) {
+    const std::string stem = name.empty() ? std::string() : temporaryStem(name);
     std::vector<std::string> names;
     try {
         names = fs.list(folder);
@@ -211,7 +223,9 @@ void removeLeftovers(jet::FileSystem& fs, const std::string& folder, const std::
     }
     for (const std::string& n : names) {
         if (!isTemporaryName(n)) continue;
-        if (!name.empty() && n.compare(0, name.size() + 1, "." + name) != 0) continue;
+        if (!stem.empty() &&
+            (n.size() != stem.size() + kTempRandomChars || n.compare(0, stem.size(), stem) != 0))
+            continue;
         try {
             const std::string p = joinPath(folder, n);
             if (fs.entryAt(p).kind == jet::EntryKind::File) fs.remove(p);
@@ -238,6 +252,12 @@ bool isTemporaryName(const std::string& fileName) {
     const size_t tail = kTempMarker.size() + kTempRandomChars;
     return fileName.size() > tail + 1 && fileName[0] == '.' &&
            fileName.compare(fileName.size() - tail, kTempMarker.size(), kTempMarker) == 0;
+}
+
+std::string FileNames::unique(const std::string& name) {
+    const size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos || dot == 0 || name.size() - dot > 16) return unique({}, name, {});
+    return unique({}, name.substr(0, dot), name.substr(dot));
 }
 
 std::string FileNames::unique(const std::string& prefix, const std::string& base,
@@ -389,8 +409,7 @@ OutputFile::OutputFile(UiPort& ui, std::string path, const ProtectedFiles* input
         pathError(e);
     }
     // The temporary name must fit the limit too: its part of the final name is cut.
-    const size_t room = kMaxFileNameBytes - 1 - kTempMarker.size() - kTempRandomChars;
-    const std::string stem = "." + cutBytes(name, room) + std::string(kTempMarker);
+    const std::string stem = temporaryStem(name);
     for (int attempt = 0;; ++attempt) {
         tempPath_ = joinPath(folder, stem + randomSuffix());
         try {

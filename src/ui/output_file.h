@@ -67,7 +67,8 @@ bool isTemporaryName(const std::string& fileName);
 // is cut, never the prefix or the suffix.
 class FileNames {
 public:
-    std::string unique(const std::string& name) { return unique({}, name, {}); }
+    // A whole name: its extension (a last "." within 16 bytes of the end) is its suffix.
+    std::string unique(const std::string& name);
     std::string unique(const std::string& prefix, const std::string& base,
                        const std::string& suffix);
 
