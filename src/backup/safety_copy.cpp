@@ -131,13 +131,12 @@ void SafetyCopies::beforeChange(const std::string& path) {
         copy = path + "." + stamp_ + ".bak";
         for (int n = 2; ui::entryExists(ui_, copy); ++n)
             copy = path + "." + stamp_ + "-" + std::to_string(n) + ".bak";
+        // Written under a temporary name beside it, and named only once whole and synced.
         ui::OutputFile out(ui_, copy);
         copyInto(source, out, path);
+        if (!ui_.outputFileSystem())
+            narrowPermissions(out.temporaryPath(), source.status().st_mode);
         out.close();
-        if (!ui_.outputFileSystem()) {
-            narrowPermissions(copy, source.status().st_mode);
-            jet::FileSystem::real().syncDirectoryOf(copy);
-        }
     } catch (const CopyError&) {
         failed_ = true;
         throw;

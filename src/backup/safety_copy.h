@@ -8,9 +8,10 @@
 //     held until the run ends (the SafetyCopies object goes), so the copy equals the file
 //     just before the run's first change and nobody else saves in between;
 //   - an existing entry is never overwritten and a link is never followed: when the name is
-//     taken, "-2", "-3", ... go before ".bak"; the copy is created new (O_EXCL|O_NOFOLLOW)
-//     through the safe output files of the UI port, synced to disk, and gets no wider
-//     permissions than the original;
+//     taken, "-2", "-3", ... go before ".bak"; the copy is written under a temporary name
+//     beside it (O_EXCL|O_NOFOLLOW) through the safe output files of the UI port, gets no
+//     wider permissions than the original, is synced to disk and only then takes its name,
+//     without replacing anything;
 //   - a copy that cannot be written whole is removed, and the failure (a DbError naming the
 //     file and the cause) tells the caller to change nothing;
 //   - each file is copied at most once per run.

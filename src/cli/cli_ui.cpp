@@ -34,6 +34,13 @@ std::string CliUi::oneLine(const std::string& text) {
         if (text[i] == '\r' || text[i] == '\n') {
             out += "\\n";
             if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else if (static_cast<unsigned char>(text[i]) < 0x20 || text[i] == 0x7F) {
+            // Other control characters (from a backup's data) never reach the terminal raw.
+            static constexpr char kHex[] = "0123456789abcdef";
+            const auto c = static_cast<unsigned char>(text[i]);
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 0xF];
         } else {
             out += text[i];
         }

@@ -4,11 +4,12 @@
 //   message box (OK only)   "message: TEXT"
 //   question                "question: TEXT -> ANSWER"   ANSWER: Yes, No, OK or Cancel
 //
-// Line breaks inside a text are written as the two characters "\n", so every box is one
-// line. With answerYes every question is answered Yes (or OK); otherwise No (or Cancel).
-// File dialogs return the paths the command line gave, in order ("" once they run out,
-// which is a cancelled dialog). Opening a folder or file with the desktop prints
-// "open: PATH" on stderr. Settings and the clipboard live in memory for the one run.
+// Line breaks inside a text are written as the two characters "\n", other control
+// characters as "\xNN", so every box is one line and no data reaches the terminal raw. With
+// answerYes every question is answered Yes (or OK); otherwise No (or Cancel). File dialogs return
+// the paths the command line gave, in order ("" once they run out, which is a cancelled dialog).
+// Opening a folder or file with the desktop prints "open: PATH" on stderr. Settings and the
+// clipboard live in memory for the one run.
 #pragma once
 
 #include <deque>
@@ -47,7 +48,8 @@ public:
                      const std::string& value) override;
     void setWindowVisible(ui::Window, bool) override {}
 
-    // The text with CR LF, LF and CR each written as the two characters "\n".
+    // The text with CR LF, LF and CR each written as the two characters "\n", and every
+    // other control character as "\xNN".
     static std::string oneLine(const std::string& text);
 
 private:

@@ -55,7 +55,9 @@ void registerMaintenanceCommands(CLI::App& app) {
         auto args = std::make_shared<CommandArgs>();
         auto* cmd = addCommand(app, "export-users",
                                "Export the subscribers' aliases, extensions and e-mail "
-                               "addresses to a CSV file for a remap",
+                               "addresses to a CSV file for a remap (never over the backup "
+                               "itself; users whose alias holds a comma or quote are left "
+                               "out and named)",
                                args);
         cmd->add_option("OUT", args->out, "The CSV file to write")->required();
         cmd->callback([args] {

@@ -4,9 +4,11 @@
 //   tdv extract-log FILE              the "Extract Export Log File!" entry
 //
 // Files go where the window writes them (application folder: $TDV_HOME or the XDG data
-// folder); each written file's path is printed on stdout, one per line, when nothing failed
-// (otherwise status 1 after the message lines). TYPE is any type of the list; those without
-// recordings (schedules, details, exportlog) get "Invalid object type for WAV file
+// folder); each written file's path is printed on stdout, one per line (control characters
+// escaped as in message lines), when nothing failed (otherwise status 1 after the message
+// lines). The folders must be the program's own: a WAVExtraction or LogArchives that is a
+// link or a file is refused, and nothing in it is deleted. TYPE is any type of the list; those
+// without recordings (schedules, details, exportlog) get "Invalid object type for WAV file
 // extraction!". KEY is the ObjectID, or the alias or display name when exactly one row has it.
 // Message boxes go to stderr through CliUi; --yes answers Yes (or OK) to every question.
 #include <CLI/CLI.hpp>
@@ -51,7 +53,7 @@ void runExtractAudio(const ExtractArgs& args) {
     }
     const extract::WavExtraction result = actions::extractObjectRecordings(form);
     if (result.failed) stopAfterMessages();
-    for (const auto& path : result.written) std::cout << path << "\n";
+    for (const auto& path : result.written) std::cout << CliUi::oneLine(path) << "\n";
 }
 
 void runExtractLog(const ExtractArgs& args) {
@@ -59,7 +61,7 @@ void runExtractLog(const ExtractArgs& args) {
     session->form.cmbObjectType = app::kExtractExportLog;
     if (!extract::FetchBackupLogFile(session->form))
         stopAfterExportLogFailure(session->form, "extract-log");
-    std::cout << extract::exportLogPath(session->state) << "\n";
+    std::cout << CliUi::oneLine(extract::exportLogPath(session->state)) << "\n";
 }
 
 CLI::App* addCommand(CLI::App& app, const std::shared_ptr<ExtractArgs>& args, const char* name,

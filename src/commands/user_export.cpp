@@ -2,8 +2,13 @@
 
 #include <cstdio>
 #include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "backup/backed_up_version.h"
+#include "base/cp1252.h"
+#include "base/utf8.h"
 #include "main_state/code_page.h"
 #include "main_state/common_values.h"
 #include "ui/output_file.h"
@@ -20,25 +25,41 @@ constexpr const char* kNewQuery = "SELECT Alias, DTMFAccessID, SMTPAddress from 
 constexpr const char* kOldQuery = "SELECT Alias, DTMFAccessID from Subscribers";
 constexpr int kSmtpRevision = 20;
 
-// The output file's lines, converted to the ANSI code page and written in large pieces.
-class AnsiLines {
-public:
-    explicit AnsiLines(ui::OutputFile& file) : file_(file) {}
-    void writeLine(const std::string& line) {
-        buffer_ += app::strUnicodeToMultiByte(line, app::kAnsiCodePage);
-        buffer_ += "\r\n";
-        if (buffer_.size() >= kFlushBytes) flush();
+// Whether every character of the text has a Windows-1252 byte.
+bool fitsAnsi(std::string_view text) {
+    for (size_t i = 0; i < text.size();) {
+        if (base::charToCp1252(base::nextUtf8(text, i)) < 0) return false;
     }
-    void flush() {
-        file_.write(buffer_);
-        buffer_.clear();
-    }
+    return true;
+}
 
-private:
-    static constexpr size_t kFlushBytes = 64 * 1024;
-    ui::OutputFile& file_;
-    std::string buffer_;
+// The remap load splits a line at every comma and drops double quotes, and a line break
+// ends the line: a value holding one of them would load back as another user's row.
+std::string unsafeCharacter(const std::string& value) {
+    if (value.find(',') != std::string::npos) return "a comma";
+    if (value.find('"') != std::string::npos) return "a double quote";
+    if (value.find_first_of("\r\n") != std::string::npos) return "a line break";
+    return {};
+}
+
+// What the export did, for the closing message.
+struct Tally {
+    long exported = 0;
+    long withoutExtension = 0;
+    long lostToErrors = 0;
+    std::vector<std::pair<std::string, std::string>> leftOut;  // (what holds what, alias)
 };
+
+std::string closingText(const Tally& t) {
+    std::string text =
+        std::to_string(t.exported) + (t.exported == 1 ? " user" : " users") + " exported";
+    if (t.withoutExtension > 0)
+        text += ", " + std::to_string(t.withoutExtension) + " without an extension";
+    for (const auto& [why, alias] : t.leftOut) text += "; left out, " + why + ": " + alias;
+    if (t.lostToErrors > 0)
+        text += "; " + std::to_string(t.lostToErrors) + " left out after an error";
+    return text;
+}
 
 ui::FileDialog exportDialog() {
     ui::FileDialog d;
@@ -69,20 +90,23 @@ bool mnuExportUsers_Click(app::FrmMain& form) {
     const std::string path = ui.saveFileDialog(exportDialog());
     if (path.empty()) return false;
 
+    // The export never takes the place of the backup it reads (or one beside it), whatever
+    // the path's spelling: refused before the overwrite question, nothing changed.
+    const ui::ProtectedFiles inputs = ui::ProtectedFiles::forBackup(ui, state.strMDBFilePath);
+    if (!proc.step([&] { ui::refuseInputTarget(ui, path, &inputs); })) return false;
     if (ui::entryExists(ui, path) &&
         ui.messageBox("Overwrite file?", ui::Buttons::YesNo) != ui::Answer::Yes)
         return false;
 
-    // Creating the file removes the earlier one first (also a read-only one; a link is
-    // removed, not followed). A file that cannot be created ends the command: every line
-    // would fail the same way.
+    // The file is written under a temporary name and replaces the earlier one (a link is
+    // removed, not followed) only once it is whole. A file that cannot be created ends the
+    // command: every line would fail the same way.
     std::optional<ui::OutputFile> file;
-    if (!proc.step([&] { file.emplace(ui, path); })) return false;
-    AnsiLines out(*file);
+    if (!proc.step([&] { file.emplace(ui, path, &inputs); })) return false;
 
     auto rs = state.newRecordset();
     const bool newer = backup::bIsMDBVersionGreaterThanOrEqualTo(state, kSmtpRevision);
-    proc.step([&] { out.writeLine(newer ? kNewHeader : kOldHeader); });
+    std::vector<std::string> lines{newer ? kNewHeader : kOldHeader};
     proc.step([&] { rs.setCursorLocation(db::adUseClient); });
     proc.step([&] {
         rs.Open(newer ? kNewQuery : kOldQuery, state.strMDBConnectString, db::adOpenKeyset,
@@ -91,42 +115,76 @@ bool mnuExportUsers_Click(app::FrmMain& form) {
 
     long count = -1;
     proc.step([&] { count = rs.RecordCount(); });
+    Tally tally;
     if (count < 1) {
         if (!proc.failed()) ui.messageBox("No subscribers found in backup!");
-        proc.step([&] { rs.Close(); });
-        // The file keeps its header line, unless something failed on the way.
-        proc.step([&] { out.flush(); });
-        proc.keep(*file);
-        return false;
-    }
-
-    // A subscriber whose Alias or DTMFAccessID is Null costs its line after its box, and the
-    // export goes on: that is the row's, not the file's failure. A line that cannot be
-    // written (a full disk) ends the export with one box; the half-written file is removed.
-    ui::Procedure rows(ui, "mnuExportUsers_Click", "frmMain", ui::ErrorStyle::standard());
-    proc.loop([&] { return !rs.Eof(); }, [&] { rs.MoveNext(); },
-              [&] {
-                  std::string line;
-                  const bool built = rows.step([&] {
-                      line =
-                          rs("Alias").Value().toText() + "," + rs("DTMFAccessID").Value().toText();
-                      if (backup::bIsMDBVersionGreaterThanOrEqualTo(state, kSmtpRevision)) {
-                          line += ",,," + app::strGetFieldText(rs, "SMTPAddress", state) + ",";
-                      } else {
-                          line += ",,";
+    } else {
+        // A subscriber whose Alias is Null costs its line after its box, and the export goes
+        // on: that is the row's, not the file's failure; the closing message counts it. A
+        // Null extension is an empty field.
+        ui::Procedure rows(ui, "mnuExportUsers_Click", "frmMain", ui::ErrorStyle::standard());
+        proc.loop([&] { return !rs.Eof(); }, [&] { rs.MoveNext(); },
+                  [&] {
+                      std::string alias, extension, smtp, line;
+                      bool noExtension = false;
+                      const bool built = rows.step([&] {
+                          alias = rs("Alias").Value().toText();
+                          const db::Variant ext = rs("DTMFAccessID").Value();
+                          noExtension = ext.isNull();
+                          extension = noExtension ? std::string() : ext.toText();
+                          line = alias + "," + extension;
+                          if (newer) {
+                              smtp = app::strGetFieldText(rs, "SMTPAddress", state);
+                              line += ",,," + smtp + ",";
+                          } else {
+                              line += ",,";
+                          }
+                      });
+                      if (!built) {
+                          ++tally.lostToErrors;
+                          return;
                       }
+                      std::string why = unsafeCharacter(alias);
+                      if (!why.empty()) {
+                          why = "alias holds " + why;
+                      } else if (!(why = unsafeCharacter(extension + smtp)).empty()) {
+                          why = "extension or address holds " + why;
+                      }
+                      if (!why.empty()) {
+                          tally.leftOut.emplace_back(why, alias);
+                          return;
+                      }
+                      lines.push_back(std::move(line));
+                      ++tally.exported;
+                      if (noExtension) ++tally.withoutExtension;
                   });
-                  if (built) proc.step([&] { out.writeLine(line); });
-              });
-    proc.step([&] { out.flush(); });
-    proc.step([&] { rs.Close(); });
-    if (!proc.keep(*file)) return false;
-
-    if (ui.messageBox("Export complete.  View output file now?", ui::Buttons::YesNo) ==
-        ui::Answer::Yes) {
-        ui.openWithDesktop(path);
     }
-    return true;
+    proc.step([&] {
+        if (rs.State() != db::adStateClosed) rs.Close();
+    });
+    // Windows-1252 as the design writes it, unless a value has no character there: then
+    // UTF-8 with its byte order mark, which the remap load reads as well.
+    bool ansi = true;
+    for (const std::string& line : lines) ansi = ansi && fitsAnsi(line);
+    proc.step([&] {
+        std::string bytes = ansi ? std::string() : std::string("\xEF\xBB\xBF");
+        for (const std::string& line : lines) {
+            bytes += ansi ? app::strUnicodeToMultiByte(line, app::kAnsiCodePage) : line;
+            bytes += "\r\n";
+        }
+        file->write(bytes);
+    });
+    // The file is kept (header only when there are no subscribers) unless it failed.
+    if (!proc.keep(*file) || count < 1) return false;
+
+    const bool whole = tally.leftOut.empty() && tally.lostToErrors == 0;
+    const std::string question = whole && tally.withoutExtension == 0
+                                     ? std::string("Export complete.  View output file now?")
+                                     : (whole ? "Export complete: " : "Export incomplete: ") +
+                                           closingText(tally) + ".  View output file now?";
+    if (ui.messageBox(question, ui::Buttons::YesNo) == ui::Answer::Yes) ui.openWithDesktop(path);
+    // Users left out: the file holds what could be written safely, but not what was asked.
+    return whole;
 }
 
 }  // namespace tdv::commands

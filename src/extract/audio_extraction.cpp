@@ -1,8 +1,6 @@
 #include "extract/audio_extraction.h"
 
-#include <filesystem>
-#include <system_error>
-
+#include "base/text.h"
 #include "extract/blob_unpack.h"
 #include "main_state/common_values.h"
 #include "ui/output_file.h"
@@ -11,8 +9,6 @@
 namespace tdv::extract {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr long kNoRecordingSize = 10;  // blobs this small hold no real recording
 constexpr const char* kUnpackError = "Error unpacking WAV file from MDB database";
@@ -49,19 +45,24 @@ struct Run {
     app::FrmMain& form;
     ui::Procedure& proc;
     WavExtraction& result;
-    std::string folder;  // application folder + "/WAVExtraction/"
+    std::string folder;         // application folder + "/WAVExtraction/"
+    ui::ProtectedFiles inputs;  // the open backup and the backups beside it
     ui::FileNames names;
     bool writeFailed = false;  // a recording could not be written; the rest would fail too
 };
 
-// Writes the column to `name` in the folder. The name comes from data: it is made one safe,
-// unique file name there. A failed write is counted, so the loop of its caller ends.
-bool unpack(Run& run, db::Recordset& rs, const std::string& column, const std::string& name) {
+// Writes the column to prefix + base + suffix in the folder. The name comes from data: it is
+// made one safe, unique file name there, cut in its base when too long. A failed write is
+// counted, so the loop of its caller ends; it is told once (by the unpacking, or here).
+bool unpack(Run& run, db::Recordset& rs, const std::string& column, const std::string& prefix,
+            const std::string& base, const std::string& suffix) {
     if (run.writeFailed) return false;
     std::string path;
-    if (!run.proc.step([&] { path = run.folder + run.names.unique(name); })) return false;
-    if (!bunPackWAVFile(run.form.ui, rs, column, path)) {
-        run.proc.fail(kUnpackError);
+    if (!run.proc.step([&] { path = run.folder + run.names.unique(prefix, base, suffix); }))
+        return false;
+    const Unpacked done = unpackBlob(run.form.ui, rs, column, path, &run.inputs);
+    if (!done.written) {
+        run.proc.fail(done.reported ? "" : kUnpackError);
         run.writeFailed = true;
         return false;
     }
@@ -69,15 +70,24 @@ bool unpack(Run& run, db::Recordset& rs, const std::string& column, const std::s
     return true;
 }
 
+// Prepares the extraction folder for a run; false (told once) when it is refused.
+bool prepare(Run& run) {
+    return run.proc.step([&] {
+        run.inputs = ui::ProtectedFiles::forBackup(run.form.ui, run.form.state.strMDBFilePath);
+        ClearWAVExtractionFolder(run.form.ui, run.form.state);
+    });
+}
+
 std::string baseNameOf(app::FrmMain& form, const db::Recordset& rs, const std::string& column) {
     return wavBaseName(app::strGetFieldText(rs, column, form.state));
 }
 
 // The voice name of the first query's record, written as `name`.
-void voiceName(Run& run, db::Recordset& rs, const std::string& name) {
+void voiceName(Run& run, db::Recordset& rs, const std::string& prefix, const std::string& base,
+               const std::string& suffix) {
     bool present = false;
     run.proc.step([&] { present = hasRecording(rs, "VoiceName"); });
-    if (present) unpack(run, rs, "VoiceName", name);
+    if (present) unpack(run, rs, "VoiceName", prefix, base, suffix);
 }
 
 // The greetings of a call handler (a user's primary one or a handler itself), by product.
@@ -107,15 +117,21 @@ void handlerGreetings(Run& run, db::Recordset& rs, const std::string& handlerId,
                     language =
                         app::strLanguageAbbreviation(rs.Fields("LanguageCode").Value().toLong());
                 });
-            std::string name;
+            std::string suffix;
             if (proc.step([&] {
-                    name = base + "_Greeting_" + joined(rs, "Alias") + "_" + language + ".wav";
+                    suffix = "_Greeting_" + joined(rs, "Alias") + "_" + language + ".wav";
                 }) &&
-                !unpack(run, rs, "greeting", name))
+                !unpack(run, rs, "greeting", "", base, suffix))
                 break;
         }
         if (!proc.step([&] { rs.MoveNext(); })) break;
     }
+}
+
+// A refused folder ends the extraction before anything is written or deleted.
+WavExtraction refused(WavExtraction& result) {
+    result.failed = true;
+    return result;
 }
 
 // The closing step: the folder is opened only when nothing failed.
@@ -127,7 +143,18 @@ void openFolder(Run& run) {
 }  // namespace
 
 std::string wavBaseName(const std::string& text) {
-    std::string name = app::strFixQuotesForSQL(app::strUnicodeToUTF8Text(text));
+    // The text is UTF-8 already: only TAB, CR and LF go (converting it again would encode
+    // non-ASCII characters twice).
+    std::string copy = text;
+    std::string name = app::strRemoveControlChars(copy, false);
+    // The design's quote step: a pair already doubled stays a pair, every other quote is
+    // doubled. Not the SQL quoting, which doubles every quote so that values read back exact.
+    std::string single;
+    for (size_t i = 0; i < name.size(); ++i) {
+        single += name[i];
+        if (name[i] == '\'' && i + 1 < name.size() && name[i + 1] == '\'') ++i;
+    }
+    name = base::trimSpaces(base::doubledApostrophes(single));
     removeAll(name, '/');
     removeAll(name, '\\');
     removeAll(name, ' ');
@@ -140,26 +167,19 @@ std::string wavExtractionFolder(const backup::AppState& state) {
     return state.appFolder + "/WAVExtraction";
 }
 
-void ClearWAVExtractionFolder(const backup::AppState& state) {
-    const fs::path folder = wavExtractionFolder(state);
-    std::error_code ec;
-    if (!fs::exists(folder, ec)) fs::create_directories(folder, ec);
-    for (const auto& entry : fs::directory_iterator(folder, ec)) {
-        std::error_code fileEc;
-        if (!entry.is_regular_file(fileEc)) continue;
-        // Read-only files stay, as an unforced delete leaves them.
-        const auto perms = entry.status(fileEc).permissions();
-        if ((perms & fs::perms::owner_write) == fs::perms::none) continue;
-        fs::remove(entry.path(), fileEc);
-    }
+void ClearWAVExtractionFolder(ui::UiPort& ui, const backup::AppState& state) {
+    const std::string folder = wavExtractionFolder(state);
+    ui::prepareOwnFolder(ui, folder);
+    ui::clearOwnFolder(ui, folder, {".wav"},
+                       ui::ProtectedFiles::forBackup(ui, state.strMDBFilePath));
 }
 
 WavExtraction PullSubscriberWAVFiles(app::FrmMain& form, const std::string& objectId) {
     ui::Procedure proc(form.ui, "PullSubscriberWAVFiles", "frmMain",
                        ui::ErrorStyle::ownText("Error in PullSubscriberWAVFiles:"));
     WavExtraction result;
-    ClearWAVExtractionFolder(form.state);
-    Run run{form, proc, result, wavExtractionFolder(form.state) + "/", {}, false};
+    Run run{form, proc, result, wavExtractionFolder(form.state) + "/", {}, {}, false};
+    if (!prepare(run)) return refused(result);
     db::Recordset rs, greetings;
     proc.step([&] {
         rs = openReadOnly(form.state,
@@ -169,7 +189,7 @@ WavExtraction PullSubscriberWAVFiles(app::FrmMain& form, const std::string& obje
     });
     std::string base;
     proc.step([&] { base = baseNameOf(form, rs, "alias"); });
-    voiceName(run, rs, base + "_VoiceName.wav");
+    voiceName(run, rs, "", base, "_VoiceName.wav");
     std::string handlerId;
     if (proc.step([&] { handlerId = joined(rs, "CallHandlerObjectID"); }))
         handlerGreetings(run, greetings, handlerId, base);
@@ -181,8 +201,8 @@ WavExtraction PullHandlerWAVFiles(app::FrmMain& form, const std::string& objectI
     ui::Procedure proc(form.ui, "PullHandlerWAVFiles", "frmMain",
                        ui::ErrorStyle::ownText("Error in PullHandlerWAVFiles:"));
     WavExtraction result;
-    ClearWAVExtractionFolder(form.state);
-    Run run{form, proc, result, wavExtractionFolder(form.state) + "/", {}, false};
+    Run run{form, proc, result, wavExtractionFolder(form.state) + "/", {}, {}, false};
+    if (!prepare(run)) return refused(result);
     db::Recordset rs, greetings;
     proc.step([&] {
         rs = openReadOnly(form.state,
@@ -192,7 +212,7 @@ WavExtraction PullHandlerWAVFiles(app::FrmMain& form, const std::string& objectI
     });
     std::string base;
     proc.step([&] { base = baseNameOf(form, rs, "TextName"); });
-    voiceName(run, rs, base + "_VoiceName.wav");
+    voiceName(run, rs, "", base, "_VoiceName.wav");
     handlerGreetings(run, greetings, objectId, base);
     openFolder(run);
     return result;
@@ -202,8 +222,8 @@ WavExtraction PullNameLookupWAVFiles(app::FrmMain& form, const std::string& obje
     ui::Procedure proc(form.ui, "PullNameLookupWAVFiles", "frmMain",
                        ui::ErrorStyle::ownText("Error in PullNameLookupWAVFiles:"));
     WavExtraction result;
-    ClearWAVExtractionFolder(form.state);
-    Run run{form, proc, result, wavExtractionFolder(form.state) + "/", {}, false};
+    Run run{form, proc, result, wavExtractionFolder(form.state) + "/", {}, {}, false};
+    if (!prepare(run)) return refused(result);
     db::Recordset rs;
     proc.step([&] {
         rs = openReadOnly(form.state, "SELECT * from NameLookupHandlers WHERE ObjectID=" +
@@ -218,9 +238,14 @@ WavExtraction PullNameLookupWAVFiles(app::FrmMain& form, const std::string& obje
     }
     std::string base;
     proc.step([&] { base = baseNameOf(form, rs, "DisplayName"); });
-    voiceName(run, rs, "VoiceName_" + base + ".wav");
+    voiceName(run, rs, "VoiceName_", base, ".wav");
     proc.step([&] { rs.Close(); });
-    if (proc.step([&] {
+    // The older product has no directory handler greetings (no such table): its failed query
+    // is told in the procedure's box, and the voice name is then the whole result.
+    ui::Procedure query(form.ui, "PullNameLookupWAVFiles", "frmMain",
+                        ui::ErrorStyle::ownText("Error in PullNameLookupWAVFiles:"));
+    ui::Procedure& greetingsQuery = form.state.version.bIsQuorinBackup ? proc : query;
+    if (greetingsQuery.step([&] {
             rs = openReadOnly(form.state,
                               "SELECT * FROM QRN_DirectoryHandlerGreetings WHERE "
                               "DirectoryHandlerObjectID=" +
@@ -232,11 +257,10 @@ WavExtraction PullNameLookupWAVFiles(app::FrmMain& form, const std::string& obje
         while (greetings >= 1 && !rs.Eof()) {
             bool present = false;
             proc.step([&] { present = hasRecording(rs, "Greeting"); });
-            std::string name;
-            if (present && proc.step([&] {
-                    name = "Greeting_" + joined(rs, "LanguageCode") + "_" + base + ".wav";
-                }) &&
-                !unpack(run, rs, "Greeting", name))
+            std::string prefix;
+            if (present &&
+                proc.step([&] { prefix = "Greeting_" + joined(rs, "LanguageCode") + "_"; }) &&
+                !unpack(run, rs, "Greeting", prefix, base, ".wav"))
                 break;
             if (!proc.step([&] { rs.MoveNext(); })) break;
         }
@@ -249,8 +273,8 @@ WavExtraction PullInterviewerWAVFiles(app::FrmMain& form, const std::string& obj
     ui::Procedure proc(form.ui, "PullInterviewerWAVFiles", "frmMain",
                        ui::ErrorStyle::ownText("Error in PullInterviewerWAVFiles:"));
     WavExtraction result;
-    ClearWAVExtractionFolder(form.state);
-    Run run{form, proc, result, wavExtractionFolder(form.state) + "/", {}, false};
+    Run run{form, proc, result, wavExtractionFolder(form.state) + "/", {}, {}, false};
+    if (!prepare(run)) return refused(result);
     db::Recordset rs, questions;
     proc.step([&] {
         rs = openReadOnly(form.state,
@@ -260,7 +284,7 @@ WavExtraction PullInterviewerWAVFiles(app::FrmMain& form, const std::string& obj
     });
     std::string base;
     proc.step([&] { base = baseNameOf(form, rs, "DisplayName"); });
-    voiceName(run, rs, base + "_VoiceName.wav");
+    voiceName(run, rs, "", base, "_VoiceName.wav");
     if (proc.step([&] {
             questions = openReadOnly(form.state,
                                      "SELECT Alias,Stream FROM InterviewQuestions WHERE "
@@ -273,11 +297,10 @@ WavExtraction PullInterviewerWAVFiles(app::FrmMain& form, const std::string& obj
         while (count >= 1 && !questions.Eof()) {
             bool present = false;
             proc.step([&] { present = hasRecording(questions, "Stream"); });
-            std::string name;
-            if (present && proc.step([&] {
-                    name = base + "_Question_" + joined(questions, "Alias") + ".wav";
-                }) &&
-                !unpack(run, questions, "stream", name))
+            std::string suffix;
+            if (present &&
+                proc.step([&] { suffix = "_Question_" + joined(questions, "Alias") + ".wav"; }) &&
+                !unpack(run, questions, "stream", "", base, suffix))
                 break;
             if (!proc.step([&] { questions.MoveNext(); })) break;
         }
@@ -290,8 +313,8 @@ WavExtraction PullDistributionListWAVFiles(app::FrmMain& form, const std::string
     ui::Procedure proc(form.ui, "PullDistributionListWAVFiles", "frmMain",
                        ui::ErrorStyle::ownText("Error in PullDistributionListWAVFiles:"));
     WavExtraction result;
-    ClearWAVExtractionFolder(form.state);
-    Run run{form, proc, result, wavExtractionFolder(form.state) + "/", {}, false};
+    Run run{form, proc, result, wavExtractionFolder(form.state) + "/", {}, {}, false};
+    if (!prepare(run)) return refused(result);
     db::Recordset rs;
     proc.step([&] {
         rs = openReadOnly(form.state,
@@ -300,7 +323,7 @@ WavExtraction PullDistributionListWAVFiles(app::FrmMain& form, const std::string
     });
     std::string base;
     proc.step([&] { base = baseNameOf(form, rs, "Alias"); });
-    voiceName(run, rs, base + "_VoiceName.wav");
+    voiceName(run, rs, "", base, "_VoiceName.wav");
     openFolder(run);
     return result;
 }

@@ -7,9 +7,12 @@
 // failure shows "Error in <procedure>:" + the description, and the procedure goes on.
 //
 // Names built from the backup's data (aliases, greeting names, language codes) are made one
-// safe file name inside the folder, unique within the run (ui::FileNames). A recording that
-// cannot be written ends the loop over the greetings or questions (the next would fail the
-// same way), and the folder is opened only when nothing failed.
+// safe file name inside the folder, unique within the run and cut in the object's base name
+// only (ui::FileNames). A recording that cannot be written ends the loop over the greetings
+// or questions (the next would fail the same way); each failure is told once, and the folder
+// is opened only when nothing failed. A folder that is a link or no folder is refused before
+// anything is deleted or written. The older product's missing directory handler greetings
+// table is told in a box but is no failure: the voice name is the whole result.
 #pragma once
 
 #include <string>
@@ -19,15 +22,19 @@
 
 namespace tdv::extract {
 
-// The object's text made safe as a file name: UTF-8 bytes without TAB/CR/LF, quotes doubled,
-// trimmed, "/", "\" and blanks removed, "?" and "*" replaced by "_".
+// The object's text made safe as a file name: the text without TAB/CR/LF, a doubled quote
+// pair kept as a pair and every other quote doubled, trimmed, "/", "\" and blanks removed,
+// "?" and "*" replaced by "_". (Control characters become "_" when the name is formed.)
 std::string wavBaseName(const std::string& text);
 
 // application folder + "/WAVExtraction".
 std::string wavExtractionFolder(const backup::AppState& state);
 
-// Creates the folder if needed and deletes the files directly in it; errors are skipped.
-void ClearWAVExtractionFolder(const backup::AppState& state);
+// Prepares the folder (ui::prepareOwnFolder: created when missing, refused with DbError 75
+// when it is a link or not a folder) and deletes the recordings directly in it
+// (ui::clearOwnFolder: ".wav" files only; never the open backup or one beside it, a link, a
+// folder, a read-only file or an Access file). Failures to delete one file are skipped.
+void ClearWAVExtractionFolder(ui::UiPort& ui, const backup::AppState& state);
 
 // What one extraction did: the files it wrote (full paths, in order) and whether anything
 // failed (a failure was shown; the folder was then not opened).

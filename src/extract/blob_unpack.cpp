@@ -11,13 +11,23 @@ namespace tdv::extract {
 
 bool bunPackWAVFile(ui::UiPort& ui, db::Recordset& rs, const std::string& columnName,
                     const std::string& targetPath) {
-    if (base::utf8CharacterCount(targetPath) < 3) return false;
+    return unpackBlob(ui, rs, columnName, targetPath).written;
+}
+
+Unpacked unpackBlob(ui::UiPort& ui, db::Recordset& rs, const std::string& columnName,
+                    const std::string& targetPath, const ui::ProtectedFiles* inputs) {
+    Unpacked result;
+    if (base::utf8CharacterCount(targetPath) < 3) return result;
 
     ui::Procedure proc(ui, "bunPackWAVFile", "modZerithDB", ui::ErrorStyle::errorSpace(),
                        ui::OwnerKind::Module);
     // The earlier file goes, also a read-only one; a link is removed, not followed. A name
     // that cannot be freed cannot be written either: one failure, one box.
-    if (!proc.step([&] { ui::removeEntry(ui, targetPath); })) return false;
+    auto failed = [&] {
+        result.reported = proc.failed();
+        return result;
+    };
+    if (!proc.step([&] { ui::removeEntry(ui, targetPath, inputs); })) return failed();
 
     std::optional<db::Field> field;
     bool isNull = false;
@@ -26,10 +36,10 @@ bool bunPackWAVFile(ui::UiPort& ui, db::Recordset& rs, const std::string& column
         isNull = f.Value().isNull();
         field = f;
     });
-    if (!looked || isNull) return false;
+    if (!looked || isNull) return failed();
 
     std::optional<ui::OutputFile> file;
-    if (!proc.step([&] { file.emplace(ui, targetPath); })) return false;
+    if (!proc.step([&] { file.emplace(ui, targetPath, inputs); })) return failed();
 
     long size = 0;
     proc.step([&] { size = field->ActualSize(); });
@@ -48,7 +58,8 @@ bool bunPackWAVFile(ui::UiPort& ui, db::Recordset& rs, const std::string& column
                   });
               });
     // A file is kept only when every step succeeded and it closed cleanly.
-    return proc.keep(*file);
+    result.written = proc.keep(*file);
+    return failed();
 }
 
 }  // namespace tdv::extract

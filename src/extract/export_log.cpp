@@ -1,8 +1,5 @@
 #include "extract/export_log.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "backup/backed_up_version.h"
 #include "extract/blob_unpack.h"
 #include "ui/output_file.h"
@@ -11,8 +8,6 @@
 namespace tdv::extract {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 std::string logFolder(const backup::AppState& state) {
     return state.appFolder + "/LogArchives";
@@ -41,8 +36,16 @@ bool FetchBackupLogFile(app::FrmMain& form) {
     bool gate = false;
     proc.step([&] { gate = backupHoldsLog(form); });
     if (!gate) {
-        // An archive of an earlier backup must not pass for this one's.
-        proc.step([&] { ui::removeEntry(form.ui, exportLogPath(form.state)); });
+        // An archive of an earlier backup must not pass for this one's; a folder that is a
+        // link or no folder is not ours to remove anything from.
+        const std::string folder = logFolder(form.state);
+        bool ours = false;
+        try {
+            ours = ui::outputFileSystem(form.ui).entryAt(folder).kind == jet::EntryKind::Folder;
+        } catch (...) {
+            // A folder that cannot be looked at holds nothing to remove.
+        }
+        if (ours) proc.step([&] { ui::removeEntry(form.ui, exportLogPath(form.state)); });
         form.txtInfo.Text = "No backup log file in MDB\r\n";
         form.AddLine(
             "Backup was produced with a version older than 7.0.29 for Zerith or 1.3.1 for "
@@ -52,17 +55,13 @@ bool FetchBackupLogFile(app::FrmMain& form) {
 
     const std::string folder = logFolder(form.state);
     const std::string target = exportLogPath(form.state);
-    // A folder that cannot be made, or an earlier archive that cannot be removed (also a
-    // read-only one goes; a link is removed, not followed), leaves nothing to write into:
-    // that failure is told once, then the extraction's own failure message.
-    const bool ready = proc.step([&] {
-        // The application folder itself may not exist yet (a fresh $TDV_HOME or data
-        // folder).
-        if (!fs::exists(folder + "/")) fs::create_directories(folder);
-        if (!fs::is_directory(folder))
-            throw fs::filesystem_error("create_directories", folder,
-                                       std::make_error_code(std::errc::not_a_directory));
-    }) && proc.step([&] { ui::removeEntry(form.ui, target); });
+    const ui::ProtectedFiles inputs =
+        ui::ProtectedFiles::forBackup(form.ui, form.state.strMDBFilePath);
+    // A folder that cannot be made or is not ours (a link, a file), or an earlier archive
+    // that cannot be removed (also a read-only one goes; a link is removed, not followed),
+    // leaves nothing to write into: that failure is told once, and nothing else.
+    const bool ready = proc.step([&] { ui::prepareOwnFolder(form.ui, folder); }) &&
+                       proc.step([&] { ui::removeEntry(form.ui, target, &inputs); });
 
     db::Recordset rs = form.state.newRecordset();
     bool written = false;
@@ -72,7 +71,11 @@ bool FetchBackupLogFile(app::FrmMain& form) {
             rs.Open("SELECT * FROM VersionInfo", form.state.strMDBConnectString, db::adOpenKeyset,
                     db::adLockReadOnly);
         });
-        proc.step([&] { written = bunPackWAVFile(form.ui, rs, "LogFileZIP", target); });
+        proc.step([&] {
+            const Unpacked done = unpackBlob(form.ui, rs, "LogFileZIP", target, &inputs);
+            written = done.written;
+            if (done.reported) proc.fail("");
+        });
     }
     // Success is told only when nothing failed on the way.
     if (written && !proc.failed()) {
@@ -80,8 +83,10 @@ bool FetchBackupLogFile(app::FrmMain& form) {
         proc.step([&] { form.ui.openWithDesktop(folder); });
     } else {
         if (written) proc.step([&] { ui::removeEntry(form.ui, target); });
+        // A failure already told (with the file and its cause) is not told again.
+        if (!proc.failed())
+            form.ui.messageBox("Error unpacking ZIP file from MDB database", ui::Buttons::Ok);
         written = false;
-        form.ui.messageBox("Error unpacking ZIP file from MDB database", ui::Buttons::Ok);
         form.txtInfo.Text = "Error unpacking ZIP file containing export log";
     }
     proc.step([&] {

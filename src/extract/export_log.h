@@ -5,7 +5,11 @@
 // VersionInfo.LogFileZIP. FetchBackupLogFile empties the grid, writes that archive to
 // application folder + "/LogArchives/TARNIS_Export_LogFile.zip" (always this name), reports
 // the path in txtInfo and opens the folder with the desktop. Errors are shown as
-// "Error N (D) in procedure FetchBackupLogFile of Form frmMain" and the next step runs.
+// "Error N (D) in procedure FetchBackupLogFile of Form frmMain" and the next step runs; a
+// failure is told once (a failed write is not followed by "Error unpacking ZIP file from MDB
+// database"). LogArchives must be a folder of the program's own (not a link, not a file):
+// otherwise the extraction is refused and nothing in it is removed. The archive is written
+// under a temporary name and replaces the earlier one only once it is whole.
 #pragma once
 
 #include <string>

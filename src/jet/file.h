@@ -11,12 +11,15 @@
 //   - writeAt/truncate are not durable until sync(); creating or removing a name is not
 //     durable until syncDirectoryOf(that name);
 //   - locks are advisory, belong to the File object that took them (two Files of one
-//     process conflict exactly as two processes do) and are released when it is destroyed.
+//     process conflict exactly as two processes do) and are released when it is destroyed;
+//   - the name operations (entryAt, createFolder, renameNoReplace, remove, CreateNew) never
+//     follow a link at the last component of a name; links above it are followed.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace jet {
 
@@ -61,10 +64,20 @@ public:
     virtual void setModificationTime(int64_t mtimeNs) { (void)mtimeNs; }
 };
 
+// What a directory entry is, looked at itself (lstat): a link is a Link whatever it points to.
+enum class EntryKind { None, File, Folder, Link, Other };
+
+struct Entry {
+    EntryKind kind = EntryKind::None;
+    FileIdentity identity;  // of the entry itself; zero for None
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
-    enum class Mode { ReadOnly, ReadWrite, CreateReadWrite };
+    // CreateNew creates a file that does not exist yet: any entry of that name (a link,
+    // dangling or not, included) makes it fail with Error(Io), and nothing is followed.
+    enum class Mode { ReadOnly, ReadWrite, CreateReadWrite, CreateNew };
     virtual std::unique_ptr<File> open(const std::string& path, Mode mode) = 0;
     virtual bool exists(const std::string& path) = 0;
     virtual void remove(const std::string& path) = 0;
@@ -74,6 +87,17 @@ public:
     virtual FileIdentity identityOf(const std::string& path) {
         return open(path, Mode::ReadOnly)->identity();
     }
+    // The entry at path itself, not following a link there; kind None when there is none.
+    virtual Entry entryAt(const std::string& path) = 0;
+    // Creates the folder and any missing folder above it; an existing folder is no error, any
+    // other entry of that name is Error(Io).
+    virtual void createFolder(const std::string& path) = 0;
+    // The names (without the folder) of the entries directly in a folder, in no set order.
+    virtual std::vector<std::string> list(const std::string& folder) = 0;
+    // Gives the file `from` the name `to` in the same folder, failing with Error(Io) and
+    // changing nothing when `to` exists (no entry is ever replaced). Not durable until
+    // syncDirectoryOf(to).
+    virtual void renameNoReplace(const std::string& from, const std::string& to) = 0;
     // The real POSIX file system.
     static FileSystem& real();
 };

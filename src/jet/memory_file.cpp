@@ -106,7 +106,7 @@ void MemoryFileSystem::addFile(const std::string& path, std::vector<uint8_t> byt
     auto data = std::make_shared<MemoryFileData>();
     data->bytes = std::move(bytes);
     std::lock_guard<std::mutex> guard(mutex_);
-    files_[path] = Entry{std::move(data), false};
+    files_[path] = Named{std::move(data), false};
 }
 
 std::vector<uint8_t> MemoryFileSystem::bytes(const std::string& path) const {
@@ -138,12 +138,18 @@ std::vector<std::string> MemoryFileSystem::names() const {
 std::unique_ptr<File> MemoryFileSystem::open(const std::string& path, Mode mode) {
     std::lock_guard<std::mutex> guard(mutex_);
     auto it = files_.find(path);
+    if (mode == Mode::CreateNew) {
+        if (it != files_.end() || isFolder(path))
+            throwIo("Cannot create '" + path + "': File exists");
+        it = files_.emplace(path, Named{std::make_shared<MemoryFileData>(), false}).first;
+        return std::make_unique<MemoryFile>(it->second.data, path, true);
+    }
     if (mode == Mode::CreateReadWrite) {
         if (it != files_.end() && it->second.readOnly)
             throw Error(ErrorKind::ReadOnly, errnum::kReadOnly,
                         "Cannot write '" + path + "': the file is read-only");
         if (it == files_.end()) {
-            it = files_.emplace(path, Entry{std::make_shared<MemoryFileData>(), false}).first;
+            it = files_.emplace(path, Named{std::make_shared<MemoryFileData>(), false}).first;
         } else {
             std::lock_guard<std::mutex> dataGuard(it->second.data->mutex);
             it->second.data->bytes.clear();
@@ -166,6 +172,65 @@ bool MemoryFileSystem::exists(const std::string& path) {
 void MemoryFileSystem::remove(const std::string& path) {
     std::lock_guard<std::mutex> guard(mutex_);
     files_.erase(path);
+}
+
+bool MemoryFileSystem::isFolder(const std::string& path) const {
+    if (folders_.count(path) != 0) return true;
+    auto it = files_.lower_bound(path + "/");
+    return it != files_.end() && it->first.compare(0, path.size() + 1, path + "/") == 0;
+}
+
+Entry MemoryFileSystem::entryAt(const std::string& path) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    Entry e;
+    auto it = files_.find(path);
+    if (it != files_.end()) {
+        e.kind = EntryKind::File;
+        std::lock_guard<std::mutex> dataGuard(it->second.data->mutex);
+        e.identity.size = it->second.data->bytes.size();
+        e.identity.mtimeNs = static_cast<int64_t>(it->second.data->version);
+        e.identity.inode = reinterpret_cast<uintptr_t>(it->second.data.get());
+    } else if (isFolder(path)) {
+        e.kind = EntryKind::Folder;
+    }
+    return e;
+}
+
+void MemoryFileSystem::createFolder(const std::string& path) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (files_.count(path) != 0)
+        throwIo("Cannot create the folder '" + path + "': Not a directory");
+    for (size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1))
+        folders_.insert(path.substr(0, slash));
+    folders_.insert(path);
+}
+
+std::vector<std::string> MemoryFileSystem::list(const std::string& folder) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (!isFolder(folder))
+        throwIo("Cannot list the folder '" + folder + "': No such file or directory");
+    const std::string prefix = folder + "/";
+    std::set<std::string> names;
+    for (auto it = files_.lower_bound(prefix);
+         it != files_.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it)
+        names.insert(
+            it->first.substr(prefix.size(), it->first.find('/', prefix.size()) - prefix.size()));
+    for (const std::string& f : folders_)
+        if (f.size() > prefix.size() && f.compare(0, prefix.size(), prefix) == 0 &&
+            f.find('/', prefix.size()) == std::string::npos)
+            names.insert(f.substr(prefix.size()));
+    return {names.begin(), names.end()};
+}
+
+void MemoryFileSystem::renameNoReplace(const std::string& from, const std::string& to) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    auto it = files_.find(from);
+    if (it == files_.end()) throwIo("Cannot name '" + to + "': No such file or directory");
+    if (files_.count(to) != 0 || isFolder(to)) throwIo("Cannot name '" + to + "': File exists");
+    Named moved = it->second;
+    files_.erase(it);
+    files_.emplace(to, std::move(moved));
 }
 
 }  // namespace jet

@@ -11,7 +11,10 @@
 //   - a File opened ReadOnly refuses writes with Error(Io); a name marked read-only refuses
 //     opening for writing with Error(ReadOnly);
 //   - opening a missing name ReadOnly or ReadWrite throws Error(Io); CreateReadWrite creates
-//     or empties it; remove() of a missing name is not an error;
+//     or empties it; CreateNew creates it and fails on an existing name; remove() of a
+//     missing name is not an error;
+//   - folders exist when created (createFolder) or when a file lies in them; there are no
+//     links, so entryAt gives File, Folder or None;
 //   - sync() does nothing (memory does not lose writes);
 //   - locks behave like the real file system's advisory locks: they belong to the File that
 //     took them and conflict between Files, even within one process.
@@ -22,6 +25,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -79,14 +83,21 @@ public:
     std::unique_ptr<File> open(const std::string& path, Mode mode) override;
     bool exists(const std::string& path) override;
     void remove(const std::string& path) override;
+    Entry entryAt(const std::string& path) override;
+    void createFolder(const std::string& path) override;
+    std::vector<std::string> list(const std::string& folder) override;
+    void renameNoReplace(const std::string& from, const std::string& to) override;
 
 private:
-    struct Entry {
+    bool isFolder(const std::string& path) const;  // mutex_ held
+
+    struct Named {
         std::shared_ptr<MemoryFileData> data;
         bool readOnly = false;
     };
     mutable std::mutex mutex_;
-    std::map<std::string, Entry> files_;
+    std::map<std::string, Named> files_;
+    std::set<std::string> folders_;
 };
 
 }  // namespace jet

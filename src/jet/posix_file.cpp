@@ -1,5 +1,7 @@
 // The real file system: POSIX calls, errors turned into jet::Error.
+#include <dirent.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -134,17 +136,24 @@ public:
             case Mode::CreateReadWrite:
                 flags |= O_RDWR | O_CREAT | O_TRUNC;
                 break;
+            case Mode::CreateNew:
+                // O_EXCL with O_CREAT never follows a link at the name, dangling or not.
+                flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
+                break;
         }
         // A file without any write permission bit is read-only for this program even when
         // the user could override that (root): someone marked it so on purpose.
         struct stat before {};
-        if (mode != Mode::ReadOnly && ::stat(path.c_str(), &before) == 0 &&
-            S_ISREG(before.st_mode) && (before.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        if (mode != Mode::ReadOnly && mode != Mode::CreateNew &&
+            ::stat(path.c_str(), &before) == 0 && S_ISREG(before.st_mode) &&
+            (before.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
             throwReadOnly(path);
         int fd = ::open(path.c_str(), flags, 0644);
         if (fd < 0) {
-            if (mode != Mode::ReadOnly && (errno == EACCES || errno == EROFS || errno == EPERM))
+            if ((mode == Mode::ReadWrite || mode == Mode::CreateReadWrite) &&
+                (errno == EACCES || errno == EROFS || errno == EPERM))
                 throwReadOnly(path);
+            if (mode == Mode::CreateNew) throwIo("Cannot create", path);
             throwIo("Cannot open", path);
         }
         struct stat st {};
@@ -163,6 +172,56 @@ public:
     }
 
     bool exists(const std::string& path) override { return ::access(path.c_str(), F_OK) == 0; }
+
+    Entry entryAt(const std::string& path) override {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0) {
+            if (errno == ENOENT || errno == ENOTDIR) return {};
+            throwIo("Cannot read the attributes of", path);
+        }
+        Entry e;
+        e.identity = identityFromStat(st);
+        e.kind = S_ISLNK(st.st_mode)   ? EntryKind::Link
+                 : S_ISREG(st.st_mode) ? EntryKind::File
+                 : S_ISDIR(st.st_mode) ? EntryKind::Folder
+                                       : EntryKind::Other;
+        return e;
+    }
+
+    void createFolder(const std::string& path) override {
+        if (path.empty()) return;
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return;
+        auto slash = path.find_last_of('/');
+        if (slash != std::string::npos && slash > 0) createFolder(path.substr(0, slash));
+        if (::mkdir(path.c_str(), 0755) == 0) return;
+        int err = errno;
+        if (err == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return;
+        errno = err == EEXIST ? ENOTDIR : err;
+        throwIo("Cannot create the folder", path);
+    }
+
+    std::vector<std::string> list(const std::string& folder) override {
+        DIR* dir = ::opendir(folder.c_str());
+        if (!dir) throwIo("Cannot list the folder", folder);
+        std::vector<std::string> names;
+        while (const dirent* d = ::readdir(dir)) {
+            std::string name = d->d_name;
+            if (name != "." && name != "..") names.push_back(std::move(name));
+        }
+        ::closedir(dir);
+        return names;
+    }
+
+    void renameNoReplace(const std::string& from, const std::string& to) override {
+        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+            return;
+        if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) throwIo("Cannot name", to);
+        // A file system without that rename: a second name that cannot replace anything,
+        // then the first name goes.
+        if (::link(from.c_str(), to.c_str()) != 0) throwIo("Cannot name", to);
+        if (::unlink(from.c_str()) != 0) throwIo("Cannot remove", from);
+    }
 
     void remove(const std::string& path) override {
         if (::unlink(path.c_str()) != 0 && errno != ENOENT) throwIo("Cannot remove", path);

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "db/vb_text.h"
+#include "jet/file.h"
 #include "logging/log_text.h"
 #include "ui/procedure.h"
 
@@ -38,6 +39,24 @@ void reopenEmpty(std::ofstream& out, const std::string& path) {
     if (!out) out.close();
 }
 
+// Whether the run log's folder is the program's own folder (not a link, not a file).
+bool inOwnFolder(const std::string& path) {
+    const fs::path folder = fs::path(path).parent_path();
+    std::error_code ec;
+    return fs::is_directory(fs::symlink_status(folder, ec));
+}
+
+// Whether the line reached the file.
+bool writeLine(ui::OutputFile* out, const std::string& utf8) {
+    if (!out) return false;
+    try {
+        out->write(toLogBytes(utf8) + "\r\n");
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 // Whether the line reached the file (or its buffer, when `flush` is false).
 bool writeLine(std::ofstream& out, const std::string& utf8, bool flush = true) {
     if (!out.is_open()) return false;
@@ -66,11 +85,10 @@ std::string ModLogging::GenerateNewLogFileName() {
         stamp = text;
     });
     const fs::path logs = fs::path(appFolder_) / "logs";
-    bool haveFolder = false;
-    proc.step([&] { haveFolder = fs::is_directory(logs); });
     // The application folder itself may not exist yet on this platform (it lives under the
-    // user's data folder), so the whole chain is created.
-    if (!haveFolder) proc.step([&] { fs::create_directories(logs); });
+    // user's data folder), so the whole chain is created; a link or a file named "logs" is
+    // refused, and startLogging then writes nothing through it.
+    proc.step([&] { ui::prepareOwnFolder(jet::FileSystem::real(), logs.string()); });
     runLogPath_ = (logs / (program_.exeName + "_CSVRemapLog_" + stamp + ".TXT")).string();
     return runLogPath_;
 }
@@ -78,6 +96,10 @@ std::string ModLogging::GenerateNewLogFileName() {
 void ModLogging::startLogging() {
     if (runLogPath_.empty()) {
         ui_.messageBox("Call to startLogging before GenerateNewLogFileName has been called");
+        return;
+    }
+    if (!inOwnFolder(runLogPath_)) {
+        if (runLog_.is_open()) runLog_.close();
         return;
     }
     reopenEmpty(runLog_, runLogPath_);
@@ -132,8 +154,19 @@ void ModLogging::startCSVLogging() {
         ui_.messageBox("Error - startLogging called before a log file name has been allocated");
         return;
     }
-    reopenEmpty(csvErrorLog_, csvErrorLogPath_);
-    csvErrorLogFailed_ = !writeLine(csvErrorLog_, "ORIGINAL_CSV_LINE, FAILURE_INFO");
+    stopCSVLogging();
+    csvErrorLogFailed_ = false;
+    try {
+        // Starting a log deletes what was at its path (the entry itself, never through a
+        // link), so an earlier load's log never passes for this one's.
+        ui::removeEntry(ui_, csvErrorLogPath_);
+        csvErrorLog_ = std::make_unique<ui::OutputFile>(ui_, csvErrorLogPath_);
+    } catch (...) {
+        // Passed over, as every failure of starting a log: the rejected lines are not kept.
+        csvErrorLogFailed_ = true;
+        return;
+    }
+    csvErrorLogFailed_ = !writeLine(csvErrorLog_.get(), "ORIGINAL_CSV_LINE, FAILURE_INFO");
 }
 
 void ModLogging::MyCSVLog(const std::string& reason, const std::string& line) {
@@ -144,13 +177,25 @@ void ModLogging::MyCSVLog(const std::string& reason, const std::string& line) {
         for (char c : line) {
             if (c != '"') unquoted += c;
         }
-        if (!writeLine(csvErrorLog_, "\"" + unquoted + "\",\"[" + reason + "]\""))
+        if (csvErrorLog_ &&
+            !writeLine(csvErrorLog_.get(), "\"" + unquoted + "\",\"[" + reason + "]\""))
             csvErrorLogFailed_ = true;
     });
 }
 
 void ModLogging::stopCSVLogging() {
-    if (csvErrorLog_.is_open()) csvErrorLog_.close();
+    if (!csvErrorLog_) return;
+    // A log that failed on the way is not kept as if it were whole.
+    try {
+        if (csvErrorLogFailed_) {
+            csvErrorLog_->discard();
+        } else {
+            csvErrorLog_->close();
+        }
+    } catch (...) {
+        csvErrorLogFailed_ = true;
+    }
+    csvErrorLog_.reset();
 }
 
 ProgramIdentity thisProgram(const std::string& exeName) {

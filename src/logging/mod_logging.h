@@ -4,7 +4,11 @@
 // windows can offer to show the file.
 //
 // Both files are Windows-1252 text (the texts given here are UTF-8 and converted on write),
-// every write one whole line ended by CR LF. Starting a log deletes what was at its path.
+// every write one whole line ended by CR LF. Starting a log deletes what was at its path;
+// the CSV error log is written under a temporary name beside it (ui::OutputFile) and takes
+// its name, replacing the earlier one, when stopCSVLogging closes it whole. The "logs" folder
+// is the program's own: a link or a file of that name is refused (the run log is then not
+// written), never written through.
 //
 // One ModLogging lives as long as the front end (the desktop program or one `tdv` run) and
 // is handed to every remap window it opens.
@@ -13,9 +17,11 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "ui/output_file.h"
 #include "ui/ui_port.h"
 
 namespace tdv::logging {
@@ -54,7 +60,7 @@ public:
     const std::string& runLogPath() const { return runLogPath_; }
     const std::string& csvErrorLogPath() const { return csvErrorLogPath_; }
     bool runLogOpen() const { return runLog_.is_open(); }
-    bool csvErrorLogOpen() const { return csvErrorLog_.is_open(); }
+    bool csvErrorLogOpen() const { return csvErrorLog_ != nullptr; }
     // Whether the CSV error log started last could not be created or written (its path is
     // a folder, its folder is read-only, the disk is full): the rejected lines are not in it.
     bool csvErrorLogFailed() const { return csvErrorLogFailed_; }
@@ -67,7 +73,7 @@ private:
     std::string runLogPath_;
     std::string csvErrorLogPath_;
     std::ofstream runLog_;
-    std::ofstream csvErrorLog_;
+    std::unique_ptr<ui::OutputFile> csvErrorLog_;
     bool csvErrorLogFailed_ = false;
 };
 

@@ -1,7 +1,5 @@
 // Extracting the selected message: cmdExtractWAVFile_Click and the grid's selection event.
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
 #include "base/text.h"
 #include "extract/blob_unpack.h"
@@ -12,8 +10,6 @@
 namespace tdv::messages {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr int kRedrawOff = 0;
 constexpr const char* kNoMessageSelected = "No message selected";
@@ -26,11 +22,6 @@ constexpr const char* kFileInUse =
     "application:";
 constexpr const char* kNoIndex = "Error finding message index in database";
 constexpr const char* kUnpackFailed = "Error exporting WAV file binary from database";
-
-bool pathExists(const std::string& path) {
-    std::error_code ec;
-    return fs::exists(path, ec);
-}
 
 }  // namespace
 
@@ -56,20 +47,15 @@ std::string cmdExtractWAVFile_Click(FrmMessages& form) {
     }
     // InitForm names the folder; a window driven without it still writes under appFolder.
     if (form.strTempMsgFolder.empty()) form.strTempMsgFolder = form.state.appFolder + "/temp_msg";
-    // A folder that cannot be made holds no message: one failure, one box.
-    if (!proc.step([&] {
-            if (!pathExists(form.strTempMsgFolder + "/"))
-                fs::create_directories(form.strTempMsgFolder);
-            // A file of that name is no folder: nothing could be written into it.
-            if (!fs::is_directory(form.strTempMsgFolder))
-                throw fs::filesystem_error("create_directories", form.strTempMsgFolder,
-                                           std::make_error_code(std::errc::not_a_directory));
-        }))
-        return {};
+    // A folder that cannot be made, or that is not the program's own (a link, a file),
+    // holds no message: one failure, one box, nothing removed.
+    if (!proc.step([&] { ui::prepareOwnFolder(ui, form.strTempMsgFolder); })) return {};
     const std::string target = targetFilePath(form);
+    const ui::ProtectedFiles inputs = ui::ProtectedFiles::forBackup(ui, form.state.strMDBFilePath);
     // The earlier file goes, also a read-only one; a link is removed, not followed. What
-    // cannot be removed raises, and the check below finds it still there.
-    proc.step([&] { ui::removeEntry(ui, target); });
+    // cannot be removed (a read-only folder, an input) is told once with its cause. A name
+    // still there after a removal that succeeded is held by another program.
+    if (!proc.step([&] { ui::removeEntry(ui, target, &inputs); })) return {};
     if (ui::entryExists(ui, target)) {
         ui.messageBox(kFileInUse + target, ui::Buttons::Ok);
         return {};
@@ -91,13 +77,15 @@ std::string cmdExtractWAVFile_Click(FrmMessages& form) {
         long count = -1;
         proc.step([&] { count = rs.RecordCount(); });
         if (count == 1) {
-            bool unpacked = false;
+            extract::Unpacked done;
             proc.step(
-                [&] { unpacked = extract::bunPackWAVFile(ui, rs, "MessageAttachment", target); });
-            if (unpacked && !proc.failed()) {
+                [&] { done = extract::unpackBlob(ui, rs, "MessageAttachment", target, &inputs); });
+            if (done.written && !proc.failed()) {
                 written = target;
                 proc.step([&] { ui.openWithDesktop(form.strTempMsgFolder); });
-            } else {
+            } else if (!done.reported) {
+                // A failure the unpacking told already (with the file and the cause) is
+                // not told twice.
                 proc.step([&] { ui.messageBox(kUnpackFailed, ui::Buttons::Ok); });
             }
         } else if (count == 0) {

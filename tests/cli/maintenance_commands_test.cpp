@@ -2,6 +2,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -53,7 +55,10 @@ TEST(ExportUsersCommand, WritesTheCsvOnlyWhenAskedToOverwrite) {
     const std::string csv = readAll(out);
     EXPECT_THAT(csv, StartsWith("OLD_ALIAS, OLD_EXTENSION, NEW_ALIAS, NEW_EXTENSION, "
                                 "OLD_SMTP_ADDRESS, NEW_SMTP_ADDRESS\r\n"));
-    EXPECT_THAT(r.err, HasSubstr("question: Export complete.  View output file now? -> No"));
+    // The sample's user without an extension is written with an empty field, and said so.
+    EXPECT_THAT(r.err, HasSubstr("question: Export complete: "));
+    EXPECT_THAT(r.err, HasSubstr(" users exported, 1 without an extension.  View output file "
+                                 "now? -> No"));
 
     // Without --yes the overwrite question is answered No and the file stays as it is.
     const auto again = test::runCommand(withHome(
@@ -117,9 +122,24 @@ TEST(ExportUsersCommand, AFolderThatDoesNotExistIsOneMessage) {
     const auto r = test::runCommand(withHome(
         dir, "export-users --yes " + shellQuote(file.string()) + " " + shellQuote(out.string())));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err,
-              "message: Error 75 (Path/File access error) in procedure mnuExportUsers_Click of "
-              "Form frmMain\n");
+    EXPECT_EQ(r.err, "message: Error 75 (Path/File access error: '" + out.string() +
+                         "' could not be created: no such folder) in procedure "
+                         "mnuExportUsers_Click of Form frmMain\n");
+}
+
+// The export onto its own input, spelled another way: one message, the backup intact.
+TEST(ExportUsersCommand, TheBackupItselfIsRefused) {
+    test::TempDir dir;
+    const fs::path file = sampleDirectoryBackup(dir, "zerith-rev20");
+    const std::string before = readAll(file);
+    const fs::path folder = file.parent_path();
+    const fs::path same = folder / ".." / folder.filename() / file.filename();
+    const auto r = test::runCommand(withHome(dir, "export-users " + shellQuote(file.string()) +
+                                                      " " + shellQuote(same.string()) + " --yes"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_NE(r.err.find("is the backup being read"), std::string::npos) << r.err;
+    EXPECT_EQ(readAll(file), before);
 }
 
 TEST(ClearMappingsCommand, EmptiesTheTableAndCheckPasses) {

@@ -218,8 +218,8 @@ TEST_F(MessageCommands, AMessageThatCannotBeWrittenIsNoSuccess) {
     ASSERT_FALSE(index.empty());
     auto r = tdv("extract-message " + test::shellQuote(file) + " " + index);
     EXPECT_EQ(lineCount(r.err), 1u) << r.err;
-    EXPECT_EQ(r.err.rfind("message: Error 75 (Path/File access error) in procedure "
-                          "cmdExtractWAVFile_Click of Form frmMessages",
+    EXPECT_EQ(r.err.rfind("message: Error 75 (Path/File access error: '" +
+                              (home / "temp_msg").string() + "' is not a folder",
                           0),
               0u)
         << r.err;

@@ -84,16 +84,66 @@ TEST_F(UserExportTest, NewerRevisionWritesSixColumns) {
     EXPECT_EQ(h.ui.opened, std::vector<std::string>{out.string()});
 }
 
-TEST_F(UserExportTest, ANullAliasOrExtensionCostsItsLine) {
+// A Null extension is an empty field and said so; a Null alias costs its line after its box,
+// and the closing message counts it instead of calling the export complete.
+TEST_F(UserExportTest, ANullExtensionIsAnEmptyFieldAndANullAliasIsCounted) {
     h.open(subscribers());
     h.state.version.mdbVersion = 20;
-    EXPECT_TRUE(commands::mnuExportUsers_Click(withPath()));
+    EXPECT_FALSE(commands::mnuExportUsers_Click(withPath()));
     EXPECT_EQ(readAll(out), std::string(kNewHeader) +
                                 "jdoe,1234,,,jdoe@example.com,\r\n"
                                 "nomail,2000,,,,\r\n"
+                                "noext,,,,x@example.com,\r\n"
                                 "caf\xe9,4000,,,padded@example.com,\r\n");
-    EXPECT_EQ(h.ui.texts(), (std::vector<std::string>{kNullError, kNullError,
-                                                      "Export complete.  View output file now?"}));
+    EXPECT_EQ(h.ui.texts(),
+              (std::vector<std::string>{kNullError,
+                                        "Export incomplete: 4 users exported, 1 without an "
+                                        "extension; 1 left out after an error.  View output file "
+                                        "now?"}));
+}
+
+// A value the Windows code page lacks makes the file UTF-8 with its mark; an alias that
+// would load back as another user's row is left out and named.
+TEST_F(UserExportTest, UnsafeAliasesAreLeftOutAndNamedAndOtherScriptsKept) {
+    BackupFixture db;
+    db.table("Subscribers")
+        .text("Alias")
+        .text("DTMFAccessID")
+        .row({"jackson,4846", "1"})
+        .row({"say\"hi", "2"})
+        .row({"\xE6\xBC\xA2\xE5\xAD\x97", "3"})
+        .row({"jdoe", "4"});
+    h.open(db);
+    h.state.version.mdbVersion = 19;
+    EXPECT_FALSE(commands::mnuExportUsers_Click(withPath()));
+    EXPECT_EQ(readAll(out), "\xEF\xBB\xBF" + std::string(kOldHeader) +
+                                "\xE6\xBC\xA2\xE5\xAD\x97,3,,\r\n"
+                                "jdoe,4,,\r\n");
+    EXPECT_EQ(h.ui.texts(), (std::vector<std::string>{
+                                "Export incomplete: 2 users exported; left out, alias holds a "
+                                "comma: jackson,4846; left out, alias holds a double quote: "
+                                "say\"hi.  View output file now?"}));
+}
+
+// The export never takes the place of the backup it reads, however the path is spelled.
+TEST_F(UserExportTest, TheBackupItselfIsRefusedThroughDotDotAndALink) {
+    h.open(cleanSubscribers());
+    const std::filesystem::path backup = h.state.strMDBFilePath;
+    const std::string before = readAll(backup);
+    std::filesystem::create_directories(backup.parent_path() / "sub");
+    std::filesystem::create_symlink(backup, h.dir.path() / "link.csv");
+    for (const std::filesystem::path& spelling :
+         {backup.parent_path() / "sub" / ".." / backup.filename(), h.dir.path() / "link.csv"}) {
+        h.ui.boxes.clear();
+        out = spelling;
+        h.ui.answers = {Answer::Yes, Answer::Yes};
+        EXPECT_FALSE(commands::mnuExportUsers_Click(withPath()));
+        ASSERT_EQ(h.ui.texts().size(), 1u) << ::testing::PrintToString(h.ui.texts());
+        EXPECT_NE(h.ui.texts()[0].find("is the backup being read"), std::string::npos)
+            << h.ui.texts()[0];
+        EXPECT_EQ(readAll(backup), before);
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(h.dir.path() / "link.csv"));
 }
 
 TEST_F(UserExportTest, AFolderThatDoesNotExistIsOneBoxAndNoSuccess) {
@@ -101,7 +151,8 @@ TEST_F(UserExportTest, AFolderThatDoesNotExistIsOneBoxAndNoSuccess) {
     out = h.dir.path() / "missing" / "users.csv";
     EXPECT_FALSE(commands::mnuExportUsers_Click(withPath()));
     EXPECT_EQ(h.ui.texts(),
-              (std::vector<std::string>{"Error 75 (Path/File access error) in procedure "
+              (std::vector<std::string>{"Error 75 (Path/File access error: '" + out.string() +
+                                        "' could not be created: no such folder) in procedure "
                                         "mnuExportUsers_Click of Form frmMain"}));
 }
 
@@ -113,7 +164,9 @@ TEST_F(UserExportTest, AFullDiskRemovesThePartlyWrittenFile) {
     h.ui.files = &full;
     EXPECT_FALSE(commands::mnuExportUsers_Click(withPath()));
     EXPECT_FALSE(disk.exists(out.string()));
-    EXPECT_EQ(h.ui.texts(), (std::vector<std::string>{"Error 61 (Disk full) in procedure "
+    EXPECT_EQ(disk.names(), std::vector<std::string>{});  // no temporary file either
+    EXPECT_EQ(h.ui.texts(), (std::vector<std::string>{"Error 61 (Disk full: '" + out.string() +
+                                                      "' could not be written) in procedure "
                                                       "mnuExportUsers_Click of Form frmMain"}));
 }
 

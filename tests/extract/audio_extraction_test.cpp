@@ -117,7 +117,11 @@ protected:
 TEST(WavBaseName, RemovesAndReplacesTheCharactersFileNamesCannotHold) {
     EXPECT_EQ(wavBaseName("a b/c?d*e"), "abc_d_e");
     EXPECT_EQ(wavBaseName("o'brien"), "o''brien");
-    EXPECT_EQ(wavBaseName("o''brien"), "o''''brien");
+    // The design's own quote step: a stored pair stays a pair (not the SQL quoting).
+    EXPECT_EQ(wavBaseName("o''brien"), "o''brien");
+    EXPECT_EQ(wavBaseName("Jack''s Team"), "Jack''sTeam");
+    // Text is UTF-8 once: no second encoding of non-ASCII letters.
+    EXPECT_EQ(wavBaseName("\xE6\xBC\xA2\xE5\xAD\x97"), "\xE6\xBC\xA2\xE5\xAD\x97");
     EXPECT_EQ(wavBaseName(" x\\y\tz "), "xyz");
     EXPECT_EQ(wavBaseName(""), "");
 }
@@ -207,8 +211,45 @@ TEST(AudioExtractionOlderFile, DirectoryHandlerWithoutGreetingTableReportsAndSti
     EXPECT_EQ(readFile(folder / "VoiceName_Dir.wav"), blob(40, 1));
     ASSERT_EQ(h.ui.boxes.size(), 1u);
     EXPECT_EQ(h.ui.boxes[0].text.rfind("Error in PullNameLookupWAVFiles:", 0), 0u);
-    // Something failed: the folder is not presented as a finished extraction.
+    // That product has no directory handler greetings: the voice name is the whole result.
+    EXPECT_EQ(h.ui.opened, (std::vector<std::string>{folder.string()}));
+}
+
+// The extraction folder is the program's own: a link there is refused before anything is
+// deleted, and nothing is written through it.
+TEST_F(AudioExtraction, ALinkedExtractionFolderIsRefusedAndItsTargetKept) {
+    const fs::path elsewhere = h.dir.path() / "elsewhere";
+    fs::create_directories(elsewhere);
+    std::ofstream(elsewhere / "precious.wav") << "keep";
+    fs::create_directories(folder.parent_path());
+    fs::create_directory_symlink(elsewhere, folder);
+    const WavExtraction result = PullSubscriberWAVFiles(h.form, "{S1}");
+    EXPECT_TRUE(result.failed);
+    EXPECT_TRUE(result.written.empty());
+    ASSERT_EQ(h.ui.boxes.size(), 1u) << ::testing::PrintToString(h.ui.texts());
+    EXPECT_NE(h.ui.boxes[0].text.find(folder.string() + "' is a link"), std::string::npos)
+        << h.ui.boxes[0].text;
+    EXPECT_EQ(std::distance(fs::directory_iterator(elsewhere), fs::directory_iterator()), 1);
+    EXPECT_TRUE(fs::exists(elsewhere / "precious.wav"));
     EXPECT_TRUE(h.ui.opened.empty());
+}
+
+// Clearing removes only recordings: never the open backup (also under a recording's name),
+// another Access file, a link or a file of another kind.
+TEST_F(AudioExtraction, ClearingKeepsTheBackupAndEverythingNotARecording) {
+    fs::create_directories(folder);
+    fs::create_hard_link(h.state.strMDBFilePath, folder / "held.wav");
+    const Bytes backup = readFile(h.state.strMDBFilePath);
+    std::ofstream(folder / "notes.txt") << "mine";
+    std::ofstream(folder / "old.wav") << "old";
+    std::ofstream(h.dir.path() / "target.wav") << "target";
+    fs::create_symlink(h.dir.path() / "target.wav", folder / "link.wav");
+    PullDistributionListWAVFiles(h.form, "{L1}");
+    EXPECT_EQ(files(), (std::set<std::string>{"allusers_VoiceName.wav", "held.wav", "link.wav",
+                                              "notes.txt"}));
+    EXPECT_EQ(readFile(folder / "held.wav"), backup);
+    EXPECT_EQ(readFile(h.dir.path() / "target.wav"), Bytes({'t', 'a', 'r', 'g', 'e', 't'}));
+    EXPECT_TRUE(h.ui.boxes.empty()) << ::testing::PrintToString(h.ui.texts());
 }
 
 TEST_F(AudioExtraction, InterviewerQuestionsAndDistributionList) {
@@ -243,7 +284,8 @@ TEST(AudioExtractionNames, NamesFromTheBackupStayInsideTheFolderAndApart) {
         .ole("VoiceName")
         .text("CallHandlerObjectID")
         .row({"{S1}", "jsmith", blob(11, 1), "{H1}"})
-        .row({"{S2}", cyrillic, blob(11, 2), "{H2}"});
+        .row({"{S2}", cyrillic, blob(11, 2), "{H2}"})
+        .row({"{S3}", "a\x1b[31mb\x07", blob(11, 7), "{H3}"});
     db.table("MessagingRules")
         .text("ParentObjectID")
         .text("Alias")
@@ -272,24 +314,34 @@ TEST(AudioExtractionNames, NamesFromTheBackupStayInsideTheFolderAndApart) {
     for (const auto& path : longNames.written) {
         const std::string name = fs::path(path).filename().string();
         EXPECT_LE(name.size(), 255u);
-        EXPECT_EQ(name.substr(name.size() - 4), ".wav");
         EXPECT_TRUE(fs::exists(path));
     }
+    // A name cut to the limit loses part of the alias, never what says what the file is.
+    EXPECT_TRUE(longNames.written[0].ends_with("\xD0\x96_VoiceName.wav")) << longNames.written[0];
+    EXPECT_TRUE(longNames.written[1].ends_with("_Greeting_" + cyrillic + "_.wav"))
+        << longNames.written[1];
+
+    // Control characters never reach a file name.
+    const WavExtraction control = PullSubscriberWAVFiles(h.form, "{S3}");
+    EXPECT_EQ(control.written,
+              (std::vector<std::string>{(folder / "a_[31mb__VoiceName.wav").string()}));
 }
 
 TEST_F(AudioExtraction, AFullDiskIsToldOnceAndNothingIsPresented) {
     jet::MemoryFileSystem disk;
     test::FaultFileSystem full(disk);
-    full.failWrite(2, ENOSPC, true);
+    full.failWrite(3, ENOSPC, true);  // the folder, the file, then its first write
     h.ui.files = &full;
     const WavExtraction result = PullSubscriberWAVFiles(h.form, "{S1}");
     EXPECT_TRUE(result.failed);
     EXPECT_TRUE(result.written.empty());
     EXPECT_TRUE(disk.names().empty());
     const auto texts = h.ui.texts();
-    ASSERT_EQ(texts.size(), 2u) << ::testing::PrintToString(texts);
-    EXPECT_EQ(texts[0], "(error) 61 (Disk full) in procedure bunPackWAVFile of Module modZerithDB");
-    EXPECT_EQ(texts[1], "Error unpacking WAV file from MDB database");
+    // One failure, one message, naming the file.
+    ASSERT_EQ(texts.size(), 1u) << ::testing::PrintToString(texts);
+    EXPECT_EQ(texts[0], "(error) 61 (Disk full: '" + (folder / "abc_d_ef_VoiceName.wav").string() +
+                            "' could not be written) in procedure bunPackWAVFile of Module "
+                            "modZerithDB");
     EXPECT_TRUE(h.ui.opened.empty());
 }
 

@@ -156,10 +156,11 @@ TEST_F(BlobUnpack, AFullDiskStopsAtTheFailingChunkAndRemovesThePart) {
     db::Recordset rs = openRow(10001);
     const std::string target = (dir.path() / "full.wav").string();
     EXPECT_FALSE(bunPackWAVFile(ui, rs, "Data", target));
-    EXPECT_FALSE(disk.exists(target));
+    EXPECT_EQ(disk.names(), std::vector<std::string>{});  // no part under any name
     ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text,
-              "(error) 61 (Disk full) in procedure bunPackWAVFile of Module modZerithDB");
+    EXPECT_EQ(ui.boxes[0].text, "(error) 61 (Disk full: '" + target +
+                                    "' could not be written) in procedure bunPackWAVFile of "
+                                    "Module modZerithDB");
 }
 
 TEST_F(BlobUnpack, LinksAtTheTargetAreReplacedNeverFollowed) {

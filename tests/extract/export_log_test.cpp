@@ -100,23 +100,45 @@ TEST_F(ExportLog, NullArchiveDeletesTheEarlierFileAndReports) {
     EXPECT_EQ(h.form.txtInfo.Text, "Error unpacking ZIP file containing export log");
 }
 
+// LogArchives is the program's own: through a link nothing is removed or written, also when
+// the backup holds no archive.
+TEST_F(ExportLog, ALinkedArchiveFolderIsRefusedAndItsTargetKept) {
+    open(zipLike(100));
+    const fs::path elsewhere = h.dir.path() / "elsewhere";
+    fs::create_directories(elsewhere);
+    std::ofstream(elsewhere / "TARNIS_Export_LogFile.zip") << "theirs";
+    fs::create_directories(target.parent_path().parent_path());
+    fs::create_directory_symlink(elsewhere, target.parent_path());
+    EXPECT_FALSE(FetchBackupLogFile(h.form));
+    ASSERT_EQ(h.ui.texts().size(), 1u) << ::testing::PrintToString(h.ui.texts());
+    EXPECT_NE(h.ui.texts()[0].find("' is a link"), std::string::npos) << h.ui.texts()[0];
+    std::ifstream in(elsewhere / "TARNIS_Export_LogFile.zip");
+    std::string kept;
+    in >> kept;
+    EXPECT_EQ(kept, "theirs");
+    EXPECT_TRUE(h.ui.opened.empty());
+}
+
 TEST_F(ExportLog, AFullDiskIsNoExtraction) {
     open(zipLike(10001));
     jet::MemoryFileSystem disk;
     test::FaultFileSystem full(disk);
-    full.failWrite(2, ENOSPC, true);
+    full.failWrite(3, ENOSPC, true);  // the folder, the file, then its first write
     h.ui.files = &full;
     EXPECT_FALSE(FetchBackupLogFile(h.form));
     EXPECT_FALSE(disk.exists(target.string()));
+    EXPECT_EQ(disk.names(), std::vector<std::string>{});  // no temporary file either
     const auto texts = h.ui.texts();
-    ASSERT_EQ(texts.size(), 2u) << ::testing::PrintToString(texts);
-    EXPECT_EQ(texts[0], "(error) 61 (Disk full) in procedure bunPackWAVFile of Module modZerithDB");
-    EXPECT_EQ(texts[1], "Error unpacking ZIP file from MDB database");
+    // One failure, one message, naming the file.
+    ASSERT_EQ(texts.size(), 1u) << ::testing::PrintToString(texts);
+    EXPECT_EQ(texts[0], "(error) 61 (Disk full: '" + target.string() +
+                            "' could not be written) in procedure bunPackWAVFile of Module "
+                            "modZerithDB");
     EXPECT_EQ(h.form.txtInfo.Text, "Error unpacking ZIP file containing export log");
     EXPECT_TRUE(h.ui.opened.empty());
 }
 
-TEST(ExportLogMissingColumn, ReportsTheEngineErrorThenTheUnpackError) {
+TEST(ExportLogMissingColumn, ReportsTheEngineErrorOnce) {
     test::FormHarness h;
     test::BackupFixture db;
     db.table("VersionInfo").text("ZerithVersion").row({"5.0"});
@@ -124,9 +146,8 @@ TEST(ExportLogMissingColumn, ReportsTheEngineErrorThenTheUnpackError) {
     h.state.appFolder = (h.dir.path() / "home").string();
     EXPECT_FALSE(FetchBackupLogFile(h.form));
     const auto texts = h.ui.texts();
-    ASSERT_EQ(texts.size(), 2u) << ::testing::PrintToString(texts);
+    ASSERT_EQ(texts.size(), 1u) << ::testing::PrintToString(texts);
     EXPECT_EQ(texts[0].rfind("(error) 3265 (", 0), 0u) << texts[0];
-    EXPECT_EQ(texts[1], "Error unpacking ZIP file from MDB database");
 }
 
 }  // namespace

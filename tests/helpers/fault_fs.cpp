@@ -128,7 +128,7 @@ void FaultFileSystem::recordSync(const std::string& path) {
 
 std::unique_ptr<jet::File> FaultFileSystem::open(const std::string& path, Mode mode) {
     checkAlive();
-    if (mode == Mode::CreateReadWrite) {
+    if (mode == Mode::CreateReadWrite || mode == Mode::CreateNew) {
         Tracked& t = track(path);
         bool existed = disk_.exists(path);
         beforeOperation("create", path, true);
@@ -151,6 +151,35 @@ void FaultFileSystem::remove(const std::string& path) {
     beforeOperation("remove", path, false);
     if (disk_.exists(path)) t.nameChanged = true;
     disk_.remove(path);
+}
+
+jet::Entry FaultFileSystem::entryAt(const std::string& path) {
+    checkAlive();
+    return disk_.entryAt(path);
+}
+
+void FaultFileSystem::createFolder(const std::string& path) {
+    beforeOperation("mkdir", path, true);
+    disk_.createFolder(path);
+}
+
+std::vector<std::string> FaultFileSystem::list(const std::string& folder) {
+    checkAlive();
+    return disk_.list(folder);
+}
+
+void FaultFileSystem::renameNoReplace(const std::string& from, const std::string& to) {
+    Tracked& source = track(from);
+    track(to);
+    beforeOperation("rename", to, true);
+    disk_.renameNoReplace(from, to);
+    Tracked moved = source;
+    moved.durableExists = false;
+    moved.renamedIn = true;
+    moved.nameChanged = true;
+    tracked_[to] = std::move(moved);
+    Tracked& left = tracked_[from];
+    left.nameChanged = true;
 }
 
 void FaultFileSystem::syncDirectoryOf(const std::string& path) {
@@ -199,7 +228,7 @@ void FaultFileSystem::powerLoss() {
             continue;
         }
         // A name that survives only because its removal was lost keeps its durable bytes.
-        disk_.addFile(name, survivingContents(t, t.durableExists));
+        disk_.addFile(name, survivingContents(t, t.durableExists || t.renamedIn));
     }
 }
 

@@ -2,6 +2,8 @@
 //
 // FaultFileSystem wraps a jet::MemoryFileSystem (the "disk") and counts the operations that
 // change it: writeAt, truncate, sync, remove, syncDirectoryOf and an open that creates.
+// createFolder and renameNoReplace count as writes too (so failWrite can fail them, and an
+// output's every step can be failed in turn); entryAt and list pass through uncounted.
 // It keeps, for every file it touched, what is durable (as of the last sync, and for names
 // as of the last folder sync) and the changes made since, so it can play a power loss:
 //
@@ -49,13 +51,17 @@ public:
     int writes() const { return writes_; }
     int syncs() const { return syncs_; }
     // Every counted operation in order, as "<kind> <path>" with kind one of create, write,
-    // truncate, sync, remove, syncdir.
+    // truncate, sync, remove, syncdir, mkdir, rename (path: the new name).
     const std::vector<std::string>& log() const { return log_; }
 
     std::unique_ptr<jet::File> open(const std::string& path, Mode mode) override;
     bool exists(const std::string& path) override;
     void remove(const std::string& path) override;
     void syncDirectoryOf(const std::string& path) override;
+    jet::Entry entryAt(const std::string& path) override;
+    void createFolder(const std::string& path) override;
+    std::vector<std::string> list(const std::string& folder) override;
+    void renameNoReplace(const std::string& from, const std::string& to) override;
 
     // Used by the files this file system hands out.
     void beforeOperation(const std::string& kind, const std::string& path, bool isWrite);
@@ -75,6 +81,7 @@ private:
         std::vector<uint8_t> durable;
         std::vector<Change> changes;  // since the last sync
         bool nameChanged = false;     // created or removed since the last folder sync
+        bool renamedIn = false;       // the bytes came with a rename: durable ones count
     };
     Tracked& track(const std::string& path);
     void powerLoss();

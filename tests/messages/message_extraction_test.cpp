@@ -4,9 +4,12 @@
 // nothing.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 
+#include "helpers/fault_fs.h"
+#include "jet/memory_file.h"
 #include "message_harness.h"
 #include "messages/frm_messages.h"
 
@@ -96,18 +99,47 @@ TEST_F(Extraction, SecureMessagesAreRefusedWithoutTouchingAnything) {
     EXPECT_TRUE(h.ui.opened.empty());
 }
 
-TEST_F(Extraction, ATargetThatCannotBeDeletedIsReportedTwice) {
+TEST_F(Extraction, ATargetThatCannotBeDeletedIsToldOnceWithItsCause) {
     h.load({message(1, test::blob(64, 8))});
-    // A name that cannot be removed stands for a file another program holds open.
     fs::create_directories(wav() / "held");
     EXPECT_EQ(cmdExtractWAVFile_Click(h.form), "");
     EXPECT_EQ(h.ui.texts(),
               (std::vector<std::string>{
-                  "Error 75 (Path/File access error) in procedure cmdExtractWAVFile_Click of Form "
-                  "frmMessages",
-                  "Cannot extract the message file - the target file is being held open by "
-                  "another application:" +
-                      wav().string()}));
+                  "Error 75 (Path/File access error: Cannot replace '" + wav().string() +
+                  "': a folder is in the way) in procedure cmdExtractWAVFile_Click "
+                  "of Form frmMessages"}));
+    EXPECT_TRUE(h.ui.opened.empty());
+}
+
+// A folder that refuses the file is not a file held open by another program.
+TEST_F(Extraction, AReadOnlyFolderIsToldOnceAsSuch) {
+    h.load({message(1, test::blob(64, 8))});
+    jet::MemoryFileSystem disk;
+    test::FaultFileSystem readOnly(disk);
+    readOnly.failWrite(2, EROFS);  // the folder is made; the file cannot be
+    h.ui.files = &readOnly;
+    EXPECT_EQ(cmdExtractWAVFile_Click(h.form), "");
+    EXPECT_EQ(
+        h.ui.texts(),
+        (std::vector<std::string>{"(error) 75 (Path/File access error: '" + wav().string() +
+                                  "' could not be created: read-only file system) in procedure "
+                                  "bunPackWAVFile of Module modZerithDB"}));
+    EXPECT_TRUE(h.ui.opened.empty());
+}
+
+// temp_msg is the program's own folder: a link there is refused, its target kept.
+TEST_F(Extraction, ALinkedFolderIsRefusedAndItsTargetKept) {
+    h.load({message(1, test::blob(64, 8))});
+    const fs::path elsewhere = h.tempMsg().parent_path() / "elsewhere";
+    fs::create_directories(elsewhere);
+    std::ofstream(elsewhere / "MSG_WAV_File.wav") << "theirs";
+    fs::remove_all(h.tempMsg());
+    fs::create_directory_symlink(elsewhere, h.tempMsg());
+    EXPECT_EQ(cmdExtractWAVFile_Click(h.form), "");
+    ASSERT_EQ(h.ui.texts().size(), 1u) << ::testing::PrintToString(h.ui.texts());
+    EXPECT_NE(h.ui.texts()[0].find("' is a link"), std::string::npos) << h.ui.texts()[0];
+    EXPECT_EQ(test::readBytes(elsewhere / "MSG_WAV_File.wav"),
+              (std::vector<uint8_t>{'t', 'h', 'e', 'i', 'r', 's'}));
     EXPECT_TRUE(h.ui.opened.empty());
 }
 

@@ -438,10 +438,14 @@ TEST_F(ExtensionApplyTest, ABackupThatCannotBeCopiedIsNotChanged) {
     h.ui.files = &full;
     const auto before = bytesOfEveryFile();
     apply();
-    EXPECT_EQ(h.ui.texts(),
-              (std::vector<std::string>{kWarning, "The safety copy of " + h.state.strMDBFilePath +
-                                                      " could not be written (Disk "
-                                                      "full); nothing was changed."}));
+    const auto texts = h.ui.texts();
+    ASSERT_EQ(texts.size(), 2u) << ::testing::PrintToString(texts);
+    EXPECT_EQ(texts[0], kWarning);
+    EXPECT_EQ(texts[1].rfind("The safety copy of " + h.state.strMDBFilePath +
+                                 " could not be written (Disk full: '",
+                             0),
+              0u)
+        << texts[1];
     EXPECT_EQ(bytesOfEveryFile(), before);
     EXPECT_TRUE(disk.names().empty());
     EXPECT_TRUE(h.runLogFiles().empty());
@@ -459,9 +463,9 @@ TEST_F(ExtensionApplyTest, AMessageBackupThatCannotBeCopiedStopsTheApply) {
     FaultFileSystem full(disk);
     h.ui.files = &full;
     const auto before = bytesOfEveryFile();
-    // The backup's copy is created and written first; the first message backup's copy cannot
-    // be created.
-    full.failWrite(3, ENOSPC, true);
+    // The backup's copy is created, written and named first; the first message backup's
+    // copy cannot be created.
+    full.failWrite(4, ENOSPC, true);
     apply();
     for (const std::string& file : {fileA, fileB})
         EXPECT_TRUE(bytesOfEveryFile()[file] == before.at(file));
@@ -471,9 +475,8 @@ TEST_F(ExtensionApplyTest, AMessageBackupThatCannotBeCopiedStopsTheApply) {
             {"jsmith", "1001"}, {"o'brien", "1002"}, {"mjones", "1003"}, {"bwhite", "1104"}}));
     ASSERT_EQ(disk.names().size(), 1u);
     const auto texts = h.ui.texts();
-    ASSERT_EQ(texts.size(), 3u);
-    EXPECT_THAT(texts[1], ::testing::HasSubstr("could not be written (Path/File access error); "
-                                               "nothing was changed."));
+    ASSERT_EQ(texts.size(), 3u) << ::testing::PrintToString(texts);
+    EXPECT_THAT(texts[1], ::testing::HasSubstr("' could not be created); nothing was changed."));
     EXPECT_EQ(texts[2], "Safety copy of the file as it was before: " + disk.names()[0] +
                             "\nUpdates complete: 1 rows applied, 1 failed - review log file now?");
     const auto body = logBody(h.logs.runLogPath());

@@ -2,10 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "db/db_error.h"
 #include "helpers/scripted_ui.h"
+#include "helpers/testdata.h"
 #include "jet/error.h"
 #include "ui/output_file.h"
 
@@ -89,6 +96,7 @@ TEST(OutputFile, NamesFromDataStayOneNameWithinTheLimitAndUnique) {
     EXPECT_EQ(safeFileName("a/b"), "a_b");
     EXPECT_EQ(safeFileName(std::string("x\0y", 3)), "x_y");
     EXPECT_EQ(safeFileName("../../etc"), ".._.._etc");
+    EXPECT_EQ(safeFileName("a\x1b[31m\x07\x7f"), "a_[31m__");
     for (const char* refused : {"", ".", ".."})
         EXPECT_THROW(safeFileName(refused), db::DbError) << refused;
     std::string longName;
@@ -103,6 +111,51 @@ TEST(OutputFile, NamesFromDataStayOneNameWithinTheLimitAndUnique) {
     EXPECT_EQ(names.unique("a.wav"), "a_3.wav");
     EXPECT_LE(names.unique(longName + ".wav").size(), kMaxFileNameBytes);
     EXPECT_NE(names.unique(longName + ".wav"), cut);
+    // A cut name loses part of its base, never its suffix or its number.
+    const std::string twice = names.unique("", longName, "_Greeting_Standard_ENU.wav");
+    EXPECT_TRUE(twice.ends_with("\xD0\x96_Greeting_Standard_ENU.wav")) << twice;
+    EXPECT_TRUE(names.unique("", longName, "_Greeting_Standard_ENU.wav")
+                    .ends_with("\xD0\x96_Greeting_Standard_ENU_2.wav"));
+}
+
+// A write ended by SIGTERM leaves nothing under the final name, nor its temporary file.
+TEST(OutputFile, ATerminatedWriteLeavesNoFileBehind) {
+    test::TempDir dir;
+    const std::string target = (dir.path() / "MSG_WAV_File.wav").string();
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        test::ScriptedUi ui;
+        OutputFile out(ui, target);
+        out.write("the first part of a long message");
+        ::raise(SIGTERM);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+// Leftovers of an interrupted run are removed by the next output into that folder, and the
+// new file replaces nothing that was not asked for.
+TEST(OutputFile, LeftoversGoAndAFileIsNamedOnlyWhenWhole) {
+    test::TempDir dir;
+    const auto leftover = dir.path() / ".a.wav.tdv-tmp-Ab12Cd";
+    std::ofstream(leftover) << "partial";
+    test::ScriptedUi ui;
+    const std::string target = (dir.path() / "a.wav").string();
+    {
+        OutputFile out(ui, target);
+        EXPECT_FALSE(std::filesystem::exists(leftover));
+        out.write("whole");
+        EXPECT_FALSE(std::filesystem::exists(target));  // not until it is whole
+        out.close();
+    }
+    EXPECT_TRUE(std::filesystem::exists(target));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              1);
 }
 
 }  // namespace
