@@ -6,6 +6,12 @@
 #include <filesystem>
 #include <system_error>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <iterator>
+
+#include "base/cp1252.h"
 #include "db/vb_text.h"
 #include "logging/log_text.h"
 #include "ui/procedure.h"
@@ -38,12 +44,49 @@ void reopenEmpty(std::ofstream& out, const std::string& path) {
     if (!out) out.close();
 }
 
+// An open log: its stream, the path it was opened at, and whether it is UTF-8.
+struct LogFile {
+    std::ofstream& out;
+    const std::string& path;
+    bool& utf8;
+};
+
+// Makes the log UTF-8 with a byte-order mark: what it holds so far (Windows-1252, every
+// character of which UTF-8 has) is rewritten in UTF-8 and the log goes on from there.
+void becomeUtf8(const LogFile& log) {
+    log.utf8 = true;
+    log.out.flush();
+    log.out.close();
+    std::string bytes;
+    {
+        std::ifstream in(log.path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    log.out.open(log.path, std::ios::binary | std::ios::trunc);
+    if (!log.out) {
+        log.out.close();
+        return;
+    }
+    log.out << "\xEF\xBB\xBF" << base::cp1252ToUtf8(bytes);
+}
+
+// The bytes of the text in the log's encoding (which it may switch to UTF-8 first).
+std::string logBytes(const LogFile& log, std::string_view text) {
+    const bool ascii = std::all_of(text.begin(), text.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii) return std::string(text);
+    if (!log.utf8 && !fitsLogCodePage(text)) becomeUtf8(log);
+    return log.utf8 ? std::string(text) : toLogBytes(text);
+}
+
 // Whether the line reached the file (or its buffer, when `flush` is false).
-bool writeLine(std::ofstream& out, const std::string& utf8, bool flush = true) {
-    if (!out.is_open()) return false;
-    out << toLogBytes(utf8) << "\r\n";
-    if (flush) out.flush();
-    return static_cast<bool>(out);
+bool writeLine(const LogFile& log, const std::string& utf8, bool flush = true) {
+    if (!log.out.is_open()) return false;
+    const std::string bytes = logBytes(log, utf8);
+    if (!log.out.is_open()) return false;
+    log.out << bytes << "\r\n";
+    if (flush) log.out.flush();
+    return static_cast<bool>(log.out);
 }
 
 }  // namespace
@@ -81,25 +124,27 @@ void ModLogging::startLogging() {
         return;
     }
     reopenEmpty(runLog_, runLogPath_);
-    writeLine(runLog_, kRule);
-    writeLine(runLog_, "Running " + program_.exeName + ", version " +
-                           std::to_string(program_.major) + "." + std::to_string(program_.minor) +
-                           "." + std::to_string(program_.revision));
+    runLogUtf8_ = false;
+    const LogFile runLog{runLog_, runLogPath_, runLogUtf8_};
+    writeLine(runLog, kRule);
+    writeLine(runLog, "Running " + program_.exeName + ", version " +
+                          std::to_string(program_.major) + "." + std::to_string(program_.minor) +
+                          "." + std::to_string(program_.revision));
     std::string now;
     try {
         now = db::vbTextOfDate(oleDateOfLocalTime(localTimeOf(clock_())));
     } catch (...) {
         // A clock outside the dates the program can show leaves the time empty.
     }
-    writeLine(runLog_, "Local time=" + now);
-    writeLine(runLog_, kRule + "\r\n");
-    writeLine(runLog_, "Search for '(error)' or '(warning)' for problems");
-    writeLine(runLog_, "");
+    writeLine(runLog, "Local time=" + now);
+    writeLine(runLog, kRule + "\r\n");
+    writeLine(runLog, "Search for '(error)' or '(warning)' for problems");
+    writeLine(runLog, "");
 }
 
 void ModLogging::MyLog(const std::string& text) {
     // An apply writes thousands of lines per row: they reach the file at flushLog.
-    writeLine(runLog_, text, false);
+    writeLine(LogFile{runLog_, runLogPath_, runLogUtf8_}, text, false);
 }
 
 void ModLogging::MyLogLines(std::string_view lines) {
@@ -110,12 +155,22 @@ void ModLogging::MyLogLines(std::string_view lines) {
     if (ascii) {
         runLog_.write(lines.data(), static_cast<std::streamsize>(lines.size()));
     } else {
-        runLog_ << toLogBytes(lines);
+        const std::string bytes = logBytes(LogFile{runLog_, runLogPath_, runLogUtf8_}, lines);
+        if (runLog_.is_open()) runLog_ << bytes;
     }
 }
 
 void ModLogging::flushLog() {
     if (runLog_.is_open()) runLog_.flush();
+}
+
+void ModLogging::syncLog() {
+    if (!runLog_.is_open()) return;
+    runLog_.flush();
+    const int fd = ::open(runLogPath_.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fdatasync(fd);
+    ::close(fd);
 }
 
 void ModLogging::stopLogging() {
@@ -133,7 +188,9 @@ void ModLogging::startCSVLogging() {
         return;
     }
     reopenEmpty(csvErrorLog_, csvErrorLogPath_);
-    csvErrorLogFailed_ = !writeLine(csvErrorLog_, "ORIGINAL_CSV_LINE, FAILURE_INFO");
+    csvErrorLogUtf8_ = false;
+    csvErrorLogFailed_ = !writeLine(LogFile{csvErrorLog_, csvErrorLogPath_, csvErrorLogUtf8_},
+                                    "ORIGINAL_CSV_LINE, FAILURE_INFO");
 }
 
 void ModLogging::MyCSVLog(const std::string& reason, const std::string& line) {
@@ -144,7 +201,8 @@ void ModLogging::MyCSVLog(const std::string& reason, const std::string& line) {
         for (char c : line) {
             if (c != '"') unquoted += c;
         }
-        if (!writeLine(csvErrorLog_, "\"" + unquoted + "\",\"[" + reason + "]\""))
+        if (!writeLine(LogFile{csvErrorLog_, csvErrorLogPath_, csvErrorLogUtf8_},
+                       "\"" + unquoted + "\",\"[" + reason + "]\""))
             csvErrorLogFailed_ = true;
     });
 }

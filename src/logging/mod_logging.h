@@ -5,6 +5,8 @@
 //
 // Both files are Windows-1252 text (the texts given here are UTF-8 and converted on write),
 // every write one whole line ended by CR LF. Starting a log deletes what was at its path.
+// When a line holds a character Windows-1252 lacks, the log becomes UTF-8 with a byte-order
+// mark from then on (what was written is converted), so that no value is lost.
 //
 // One ModLogging lives as long as the front end (the desktop program or one `tdv` run) and
 // is handed to every remap window it opens.
@@ -43,6 +45,11 @@ public:
     // Writes the run log's lines so far to the file (an apply calls it after every row;
     // stopLogging does it too).
     void flushLog();
+    // Writes the run log's lines so far and makes them durable: a save names its rows in the
+    // log, and syncs it, before it commits.
+    void syncLog();
+    // Whether the run log is UTF-8 (it held a character Windows-1252 lacks).
+    bool runLogUtf8() const { return runLogUtf8_; }
     void stopLogging();
 
     // csvPath + "_CSVParse_ErrorLog_.TXT".
@@ -69,6 +76,8 @@ private:
     std::ofstream runLog_;
     std::ofstream csvErrorLog_;
     bool csvErrorLogFailed_ = false;
+    bool runLogUtf8_ = false;
+    bool csvErrorLogUtf8_ = false;
 };
 
 // The running program's identity: `exeName` and the version the build was made with.
