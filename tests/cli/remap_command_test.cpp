@@ -253,9 +253,17 @@ TEST_F(RemapCommandTest, KilledAnywhereARerunOfTheSameCsvFinishesTheApply) {
         SCOPED_TRACE(crashAt);
         fs::remove_all(backups);
         fs::copy(pristine, backups);
+        const fs::path logs = dir.path() / "home" / "logs";
+        fs::remove_all(logs);
         const auto killed = run(crashAt);
         if (killed.status == 0) return false;
         EXPECT_EQ(killed.status, 86) << killed.err;
+        // Before any file changed, the killed run's log (durably) named the backup's safety
+        // copy and the rows of the save under way.
+        std::string log;
+        for (const auto& e : fs::directory_iterator(logs)) log += fileText(e.path().string());
+        EXPECT_THAT(log, HasSubstr("    Safety copy of " + backup + " written: "));
+        EXPECT_THAT(log, HasSubstr("Save begins for "));
         const auto rerun = run("");
         if (crashAt == "journal-removed:" + std::to_string(saves)) {
             // Killed once its last save was whole, the apply had done everything: the rerun
