@@ -213,7 +213,9 @@ void registerRemapCommand(CLI::App& app) {
         "address remap window with --email) and print its grid as one JSON object: "
         "{\"columns\": [{\"caption\", \"hidden\"}], \"rows\": [[cells]], \"csvErrorLog\": "
         "path}; with --preview add \"preview\" (what applying the rows would change); with "
-        "--apply tick rows, apply them and add \"runLog\": path");
+        "--apply tick rows, apply them and add \"runLog\": path. Exits 1 when the CSV file is "
+        "refused, the warning is declined, a message backup stops the apply, a row fails or "
+        "the apply stops early");
     cmd->add_option("FILE", args->file, "Directory backup (.mdb)")->required();
     cmd->add_option("CSV", args->csv, "Remap CSV file")->required();
     cmd->add_flag("--email", args->email,
