@@ -232,8 +232,21 @@ std::vector<MessageBackupFiles::FileProblem> MessageBackupFiles::checkBeforeChan
     checked_ = true;
     for (File& file : files_)
         if (!file.loaded) load(file);
-    // Each file's counts as the renames before move them (only what moved is held).
-    std::vector<std::unordered_map<std::string, Counts>> moved(files_.size());
+    // Which files hold each value, with their counts, as the renames before move them: by
+    // the file's version and the value's comparison key, so that each rename looks up only
+    // the files it touches.
+    std::unordered_map<std::string, std::vector<std::pair<size_t, Counts>>> holders;
+    std::set<jet::JetVersion> versions;
+    const auto tagged = [](jet::JetVersion v, const std::string& key) {
+        return std::string(1, static_cast<char>('0' + static_cast<int>(v))) + key;
+    };
+    for (size_t i = 0; i < files_.size(); ++i) {
+        if (files_[i].failure) continue;
+        versions.insert(files_[i].version);
+        for (const auto& [key, counts] : files_[i].counts)
+            if (counts.from > 0 || counts.to > 0)
+                holders[tagged(files_[i].version, key)].emplace_back(i, counts);
+    }
     std::vector<bool> changes(files_.size(), false);
     std::vector<FileProblem> narrow(files_.size());
     for (const Rename& r : renames) {
@@ -241,33 +254,33 @@ std::vector<MessageBackupFiles::FileProblem> MessageBackupFiles::checkBeforeChan
         const std::string storedNew = stored(r.newAlias);
         const long chars = static_cast<long>(characterCount(storedNew));
         keys_.clear();
-        for (size_t i = 0; i < files_.size(); ++i) {
-            File& file = files_[i];
-            if (file.failure) continue;
-            const std::string& oldKey = keyOf(storedOld, file.version);
-            Counts c;
-            if (const auto it = file.counts.find(oldKey); it != file.counts.end()) c = it->second;
-            if (const auto it = moved[i].find(oldKey); it != moved[i].end()) {
-                c.from += it->second.from;
-                c.to += it->second.to;
+        for (const jet::JetVersion v : versions) {
+            const auto it = holders.find(tagged(v, keyOf(storedOld, v)));
+            if (it == holders.end()) continue;
+            const std::vector<std::pair<size_t, Counts>> moving = std::move(it->second);
+            holders.erase(it);
+            auto& target = holders[tagged(v, keyOf(storedNew, v))];
+            for (const auto& [i, c] : moving) {
+                const File& file = files_[i];
+                changes[i] = true;
+                std::string cause;
+                if (c.from > 0 && chars > file.fromSize)
+                    cause = tooNarrow("FromAlias", file.fromSize, r.newAlias, r.row);
+                else if (c.to > 0 && chars > file.toSize)
+                    cause = tooNarrow("ToAlias", file.toSize, r.newAlias, r.row);
+                if (!cause.empty()) {
+                    if (narrow[i].cause.empty()) narrow[i].cause = cause;
+                    narrow[i].rows.push_back(r.row);
+                }
+                const auto same = std::find_if(target.begin(), target.end(),
+                                               [&](const auto& h) { return h.first == i; });
+                if (same == target.end()) {
+                    target.emplace_back(i, c);
+                } else {
+                    same->second.from += c.from;
+                    same->second.to += c.to;
+                }
             }
-            if (c.from <= 0 && c.to <= 0) continue;
-            changes[i] = true;
-            std::string cause;
-            if (c.from > 0 && chars > file.fromSize)
-                cause = tooNarrow("FromAlias", file.fromSize, r.newAlias, r.row);
-            else if (c.to > 0 && chars > file.toSize)
-                cause = tooNarrow("ToAlias", file.toSize, r.newAlias, r.row);
-            if (!cause.empty()) {
-                if (narrow[i].cause.empty()) narrow[i].cause = cause;
-                narrow[i].rows.push_back(r.row);
-            }
-            Counts& was = moved[i][oldKey];
-            was.from -= c.from;
-            was.to -= c.to;
-            Counts& now = moved[i][keyOf(storedNew, file.version)];
-            now.from += c.from;
-            now.to += c.to;
         }
     }
     std::vector<FileProblem> problems;
