@@ -13,7 +13,9 @@
 // saves each row on its own; and the plain algorithm (four statements, each opening the
 // file, per message file and row), timed on PLAIN_ROWS further rows (default 10) and
 // extrapolated to ROWS. Prints the times, the apply's processor time, their ratios, and the
-// message file opens and saves.
+// message file opens and saves; then the preview of ROWS other rows against the apply of
+// those rows, and the apply of ROWS further rows with the run log's count lines for matches
+// only (tdv remap --log-matches-only) against the floor.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -33,6 +35,7 @@
 #include "remap/apply_rows.h"
 #include "remap/frm_extension_remap.h"
 #include "remap/message_files.h"
+#include "remap/remap_preview.h"
 #include "sample/sample.h"
 
 namespace {
@@ -84,9 +87,11 @@ struct Run {
 };
 
 Run remap(tdv::backup::AppState& state, tdv::logging::ModLogging& logs, tdv::cli::CliUi& ui,
-          const std::string& csv, tdv::remap::MessageBackupFiles::Strategy strategy) {
+          const std::string& csv, tdv::remap::MessageBackupFiles::Strategy strategy,
+          bool matchesOnly = false, double* preview = nullptr) {
     Run run;
     tdv::remap::FrmExtensionRemap form(ui, state, logs);
+    form.logMatchesOnly = matchesOnly;
     auto start = Clock::now();
     tdv::remap::InitForm(form);
     ui.openPaths.push_back(csv);
@@ -95,6 +100,12 @@ Run remap(tdv::backup::AppState& state, tdv::logging::ModLogging& logs, tdv::cli
     run.rows = form.myGrid.Rows() - 1;
     form.chkSelectAll = true;
     tdv::remap::chkSelectAll_Click(form);
+    if (preview) {
+        start = Clock::now();
+        const auto result = tdv::remap::previewExtensionRemap(form);
+        *preview = secondsSince(start);
+        if (!result.failure.empty()) std::printf("preview failed: %s\n", result.failure.c_str());
+    }
     tdv::remap::MessageBackupFiles files(tdv::remap::folderOf(state.strMDBFilePath), strategy);
     start = Clock::now();
     const double cpuBefore = cpuSeconds();
@@ -156,6 +167,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     // One bare save per row: the renamed users get their alias back, one statement each.
+    double floor = 0;
     {
         auto rs = state.newRecordset();
         rs.Open("SELECT ObjectID, Alias FROM Subscribers", state.strMDBConnectString);
@@ -175,13 +187,37 @@ int main(int argc, char** argv) {
                         tdv::db::adLockOptimistic);
         }
         const double bare = secondsSince(start);
-        const double floor = bare * static_cast<double>(counted.rows) /
-                             static_cast<double>(std::max<size_t>(users.size(), 1));
+        floor = bare * static_cast<double>(counted.rows) /
+                static_cast<double>(std::max<size_t>(users.size(), 1));
         std::printf("one bare save per row, %zu rows: %.2f s\n", users.size(), bare);
         std::printf(
             "apply of %d rows against the floor of one bare save per row: %.1f s against %.1f s, "
             "ratio %.2f (goal: under 60 s)\n",
             counted.rows, counted.apply, floor, floor > 0 ? counted.apply / floor : 0.0);
+        std::fflush(stdout);
+    }
+
+    // The preview of other users' rows, then their apply; then further rows applied with count
+    // lines for matches only.
+    {
+        double previewTime = 0;
+        const std::string other = writeCsv(dir / "remap_preview.csv", all, 1, rows, step, "_v");
+        const Run applied =
+            remap(state, logs, ui, other, tdv::remap::MessageBackupFiles::Strategy::Counts, false,
+                  &previewTime);
+        std::printf(
+            "preview of %d rows: %.2f s, their apply %.2f s, ratio %.2f (goal: at most 1)\n",
+            applied.rows, previewTime, applied.apply,
+            applied.apply > 0 ? previewTime / applied.apply : 0.0);
+        const std::string lean = writeCsv(dir / "remap_lean.csv", all, 2, rows, step, "_m");
+        const Run matches =
+            remap(state, logs, ui, lean, tdv::remap::MessageBackupFiles::Strategy::Counts, true);
+        std::printf(
+            "apply of %d rows with --log-matches-only: %.2f s (%.1f s on the processor) against "
+            "the floor of %.1f s, ratio %.2f (goal: at most 1.5), run log %.1f MB\n",
+            matches.rows, matches.apply, matches.applyCpu, floor,
+            floor > 0 ? matches.apply / floor : 0.0,
+            static_cast<double>(fs::file_size(logs.runLogPath())) / 1e6);
         std::fflush(stdout);
     }
 

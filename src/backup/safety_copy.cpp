@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <ctime>
 #include <vector>
@@ -155,6 +156,47 @@ std::string SafetyCopies::summary() const {
     return (copies_.size() == 1 ? "Safety copy of the file as it was before: "
                                 : "Safety copies of the files as they were before: ") +
            list;
+}
+
+namespace {
+
+// Whether the two files hold the same bytes (false when either cannot be read).
+bool sameBytes(const std::string& a, const std::string& b) {
+    const int fa = ::open(a.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int fb = ::open(b.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    bool same = fa >= 0 && fb >= 0;
+    struct stat sa {
+    }, sb{};
+    if (same) same = ::fstat(fa, &sa) == 0 && ::fstat(fb, &sb) == 0 && sa.st_size == sb.st_size;
+    std::vector<char> ba(1 << 20), bb(1 << 20);
+    for (off_t offset = 0; same && offset < sa.st_size;) {
+        const ssize_t na = ::pread(fa, ba.data(), ba.size(), offset);
+        const ssize_t nb = ::pread(fb, bb.data(), bb.size(), offset);
+        same =
+            na > 0 && na == nb && std::memcmp(ba.data(), bb.data(), static_cast<size_t>(na)) == 0;
+        offset += na;
+    }
+    if (fa >= 0) ::close(fa);
+    if (fb >= 0) ::close(fb);
+    return same;
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> SafetyCopies::removeUnchanged() {
+    std::vector<std::pair<std::string, std::string>> removed;
+    if (ui_.outputFileSystem()) return removed;
+    for (size_t i = 0; i < copies_.size();) {
+        if (!sameBytes(copies_[i], originals_[i]) || ::unlink(copies_[i].c_str()) != 0) {
+            ++i;
+            continue;
+        }
+        jet::FileSystem::real().syncDirectoryOf(copies_[i]);
+        removed.emplace_back(copies_[i], originals_[i]);
+        copies_.erase(copies_.begin() + static_cast<std::ptrdiff_t>(i));
+        originals_.erase(originals_.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+    return removed;
 }
 
 }  // namespace tdv::backup

@@ -24,6 +24,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "db/database_cache.h"
@@ -68,6 +69,13 @@ public:
     // "Safety copy of the file as it was before: PATH" (copies, plural, for several); empty
     // when no copy was made.
     std::string summary() const;
+    // The original of a copy written in this run (copies() and originals() pair up).
+    const std::vector<std::string>& originals() const { return originals_; }
+
+    // At the end of a run: removes the copy of every file whose bytes still equal the copy's
+    // (the run left it unchanged) and forgets it; returns the removed copies, each with its
+    // original. A copy that cannot be compared or removed is kept.
+    std::vector<std::pair<std::string, std::string>> removeUnchanged();
 
 private:
     ui::UiPort& ui_;

@@ -40,36 +40,60 @@ struct RemapArgs {
     std::string file;
     std::string csv;
     bool email = false;
-    std::string rows;
+    std::optional<std::string> rows;  // absent: every row
+    std::string rowsText;
     bool apply = false;
+    bool logMatchesOnly = false;
     bool preview = false;
     bool yes = false;
 };
 
-// The 1-based data rows of "N,N,..." (all rows when empty).
-std::vector<int> rowsToTick(const std::string& list, int dataRows) {
+// The numbers of "N,N,...": a usage error unless it is one or more numbers from 1, each of
+// digits only (an empty list is no list: an unset script variable must not tick every row).
+std::vector<int> parseRows(const std::string& list) {
     std::vector<int> out;
-    if (list.empty()) {
+    std::stringstream in(list);
+    std::string item;
+    const auto bad = [&](const std::string& what) {
+        return UsageError("remap: --rows: '" + what +
+                          "' is not a list of data rows (numbers from 1, comma-separated)");
+    };
+    if (list.empty() || list.back() == ',') throw bad(list);
+    while (std::getline(in, item, ',')) {
+        if (item.empty() || item.size() > 9 ||
+            item.find_first_not_of("0123456789") != std::string::npos || std::stoi(item) < 1)
+            throw bad(item);
+        out.push_back(std::stoi(item));
+    }
+    return out;
+}
+
+// The 1-based data rows to tick (all rows when --rows is absent).
+std::vector<int> rowsToTick(const std::optional<std::string>& list, int dataRows) {
+    std::vector<int> out;
+    if (!list) {
         for (int r = 1; r <= dataRows; ++r) out.push_back(r);
         return out;
     }
-    std::stringstream in(list);
-    std::string item;
-    while (std::getline(in, item, ',')) {
-        size_t used = 0;
-        int row = 0;
-        try {
-            row = std::stoi(item, &used);
-        } catch (const std::exception&) {
-            used = 0;
-        }
-        if (used == 0 || used != item.size() || row < 1 || row > dataRows) {
-            throw std::runtime_error("remap: --rows: '" + item + "' is not a data row (1 to " +
-                                     std::to_string(dataRows) + ")");
+    for (const int row : parseRows(*list)) {
+        if (row > dataRows) {
+            throw std::runtime_error("remap: --rows: '" + std::to_string(row) +
+                                     "' is not a data row (1 to " + std::to_string(dataRows) + ")");
         }
         out.push_back(row);
     }
     return out;
+}
+
+bool loadRefused(const logging::ModLogging& logs) {
+    // The error log is started only for a file whose header was accepted.
+    return logs.csvErrorLogPath().empty();
+}
+
+template <class Form>
+void setMatchesOnly(Form&, bool) {}
+void setMatchesOnly(remap::FrmExtensionRemap& form, bool matchesOnly) {
+    form.logMatchesOnly = matchesOnly;
 }
 
 void tick(ui::GridModel& grid, const std::vector<int>& rows) {
@@ -108,7 +132,11 @@ nlohmann::ordered_json previewJson(const remap::RemapPreview& preview) {
         sum.distributionListMembers += n.distributionListMembers;
         sum.privateListMembers += n.privateListMembers;
     }
+    nlohmann::ordered_json problems = nlohmann::ordered_json::array();
+    for (const auto& p : preview.messageBackupProblems)
+        problems.push_back({{"file", p.path}, {"problem", p.cause}, {"rows", p.rows}});
     return {{"rows", rows},
+            {"messageBackupProblems", problems},
             {"totals",
              {{"rows", preview.rows.size()},
               {"applies", applies},
@@ -130,7 +158,9 @@ remap::RemapPreview previewOf(remap::FrmSMTPAddressRemap& form) {
 template <class Form>
 void runWindow(Form& form, const RemapArgs& args, logging::ModLogging& logs) {
     remap::InitForm(form);
+    setMatchesOnly(form, args.logMatchesOnly);
     if (!form.closed) actions::loadRemapCsv(form);
+    const bool refused = !form.closed && loadRefused(logs);
     if ((args.apply || args.preview) && !form.closed)
         tick(form.myGrid, rowsToTick(args.rows, form.myGrid.Rows() - 1));
     std::optional<remap::RemapPreview> preview;
@@ -144,11 +174,17 @@ void runWindow(Form& form, const RemapArgs& args, logging::ModLogging& logs) {
     if (preview) out["preview"] = previewJson(*preview);
     if (args.apply) out["runLog"] = logs.runLogPath();
     std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
-    // An apply answered Yes that stopped before writing (no rows, none ticked, no safety copy).
-    if (args.apply && args.yes && !form.closed) throw CLI::RuntimeError(1);
+    // A file refused at its header; an apply that stopped before writing (no rows, none
+    // ticked, its warning declined, a file that cannot be changed, no safety copy), that
+    // stopped early or in which rows failed.
+    if (refused) throw CLI::RuntimeError(1);
+    if (args.apply && !form.closed) throw CLI::RuntimeError(1);
+    if (args.apply && (form.lastApply.failed > 0 || form.lastApply.stoppedEarly))
+        throw CLI::RuntimeError(1);
 }
 
 void runRemap(const RemapArgs& args) {
+    if (args.rows) parseRows(*args.rows);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(args.csv, ec))
         throw std::runtime_error("remap: no such CSV file: " + args.csv);
@@ -177,22 +213,31 @@ void registerRemapCommand(CLI::App& app) {
         "address remap window with --email) and print its grid as one JSON object: "
         "{\"columns\": [{\"caption\", \"hidden\"}], \"rows\": [[cells]], \"csvErrorLog\": "
         "path}; with --preview add \"preview\" (what applying the rows would change); with "
-        "--apply tick rows, apply them and add \"runLog\": path");
+        "--apply tick rows, apply them and add \"runLog\": path. Exits 1 when the CSV file is "
+        "refused, the warning is declined, a message backup stops the apply, a row fails or "
+        "the apply stops early");
     cmd->add_option("FILE", args->file, "Directory backup (.mdb)")->required();
     cmd->add_option("CSV", args->csv, "Remap CSV file")->required();
     cmd->add_flag("--email", args->email,
                   "The e-mail address remap (OLD_EXTENSION, OLD_ALIAS, NEW_SMTP_ADDRESS)");
-    cmd->add_option(
-        "--rows", args->rows,
-        "Data rows to tick for --apply and --preview, 1-based, comma-separated (default: all)");
+    auto* rows = cmd->add_option(
+        "--rows", args->rowsText,
+        "Data rows to tick for --apply and --preview, 1-based, comma-separated (default: "
+        "all; an empty list is a usage error)");
     cmd->add_flag("--apply", args->apply, "Tick the rows and press Apply Changes");
+    cmd->add_flag("--log-matches-only", args->logMatchesOnly,
+                  "In the run log, count lines only for message backups with a non-zero count, "
+                  "plus one line per row with the number of message backups that had none");
     cmd->add_flag("--preview", args->preview,
                   "Tick the rows and add \"preview\": what applying them would change, per row "
                   "(records in the backup, messages per message backup), before any --apply");
     cmd->add_flag("--yes", args->yes,
                   "Answer Yes (or OK) to every question, the apply's warning included; default "
                   "No (Cancel), so nothing is written");
-    cmd->callback([args] { runRemap(*args); });
+    cmd->callback([args, rows] {
+        if (rows->count() > 0) args->rows = args->rowsText;
+        runRemap(*args);
+    });
 }
 
 }  // namespace tdv::cli

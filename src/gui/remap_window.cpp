@@ -80,6 +80,13 @@ public:
     bool myGrid_CanEdit(int col) const override { return remap::myGrid_CanEdit(form_, col); }
     void cmdRemap_Click() override { remap::cmdRemap_Click(form_); }
     remap::RemapPreview preview() override { return previewOf(form_); }
+    bool* logMatchesOnly() override {
+        if constexpr (requires { form_.logMatchesOnly; }) {
+            return &form_.logMatchesOnly;
+        } else {
+            return nullptr;
+        }
+    }
     void cmdCancel_Click() override { remap::cmdCancel_Click(form_); }
     void Form_Unload() override { remap::Form_Unload(form_); }
 
@@ -120,6 +127,16 @@ RemapWindow::RemapWindow(const RemapDesign& design, std::unique_ptr<Form> form, 
     cmdCancel_ = new QPushButton("&Cancel", this);
     cmdCancel_->setObjectName("cmdCancel");
     cmdCancel_->setAutoDefault(false);
+    if (bool* matchesOnly = form_->logMatchesOnly()) {
+        chkLogMatchesOnly_ = new QCheckBox("Log only message backups with matches", this);
+        chkLogMatchesOnly_->setObjectName("chkLogMatchesOnly");
+        chkLogMatchesOnly_->setToolTip(
+            "The run log gets count lines only for message backups whose count is not zero, "
+            "and one line per row with the number of message backups that had none");
+        chkLogMatchesOnly_->setChecked(*matchesOnly);
+        connect(chkLogMatchesOnly_, &QCheckBox::toggled, this,
+                [matchesOnly](bool checked) { *matchesOnly = checked; });
+    }
     progress_ = new QProgressBar(this);
     progress_->setObjectName("progress");
     progress_->hide();
@@ -179,6 +196,11 @@ void RemapWindow::placePreviewButton() {
     const int width = std::max(cmdPreview_->sizeHint().width(), cmdCancel_->width());
     cmdPreview_->setGeometry(cmdRemap_->x() - twipsToPixels(kButtonGap, this) - width,
                              cmdRemap_->y(), width, cmdRemap_->height());
+    // The run log setting on the buttons' row, at the grid's left edge.
+    if (chkLogMatchesOnly_)
+        chkLogMatchesOnly_->setGeometry(myGrid_->x(), cmdRemap_->y(),
+                                        chkLogMatchesOnly_->sizeHint().width(),
+                                        cmdRemap_->height());
 }
 
 void RemapWindow::showPreview() {

@@ -70,6 +70,8 @@ public:
         virtual void cmdRemap_Click() = 0;
         // What applying the ticked rows would change (remap/remap_preview.h).
         virtual remap::RemapPreview preview() = 0;
+        // The run log setting of the alias window (null for a window without count lines).
+        virtual bool* logMatchesOnly() { return nullptr; }
         virtual void cmdCancel_Click() = 0;
         virtual void Form_Unload() = 0;
     };
@@ -114,6 +116,7 @@ private:
     QPushButton* cmdRemap_;
     QPushButton* cmdPreview_;
     QPushButton* cmdCancel_;
+    QCheckBox* chkLogMatchesOnly_ = nullptr;
     QProgressBar* progress_;
     bool initialised_ = false;
     bool unloaded_ = false;

@@ -23,6 +23,17 @@ std::string toLogBytes(std::string_view utf8) {
     return out;
 }
 
+bool fitsLogCodePage(std::string_view utf8) {
+    for (size_t i = 0; i < utf8.size();) {
+        if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        if (base::charToCp1252(base::nextUtf8(utf8, i)) < 0) return false;
+    }
+    return true;
+}
+
 double oleDateOfLocalTime(const std::tm& local) {
     std::tm copy = local;
     // timegm reads the fields as they stand, with no time zone applied, which is exactly

@@ -6,6 +6,12 @@
 #include <filesystem>
 #include <system_error>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <iterator>
+
+#include "base/cp1252.h"
 #include "db/vb_text.h"
 #include "jet/file.h"
 #include "logging/log_text.h"
@@ -46,23 +52,63 @@ bool inOwnFolder(const std::string& path) {
     return fs::is_directory(fs::symlink_status(folder, ec));
 }
 
-// Whether the line reached the file.
-bool writeLine(ui::OutputFile* out, const std::string& utf8) {
-    if (!out) return false;
-    try {
-        out->write(toLogBytes(utf8) + "\r\n");
-        return true;
-    } catch (...) {
-        return false;
+// The CSV error log's line in its encoding: Windows-1252 until a line holds a character that
+// code page lacks; then what was kept so far is converted and the log goes on in UTF-8 with a
+// byte-order mark. The lines are kept until the log is closed whole.
+void appendCsvLogLine(std::string& bytes, bool& utf8, const std::string& text) {
+    const bool ascii = std::all_of(text.begin(), text.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (!ascii && !utf8 && !fitsLogCodePage(text)) {
+        utf8 = true;
+        bytes = "\xEF\xBB\xBF" + base::cp1252ToUtf8(bytes);
     }
+    bytes += (ascii || utf8) ? text : toLogBytes(text);
+    bytes += "\r\n";
+}
+
+// An open log: its stream, the path it was opened at, and whether it is UTF-8.
+struct LogFile {
+    std::ofstream& out;
+    const std::string& path;
+    bool& utf8;
+};
+
+// Makes the log UTF-8 with a byte-order mark: what it holds so far (Windows-1252, every
+// character of which UTF-8 has) is rewritten in UTF-8 and the log goes on from there.
+void becomeUtf8(const LogFile& log) {
+    log.utf8 = true;
+    log.out.flush();
+    log.out.close();
+    std::string bytes;
+    {
+        std::ifstream in(log.path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    log.out.open(log.path, std::ios::binary | std::ios::trunc);
+    if (!log.out) {
+        log.out.close();
+        return;
+    }
+    log.out << "\xEF\xBB\xBF" << base::cp1252ToUtf8(bytes);
+}
+
+// The bytes of the text in the log's encoding (which it may switch to UTF-8 first).
+std::string logBytes(const LogFile& log, std::string_view text) {
+    const bool ascii = std::all_of(text.begin(), text.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii) return std::string(text);
+    if (!log.utf8 && !fitsLogCodePage(text)) becomeUtf8(log);
+    return log.utf8 ? std::string(text) : toLogBytes(text);
 }
 
 // Whether the line reached the file (or its buffer, when `flush` is false).
-bool writeLine(std::ofstream& out, const std::string& utf8, bool flush = true) {
-    if (!out.is_open()) return false;
-    out << toLogBytes(utf8) << "\r\n";
-    if (flush) out.flush();
-    return static_cast<bool>(out);
+bool writeLine(const LogFile& log, const std::string& utf8, bool flush = true) {
+    if (!log.out.is_open()) return false;
+    const std::string bytes = logBytes(log, utf8);
+    if (!log.out.is_open()) return false;
+    log.out << bytes << "\r\n";
+    if (flush) log.out.flush();
+    return static_cast<bool>(log.out);
 }
 
 }  // namespace
@@ -85,10 +131,11 @@ std::string ModLogging::GenerateNewLogFileName() {
         stamp = text;
     });
     const fs::path logs = fs::path(appFolder_) / "logs";
+    bool haveFolder = false;
+    proc.step([&] { haveFolder = fs::is_directory(logs); });
     // The application folder itself may not exist yet on this platform (it lives under the
-    // user's data folder), so the whole chain is created; a link or a file named "logs" is
-    // refused, and startLogging then writes nothing through it.
-    proc.step([&] { ui::prepareOwnFolder(jet::FileSystem::real(), logs.string()); });
+    // user's data folder), so the whole chain is created.
+    if (!haveFolder) proc.step([&] { fs::create_directories(logs); });
     runLogPath_ = (logs / (program_.exeName + "_CSVRemapLog_" + stamp + ".TXT")).string();
     return runLogPath_;
 }
@@ -103,25 +150,27 @@ void ModLogging::startLogging() {
         return;
     }
     reopenEmpty(runLog_, runLogPath_);
-    writeLine(runLog_, kRule);
-    writeLine(runLog_, "Running " + program_.exeName + ", version " +
-                           std::to_string(program_.major) + "." + std::to_string(program_.minor) +
-                           "." + std::to_string(program_.revision));
+    runLogUtf8_ = false;
+    const LogFile runLog{runLog_, runLogPath_, runLogUtf8_};
+    writeLine(runLog, kRule);
+    writeLine(runLog, "Running " + program_.exeName + ", version " +
+                          std::to_string(program_.major) + "." + std::to_string(program_.minor) +
+                          "." + std::to_string(program_.revision));
     std::string now;
     try {
         now = db::vbTextOfDate(oleDateOfLocalTime(localTimeOf(clock_())));
     } catch (...) {
         // A clock outside the dates the program can show leaves the time empty.
     }
-    writeLine(runLog_, "Local time=" + now);
-    writeLine(runLog_, kRule + "\r\n");
-    writeLine(runLog_, "Search for '(error)' or '(warning)' for problems");
-    writeLine(runLog_, "");
+    writeLine(runLog, "Local time=" + now);
+    writeLine(runLog, kRule + "\r\n");
+    writeLine(runLog, "Search for '(error)' or '(warning)' for problems");
+    writeLine(runLog, "");
 }
 
 void ModLogging::MyLog(const std::string& text) {
     // An apply writes thousands of lines per row: they reach the file at flushLog.
-    writeLine(runLog_, text, false);
+    writeLine(LogFile{runLog_, runLogPath_, runLogUtf8_}, text, false);
 }
 
 void ModLogging::MyLogLines(std::string_view lines) {
@@ -132,12 +181,22 @@ void ModLogging::MyLogLines(std::string_view lines) {
     if (ascii) {
         runLog_.write(lines.data(), static_cast<std::streamsize>(lines.size()));
     } else {
-        runLog_ << toLogBytes(lines);
+        const std::string bytes = logBytes(LogFile{runLog_, runLogPath_, runLogUtf8_}, lines);
+        if (runLog_.is_open()) runLog_ << bytes;
     }
 }
 
 void ModLogging::flushLog() {
     if (runLog_.is_open()) runLog_.flush();
+}
+
+void ModLogging::syncLog() {
+    if (!runLog_.is_open()) return;
+    runLog_.flush();
+    const int fd = ::open(runLogPath_.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fdatasync(fd);
+    ::close(fd);
 }
 
 void ModLogging::stopLogging() {
@@ -156,6 +215,8 @@ void ModLogging::startCSVLogging() {
     }
     stopCSVLogging();
     csvErrorLogFailed_ = false;
+    csvErrorLogUtf8_ = false;
+    csvErrorLogBytes_.clear();
     try {
         // Starting a log deletes what was at its path (the entry itself, never through a
         // link), so an earlier load's log never passes for this one's.
@@ -166,7 +227,7 @@ void ModLogging::startCSVLogging() {
         csvErrorLogFailed_ = true;
         return;
     }
-    csvErrorLogFailed_ = !writeLine(csvErrorLog_.get(), "ORIGINAL_CSV_LINE, FAILURE_INFO");
+    appendCsvLogLine(csvErrorLogBytes_, csvErrorLogUtf8_, "ORIGINAL_CSV_LINE, FAILURE_INFO");
 }
 
 void ModLogging::MyCSVLog(const std::string& reason, const std::string& line) {
@@ -177,9 +238,9 @@ void ModLogging::MyCSVLog(const std::string& reason, const std::string& line) {
         for (char c : line) {
             if (c != '"') unquoted += c;
         }
-        if (csvErrorLog_ &&
-            !writeLine(csvErrorLog_.get(), "\"" + unquoted + "\",\"[" + reason + "]\""))
-            csvErrorLogFailed_ = true;
+        if (csvErrorLog_)
+            appendCsvLogLine(csvErrorLogBytes_, csvErrorLogUtf8_,
+                             "\"" + unquoted + "\",\"[" + reason + "]\"");
     });
 }
 
@@ -190,12 +251,14 @@ void ModLogging::stopCSVLogging() {
         if (csvErrorLogFailed_) {
             csvErrorLog_->discard();
         } else {
+            csvErrorLog_->write(csvErrorLogBytes_);
             csvErrorLog_->close();
         }
     } catch (...) {
         csvErrorLogFailed_ = true;
     }
     csvErrorLog_.reset();
+    csvErrorLogBytes_.clear();
 }
 
 ProgramIdentity thisProgram(const std::string& exeName) {

@@ -4,10 +4,12 @@
 // windows can offer to show the file.
 //
 // Both files are Windows-1252 text (the texts given here are UTF-8 and converted on write),
-// every write one whole line ended by CR LF. Starting a log deletes what was at its path;
-// the CSV error log is written under a temporary name beside it (ui::OutputFile) and takes
-// its name, replacing the earlier one, when stopCSVLogging closes it whole. The "logs" folder
-// is the program's own: a link or a file of that name is refused (the run log is then not
+// every write one whole line ended by CR LF. Starting a log deletes what was at its path.
+// When a line holds a character Windows-1252 lacks, the log becomes UTF-8 with a byte-order
+// mark from then on (what was written is converted), so that no value is lost. The CSV error
+// log is kept in memory and written under a temporary name beside its final one
+// (ui::OutputFile), taking its name when stopCSVLogging closes it whole. The "logs" folder is
+// the program's own: a link or a file of that name is refused (the run log is then not
 // written), never written through.
 //
 // One ModLogging lives as long as the front end (the desktop program or one `tdv` run) and
@@ -49,6 +51,11 @@ public:
     // Writes the run log's lines so far to the file (an apply calls it after every row;
     // stopLogging does it too).
     void flushLog();
+    // Writes the run log's lines so far and makes them durable: a save names its rows in the
+    // log, and syncs it, before it commits.
+    void syncLog();
+    // Whether the run log is UTF-8 (it held a character Windows-1252 lacks).
+    bool runLogUtf8() const { return runLogUtf8_; }
     void stopLogging();
 
     // csvPath + "_CSVParse_ErrorLog_.TXT".
@@ -74,7 +81,10 @@ private:
     std::string csvErrorLogPath_;
     std::ofstream runLog_;
     std::unique_ptr<ui::OutputFile> csvErrorLog_;
+    std::string csvErrorLogBytes_;
     bool csvErrorLogFailed_ = false;
+    bool runLogUtf8_ = false;
+    bool csvErrorLogUtf8_ = false;
 };
 
 // The running program's identity: `exeName` and the version the build was made with.

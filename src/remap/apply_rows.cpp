@@ -64,10 +64,16 @@ bool applyTickedRows(const ApplyFrame& frame, const std::string& warning,
         return false;
     }
     if (frame.ui.messageBox(warning, ui::Buttons::YesNo) != ui::Answer::Yes) return false;
+    if (frame.checkFirst && !frame.checkFirst(ticked)) return false;
     if (!copyBackupFirst(frame)) return false;
 
     frame.logs.GenerateNewLogFileName();
     frame.logs.startLogging();
+    if (frame.safety && !frame.safety->copies().empty()) {
+        frame.logs.MyLog("    Safety copy of " + frame.safety->originals().back() +
+                         " written: " + frame.safety->copies().back());
+        frame.logs.syncLog();
+    }
     const int total = static_cast<int>(ticked.size());
     size_t done = 0;
     int applied = 0;
@@ -87,11 +93,22 @@ bool applyTickedRows(const ApplyFrame& frame, const std::string& warning,
             break;
         }
     }
+    if (frame.safety) {
+        for (const auto& [copy, original] : frame.safety->removeUnchanged())
+            frame.logs.MyLog("    Safety copy " + copy + " removed: " + original +
+                             " ended the run unchanged");
+    }
     const std::string copies = frame.safety ? frame.safety->summary() : std::string();
     if (!copies.empty()) frame.logs.MyLog(copies);
     frame.logs.stopLogging();
 
     const int tried = static_cast<int>(std::min(done, ticked.size()));
+    if (frame.result) {
+        frame.result->ran = true;
+        frame.result->applied = applied;
+        frame.result->failed = tried - applied;
+        frame.result->stoppedEarly = tried < total;
+    }
     const std::string question = reviewQuestion(applied, tried - applied);
     if (frame.ui.messageBox(copies.empty() ? question : copies + "\n" + question,
                             ui::Buttons::YesNo) == ui::Answer::Yes)

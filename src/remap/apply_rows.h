@@ -11,6 +11,7 @@
 #include "backup/safety_copy.h"
 #include "db/recordset.h"
 #include "logging/mod_logging.h"
+#include "remap/frm_extension_remap.h"
 #include "remap/row_saves.h"
 #include "ui/grid_model.h"
 #include "ui/ui_port.h"
@@ -28,16 +29,21 @@ struct ApplyFrame {
     // that fails stops the apply after its row.
     backup::SafetyCopies* safety = nullptr;
     backup::AppState* state = nullptr;
-    // Rows given to one applySome at most (0: no limit). The preview gives one, so that the
-    // progress after each save is the progress after each row.
+    // Rows given to one applySome at most (0: no limit).
     size_t rowsPerSave = 0;
+    // After the warning and before anything is written: checks every file the ticked rows
+    // will change; false (after its one message) stops the apply there. Empty: none.
+    std::function<bool(std::span<const int> ticked)> checkFirst;
+    // Receives how the apply ended (null: not wanted).
+    ApplyResult* result = nullptr;
 };
 
 // Applies the ticked data rows (in grid order) between the start and the end of a new run
-// log: applySome(rows) applies rows from the front of the ones not yet applied, at least
-// one, and says how many it took and how many of those were applied (see saveSomeRows).
-// Returns false when the apply stopped before the run log (nothing written); the window
-// then stays open. Returns true after the closing question, which says how many rows were
+// log (each safety copy named in it as it is made, and the copies of files that end the run
+// unchanged removed at its end): applySome(rows) applies rows from the front of the ones not yet
+// applied, at least one, and says how many it took and how many of those were applied (see
+// saveSomeRows). Returns false when the apply stopped before the run log (nothing written); the
+// window then stays open. Returns true after the closing question, which says how many rows were
 // applied and how many failed; the window then closes.
 bool applyTickedRows(const ApplyFrame& frame, const std::string& warning,
                      const std::function<SaveOutcome(std::span<const int> rows)>& applySome);

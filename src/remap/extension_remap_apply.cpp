@@ -5,6 +5,7 @@
 // applied whole is not applied at all, is shown once and logged with "(error)".
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -19,6 +20,7 @@
 #include "remap/frm_extension_remap.h"
 #include "remap/message_files.h"
 #include "remap/remap_lookups.h"
+#include "remap/remap_preview.h"
 #include "remap/row_saves.h"
 #include "ui/procedure.h"
 
@@ -115,6 +117,49 @@ public:
         // A pause after each save that changed users, for the window to keep up.
         if (primarySaved_) form_.ui.sleepMs(10);
         return outcome;
+    }
+
+    // Before anything is written: when the run renames aliases in the message backups, every
+    // message backup is opened, held and checked for every row it will take (see
+    // MessageBackupFiles::checkBeforeChanges). Problems stop the apply with one message.
+    bool checkFirst(std::span<const int> ticked) {
+        const std::vector<MessageBackupFiles::FileProblem> problems = messageProblems(ticked);
+        if (problems.empty()) return true;
+        std::string text =
+            "Nothing was changed: these message backups in the backup's folder cannot be "
+            "changed safely. Move each one out of the folder (or salvage it) and apply again.";
+        for (const MessageBackupFiles::FileProblem& p : problems)
+            text += "\n" + p.path + ": " + p.cause;
+        form_.ui.messageBox(text);
+        return false;
+    }
+
+    // The problems checkFirst stops on (none when no message backup changes).
+    std::vector<MessageBackupFiles::FileProblem> messageProblems(std::span<const int> ticked) {
+        std::vector<MessageBackupFiles::Rename> renames;
+        for (const int r : ticked) {
+            const PlannedChange row = readRow(form_.myGrid, r);
+            if (problemOfValues(row).empty() && renamesMessages(row))
+                renames.push_back({r, row.oldAlias, row.newAlias});
+        }
+        if (renames.empty() || !messageFilesChange()) return {};
+        return files_.checkBeforeChanges(renames, messageProc_);
+    }
+
+    // The apply's checks of one row against the backup as it is, without changing anything
+    // (the preview): the row's lines as the apply would log them before its save (its first
+    // "(error)" line says why it does not apply), and its planned message backup changes.
+    bool checkOnly(int r, Lines& lines, std::vector<MessageBackupFiles::PlannedIn>& messages) {
+        const bool ready = prepare(r, lines);
+        work_.erase(r);
+        messages = files_.plannedOf(r);
+        if (!ready) {
+            files_.dropPlanned(r);
+            return false;
+        }
+        // A dry run: the counts move as the saves would move them.
+        files_.savePlanned(messageProc_);
+        return true;
     }
 
 private:
@@ -448,17 +493,49 @@ void cmdRemap_Click(FrmExtensionRemap& form, MessageBackupFiles& files) {
     RowApply rows(form, files, proc);
     backup::SafetyCopies safety(form.ui);
     files.setSafetyCopies(&safety);
+    files.setCopyLog([&](const std::string& line) { form.logs.MyLog(line); },
+                     [&] { form.logs.syncLog(); });
+    files.setMatchesOnly(form.logMatchesOnly);
+    form.lastApply = {};
     ApplyFrame frame{form.ui, form.logs, form.myGrid, form.progress, &safety, &form.state};
     frame.rowsPerSave = form.rowsPerSave;
+    frame.checkFirst = [&](std::span<const int> ticked) { return rows.checkFirst(ticked); };
+    frame.result = &form.lastApply;
     if (applyTickedRows(frame, kWarning,
                         [&](std::span<const int> ticked) { return rows.applySome(ticked); }))
         form.closed = true;
     files.setSafetyCopies(nullptr);
+    files.setCopyLog({}, {});
 }
 
 void cmdRemap_Click(FrmExtensionRemap& form) {
     MessageBackupFiles files(folderOf(form.state.strMDBFilePath));
     cmdRemap_Click(form, files);
+}
+
+struct ExtensionChecks::Impl {
+    Impl(FrmExtensionRemap& form, MessageBackupFiles& files)
+        : proc(form.ui, "cmdRemap_Click", "frmExtensionRemap", ui::ErrorStyle::standard()),
+          rows(form, files, proc) {}
+    ui::Procedure proc;
+    RowApply rows;
+};
+
+ExtensionChecks::ExtensionChecks(FrmExtensionRemap& form, MessageBackupFiles& files)
+    : impl_(std::make_unique<Impl>(form, files)) {
+    files.setDryRun(true);
+}
+
+ExtensionChecks::~ExtensionChecks() = default;
+
+std::vector<MessageBackupFiles::FileProblem> ExtensionChecks::messageProblems(
+    std::span<const int> ticked) {
+    return impl_->rows.messageProblems(ticked);
+}
+
+bool ExtensionChecks::check(int row, Lines& lines,
+                            std::vector<MessageBackupFiles::PlannedIn>& messages) {
+    return impl_->rows.checkOnly(row, lines, messages);
 }
 
 }  // namespace tdv::remap

@@ -55,6 +55,15 @@ struct RemapClaims {
     std::set<std::string> extensions;
 };
 
+// How an "Apply Changes" ended: whether it got past its checks and warning to the rows, how
+// many rows were applied and failed, and whether it stopped before its last row.
+struct ApplyResult {
+    bool ran = false;
+    int applied = 0;
+    int failed = 0;
+    bool stoppedEarly = false;
+};
+
 struct FrmExtensionRemap {
     FrmExtensionRemap(ui::UiPort& ui, backup::AppState& state, logging::ModLogging& logs);
     FrmExtensionRemap(const FrmExtensionRemap&) = delete;
@@ -75,11 +84,14 @@ struct FrmExtensionRemap {
     bool closed = false;
     // Progress of a long load or apply (rows done, rows in all); empty for none. The window
     // shows a progress bar for loads and applies of more than a few hundred rows.
-    std::function<void(int done, int total)>
-        progress;  // Rows of one save of an apply at most (0: as many as a save takes); the preview
-                   // saves
-    // one row at a time, to read each row's outcome after its save.
+    std::function<void(int done, int total)> progress;
+    // Rows of one save of an apply at most (0: as many as a save takes).
     size_t rowsPerSave = 0;
+    // The run log's count lines only for message backups with a non-zero count, plus one
+    // line per row with the number of message backups that had none.
+    bool logMatchesOnly = false;
+    // How the last "Apply Changes" ended.
+    ApplyResult lastApply;
 };
 
 // Activation: opens the lookups; closes the window when the backup has no users.

@@ -40,11 +40,11 @@ struct FrmSMTPAddressRemap {
     std::set<std::string> claimedUsers;
 
     bool closed = false;
-    std::function<void(int done, int total)>
-        progress;  // Rows of one save of an apply at most (0: as many as a save takes); the preview
-                   // saves
-    // one row at a time, to read each row's outcome after its save.
+    std::function<void(int done, int total)> progress;
+    // Rows of one save of an apply at most (0: as many as a save takes).
     size_t rowsPerSave = 0;
+    // How the last "Apply Changes" ended.
+    ApplyResult lastApply;
 };
 
 // The main window's menu entry: false (and the "too old" message) below schema revision 20,

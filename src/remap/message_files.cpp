@@ -19,6 +19,7 @@
 #include "db/error_mapping.h"
 #include "db/recordset.h"
 #include "db/transaction.h"
+#include "jet/db_check.h"
 #include "jet/index_key.h"
 #include "jet/page_file.h"
 #include "jet/sql/sql.h"
@@ -31,6 +32,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kPrefix = "zerithmessage_backup_";
+constexpr long kPathFileAccess = 75;  // the runtime's "Path/File access error"
 
 std::string countLine(int16_t count, const char* column, const std::string& alias,
                       const std::string& path) {
@@ -44,6 +46,31 @@ size_t maxOpenFiles() {
     rlimit limit{};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 512;
     return std::max<size_t>(16, static_cast<size_t>(limit.rlim_cur / 2));
+}
+
+// The open-file limit raised to its hard limit, once per process: an apply holds every
+// message backup of the folder open.
+void raiseOpenFileLimit() {
+    static const bool raised = [] {
+        rlimit limit{};
+        if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == limit.rlim_max)
+            return false;
+        limit.rlim_cur = limit.rlim_max;
+        return ::setrlimit(RLIMIT_NOFILE, &limit) == 0;
+    }();
+    (void)raised;
+}
+
+bool isLink(const std::string& path) {
+    std::error_code ec;
+    return fs::is_symlink(fs::symlink_status(path, ec));
+}
+
+// The characters a Text column of that defined size takes; 0 for a column that is no text.
+long textSize(const db::Field& field) {
+    const int type = field.Type();
+    if (type == db::adLongVarWChar) return std::numeric_limits<long>::max();
+    return type == db::adVarWChar ? field.DefinedSize() : 0;
 }
 
 int16_t asCount(long n) {
@@ -116,12 +143,23 @@ void MessageBackupFiles::list(ui::Procedure& proc) {
 }
 
 std::shared_ptr<jet::Database> MessageBackupFiles::reopen(File& file) {
+    if (isLink(file.path)) throw db::DbError(kPathFileAccess, file.path + " is a symbolic link");
     auto db = cache_->open(file.path, true);
     if (db != file.db.lock()) {
+        const bool again = file.loaded && checked_;
         ++fileOpens_;
         // No other program saves to the file while the apply has it open.
         db::translatingEngineErrors([&] { db->pages().holdWriter(); });
         file.db = db;
+        // Opened again after it was let go (more files than the process may hold open):
+        // checked again under its lock before it is written.
+        if (again) {
+            const std::string problem = recheck(file, *db);
+            if (!problem.empty()) {
+                file.db.reset();
+                throw db::DbError(kPathFileAccess, file.path + " " + problem);
+            }
+        }
     }
     return db;
 }
@@ -129,6 +167,8 @@ std::shared_ptr<jet::Database> MessageBackupFiles::reopen(File& file) {
 void MessageBackupFiles::load(File& file) {
     file.loaded = true;
     try {
+        if (isLink(file.path))
+            throw db::DbError(kPathFileAccess, "it is a symbolic link; it is not followed");
         const auto db = reopen(file);
         file.version = db->info().version;
         file.counts.clear();
@@ -137,6 +177,8 @@ void MessageBackupFiles::load(File& file) {
                 db::adLockReadOnly);
         const db::Field from = rs("FromAlias");
         const db::Field to = rs("ToAlias");
+        file.fromSize = textSize(from);
+        file.toSize = textSize(to);
         for (; !rs.Eof(); rs.MoveNext()) {
             const db::Variant f = from.Value();
             if (f.is<std::string>())
@@ -150,6 +192,123 @@ void MessageBackupFiles::load(File& file) {
         file.failure = ui::currentErrorInfo();
         file.counts.clear();
     }
+}
+
+namespace {
+
+std::string tooNarrow(const char* column, long size, const std::string& alias, int row) {
+    if (size == 0) return std::string("its Messages.") + column + " column is not a text column";
+    return std::string("its Messages.") + column + " column holds at most " + std::to_string(size) +
+           " characters, too few for the new alias " + alias + " (grid row " + std::to_string(row) +
+           ")";
+}
+
+std::string damage(jet::Database& db) {
+    const std::vector<jet::Problem> problems = jet::checkDatabase(db);
+    if (problems.empty()) return {};
+    return "it is damaged (" + problems.front().describe() +
+           (problems.size() > 1 ? ", and " + std::to_string(problems.size() - 1) + " more" : "") +
+           ")";
+}
+
+}  // namespace
+
+std::string MessageBackupFiles::recheck(File& file, jet::Database& db) {
+    if (isLink(file.path)) return "is a symbolic link";
+    for (const Planned& p : file.planned) {
+        const long chars = static_cast<long>(characterCount(p.storedNew));
+        if (p.from > 0 && chars > file.fromSize)
+            return tooNarrow("FromAlias", file.fromSize, p.storedNew, p.row);
+        if (p.to > 0 && chars > file.toSize)
+            return tooNarrow("ToAlias", file.toSize, p.storedNew, p.row);
+    }
+    return damage(db);
+}
+
+std::vector<MessageBackupFiles::FileProblem> MessageBackupFiles::checkBeforeChanges(
+    const std::vector<Rename>& renames, ui::Procedure& proc) {
+    raiseOpenFileLimit();
+    list(proc);
+    checked_ = true;
+    for (File& file : files_)
+        if (!file.loaded) load(file);
+    // Which files hold each value, with their counts, as the renames before move them: by
+    // the file's version and the value's comparison key, so that each rename looks up only
+    // the files it touches.
+    std::unordered_map<std::string, std::vector<std::pair<size_t, Counts>>> holders;
+    std::set<jet::JetVersion> versions;
+    const auto tagged = [](jet::JetVersion v, const std::string& key) {
+        return std::string(1, static_cast<char>('0' + static_cast<int>(v))) + key;
+    };
+    for (size_t i = 0; i < files_.size(); ++i) {
+        if (files_[i].failure) continue;
+        versions.insert(files_[i].version);
+        for (const auto& [key, counts] : files_[i].counts)
+            if (counts.from > 0 || counts.to > 0)
+                holders[tagged(files_[i].version, key)].emplace_back(i, counts);
+    }
+    std::vector<bool> changes(files_.size(), false);
+    std::vector<FileProblem> narrow(files_.size());
+    for (const Rename& r : renames) {
+        const std::string storedOld = stored(r.oldAlias);
+        const std::string storedNew = stored(r.newAlias);
+        const long chars = static_cast<long>(characterCount(storedNew));
+        keys_.clear();
+        for (const jet::JetVersion v : versions) {
+            const auto it = holders.find(tagged(v, keyOf(storedOld, v)));
+            if (it == holders.end()) continue;
+            const std::vector<std::pair<size_t, Counts>> moving = std::move(it->second);
+            holders.erase(it);
+            auto& target = holders[tagged(v, keyOf(storedNew, v))];
+            for (const auto& [i, c] : moving) {
+                const File& file = files_[i];
+                changes[i] = true;
+                std::string cause;
+                if (c.from > 0 && chars > file.fromSize)
+                    cause = tooNarrow("FromAlias", file.fromSize, r.newAlias, r.row);
+                else if (c.to > 0 && chars > file.toSize)
+                    cause = tooNarrow("ToAlias", file.toSize, r.newAlias, r.row);
+                if (!cause.empty()) {
+                    if (narrow[i].cause.empty()) narrow[i].cause = cause;
+                    narrow[i].rows.push_back(r.row);
+                }
+                const auto same = std::find_if(target.begin(), target.end(),
+                                               [&](const auto& h) { return h.first == i; });
+                if (same == target.end()) {
+                    target.emplace_back(i, c);
+                } else {
+                    same->second.from += c.from;
+                    same->second.to += c.to;
+                }
+            }
+        }
+    }
+    std::vector<FileProblem> problems;
+    for (size_t i = 0; i < files_.size(); ++i) {
+        File& file = files_[i];
+        if (file.failure) {
+            problems.push_back({file.path, file.failure->description, {}});
+            continue;
+        }
+        if (!narrow[i].cause.empty()) {
+            narrow[i].path = file.path;
+            problems.push_back(std::move(narrow[i]));
+            continue;
+        }
+        if (!changes[i]) continue;
+        try {
+            const std::string cause = damage(*reopen(file));
+            if (!cause.empty()) problems.push_back({file.path, cause, {}});
+        } catch (...) {
+            problems.push_back({file.path, ui::currentErrorInfo().description, {}});
+        }
+    }
+    // The plain algorithm opens each file through statements of its own: it holds none.
+    if (strategy_ == Strategy::PerRowQueries) {
+        cache_->clear();
+        for (File& file : files_) file.db.reset();
+    }
+    return problems;
 }
 
 void MessageBackupFiles::probe(File& file) {
@@ -185,6 +344,7 @@ MessageBackupFiles::Outcome MessageBackupFiles::planRename(int row, const std::s
     // The count variable keeps its value when a count fails, as the line written after it
     // then shows.
     int16_t count = 0;
+    size_t unmatched = 0;  // files without a row of the old alias
     for (File& file : files_) {
         if (strategy_ == Strategy::PerRowQueries) {
             probe(file);
@@ -203,7 +363,7 @@ MessageBackupFiles::Outcome MessageBackupFiles::planRename(int row, const std::s
             continue;
         }
         if (strategy_ == Strategy::Counts) {
-            planCounted(file, row, oldAlias, newAlias, log, proc, count);
+            if (!planCounted(file, row, oldAlias, newAlias, log, proc, count)) ++unmatched;
             continue;
         }
         try {
@@ -216,10 +376,13 @@ MessageBackupFiles::Outcome MessageBackupFiles::planRename(int row, const std::s
             break;
         }
     }
+    if (matchesOnly_ && strategy_ == Strategy::Counts)
+        log("    " + std::to_string(unmatched) + " message backups had no fromAlias or toAlias " +
+            "instances of " + oldAlias);
     return outcome;
 }
 
-void MessageBackupFiles::planCounted(File& file, int row, const std::string& oldAlias,
+bool MessageBackupFiles::planCounted(File& file, int row, const std::string& oldAlias,
                                      const std::string& newAlias, const LogLine& log,
                                      ui::Procedure& proc, int16_t& count) {
     Planned plan{row, stored(oldAlias), stored(newAlias), 0, 0};
@@ -240,11 +403,22 @@ void MessageBackupFiles::planCounted(File& file, int row, const std::string& old
         line_.append(file.path);
         log(line_);
     };
+    const bool matched = plan.from != 0 || plan.to != 0;
+    if (matchesOnly_ && !matched) return false;
     proc.step([&] { count = asCount(plan.from); });
-    write("fromAlias");
+    if (!matchesOnly_ || plan.from != 0) write("fromAlias");
     proc.step([&] { count = asCount(plan.to); });
-    write("toAlias");
-    if (plan.from != 0 || plan.to != 0) file.planned.push_back(std::move(plan));
+    if (!matchesOnly_ || plan.to != 0) write("toAlias");
+    if (matched) file.planned.push_back(std::move(plan));
+    return matched;
+}
+
+std::vector<MessageBackupFiles::PlannedIn> MessageBackupFiles::plannedOf(int row) const {
+    std::vector<PlannedIn> out;
+    for (const File& file : files_)
+        for (const Planned& p : file.planned)
+            if (p.row == row) out.push_back({file.path, p.from, p.to});
+    return out;
 }
 
 void MessageBackupFiles::dropPlanned(int row) {
@@ -314,7 +488,10 @@ std::map<int, MessageBackupFiles::Outcome> MessageBackupFiles::savePlanned(ui::P
         }
         return outcomes;
     }
-    if (!copyPlanned(outcomes, proc)) return outcomes;
+    const size_t copiesBefore = safety_ ? safety_->copies().size() : 0;
+    const bool copied = copyPlanned(outcomes, proc);
+    if (syncCopyLog_ && safety_ && safety_->copies().size() > copiesBefore) syncCopyLog_();
+    if (!copied) return outcomes;
     const auto failed = [&](File& file, int row, const ui::ErrorInfo& error) {
         proc.report(error);
         outcomes[row].failure = file.path + " could not be changed (" + error.description + ")";
@@ -426,8 +603,13 @@ void MessageBackupFiles::copyBeforeChange(const std::string& path, const LogLine
     if (!safety_) return;
     const size_t before = safety_->copies().size();
     safety_->beforeChange(path);
-    if (safety_->copies().size() > before)
-        log("    Safety copy of " + path + " written: " + safety_->copies().back());
+    if (safety_->copies().size() <= before) return;
+    const std::string line = "    Safety copy of " + path + " written: " + safety_->copies().back();
+    if (copyLog_) {
+        copyLog_(line);
+    } else {
+        log(line);
+    }
 }
 
 bool MessageBackupFiles::renameByQueries(const File& file, const std::string& oldAlias,

@@ -95,6 +95,31 @@ public:
     std::map<int, Outcome> savePlanned(ui::Procedure& proc);
     // Forgets the planned changes of a row that will not be applied.
     void dropPlanned(int row);
+    // The files a row's planned changes touch, in listing order, with their counts.
+    struct PlannedIn {
+        std::string path;
+        int32_t from = 0, to = 0;
+    };
+    std::vector<PlannedIn> plannedOf(int row) const;
+
+    // Before the first change of a run, for the renames that will be made (in grid order):
+    // lists the folder, opens and holds (writer lock) every message backup, reads it, and
+    // checks that each rename's new alias fits the FromAlias and ToAlias columns of every
+    // file whose rows it will change (following the counts from rename to rename), and that
+    // each file to be changed passes the checker. One problem per file that cannot be
+    // changed safely (a link, not openable, in use, damaged, too narrow); none when every
+    // file may be changed. The open-file limit is raised to its hard limit first.
+    struct Rename {
+        int row;
+        std::string oldAlias, newAlias;
+    };
+    struct FileProblem {
+        std::string path;
+        std::string cause;
+        std::vector<int> rows;  // the rows whose values the file cannot take (if that is why)
+    };
+    std::vector<FileProblem> checkBeforeChanges(const std::vector<Rename>& renames,
+                                                ui::Procedure& proc);
 
     // One planned change in one file.
     struct Planned {
@@ -111,6 +136,16 @@ public:
     // apply holds it), and a line "    Safety copy of PATH written: COPY" goes to the log.
     // A copy that fails is a failure of the file's change: nothing of it is changed.
     void setSafetyCopies(backup::SafetyCopies* safety) { safety_ = safety; }
+    // Where the safety copy lines go the moment a copy is made (instead of the row's lines),
+    // and what makes them durable before the first write after the copies, so that a run
+    // killed later still names every copy in its log.
+    void setCopyLog(LogLine log, std::function<void()> sync) {
+        copyLog_ = std::move(log);
+        syncCopyLog_ = std::move(sync);
+    }
+    // Only count lines with a non-zero count, and one line per rename with the number of
+    // message backups that had none.
+    void setMatchesOnly(bool matchesOnly) { matchesOnly_ = matchesOnly; }
     // A dry run (the preview) counts and logs as the apply does, and keeps the counts
     // current from change to change, but writes nothing (Counts strategy).
     void setDryRun(bool dryRun) { dryRun_ = dryRun; }
@@ -138,6 +173,8 @@ private:
         bool reported = false;                 // its failure was reported in this apply
         std::optional<ui::ErrorInfo> failure;  // why the file could not be read
         jet::JetVersion version = jet::JetVersion::Jet4;
+        // The characters FromAlias and ToAlias hold (0: not a text column).
+        long fromSize = 0, toSize = 0;
         // By the value's comparison key (lookupTextKey): equal for values Jet finds equal.
         std::unordered_map<std::string, Counts> counts;
         std::vector<Planned> planned;
@@ -145,11 +182,15 @@ private:
 
     void list(ui::Procedure& proc);
     void load(File& file);
+    // Why the file cannot take the planned changes as it is now (empty when it can): a link,
+    // columns too narrow for a new alias, or the checker's problems.
+    std::string recheck(File& file, jet::Database& db);
     // The file's database from the cache, counting the opens.
     std::shared_ptr<jet::Database> reopen(File& file);
     void probe(File& file);
-    // Writes the count lines of the change in the file and plans the change when it has rows.
-    void planCounted(File& file, int row, const std::string& oldAlias, const std::string& newAlias,
+    // Writes the count lines of the change in the file and plans the change when it has rows
+    // (whether it has).
+    bool planCounted(File& file, int row, const std::string& oldAlias, const std::string& newAlias,
                      const LogLine& log, ui::Procedure& proc, int16_t& count);
     // Moves the counts of a saved change to the new alias.
     void counted(File& file, const Planned& plan);
@@ -179,6 +220,10 @@ private:
     std::function<std::string(const std::string&)> stored_;
     backup::SafetyCopies* safety_ = nullptr;
     bool dryRun_ = false;
+    bool matchesOnly_ = false;
+    bool checked_ = false;  // checkBeforeChanges ran: every file read was checked
+    LogLine copyLog_;
+    std::function<void()> syncCopyLog_;  // makes the copy lines durable before any write
     std::map<std::pair<std::string, jet::JetVersion>, std::string> keys_;  // of this change
 };
 

@@ -112,6 +112,15 @@ void chooseCsvFile(CsvLoadTarget target, const std::function<bool(const std::str
         target.txtCSVPath = previous;
         return;
     }
+    std::error_code ec;
+    const uintmax_t size = fs::file_size(chosen, ec);
+    if (!ec && size > kMaxCsvFileBytes) {
+        ui.messageBox("CSV file is too large: " + std::to_string(size) +
+                      " bytes, and a remap CSV file holds at most " +
+                      std::to_string(kMaxCsvFileBytes) + " bytes (100 MB).");
+        target.txtCSVPath = previous;
+        return;
+    }
     bool valid = false;
     proc.step([&] { valid = validate(chosen); });
     if (!valid) {

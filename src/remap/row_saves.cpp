@@ -52,10 +52,11 @@ private:
                     steps_.stage(held_[i].row);
                     staging.reset();
                 }
-                if (!steps_.beforeCommit) return;
                 std::vector<int> ready;
                 for (const HeldRow& r : held_)
                     if (r.state == State::Ready) ready.push_back(r.row);
+                begins(ready);
+                if (!steps_.beforeCommit) return;
                 const auto failures = steps_.beforeCommit(ready);
                 for (const auto& [row, cause] : failures) {
                     for (HeldRow& r : held_) {
@@ -66,6 +67,9 @@ private:
                 }
                 if (failures.empty()) return;
                 if (steps_.stopsApply && steps_.stopsApply()) endAtFirstOf(failures);
+                c_.logs.MyLog(
+                    "Save rolled back: it is made again without the records that "
+                    "failed");
                 throw SaveAgain{};
             });
         } catch (const SaveAgain&) {
@@ -76,15 +80,37 @@ private:
                 fail(held_[*staging], error);
                 return false;
             }
+            begun_ = false;
             saveOneByOne(error);
             return true;
         }
+        size_t saved = 0;
         for (HeldRow& r : held_) {
             if (r.state != State::Ready) continue;
             r.state = State::Saved;
             steps_.saved(r.row, r.lines);
+            ++saved;
         }
+        committed(saved);
         return true;
+    }
+
+    // Names the rows of a save in the run log, durably, before any of its files changes: a
+    // crash after the commit leaves them named even though their own lines never came.
+    void begins(std::span<const int> rows) {
+        if (rows.empty()) return;
+        std::string line = "Save begins for " + std::to_string(rows.size()) + " records: ";
+        for (size_t i = 0; i < rows.size(); ++i)
+            line += (i == 0 ? "" : " | ") + cell(c_.grid, rows[i], "OriginalLine");
+        c_.logs.MyLog(line);
+        c_.logs.syncLog();
+        begun_ = true;
+    }
+    // Confirms the save named by begins().
+    void committed(size_t rows) {
+        if (!begun_) return;
+        begun_ = false;
+        c_.logs.MyLog("Save committed for those " + std::to_string(rows) + " records");
     }
 
     // The save ends with the first of the failed rows: the rows after it are left out.
@@ -151,13 +177,18 @@ private:
                 continue;
             }
             try {
-                db::runInTransaction(c_.cache, c_.connectString, [&] { steps_.stage(r.row); });
+                db::runInTransaction(c_.cache, c_.connectString, [&] {
+                    steps_.stage(r.row);
+                    begins({&r.row, 1});
+                });
             } catch (...) {
+                begun_ = false;
                 fail(r, ui::currentErrorInfo());
                 continue;
             }
             r.state = State::Saved;
             steps_.saved(r.row, r.lines);
+            committed(1);
         }
     }
 
@@ -167,6 +198,7 @@ private:
     std::vector<HeldRow> held_;
     size_t heldBytes_ = 0;
     bool ended_ = false;  // no more rows join
+    bool begun_ = false;  // a save was named in the log and not yet confirmed
 };
 
 }  // namespace

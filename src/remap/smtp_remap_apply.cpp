@@ -11,6 +11,7 @@
 #include "db/transaction.h"
 #include "remap/apply_rows.h"
 #include "remap/frm_smtp_address_remap.h"
+#include "remap/remap_preview.h"
 #include "remap/row_saves.h"
 #include "ui/procedure.h"
 
@@ -25,6 +26,32 @@ constexpr const char* kWarning =
 constexpr const char* kTooOld =
     "The backup you have is too old to support this - you must be at rev 20 of the MDB file for "
     "email address remapping.";
+
+}  // namespace
+
+bool checkAddressRow(FrmSMTPAddressRemap& form, int r, Lines& lines) {
+    const std::string objectId = trimmedCell(form.myGrid, r, "ObjectID");
+    if (characterCount(objectId) < 16) {
+        lines.push_back("(error) invalid subscriber objectID in table for the record:" + objectId);
+        return false;
+    }
+    if (characterCount(trimmedCell(form.myGrid, r, "SMTPEmailAddress")) < 2) {
+        lines.push_back("(error) invalid new STMPAddress value provided for the record:" +
+                        objectId);
+        return false;
+    }
+    db::Recordset rs = form.state.newRecordset();
+    rs.Open("SELECT SMTPAddress FROM Subscribers WHERE ObjectID=" + sqlQuoted(objectId),
+            form.state.strMDBConnectString, db::adOpenKeyset, db::adLockReadOnly);
+    if (rs.RecordCount() != 1) {
+        lines.push_back("(error) could not find subscriber for this record by ObjectId=" +
+                        objectId);
+        return false;
+    }
+    return true;
+}
+
+namespace {
 
 // The address rows, several to a save of the backup (saveSomeRows), each row all or nothing:
 // a row that cannot be saved is shown once and logged with "(error)", and the backup keeps
@@ -61,26 +88,7 @@ private:
     const std::string& connect() const { return form_.state.strMDBConnectString; }
     std::string objectIdOf(int r) const { return trimmedCell(form_.myGrid, r, "ObjectID"); }
 
-    bool prepare(int r, Lines& lines) {
-        const std::string objectId = objectIdOf(r);
-        if (characterCount(objectId) < 16) {
-            lines.push_back("(error) invalid subscriber objectID in table for the record:" +
-                            objectId);
-            return false;
-        }
-        if (characterCount(trimmedCell(form_.myGrid, r, "SMTPEmailAddress")) < 2) {
-            lines.push_back("(error) invalid new STMPAddress value provided for the record:" +
-                            objectId);
-            return false;
-        }
-        db::Recordset rs = open(objectId, db::adLockReadOnly);
-        if (rs.RecordCount() != 1) {
-            lines.push_back("(error) could not find subscriber for this record by ObjectId=" +
-                            objectId);
-            return false;
-        }
-        return true;
-    }
+    bool prepare(int r, Lines& lines) { return checkAddressRow(form_, r, lines); }
 
     void stage(int r) {
         db::Recordset rs = open(objectIdOf(r), db::adLockOptimistic);
@@ -117,8 +125,10 @@ void cmdRemap_Click(FrmSMTPAddressRemap& form) {
                        ui::ErrorStyle::standard());
     AddressApply rows(form, proc);
     backup::SafetyCopies safety(form.ui);
+    form.lastApply = {};
     ApplyFrame frame{form.ui, form.logs, form.myGrid, form.progress, &safety, &form.state};
     frame.rowsPerSave = form.rowsPerSave;
+    frame.result = &form.lastApply;
     if (applyTickedRows(frame, kWarning,
                         [&](std::span<const int> ticked) { return rows.applySome(ticked); }))
         form.closed = true;

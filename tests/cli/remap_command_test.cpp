@@ -183,7 +183,8 @@ TEST_F(RemapCommandTest, ApplyWithoutYesAndUntickedRowsWriteNothing) {
                                  ",,renamed1,\r\n" + second + ",,renamed2,\r\n");
     const std::string before = fileText(written.directoryBackup);
     auto r = remap(shellQuote(written.directoryBackup) + " " + shellQuote(file) + " --apply");
-    ASSERT_EQ(r.status, 0) << r.err;
+    // The declined warning is a declined question: status 1.
+    ASSERT_EQ(r.status, 1) << r.err;
     EXPECT_THAT(r.err, HasSubstr("-> No"));
     EXPECT_EQ(nlohmann::json::parse(r.out)["runLog"], "");
     EXPECT_EQ(fileText(written.directoryBackup), before);
@@ -252,9 +253,17 @@ TEST_F(RemapCommandTest, KilledAnywhereARerunOfTheSameCsvFinishesTheApply) {
         SCOPED_TRACE(crashAt);
         fs::remove_all(backups);
         fs::copy(pristine, backups);
+        const fs::path logs = dir.path() / "home" / "logs";
+        fs::remove_all(logs);
         const auto killed = run(crashAt);
         if (killed.status == 0) return false;
         EXPECT_EQ(killed.status, 86) << killed.err;
+        // Before any file changed, the killed run's log (durably) named the backup's safety
+        // copy and the rows of the save under way.
+        std::string log;
+        for (const auto& e : fs::directory_iterator(logs)) log += fileText(e.path().string());
+        EXPECT_THAT(log, HasSubstr("    Safety copy of " + backup + " written: "));
+        EXPECT_THAT(log, HasSubstr("Save begins for "));
         const auto rerun = run("");
         if (crashAt == "journal-removed:" + std::to_string(saves)) {
             // Killed once its last save was whole, the apply had done everything: the rerun
@@ -280,6 +289,22 @@ TEST_F(RemapCommandTest, KilledAnywhereARerunOfTheSameCsvFinishesTheApply) {
     }
     EXPECT_TRUE(killedAndRerun("page-written:1"));
     EXPECT_TRUE(killedAndRerun("page-written:9"));
+
+    // A message backup that cannot be changed (a link to a file outside the folder) stops the
+    // apply before any change; moved out of the folder, the same CSV file then completes it.
+    fs::remove_all(backups);
+    fs::copy(pristine, backups);
+    const fs::path outside = dir.path() / "outside.mdb";
+    fs::copy_file(written.messageBackups[0], outside);
+    const fs::path link = backups / "ZerithMessage_Backup_zlink.mdb";
+    fs::create_symlink(outside, link);
+    const auto stopped = run("");
+    EXPECT_EQ(stopped.status, 1);
+    EXPECT_THAT(stopped.err, HasSubstr(link.string() + ": it is a symbolic link"));
+    fs::remove(link);
+    EXPECT_EQ(snapshot(backups), snapshot(pristine));
+    EXPECT_EQ(run("").status, 0);
+    EXPECT_EQ(snapshot(backups), expected);
 }
 #endif  // TDV_TEST_HOOKS
 
@@ -379,6 +404,42 @@ TEST_F(RemapCommandTest, EmailRemapOfRevision19IsRefused) {
     EXPECT_EQ(r.err,
               "message: The backup you have is too old to support this - you must be at rev 20 "
               "of the MDB file for email address remapping.\n");
+    EXPECT_EQ(fileText(written.directoryBackup), before);
+}
+
+// A CSV file refused at its header (unrecognised, an empty first line, no data line, too
+// large) is status 1, with or without --apply; a --rows that names no rows is a usage error.
+TEST_F(RemapCommandTest, RefusedFilesAndBadRowListsHaveTheirStatus) {
+    write("zerith-rev20");
+    const std::string backup = shellQuote(written.directoryBackup);
+    const std::string good =
+        csv("OLD_ALIAS,OLD_EXTENSION,NEW_ALIAS,NEW_EXTENSION\r\n" + alias + ",,renamed1,\r\n");
+    for (const std::string rows : {"''", "abc", "1,", "0"}) {
+        const auto r = remap(backup + " " + shellQuote(good) + " --rows " + rows);
+        EXPECT_EQ(r.status, 2) << rows << ": " << r.err;
+    }
+    const std::string before = fileText(written.directoryBackup);
+    const struct {
+        const char* text;
+        const char* message;
+    } files[] = {
+        {"OLD_ALIAS,NEW_ALIAS\r\nx,y\r\n", "Error - CSV File is not formatted correctly"},
+        {"\r\nOLD_ALIAS,OLD_EXTENSION,NEW_ALIAS,NEW_EXTENSION\r\n", "not formatted correctly"},
+        {"OLD_ALIAS,OLD_EXTENSION,NEW_ALIAS,NEW_EXTENSION\r\n", "File contains no data"},
+    };
+    for (const auto& f : files) {
+        const std::string path = csv(f.text);
+        for (const char* apply : {"", " --apply --yes"}) {
+            const auto r = remap(backup + " " + shellQuote(path) + apply);
+            EXPECT_EQ(r.status, 1) << f.text << apply << ": " << r.err;
+            EXPECT_THAT(r.err, HasSubstr(f.message));
+        }
+    }
+    const std::string large = csv("OLD_ALIAS,OLD_EXTENSION,NEW_ALIAS,NEW_EXTENSION\r\nx,,y,\r\n");
+    fs::resize_file(large, 101u << 20);
+    const auto r = remap(backup + " " + shellQuote(large));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.err, HasSubstr("CSV file is too large: 105906176 bytes"));
     EXPECT_EQ(fileText(written.directoryBackup), before);
 }
 

@@ -145,18 +145,40 @@ TEST(RunLog, AReadOnlyOldFileIsReplaced) {
     EXPECT_EQ(fileBytes(path).find(kRule), 0u);
 }
 
-TEST(RunLog, TextBecomesWindows1252WithQuestionMarksForTheRest) {
+// Text is Windows-1252 while it fits; a character the code page lacks turns the log into
+// UTF-8 with a byte-order mark, what was written before included, so that no value is lost.
+TEST(RunLog, TextIsWindows1252UntilACharacterNeedsUtf8) {
     LogHarness h;
     h.logs.GenerateNewLogFileName();
     h.logs.startLogging();
-    h.logs.MyLog("Ren\xC3\xA9\x20\xE2\x82\xAC\x20\xE6\xBC\xA2");  // "René € 漢"
+    h.logs.MyLog("Ren\xC3\xA9\x20\xE2\x82\xAC");  // "René €"
     // Several lines at once are written as they would be one by one.
     h.logs.MyLogLines("plain\r\nRen\xC3\xA9\r\n");
     h.logs.MyLogLines("ascii only\r\n");
-    h.logs.stopLogging();
-    const std::string text = fileBytes(h.logs.runLogPath());
-    EXPECT_NE(text.find("\r\nRen\xE9 \x80 ?\r\nplain\r\nRen\xE9\r\nascii only\r\n"),
+    h.logs.flushLog();
+    std::string text = fileBytes(h.logs.runLogPath());
+    EXPECT_EQ(text.find(kRule), 0u);
+    EXPECT_NE(text.find("\r\nRen\xE9 \x80\r\nplain\r\nRen\xE9\r\nascii only\r\n"),
               std::string::npos);
+    h.logs.MyLogLines("\xC5\x82ukasz\xE6\x9D\x8E\r\n");  // "łukasz李"
+    h.logs.MyLog("Ren\xC3\xA9");
+    h.logs.stopLogging();
+    text = fileBytes(h.logs.runLogPath());
+    EXPECT_EQ(text.find("\xEF\xBB\xBF" + kRule), 0u);
+    EXPECT_NE(text.find("\r\nRen\xC3\xA9 \xE2\x82\xAC\r\nplain\r\nRen\xC3\xA9\r\nascii only\r\n"
+                        "\xC5\x82ukasz\xE6\x9D\x8E\r\nRen\xC3\xA9\r\n"),
+              std::string::npos);
+
+    // The CSV error log follows the same rule.
+    h.logs.GenerateNewCSVErrorLogFileName((h.dir.path() / "remap.csv").string());
+    h.logs.startCSVLogging();
+    h.logs.MyCSVLog("Invalid CSV line format", "Ren\xC3\xA9");
+    h.logs.MyCSVLog("Invalid CSV line format", "\xE6\x9D\x8E");
+    h.logs.stopCSVLogging();
+    EXPECT_EQ(fileBytes(h.logs.csvErrorLogPath()),
+              "\xEF\xBB\xBFORIGINAL_CSV_LINE, FAILURE_INFO\r\n"
+              "\"Ren\xC3\xA9\",\"[Invalid CSV line format]\"\r\n"
+              "\"\xE6\x9D\x8E\",\"[Invalid CSV line format]\"\r\n");
 }
 
 // "logs" is the program's own folder: a link there is refused once and nothing is written

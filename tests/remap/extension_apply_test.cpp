@@ -7,7 +7,10 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <optional>
+#include <set>
 
 #include "db/transaction.h"
 #include "helpers/fault_fs.h"
@@ -263,6 +266,7 @@ TEST_F(ExtensionApplyTest, AliasChangeWritesTheExactRunLogAndEveryTable) {
         std::string(64, '=') +
         "\r\nRunning tdv, version 1.2.3\r\nLocal time=12/6/2026 11:45:23 AM\r\n" +
         std::string(64, '=') + "\r\n\r\nSearch for '(error)' or '(warning)' for problems\r\n\r\n" +
+        "Save begins for 1 records: jsmith,,jsmith2,\r\nSave committed for those 1 records\r\n" +
         "********\r\nCSV File Line=jsmith,,jsmith2,\r\n" +
         "Action=Replace old alias with new alias for this user.\r\n";
     for (const std::string& f : files) {
@@ -427,6 +431,71 @@ TEST_F(ExtensionApplyTest, SafetyCopiesHoldEveryChangedFileAsItWas) {
     EXPECT_EQ(messagesOf(fileB)[1][0], "mjones2");
 }
 
+// The run log names each safety copy when it is made and each save's rows before it commits
+// (confirming them after); with matches only it has count lines for non-zero counts and one
+// line per row for the rest. A run that leaves a file unchanged removes its copy.
+TEST_F(ExtensionApplyTest, TheRunLogNamesCopiesAndSavesAsTheyHappen) {
+    backup::setSafetyCopyEnabled(h.ui, true);
+    form->logMatchesOnly = true;
+    load("jsmith,,jsmith2,\r\n");
+    tickAll();
+    apply();
+    std::vector<std::string> lines;
+    {
+        const std::string text = fileText(h.logs.runLogPath());
+        for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+            lines.push_back(text.substr(at, end - at));
+    }
+    const auto at = [&](const std::string& prefix) {
+        const auto it = std::find_if(lines.begin(), lines.end(),
+                                     [&](const std::string& l) { return l.starts_with(prefix); });
+        return it - lines.begin();
+    };
+    const auto backupCopy = at("    Safety copy of " + h.state.strMDBFilePath + " written: ");
+    const auto begins = at("Save begins for 1 records: jsmith,,jsmith2,");
+    const auto messageCopy = at("    Safety copy of " + fileB + " written: ");
+    const auto committed = at("Save committed for those 1 records");
+    EXPECT_LT(backupCopy, begins);
+    EXPECT_LT(begins, messageCopy);
+    EXPECT_LT(messageCopy, committed);
+    EXPECT_LT(committed, static_cast<long>(lines.size()));
+    const auto body = logBody(h.logs.runLogPath());
+    EXPECT_THAT(body, ::testing::Contains(countLine(3, "toAlias", "jsmith", fileA)));
+    EXPECT_THAT(body, ::testing::Contains(countLine(1, "fromAlias", "jsmith", fileB)));
+    EXPECT_THAT(body,
+                ::testing::Not(::testing::Contains(countLine(0, "toAlias", "jsmith", fileB))));
+    EXPECT_THAT(body, ::testing::Contains(
+                          "    0 message backups had no fromAlias or toAlias instances of jsmith"));
+
+    // A row that fails: the backup's copy is removed again, and the log says so.
+    form = std::make_unique<remap::FrmExtensionRemap>(h.ui, h.state, h.logs);
+    remap::InitForm(*form);
+    load("bwhite,,,1105\r\n");
+    tickAll();
+    {
+        db::Recordset rs;
+        rs.Open("DELETE FROM Subscribers WHERE ObjectID='" + std::string(kU4) + "'",
+                h.state.strMDBConnectString);
+    }
+    std::set<std::string> copiesBefore;
+    for (const auto& [path, bytes] : bytesOfEveryFile())
+        if (path.ends_with(".bak") && path != notMdb) copiesBefore.insert(path);
+    h.ui.boxes.clear();
+    apply();
+    std::set<std::string> copiesAfter;
+    for (const auto& [path, bytes] : bytesOfEveryFile())
+        if (path.ends_with(".bak") && path != notMdb) copiesAfter.insert(path);
+    EXPECT_EQ(copiesAfter, copiesBefore);
+    const auto second = logBody(h.logs.runLogPath());
+    EXPECT_TRUE(std::any_of(second.begin(), second.end(), [&](const std::string& l) {
+        return l.starts_with("    Safety copy ") &&
+               l.ends_with(" removed: " + h.state.strMDBFilePath + " ended the run unchanged");
+    }));
+    EXPECT_EQ(h.ui.texts().back(),
+              "Updates complete: 0 rows applied, 1 failed - review log file now?");
+    EXPECT_EQ(form->lastApply.failed, 1);
+}
+
 // A backup whose copy cannot be written is not changed at all: one message, no run log.
 TEST_F(ExtensionApplyTest, ABackupThatCannotBeCopiedIsNotChanged) {
     backup::setSafetyCopyEnabled(h.ui, true);
@@ -553,35 +622,80 @@ TEST_F(ExtensionApplyTest, AFailedSaveLeavesTheBackupAsItWasAndSaysWhatChanged) 
     expectEveryFileClean();
 }
 
-// Two rows whose renames share the save of a message backup that cannot take one of the new
-// aliases (its columns are shorter): the other row is saved there on its own and applied;
-// the failing one is logged with "(error)" naming the file and the message backup it
-// already changed, and the backup keeps its old alias.
-TEST_F(ExtensionApplyTest, AMessageBackupFailingOneRowOfASaveFailsThatRowAlone) {
-    fs::remove(fileB);
-    fileB = h.addFile(messages({{"jsmith", "bwhite"}, {"mjones", "o'brien"}}, 8),
-                      "zerithmessage_backup_bwhite.mdb");
-    load("jsmith,,jsmith_renamed,\r\nmjones,,mjones2,\r\n");
-    tickAll();
-    apply();
-    const auto body = logBody(h.logs.runLogPath());
-    const auto has = [&](const std::string& line) {
-        return std::find(body.begin(), body.end(), line) != body.end();
+// A message backup that cannot be changed safely stops the apply before anything is
+// changed, with one message naming the file and why: one too narrow for a new alias, one
+// another program holds, a truncated one, and a link (to a file outside the folder, which is
+// not followed). The preview names the same file, and the rows it stops.
+TEST_F(ExtensionApplyTest, AMessageBackupThatCannotBeChangedStopsTheApplyBeforeAnyChange) {
+    const fs::path outside = h.dir.path() / "outside.mdb";
+    fs::copy_file(fileB, outside);
+    const std::string fileBBytes = fileText(fileB);
+    struct Case {
+        const char* name;
+        std::function<void()> make;
+        const char* cause;
     };
-    EXPECT_TRUE(std::any_of(body.begin(), body.end(), [&](const std::string& l) {
-        return l.starts_with("(error) the backup was not changed for this record: message backup " +
-                             fileB + " could not be changed");
-    }));
-    EXPECT_TRUE(has("(error) message backups already changed for this record: " + fileA));
-    EXPECT_TRUE(has("    Subscribers Alias set to:mjones2"));
-    EXPECT_FALSE(has("    Subscribers Alias set to:jsmith_renamed"));
-    EXPECT_EQ(subscribers()[0], (std::vector<std::string>{"jsmith", "1001"}));
-    EXPECT_EQ(subscribers()[2], (std::vector<std::string>{"mjones2", "1003"}));
-    EXPECT_EQ(messagesOf(fileB), (std::vector<std::vector<std::string>>{{"jsmith", "bwhite"},
-                                                                        {"mjones2", "o'brien"}}));
-    EXPECT_EQ(h.ui.texts().back(),
-              "Updates complete: 1 rows applied, 1 failed - review log file now?");
-    expectEveryFileClean();
+    std::optional<db::DatabaseCache> otherProgram;
+    std::optional<db::WriterHold> held;
+    const Case cases[] = {
+        {"narrow",
+         [&] {
+             fs::remove(fileB);
+             h.addFile(messages({{"jsmith", "bwhite"}, {"mjones", "o'brien"}}, 8),
+                       "zerithmessage_backup_bwhite.mdb");
+         },
+         "its Messages.FromAlias column holds at most 8 characters, too few for the new alias "
+         "jsmith_renamed (grid row 1)"},
+        {"held",
+         [&] {
+             otherProgram.emplace();
+             held.emplace(*otherProgram, std::string(backup::kConnectPrefix) + fileB);
+         },
+         "locked"},
+        {"truncated", [&] { fs::resize_file(fileB, 4096 * 2 + 100); }, ""},
+        {"link",
+         [&] {
+             fs::remove(fileB);
+             fs::create_symlink(outside, fileB);
+         },
+         "symbolic link"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.make();
+        form = std::make_unique<remap::FrmExtensionRemap>(h.ui, h.state, h.logs);
+        remap::InitForm(*form);
+        load("jsmith,,jsmith_renamed,\r\nmjones,,mjones2,\r\n");
+        tickAll();
+        const auto before = bytesOfEveryFile();
+        const std::string outsideBefore = fileText(outside.string());
+
+        const remap::RemapPreview preview = remap::previewExtensionRemap(*form);
+        ASSERT_EQ(preview.messageBackupProblems.size(), 1u);
+        EXPECT_EQ(preview.messageBackupProblems[0].path, fileB);
+        EXPECT_THAT(preview.messageBackupProblems[0].cause, ::testing::HasSubstr(c.cause));
+        ASSERT_EQ(preview.rows.size(), 2u);
+        EXPECT_FALSE(preview.rows[0].applies);
+        EXPECT_FALSE(preview.rows[1].applies);
+
+        apply();
+        ASSERT_EQ(h.ui.texts().size(), 2u);
+        EXPECT_EQ(h.ui.texts()[0], kWarning);
+        EXPECT_THAT(h.ui.texts()[1],
+                    ::testing::StartsWith("Nothing was changed: these message backups"));
+        EXPECT_THAT(h.ui.texts()[1], ::testing::HasSubstr("\n" + fileB + ": "));
+        EXPECT_THAT(h.ui.texts()[1], ::testing::HasSubstr(c.cause));
+        EXPECT_EQ(bytesOfEveryFile(), before);
+        EXPECT_EQ(fileText(outside.string()), outsideBefore);
+        EXPECT_TRUE(h.runLogFiles().empty());
+        EXPECT_FALSE(form->closed);
+        EXPECT_FALSE(form->lastApply.ran);
+        h.ui.boxes.clear();
+        held.reset();
+        otherProgram.reset();
+        fs::remove(fileB);
+        writeText(fileB, fileBBytes);
+    }
 }
 
 // Values reach SQL quoted so that every value round-trips: an alias with two apostrophes in
@@ -835,8 +949,9 @@ TEST_F(ExtensionApplyTest, CountedRenamesMatchThePlainAlgorithm) {
     remap::cmdRemap_Click(plainForm, perRow);
     // Each file is opened once for the whole apply, against four times per file and row.
     EXPECT_EQ(counted.fileOpens(), 2);
-    // The row whose old alias is no longer the user's is refused before any file is opened.
-    EXPECT_EQ(perRow.fileOpens(), 4 * 2 * 4);
+    // The row whose old alias is no longer the user's is refused before any file is opened;
+    // every file is also opened once for the check before the first change.
+    EXPECT_EQ(perRow.fileOpens(), 2 + 4 * 2 * 4);
 
     std::vector<std::string> countedLog = logBody(h.logs.runLogPath());
     std::vector<std::string> plainLog = logBody(plain.logs.runLogPath());

@@ -270,7 +270,7 @@ TEST(ExtensionRemapHeader, AnEmptyFileFailsToReadItsFirstLine) {
 }
 
 // A file chosen by mistake is refused on its first line alone: binary bytes there, or a
-// size no remap CSV file has (the file is sparse: nothing of it is read).
+// size no remap CSV file has (the file is sparse: nothing of it is read), which is named.
 TEST(ExtensionRemapHeader, AFirstLineThatIsNoTextOrAHugeFileIsNoRemapCsv) {
     ExtensionHarness h;
     std::string withNul = std::string(kHeader) + "\r\nx,,y,\r\n";
@@ -280,7 +280,11 @@ TEST(ExtensionRemapHeader, AFirstLineThatIsNoTextOrAHugeFileIsNoRemapCsv) {
     const std::string big = h.queueCsv(std::string(kHeader) + "\r\njsmith,,johnny,\r\n", "big.csv");
     std::filesystem::resize_file(big, remap::kMaxCsvFileBytes + 1);
     remap::cmdOpenCSVFile_Click(h.form);
-    EXPECT_EQ(h.ui.texts().back(), kNotRecognized);
+    // Too large: said with the size and the limit, in one message.
+    EXPECT_EQ(h.ui.texts().back(), "CSV file is too large: " +
+                                       std::to_string(remap::kMaxCsvFileBytes + 1) +
+                                       " bytes, and a remap CSV file holds at most 104857600 "
+                                       "bytes (100 MB).");
     EXPECT_EQ(h.rows(), 0);
     EXPECT_EQ(h.form.txtCSVPath, "");
 }

@@ -66,7 +66,7 @@ inline std::vector<std::string> checkProblems(const std::string& path) {
     return out;
 }
 
-// The run log's lines after its six header lines (CR LF ends).
+// The run log's lines after its header, without the lines of its saves.
 inline std::vector<std::string> logBody(const std::string& path) {
     std::vector<std::string> lines;
     const std::string text = fileText(path);
@@ -78,6 +78,8 @@ inline std::vector<std::string> logBody(const std::string& path) {
         start = end + 2;
     }
     if (lines.size() >= 7) lines.erase(lines.begin(), lines.begin() + 7);
+    // The lines that name each save before it commits and confirm it after (saveLines).
+    std::erase_if(lines, [](const std::string& line) { return line.starts_with("Save "); });
     return lines;
 }
 
