@@ -11,6 +11,7 @@
 
 #include "helpers/testdata.h"
 #include "jet/database.h"
+#include "jet/format.h"
 
 namespace {
 
