@@ -57,19 +57,19 @@ std::optional<std::string> dataPageSpaceFault(ByteView page, const Format& forma
 
 void requireDataPageOfTable(ByteView page, const Format& format, const std::string& table,
                             uint32_t owner, uint32_t number) {
-    const std::string where = "table '" + table + "', page " + std::to_string(number) + ": ";
+    auto where = [&] { return "table '" + table + "', page " + std::to_string(number); };
     if (page.u8(0) != pagetype::kData)
-        throwCorrupt(where + "not a data page (page type " + std::to_string(page.u8(0)) + ")");
+        throwCorrupt(where() + ": not a data page (page type " + std::to_string(page.u8(0)) + ")");
     if (dataPageOwner(page, format) != owner)
-        throwCorrupt(where + "a data page of another table (its header names definition page " +
+        throwCorrupt(where() + ": a data page of another table (its header names definition page " +
                      std::to_string(dataPageOwner(page, format)) + ")");
     std::optional<std::string> fault;
     try {
         fault = dataPageSpaceFault(page, format);
     } catch (const Error& e) {
-        rethrowWithContext(e, where.substr(0, where.size() - 2));
+        rethrowWithContext(e, where());
     }
-    if (fault) throwCorrupt(where + *fault);
+    if (fault) throwCorrupt(where() + ": " + *fault);
 }
 
 RowSlot dataPageRow(ByteView page, const Format& format, uint16_t row) {
