@@ -4,7 +4,6 @@
 //
 // Rows are read here slot by slot rather than through TableScan, so that one bad row is
 // reported with its address and the check goes on with the next one.
-#include <algorithm>
 #include <set>
 #include <string>
 #include <unordered_set>
@@ -21,7 +20,6 @@
 namespace jet::check {
 namespace {
 
-constexpr size_t kDataFreeSpaceOffset = 2;  // 2-byte free space in a data page header
 constexpr uint8_t kReferenceMap = 1;
 constexpr uint32_t kCatalogDefinitionPage = 2;  // MSysObjects, checked first
 
@@ -156,24 +154,6 @@ private:
         }
     }
 
-    // The header's free space must be the gap between the slot table and the lowest row
-    // (deleted rows keep their bytes until the database is compacted).
-    void checkFreeSpace(uint32_t n, ByteView page, uint16_t rows) {
-        size_t lowest = page.size();
-        for (uint16_t r = 0; r < rows; ++r) {
-            uint16_t slot = page.u16(ctx_.format.dataRowTableOffset + 2u * r);
-            lowest = std::min<size_t>(lowest, slot & rowflag::kOffsetMask);
-        }
-        size_t slotsEnd = ctx_.format.dataRowTableOffset + 2u * rows;
-        size_t recorded = page.u16(kDataFreeSpaceOffset);
-        if (lowest < slotsEnd || recorded != lowest - slotsEnd)
-            problem(n, std::nullopt,
-                    "header records " + std::to_string(recorded) +
-                        " bytes of free space, the rows leave " +
-                        (lowest < slotsEnd ? std::string("none (rows overlap the slot table)")
-                                           : std::to_string(lowest - slotsEnd)));
-    }
-
     void checkDataPage(uint32_t n) {
         Page p;
         uint16_t rows = 0;
@@ -181,7 +161,8 @@ private:
             p = ctx_.pages.read(n);
             ByteView page(p->data(), p->size());
             rows = dataPageRowCount(page, ctx_.format);
-            checkFreeSpace(n, page, rows);
+            if (auto fault = dataPageSpaceFault(page, ctx_.format))
+                problem(n, std::nullopt, *fault);
         } catch (const Error& e) {
             problem(n, std::nullopt, e.what());
             return;

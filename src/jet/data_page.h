@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "jet/bytes.h"
 #include "jet/format.h"
@@ -47,5 +49,23 @@ RowSlot dataPageRowChecked(ByteView page, const Format& format, uint16_t row);
 inline uint32_t dataPageOwner(ByteView page, const Format& format) {
     return page.u32(format.dataOwnerOffset);
 }
+
+// Whether the page is a data page of the table whose definition is page `owner`.
+inline bool isDataPageOf(ByteView page, const Format& format, uint32_t owner) {
+    return page.u8(0) == pagetype::kData && dataPageOwner(page, format) == owner;
+}
+
+// The rule the checker holds every data page of a table to, and that reads and writes of
+// the page apply first: the header's free space is the gap between the slot table and the
+// lowest row (deleted rows keep their bytes until the database is compacted), so a slot
+// count that lost or gained slots shows. Returns what is wrong, or nullopt. Throws
+// Error(Corrupt) when the slot table does not fit the page.
+std::optional<std::string> dataPageSpaceFault(ByteView page, const Format& format);
+
+// A page a table's owned-pages or free-space map names, or a row address of the table
+// leads to: a data page of the table (definition page `owner`) that keeps the rule above.
+// Otherwise throws Error(Corrupt) naming the table and page `number`.
+void requireDataPageOfTable(ByteView page, const Format& format, const std::string& table,
+                            uint32_t owner, uint32_t number);
 
 }  // namespace jet

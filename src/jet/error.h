@@ -80,9 +80,13 @@ constexpr long kUndefinedFunction = 3085;  // undefined function 'X' in expressi
 constexpr long kAggregateInExpression = 3095;  // cannot have aggregate function in expression
 constexpr long kAggregateInWhere = 3096;       // cannot have aggregate function in WHERE clause
 constexpr long kInsertUnknownField = 3127;     // INSERT INTO names an unknown field
-constexpr long kInsertValueCount = 3346;  // number of query values and destination fields differ
-constexpr long kInvalidUseOfNull = 94;    // invalid use of Null
-constexpr long kOverflow = 6;             // overflow
+constexpr long kInsertValueCount = 3346;    // number of query values and destination fields differ
+constexpr long kInvalidUseOfNull = 94;      // invalid use of Null
+constexpr long kOverflow = 6;               // overflow
+constexpr long kNoInsertPermission = 3107;  // record(s) cannot be added; no insert data permission
+constexpr long kNoUpdatePermission = 3108;  // record(s) cannot be edited; no update data permission
+constexpr long kNoDeletePermission =
+    3109;  // record(s) cannot be deleted; no delete data permission
 }  // namespace errnum
 
 [[noreturn]] inline void throwCorrupt(const std::string& where) {

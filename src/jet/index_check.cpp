@@ -20,18 +20,6 @@ constexpr size_t kMaxProblems = 50;
 // Access trees are a few levels deep; anything deeper is damage (and bounds recursion).
 constexpr int kMaxDepth = 32;
 
-std::string hex(const Bytes& b) {
-    static const char* digits = "0123456789abcdef";
-    std::string s;
-    size_t n = std::min<size_t>(b.size(), 32);
-    for (size_t i = 0; i < n; ++i) {
-        s += digits[b[i] >> 4];
-        s += digits[b[i] & 15];
-    }
-    if (n < b.size()) s += "...";
-    return s.empty() ? "(empty)" : s;
-}
-
 std::string rowName(RowId r) {
     return "page " + std::to_string(r.page) + " row " + std::to_string(r.row);
 }
@@ -56,7 +44,7 @@ public:
           table_(table),
           index_(index),
           walk_(db.pages(), indexPageLayout(db.info().version), table.definitionPage,
-                IndexLocation{table.name, index.name}) {}
+                IndexLocation{table.name, index.name}, false) {}
 
     std::vector<std::string> run() {
         bool treeRead = false;
@@ -104,18 +92,10 @@ private:
         IndexPage page = walk_.visit(number);
         if (levels_.size() <= static_cast<size_t>(depth)) levels_.resize(depth + 1);
         levels_[depth].push_back({page.number, page.prev, page.next});
-        checkSpace(page);
+        // The rules of the page on its own, as reads and writes apply them.
+        if (auto fault = indexPageFault(page, walk_.layout())) pageProblem(page.number, *fault);
         return page.leaf ? walkLeaf(page, depth, above, below)
                          : walkIntermediate(page, depth, above, below);
-    }
-
-    void checkSpace(const IndexPage& page) {
-        const IndexPageLayout& layout = walk_.layout();
-        uint32_t used = layout.firstEntryOffset() + page.usedBytes;
-        if (used + page.freeSpace != layout.pageSize)
-            pageProblem(page.number, "free space " + std::to_string(page.freeSpace) +
-                                         " does not match the " + std::to_string(used) +
-                                         " bytes in use");
     }
 
     std::optional<std::pair<EntryRef, EntryRef>> walkLeaf(IndexPage& page, int depth,
@@ -125,38 +105,36 @@ private:
             pageProblem(page.number, "leaf at depth " + std::to_string(depth) +
                                          ", other leaves at depth " + std::to_string(*leafDepth_));
         leafDepth_ = depth;
-        if (page.tail != 0)
-            pageProblem(page.number, "leaf page has a tail page " + std::to_string(page.tail));
         if (page.entries.empty()) return std::nullopt;
         size_t first = entries_.size();
+        leafStarts_.push_back(first);
         for (IndexPageEntry& e : page.entries) entries_.push_back({std::move(e.key), e.row});
         const EntryRef& lo = entries_[first];
         const EntryRef& hi = entries_.back();
         if (above && compare(lo, *above) <= 0)
-            pageProblem(page.number, "first entry (key " + hex(lo.key) +
+            pageProblem(page.number, "first entry (key " + keyHex(lo.key) +
                                          ") is not above the parent's previous entry");
         if (below && compare(hi, *below) > 0)
-            pageProblem(page.number, "last entry (key " + hex(hi.key) +
-                                         ") is above the parent's entry (key " + hex(below->key) +
-                                         ")");
+            pageProblem(page.number, "last entry (key " + keyHex(hi.key) +
+                                         ") is above the parent's entry (key " +
+                                         keyHex(below->key) + ")");
         return std::make_pair(lo, hi);
     }
 
     std::optional<std::pair<EntryRef, EntryRef>> walkIntermediate(IndexPage& page, int depth,
                                                                   const EntryRef* above,
                                                                   const EntryRef* below) {
-        if (page.entries.empty() && page.tail == 0) {
-            pageProblem(page.number, "intermediate page has no entries and no tail page");
-            return std::nullopt;
-        }
+        if (page.entries.empty() && page.tail == 0) return std::nullopt;
         std::optional<EntryRef> lo, hi;
         std::optional<EntryRef> previous;
         if (above) previous = *above;
         for (size_t i = 0; i < page.entries.size(); ++i) {
             EntryRef separator{page.entries[i].key, page.entries[i].row};
-            if (previous && compare(separator, *previous) <= 0)
+            // The order within the page is a page rule; the first entry must follow the
+            // parent's previous entry.
+            if (i == 0 && previous && compare(separator, *previous) <= 0)
                 pageProblem(page.number, "entry " + std::to_string(i) + " (key " +
-                                             hex(separator.key) + ") is out of order");
+                                             keyHex(separator.key) + ") is out of order");
             if (below && compare(separator, *below) > 0)
                 pageProblem(page.number,
                             "entry " + std::to_string(i) + " is above the parent's entry");
@@ -201,11 +179,12 @@ private:
         }
     }
 
-    // Entries across the whole leaf level: strictly increasing (key, row).
+    // Entries across the whole leaf level: strictly increasing (key, row). Within a leaf the
+    // page rule checked it; here each leaf's first entry against the previous leaf's last.
     void checkOrder() {
-        for (size_t i = 1; i < entries_.size(); ++i) {
-            if (compare(entries_[i - 1], entries_[i]) >= 0)
-                problem("entry " + std::to_string(i) + " (key " + hex(entries_[i].key) + ", " +
+        for (size_t i : leafStarts_) {
+            if (i > 0 && compare(entries_[i - 1], entries_[i]) >= 0)
+                problem("entry " + std::to_string(i) + " (key " + keyHex(entries_[i].key) + ", " +
                         rowName(entries_[i].row) + ") is not after the entry before it");
         }
     }
@@ -280,8 +259,8 @@ private:
         }
         const Bytes& stored = entries_[it->second].key;
         if (stored != expected)
-            problem("entry for " + rowName(row) + " has key " + hex(stored) +
-                    ", the row's values give " + hex(expected));
+            problem("entry for " + rowName(row) + " has key " + keyHex(stored) +
+                    ", the row's values give " + keyHex(expected));
     }
 
     // Equal keys in a unique index, except several entries whose columns are all Null.
@@ -293,7 +272,7 @@ private:
         };
         for (size_t i = 1; i < entries_.size(); ++i) {
             if (entries_[i].key != entries_[i - 1].key || allNull(entries_[i].row)) continue;
-            problem("duplicate key " + hex(entries_[i].key) + " in a unique index (" +
+            problem("duplicate key " + keyHex(entries_[i].key) + " in a unique index (" +
                     rowName(entries_[i - 1].row) + " and " + rowName(entries_[i].row) + ")");
         }
     }
@@ -307,7 +286,8 @@ private:
     const TableDef& table_;
     const IndexDef& index_;
     IndexTreeWalk walk_;
-    std::vector<EntryRef> entries_;  // leaf entries in tree order
+    std::vector<EntryRef> entries_;   // leaf entries in tree order
+    std::vector<size_t> leafStarts_;  // where each non-empty leaf's entries begin in entries_
     std::vector<std::vector<LevelPage>> levels_;
     std::optional<int> leafDepth_;
     std::vector<std::string> problems_;

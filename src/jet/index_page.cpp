@@ -292,4 +292,36 @@ IndexPage decodeIndexPage(std::span<const uint8_t> bytes, uint32_t number,
     return page;
 }
 
+std::string keyHex(const Bytes& key) {
+    static const char* digits = "0123456789abcdef";
+    std::string s;
+    const size_t n = std::min<size_t>(key.size(), 32);
+    for (size_t i = 0; i < n; ++i) {
+        s += digits[key[i] >> 4];
+        s += digits[key[i] & 15];
+    }
+    if (n < key.size()) s += "...";
+    return s.empty() ? "(empty)" : s;
+}
+
+std::optional<std::string> indexPageFault(const IndexPage& page, const IndexPageLayout& layout) {
+    const uint64_t used = uint64_t{layout.firstEntryOffset()} + page.usedBytes;
+    if (used + page.freeSpace != layout.pageSize)
+        return "free space " + std::to_string(page.freeSpace) + " does not match the " +
+               std::to_string(used) + " bytes in use";
+    if (page.leaf && page.tail != 0)
+        return "leaf page has a tail page " + std::to_string(page.tail);
+    if (!page.leaf && page.entries.empty() && page.tail == 0)
+        return std::string("intermediate page has no entries and no tail page");
+    for (size_t i = 1; i < page.entries.size(); ++i) {
+        const IndexPageEntry& a = page.entries[i - 1];
+        const IndexPageEntry& b = page.entries[i];
+        if (compareEntries(a.key, a.row, b.key, b.row) < 0) continue;
+        return "entry " + std::to_string(i) + " (key " + keyHex(b.key) + ", page " +
+               std::to_string(b.row.page) + " row " + std::to_string(b.row.row) +
+               ") is not after the entry before it";
+    }
+    return std::nullopt;
+}
+
 }  // namespace jet

@@ -23,6 +23,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -159,5 +160,15 @@ private:
 // page is not an index page or an entry does not fit.
 IndexPage decodeIndexPage(std::span<const uint8_t> bytes, uint32_t number,
                           const IndexPageLayout& layout, const IndexLocation& where);
+
+// A key as hex digits for damage messages (its first 32 bytes).
+std::string keyHex(const Bytes& key);
+
+// The rules the checker holds each decoded index page to on its own, and that reads and
+// writes apply to every page they decode (index_tree.h): the header's free space accounts
+// for the bytes the entries use, a leaf has no tail page, an intermediate page has an
+// entry or a tail, and the entries are in strictly increasing (key, row) order. Returns
+// the first fault found, or nullopt.
+std::optional<std::string> indexPageFault(const IndexPage& page, const IndexPageLayout& layout);
 
 }  // namespace jet

@@ -5,8 +5,12 @@
 namespace jet {
 
 IndexTreeWalk::IndexTreeWalk(PageFile& pages, const IndexPageLayout& layout, uint32_t expectedOwner,
-                             IndexLocation where)
-    : pages_(pages), layout_(layout), expectedOwner_(expectedOwner), where_(std::move(where)) {}
+                             IndexLocation where, bool pageRules)
+    : pages_(pages),
+      layout_(layout),
+      expectedOwner_(expectedOwner),
+      where_(std::move(where)),
+      pageRules_(pageRules) {}
 
 IndexPage IndexTreeWalk::read(uint32_t n) {
     // Page 0 is the database header; it is never part of an index.
@@ -20,6 +24,8 @@ IndexPage IndexTreeWalk::read(uint32_t n) {
         throwIndexDamage(where_, n,
                          "page belongs to table definition " + std::to_string(page.owner) +
                              ", not " + std::to_string(expectedOwner_));
+    if (pageRules_)
+        if (auto fault = indexPageFault(page, layout_)) throwIndexDamage(where_, n, *fault);
     return page;
 }
 

@@ -84,7 +84,7 @@ void createTable(Database& db, const NewTable& desc, double created) {
         appendAt(pages, root.number, encodeIndexPage(root, layout));
     }
 
-    TableWriter catalog(db, "MSysObjects");
+    TableWriter catalog(db, "MSysObjects", SystemTableWrites::Allowed);
     catalog.insert(catalogTableRow(catalog.table(), def.name, first, false, created));
     save.commit();
     db.refreshCatalog();

@@ -20,9 +20,8 @@ DataPageEditor& TablePages::edit(uint32_t page) {
     if (it != edited_.end()) return it->second;
     Page p = pages_.read(page);
     ByteView view(p->data(), p->size());
+    requireDataPageOfTable(view, format_, table_.name, table_.definitionPage, page);
     try {
-        if (view.u8(0) != pagetype::kData || dataPageOwner(view, format_) != table_.definitionPage)
-            throwCorrupt("page is not a data page of the table");
         return edited_.emplace(page, DataPageEditor::load(view, format_)).first->second;
     } catch (const Error& e) {
         rethrowWithContext(e, "table '" + table_.name + "', page " + std::to_string(page));
@@ -43,15 +42,17 @@ uint32_t TablePages::pageWithRoom(size_t size, uint32_t avoid) {
     while (auto p = map.next(pages_)) candidates.push_back(*p);
     for (auto it = candidates.rbegin(); it != candidates.rend(); ++it) {
         if (*it == avoid) continue;
+        auto known = edited_.find(*it);
+        if (known != edited_.end()) {
+            if (known->second.fitsNew(size)) return *it;
+            continue;
+        }
         Page p = pages_.read(*it);
         ByteView view(p->data(), p->size());
-        // The map may still name pages the table gave up; only its own data pages count.
-        if (view.u8(0) != pagetype::kData || dataPageOwner(view, format_) != table_.definitionPage)
-            continue;
-        auto known = edited_.find(*it);
-        bool fits = known != edited_.end() ? known->second.fitsNew(size)
-                                           : DataPageEditor::load(view, format_).fitsNew(size);
-        if (fits) return *it;
+        // A page the table gives up leaves its free-space map in the same save; any other
+        // page there, or one that breaks the page rule, is damage a new row must not join.
+        requireDataPageOfTable(view, format_, table_.name, table_.definitionPage, *it);
+        if (DataPageEditor::load(view, format_).fitsNew(size)) return *it;
     }
     for (auto& [page, editor] : edited_)  // a page this write added has room first
         if (page != avoid && editor.fitsNew(size)) return page;

@@ -26,9 +26,12 @@ public:
     TablePages(PageFile& pages, const Format& format, const TableDef& table, size_t minRowSize);
 
     // The page, loaded once per write. Throws Error(Corrupt) when it is not a data page of
-    // this table.
+    // this table or breaks the checker's page rule (data_page.h): a write never builds on
+    // a damaged page.
     DataPageEditor& edit(uint32_t page);
     // A page of the table with room for a new row of `size` bytes, other than `avoid`.
+    // Throws Error(Corrupt) when a page the free-space map lists before one with room is not
+    // a sound data page of the table.
     uint32_t pageWithRoom(size_t size, uint32_t avoid = 0);
     // A new page of the table (a free page of the database, else one added at the end),
     // for writes that fill pages one after the other.

@@ -17,7 +17,13 @@ std::string where(const TableDef& table, uint32_t page, std::optional<uint16_t> 
 }
 
 bool isPageOfTable(ByteView page, const Format& format, const TableDef& table) {
-    return page.u8(0) == pagetype::kData && dataPageOwner(page, format) == table.definitionPage;
+    return isDataPageOf(page, format, table.definitionPage);
+}
+
+// A page of the table whose slot table disagrees with its header loses or invents rows.
+void requireSoundSlots(ByteView page, const Format& format, uint32_t number) {
+    if (auto fault = dataPageSpaceFault(page, format))
+        throwCorrupt("page " + std::to_string(number) + ": " + *fault);
 }
 
 // Follows a lookup row's pointer (the row's first 4 bytes) to the row body.
@@ -30,6 +36,7 @@ ByteView followLookup(PageFile& pages, const Format& format, const TableDef& tab
         if (!isPageOfTable(page, format, table))
             throwCorrupt("overflow row points to page " + std::to_string(ptr.page) +
                          ", which is not a data page of this table");
+        requireSoundSlots(page, format, ptr.page);
         RowSlot slot = dataPageRowChecked(page, format, ptr.row);
         row = page.sub(slot.start, slot.end - slot.start);
         if (!slot.lookup()) return row;
@@ -44,7 +51,9 @@ std::optional<ByteView> locateLiveRow(PageFile& pages, const Format& format, con
     try {
         holder = pages.read(id.page);
         ByteView page(holder->data(), holder->size());
+        // A page of another table: the row was deleted and its page given up and reused.
         if (!isPageOfTable(page, format, table)) return std::nullopt;
+        if (auto fault = dataPageSpaceFault(page, format)) throwCorrupt(*fault);
         if (id.row >= dataPageRowCount(page, format)) return std::nullopt;
         RowSlot slot = dataPageRow(page, format, id.row);
         if (slot.deleted()) return std::nullopt;
@@ -68,23 +77,24 @@ RowIterator::RowIterator(PageFile& pages, const Format& format, const TextDecode
       longValues_(pages, format) {}
 
 bool RowIterator::advancePage() {
+    std::optional<uint32_t> next;
     try {
         if (!map_) map_ = UsageMap::load(pages_, format_, table_.usedPagesMapRow);
-        while (auto next = map_->next(pages_)) {
-            Page p = pages_.read(*next);
-            ByteView view(p->data(), p->size());
-            if (!isPageOfTable(view, format_, table_)) continue;
-            page_ = std::move(p);
-            pageNumber_ = *next;
-            rowCount_ = dataPageRowCount(view, format_);
-            nextRow_ = 0;
-            return true;
-        }
+        next = map_->next(pages_);
+        if (next) page_ = pages_.read(*next);
     } catch (const Error& e) {
         rethrowWithContext(e, "table '" + table_.name + "'");
     }
-    page_.reset();
-    return false;
+    if (!next) {
+        page_.reset();
+        return false;
+    }
+    ByteView view(page_->data(), page_->size());
+    requireDataPageOfTable(view, format_, table_.name, table_.definitionPage, *next);
+    pageNumber_ = *next;
+    rowCount_ = dataPageRowCount(view, format_);
+    nextRow_ = 0;
+    return true;
 }
 
 bool RowIterator::next() {

@@ -1,10 +1,11 @@
 // Reading a table's rows from its pages: the streaming scan and the lookup of one row.
 //
-// A scan walks the table's owned-pages usage map in page order, keeps only data pages
-// whose owner is this table (pages the map still lists after they were freed or reused are
-// passed over), and visits each page's row slots in order: deleted rows (which include the
-// relocated bodies of overflow rows) are skipped, a lookup row is followed to the row it
-// points to. It holds one data page and one decoded row at a time.
+// A scan walks the table's owned-pages usage map in page order and visits each page's row
+// slots in order: deleted rows (which include the relocated bodies of overflow rows) are
+// skipped, a lookup row is followed to the row it points to. It holds one data page and one
+// decoded row at a time. Every page the map lists must be a data page of this table that
+// keeps the checker's page rule (data_page.h); any other page is damage and stops the scan,
+// since passing it over would return fewer rows than the table has.
 // Errors name the table, page and row.
 #pragma once
 
@@ -24,8 +25,9 @@
 namespace jet {
 
 // The bytes of the live row at `id`, following a lookup (overflow) pointer. `holder`
-// keeps the page alive. Returns nullopt when the slot is deleted or does not exist.
-// Throws Error(Corrupt) on a malformed page or pointer.
+// keeps the page alive. Returns nullopt when the slot is deleted or does not exist, or the
+// page now belongs to another table. Throws Error(Corrupt) on a malformed page or pointer,
+// or a page of the table that breaks the checker's page rule (data_page.h).
 std::optional<ByteView> locateLiveRow(PageFile& pages, const Format& format, const TableDef& table,
                                       RowId id, Page& holder);
 

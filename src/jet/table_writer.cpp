@@ -129,8 +129,11 @@ struct TableWriter::State {
     std::set<RowId> removedByCascade;
 };
 
-TableWriter::TableWriter(Database& db, std::string_view table)
-    : db_(db), table_(db.table(table)), text_(db.format().textEncoding, db.info().codePage) {
+TableWriter::TableWriter(Database& db, std::string_view table, SystemTableWrites system)
+    : db_(db),
+      table_(db.table(table)),
+      text_(db.format().textEncoding, db.info().codePage),
+      system_(system) {
     if (!db.pages().writable())
         throw Error(ErrorKind::ReadOnly, errnum::kReadOnly,
                     "Cannot update. Database or object is read-only: '" + db.path() +
@@ -160,6 +163,20 @@ TableWriter::TableWriter(Database& db, std::string_view table)
 }
 
 TableWriter::~TableWriter() = default;
+
+// Access's catalog tables are the MSys* tables; it refuses changes to their rows whatever
+// else a table's flags say.
+void TableWriter::refuseSystemTable(long number, const char* what) const {
+    if (system_ == SystemTableWrites::Allowed) return;
+    const std::string& name = table_.name;
+    if (name.size() < 4 || !namesEqual(std::string_view(name).substr(0, 4), "MSys")) return;
+    throw Error(ErrorKind::ReadOnly, number,
+                std::string("Record(s) cannot be ") + what + "; no " +
+                    (number == errnum::kNoInsertPermission   ? "insert"
+                     : number == errnum::kNoUpdatePermission ? "update"
+                                                             : "delete") +
+                    " data permission on '" + name + "'.");
+}
 
 template <class F>
 auto TableWriter::inSave(F&& body) {
@@ -228,6 +245,7 @@ size_t TableWriter::minRowSize() const {
 }
 
 RowId TableWriter::insert(const std::vector<Value>& values) {
+    refuseSystemTable(errnum::kNoInsertPermission, "added");
     return inSave([&] {
         TablePages pages(db_.pages(), db_.format(), table_, minRowSize());
         uint32_t last = pages.lastAutoNumber();
@@ -251,6 +269,7 @@ RowId TableWriter::insert(const std::vector<Value>& values) {
 }
 
 std::vector<RowId> TableWriter::insertAll(const std::vector<std::vector<Value>>& rows) {
+    refuseSystemTable(errnum::kNoInsertPermission, "added");
     return inSave([&] {
         TablePages pages(db_.pages(), db_.format(), table_, minRowSize());
         uint32_t last = pages.lastAutoNumber();
@@ -297,6 +316,7 @@ std::vector<RowId> TableWriter::insertAll(const std::vector<std::vector<Value>>&
 }
 
 void TableWriter::update(RowId id, const std::vector<Value>& values) {
+    refuseSystemTable(errnum::kNoUpdatePermission, "edited");
     inSave([&] {
         TablePages pages(db_.pages(), db_.format(), table_, minRowSize());
         RowPlace place = locate(pages, table_, id);
@@ -366,6 +386,7 @@ void TableWriter::update(RowId id, const std::vector<Value>& values) {
 }
 
 void TableWriter::remove(RowId id) {
+    refuseSystemTable(errnum::kNoDeletePermission, "deleted");
     try {
         removeRow(id);
     } catch (const Error& e) {

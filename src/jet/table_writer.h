@@ -22,6 +22,10 @@
 // given is kept and the counter moves past it. A Null in a GUID autonumber column gets a
 // random GUID. An update may not change an autonumber (Error(Constraint, 3164)).
 //
+// System tables (MSys*, the catalog): Access gives no user the right to change their rows, so
+// a writer refuses to, with Jet's permission errors (3107 add, 3108 edit, 3109 delete), unless
+// it is one of the engine's own catalog writers (SystemTableWrites::Allowed).
+//
 // Relationships (relationships.h): a write that would break an enforced relationship is
 // refused in the first phase. Where a relationship cascades, deleting a parent row deletes
 // its child rows (or sets their foreign key to Null), and changing its key changes theirs,
@@ -64,6 +68,10 @@ private:
     bool joined_ = false;  // inside a save the caller holds
 };
 
+// Whether a writer may change the rows of a system table: only the engine's own catalog
+// writes may; statements and the recordset layer may not.
+enum class SystemTableWrites { Refused, Allowed };
+
 class TableWriter {
 public:
     static constexpr int kMaxCascadeDepth = 32;
@@ -71,8 +79,10 @@ public:
     // Throws Error(ReadOnly) when the database was not opened for writing, NoSuchTable, or
     // Error(Unsupported) when the table's layout cannot be written (unknown column types).
     // Writes that would break an enforced relationship fail with Error(Constraint) before
-    // anything is written (relationships.h).
-    TableWriter(Database& db, std::string_view table);
+    // anything is written (relationships.h). Each write to a system table throws
+    // Error(ReadOnly, 3107/3108/3109) unless `system` allows it.
+    TableWriter(Database& db, std::string_view table,
+                SystemTableWrites system = SystemTableWrites::Refused);
     ~TableWriter();
 
     // values: one per TableDef::columns entry. Returns the new row's address.
@@ -91,6 +101,7 @@ public:
 private:
     template <class F>
     auto inSave(F&& body);
+    void refuseSystemTable(long number, const char* what) const;
     void removeRow(RowId row);
     void runCascades(const std::vector<Cascade>& cascades);
     std::vector<Value> prepare(const std::vector<Value>& values, const std::vector<Value>* old,
@@ -100,6 +111,7 @@ private:
     Database& db_;
     const TableDef& table_;
     TextEncoder text_;
+    SystemTableWrites system_;
     struct State;
     std::unique_ptr<State> state_;
 };

@@ -10,6 +10,8 @@
 #include <string>
 
 #include "helpers/testdata.h"
+#include "jet/database.h"
+#include "jet/format.h"
 
 namespace {
 
@@ -87,6 +89,7 @@ TEST_P(SqlWriteCommand, RefusedStatementsLeaveTheFileAlone) {
         {"UPDATE Table1 SET nope = 1", "does not recognize 'nope'"},
         {"DELETE * FROM Missing", "cannot find the input table or query 'Missing'"},
         {"UPDATE Table1 SET", "Syntax error in UPDATE statement"},
+        {"UPDATE MSysObjects SET Flags = Flags", "no update data permission on 'MSysObjects'"},
     };
     for (const auto& c : cases) {
         auto r = sql(c.sql);
@@ -95,6 +98,38 @@ TEST_P(SqlWriteCommand, RefusedStatementsLeaveTheFileAlone) {
         EXPECT_THAT(r.err, ::testing::HasSubstr(c.message)) << c.sql;
     }
     EXPECT_TRUE(bytesOf(path) == before);
+}
+
+// A data page whose row count lost its rows: dump and every statement on the table stop
+// with the damage (exit 1) instead of reading fewer rows or writing over the lost ones.
+TEST_P(SqlWriteCommand, DamagedDataPageStopsDumpAndStatements) {
+    const fs::path path = dir_.path() / fs::path(GetParam()).filename();
+    uint32_t page = 0;
+    size_t at = 0;
+    {
+        auto db = jet::Database::open(path.string());
+        auto scan = db->scan(db->table("Table1"));
+        ASSERT_TRUE(scan.next());
+        page = scan.rowId().page;
+        at = size_t{page} * db->info().pageSize + db->format().dataRowCountOffset;
+    }
+    std::string bytes = bytesOf(path);
+    ASSERT_EQ(bytes[at], 2);  // two rows: the count becomes 0
+    bytes[at] = 0;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    const std::string where = "table 'Table1', page " + std::to_string(page);
+    auto dump = runTdv("dump " + file_ + " Table1");
+    EXPECT_EQ(dump.status, 1);
+    EXPECT_EQ(dump.out, "");
+    EXPECT_THAT(dump.err, ::testing::HasSubstr("Damaged database: " + where));
+    for (const char* statement : {"SELECT COUNT(*) FROM Table1",
+                                  "INSERT INTO Table1 (A) VALUES ('new')", "DELETE FROM Table1"}) {
+        auto r = sql(statement);
+        EXPECT_EQ(r.status, 1) << statement;
+        EXPECT_EQ(r.out, "") << statement;
+        EXPECT_THAT(r.err, ::testing::HasSubstr(where)) << statement;
+    }
+    EXPECT_TRUE(bytesOf(path) == bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, SqlWriteCommand,

@@ -1,14 +1,21 @@
-// Damaged files give jet::Error, never a crash, a hang or unbounded memory.
+// Damaged files give jet::Error, never a crash, a hang or unbounded memory. A damaged page
+// stops every read of it (never fewer rows) and every write that would build on it (the
+// file left byte for byte as it was), and our checker reports the same page.
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <random>
 
 #include "helpers/testdata.h"
 #include "jet/bytes.h"
 #include "jet/database.h"
+#include "jet/db_check.h"
+#include "jet/index_page.h"
 #include "jet/memory_file.h"
+#include "jet/sql/sql.h"
+#include "sample/sample.h"
 
 using namespace jet;
 
@@ -137,5 +144,108 @@ TEST(DamagedFile, RandomByteDamageNeverCrashes) {
             if (readEverything(std::move(bytes))) ++errors;
         }
         EXPECT_GT(errors, 0) << rel;  // the damage is noticed at least sometimes
+    }
+}
+
+namespace {
+
+// The sample's address book: 25 contacts on one data page, a primary key and a LastName
+// index whose only page is a leaf.
+struct AddressBook {
+    std::vector<uint8_t> bytes;
+    uint32_t pageSize = 0;
+    uint32_t dataPage = 0;
+    uint32_t nameLeaf = 0;
+    size_t rowCountAt = 0;  // in the data page
+    size_t ownerAt = 0;     // in the data page
+    size_t leafFreeAt = 0;  // in the index leaf
+};
+
+const AddressBook& addressBook() {
+    static const AddressBook book = [] {
+        tdv::test::TempDir dir;
+        tdv::sample::SampleOptions options;
+        options.users = 2;
+        options.messages = 1;
+        auto written = tdv::sample::writeSample((dir.path() / "s").string(),
+                                                tdv::sample::sampleVariants().front(), options);
+        AddressBook b;
+        auto db = Database::open(written.unrelatedDatabase);
+        const TableDef& t = db->table("Contacts");
+        auto scan = db->scan(t);
+        EXPECT_TRUE(scan.next());
+        b.dataPage = scan.rowId().page;
+        b.nameLeaf = t.findIndex("LastName")->rootPage;
+        b.pageSize = db->info().pageSize;
+        b.rowCountAt = db->format().dataRowCountOffset;
+        b.ownerAt = db->format().dataOwnerOffset;
+        b.leafFreeAt = indexPageLayout(db->info().version).freeSpaceOffset;
+        std::ifstream in(written.unrelatedDatabase, std::ios::binary);
+        b.bytes.assign(std::istreambuf_iterator<char>(in), {});
+        return b;
+    }();
+    return book;
+}
+
+std::string errorText(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Error& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::Corrupt) << e.what();
+        return e.what();
+    }
+    return "(no error)";
+}
+
+}  // namespace
+
+// One flipped bit each; a read that meets the page and each kind of write refuse, naming the
+// table and the page, and tdv check reports that page too.
+TEST(DamagedFile, DamagedPageStopsReadsAndWritesAndCheckAgrees) {
+    const AddressBook& book = addressBook();
+    ASSERT_EQ(loadU16(book.bytes.data() + size_t{book.dataPage} * book.pageSize + book.rowCountAt),
+              25);
+    struct Case {
+        const char* damage;
+        uint32_t page;
+        size_t at;
+        uint8_t bit;
+        const char* read;  // a read that meets the damaged page
+    } cases[] = {
+        {"row count 25 -> 17", book.dataPage, book.rowCountAt, 0x08,
+         "SELECT COUNT(*) FROM Contacts"},
+        {"owner", book.dataPage, book.ownerAt, 0x01, "SELECT * FROM Contacts"},
+        {"page type", book.dataPage, 0, 0x02, "SELECT * FROM Contacts"},
+        {"index leaf free space", book.nameLeaf, book.leafFreeAt, 0x01,
+         "SELECT * FROM Contacts WHERE LastName = 'Zed'"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.damage);
+        std::vector<uint8_t> damaged = book.bytes;
+        damaged[size_t{c.page} * book.pageSize + c.at] ^= c.bit;
+        const std::string page = "page " + std::to_string(c.page);
+        MemoryFileSystem fs;
+        fs.addFile("/db.mdb", damaged);
+        auto db = Database::open("/db.mdb", fs, OpenOptions{.writable = true});
+
+        bool reported = false;
+        for (const Problem& p : checkDatabase(*db))
+            reported = reported || p.describe().find(page) != std::string::npos;
+        EXPECT_TRUE(reported) << "tdv check does not report " << page;
+
+        std::string read = errorText([&] { jet::sql::query(*db, c.read); });
+        EXPECT_NE(read.find("Damaged database"), std::string::npos) << read;
+        EXPECT_NE(read.find("'Contacts'"), std::string::npos) << read;
+        EXPECT_NE(read.find(page), std::string::npos) << read;
+
+        for (const char* write :
+             {"INSERT INTO Contacts (ContactID, LastName) VALUES (999, 'Zed')",
+              "UPDATE Contacts SET LastName = 'Zed' WHERE ContactID = 5", "DELETE FROM Contacts"}) {
+            SCOPED_TRACE(write);
+            std::string refused = errorText([&] { jet::sql::execute(*db, write); });
+            EXPECT_NE(refused.find("'Contacts'"), std::string::npos) << refused;
+            EXPECT_NE(refused.find(page), std::string::npos) << refused;
+            EXPECT_TRUE(fs.bytes("/db.mdb") == damaged);
+        }
     }
 }

@@ -48,7 +48,7 @@ void addRelationship(Database& db, const std::string& name, int32_t flags, const
     set("szColumn", Value::text(childColumn));
     set("szReferencedObject", Value::text(parent));
     set("szReferencedColumn", Value::text(parentColumn));
-    TableWriter(db, "MSysRelationships").insert(row);
+    TableWriter(db, "MSysRelationships", SystemTableWrites::Allowed).insert(row);
 }
 
 const Relationship* find(const Relationships& r, const std::string& name) {

@@ -219,6 +219,15 @@ TEST_P(SqlWrite, FailingStatementsChangeNothing) {
         EXPECT_EQ(errorOf(*db, "DELETE FROM Table1 WHERE Max(E) > 1").number(),
                   errnum::kAggregateInWhere);
         EXPECT_EQ(tableRows(*db, "Table1").size(), 2u);
+        // The catalog is Access's own: no statement changes its rows.
+        Error edit = errorOf(*db, "UPDATE MSysObjects SET Flags = Flags");
+        EXPECT_EQ(edit.number(), errnum::kNoUpdatePermission);
+        EXPECT_EQ(edit.description(),
+                  "Record(s) cannot be edited; no update data permission on 'MSysObjects'.");
+        EXPECT_EQ(errorOf(*db, "DELETE FROM msysobjects WHERE Name = 'Table1'").number(),
+                  errnum::kNoDeletePermission);
+        EXPECT_EQ(errorOf(*db, "INSERT INTO MSysObjects (Name) VALUES ('x')").number(),
+                  errnum::kNoInsertPermission);
     }
     EXPECT_TRUE(fileBytes(file) == before);
 }
