@@ -1,0 +1,308 @@
+// Every tdv command that writes a file or changes a backup, run once per write-side call of
+// the file system (and each file's first read) with that call failing: the command exits 1
+// with one message naming the cause, its inputs are unchanged or changed completely, and no
+// partial file stands under a final name. The failures come from the programs' own test hook
+// (TDV_FAULT_LOG / TDV_FAIL_AT, see src/jet/fault_injection.h).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "helpers/testdata.h"
+
+namespace tdv::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using test::runCommand;
+using test::shellQuote;
+
+std::string readAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+// Temporary output names: ".NAME.tdv-tmp-XXXXXX".
+bool isTemporary(const std::string& name) {
+    static const std::regex pattern(R"(\..+\.tdv-tmp-[A-Za-z0-9]+)");
+    return std::regex_match(name, pattern);
+}
+
+// Time stamps in new files' names (safety copies, run logs) differ from run to run.
+std::string normalised(const std::string& relative) {
+    static const std::regex digits("[0-9]+");
+    return std::regex_replace(relative, digits, "#");
+}
+
+// Every regular file under root, by path relative to root, with its contents.
+std::map<std::string, std::string> snapshot(const fs::path& root) {
+    std::map<std::string, std::string> out;
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+        std::error_code ec;
+        if (e.is_symlink(ec) || !e.is_regular_file(ec)) continue;
+        out[fs::relative(e.path(), root).string()] = readAll(e.path());
+    }
+    return out;
+}
+
+// The sample every case starts from, made once.
+const fs::path& sampleFolder() {
+    static test::TempDir dir;
+    static const fs::path folder = [] {
+        const fs::path f = dir.path() / "sample";
+        const auto r =
+            test::runTdv("make-sample " + shellQuote(f.string()) + " --users 6 --messages 6");
+        EXPECT_EQ(r.status, 0) << r.err;
+        return f;
+    }();
+    return folder;
+}
+
+// One case's folders: data (a copy of the sample and the command's own input files), home
+// (TDV_HOME) and out (for outputs named on the command line).
+struct Scratch {
+    test::TempDir dir;
+    fs::path root = dir.path() / "scratch";
+    fs::path data = root / "data";
+    fs::path home = root / "home";
+    fs::path out = root / "out";
+    Scratch() {
+        fs::create_directories(root);
+        fs::copy(sampleFolder(), data, fs::copy_options::recursive);
+        fs::create_directories(home);
+        fs::create_directories(out);
+    }
+    fs::path backup() const { return find("DBData_Backup"); }
+    fs::path messageBackup() const { return find("Message_Backup"); }
+    fs::path find(const std::string& part) const {
+        for (const auto& e : fs::directory_iterator(data))
+            if (e.path().filename().string().find(part) != std::string::npos) return e.path();
+        return {};
+    }
+    std::string q(const fs::path& p) const { return shellQuote(p.string()); }
+};
+
+struct SweepCase {
+    std::string name;
+    // Prepares the scratch folders (extra inputs) and returns the arguments after "tdv".
+    std::function<std::string(Scratch&)> setUp;
+};
+
+const char* kDescription = R"({"format": "jet4", "tables": [
+ {"name": "People", "columns": [{"name": "ID", "type": "long"},
+   {"name": "Name", "type": "text", "size": 30}, {"name": "Notes", "type": "memo"}],
+  "indexes": [{"name": "PrimaryKey", "columns": ["ID"], "primary": true}],
+  "rows": [{"ID": 1, "Name": "Ann", "Notes": "first"}, {"ID": 2, "Name": "Bob"}]}]})";
+
+void writeText(const fs::path& p, const std::string& text) {
+    std::ofstream(p, std::ios::binary) << text;
+}
+
+std::string tdvBinary() {
+    return shellQuote(TDV_BINARY);
+}
+
+std::vector<SweepCase> sweepCases() {
+    return {
+        {"ExtractAudio",
+         [](Scratch& s) { return "extract-audio " + s.q(s.backup()) + " subscribers jgartner"; }},
+        {"ExtractLog", [](Scratch& s) { return "extract-log " + s.q(s.backup()); }},
+        {"ExtractMessage",
+         [](Scratch& s) { return "extract-message " + s.q(s.messageBackup()) + " 1"; }},
+        {"ExportUsers",
+         [](Scratch& s) {
+             return "export-users " + s.q(s.backup()) + " " + s.q(s.out / "users.csv");
+         }},
+        {"ClearMappings", [](Scratch& s) { return "clear-mappings --yes " + s.q(s.backup()); }},
+        {"PagerScrub", [](Scratch& s) { return "pager-scrub --yes " + s.q(s.backup()); }},
+        {"RemapAliases",
+         [](Scratch& s) {
+             const fs::path csv = s.data / "remap.csv";
+             writeText(csv,
+                       "OLD_ALIAS,OLD_EXTENSION,NEW_ALIAS,NEW_EXTENSION\r\n"
+                       "jgartner,,renamed1,\r\njackson,,renamed2,\r\n");
+             return "remap " + s.q(s.backup()) + " " + s.q(csv) + " --apply --yes";
+         }},
+        {"RemapEmail",
+         [](Scratch& s) {
+             const fs::path csv = s.data / "email.csv";
+             writeText(csv,
+                       "OLD_EXTENSION,OLD_ALIAS,NEW_SMTP_ADDRESS\r\n,jgartner,new@example.com\r\n");
+             return "remap " + s.q(s.backup()) + " " + s.q(csv) + " --email --apply --yes";
+         }},
+        {"SqlUpdate",
+         [](Scratch& s) {
+             return "sql " + s.q(s.backup()) +
+                    " \"UPDATE Subscribers SET FirstName='Changed' WHERE Alias='jackson'\"";
+         }},
+        {"CreateDb",
+         [](Scratch& s) {
+             const fs::path desc = s.data / "desc.json";
+             writeText(desc, kDescription);
+             return "create-db " + s.q(desc) + " " + s.q(s.out / "people.mdb");
+         }},
+        {"MakeSample",
+         [](Scratch& s) {
+             return "make-sample " + s.q(s.out / "made") + " --users 3 --messages 2";
+         }},
+        {"CheckRecover",
+         [](Scratch& s) {
+             // A save killed after its first page: the backup holds half of it and its journal
+             // stands beside it, for the recovery to roll back.
+             const auto crashed =
+                 runCommand("TDV_CRASH_AT=page-written " + tdvBinary() + " sql " + s.q(s.backup()) +
+                            " \"UPDATE Subscribers SET FirstName='Changed'\"");
+             EXPECT_NE(crashed.status, 0);
+             return "check --recover " + s.q(s.backup());
+         }},
+    };
+}
+
+struct Outcome {
+    int status = 0;
+    std::string err;
+    std::map<std::string, std::string> files;  // after the run
+};
+
+Outcome run(Scratch& s, const std::string& args, const std::string& env) {
+    const auto r = runCommand(env + " TDV_HOME=" + s.q(s.home) + " " + tdvBinary() + " " + args +
+                              " </dev/null");
+    return {r.status, r.err, snapshot(s.root)};
+}
+
+// The message and error lines of a run's standard error.
+std::set<std::string> messageLines(const std::string& err) {
+    std::set<std::string> out;
+    for (const auto& line : lines(err))
+        if (line.rfind("message:", 0) == 0 || line.rfind("error:", 0) == 0) out.insert(line);
+    return out;
+}
+
+bool namesTheCause(std::string line) {
+    std::transform(line.begin(), line.end(), line.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
+    for (const char* cause : {"disk full", "disk is full", "no space", "input/output", "i/o error",
+                              "permission denied", "access error", "access denied"})
+        if (line.find(cause) != std::string::npos) return true;
+    return false;
+}
+
+bool isRunLog(const std::string& relative) {
+    return relative.rfind("home/logs/", 0) == 0;
+}
+
+// The calls to fail: all of them, or, for a command with very many, the first call of each
+// kind on each file and an even spread of the rest (deterministic), so the sweep stays fast.
+std::vector<int> callsToFail(const std::vector<std::string>& log) {
+    const size_t kMost = 60;
+    std::vector<int> chosen;
+    std::set<std::string> seen;
+    for (const auto& line : log) {
+        std::istringstream in(line);
+        int n = 0;
+        std::string kind, path;
+        in >> n >> kind;
+        std::getline(in, path);
+        if (seen.insert(kind + normalised(path)).second) chosen.push_back(n);
+    }
+    const int total = static_cast<int>(log.size());
+    if (total <= static_cast<int>(kMost)) {
+        chosen.clear();
+        for (int n = 1; n <= total; ++n) chosen.push_back(n);
+    } else {
+        const size_t room = kMost > chosen.size() ? kMost - chosen.size() : 0;
+        for (size_t i = 0; i < room; ++i)
+            chosen.push_back(static_cast<int>(1 + i * static_cast<size_t>(total) / room));
+        std::sort(chosen.begin(), chosen.end());
+        chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+    }
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizer build is slow: every fifth case.
+    std::vector<int> fifth;
+    for (size_t i = 0; i < chosen.size(); i += 5) fifth.push_back(chosen[i]);
+    chosen = fifth;
+#endif
+    return chosen;
+}
+
+class FaultSweep : public ::testing::TestWithParam<SweepCase> {};
+
+TEST_P(FaultSweep, EveryFailedCallExitsOneWithOneMessageAndNoPartialFile) {
+    const SweepCase& c = GetParam();
+
+    // The dry run: how many calls, and what the command does when none fails.
+    Scratch dry;
+    const std::string dryArgs = c.setUp(dry);
+    const auto before = snapshot(dry.root);
+    const fs::path logFile = dry.dir.path() / "calls.log";
+    const Outcome done = run(dry, dryArgs, "TDV_FAULT_LOG=" + shellQuote(logFile.string()));
+    ASSERT_EQ(done.status, 0) << done.err;
+    const auto log = lines(readAll(logFile));
+    ASSERT_FALSE(log.empty());
+    std::map<std::string, std::string> doneFiles;  // by normalised name
+    for (const auto& [name, text] : done.files) doneFiles[normalised(name)] = text;
+    const auto doneMessages = messageLines(done.err);
+
+    static const char* const kErrors[] = {"ENOSPC", "EIO", "EACCES"};
+    int index = 0;
+    for (int n : callsToFail(log)) {
+        const std::string error = kErrors[index++ % 3];
+        const std::string call = log[static_cast<size_t>(n - 1)];
+        SCOPED_TRACE("failing call " + call + " with " + error);
+        Scratch s;
+        const std::string args = c.setUp(s);
+        const Outcome failed = run(s, args, "TDV_FAIL_AT=" + std::to_string(n) + ":" + error);
+        EXPECT_EQ(failed.status, 1) << failed.err;
+
+        for (const auto& [name, text] : failed.files) {
+            if (isTemporary(fs::path(name).filename().string()) || isRunLog(name)) continue;
+            auto input = before.find(name);
+            if (input != before.end()) {
+                // An input: as it was, or changed completely as the dry run changed it.
+                auto changed = done.files.find(name);
+                EXPECT_TRUE(text == input->second ||
+                            (changed != done.files.end() && text == changed->second))
+                    << name << " is changed in part";
+                continue;
+            }
+            auto made = doneFiles.find(normalised(name));
+            EXPECT_TRUE(made != doneFiles.end() && made->second == text)
+                << name << " stands under its final name but is not the whole output";
+        }
+        for (const auto& [name, text] : before) {
+            if (done.files.count(name)) {
+                EXPECT_TRUE(failed.files.count(name)) << name << " is gone";
+            }
+        }
+
+        std::vector<std::string> added;
+        for (const auto& line : messageLines(failed.err))
+            if (!doneMessages.count(line)) added.push_back(line);
+        EXPECT_EQ(added.size(), 1u) << failed.err;
+        if (!added.empty()) {
+            EXPECT_TRUE(namesTheCause(added[0])) << added[0];
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(WritingCommands, FaultSweep, ::testing::ValuesIn(sweepCases()),
+                         [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace tdv::cli
