@@ -4,6 +4,7 @@
 #include <cctype>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "base/text.h"
 #include "db/db_error.h"
@@ -35,14 +36,16 @@ bool boolOf(const db::Variant& v) {
     return v.toDouble() != 0.0;
 }
 
-// Opens "SELECT * FROM table" the way every query of the program does; a table that cannot
-// be read leaves the recordset closed.
-db::Recordset openTable(AppState& state, const std::string& table) {
+// Opens the table the way every query of the program does, naming only the columns read
+// here: a long value of the row (VersionInfo.LogFileZIP) is not read, so damage to it
+// cannot hide the version. A table that cannot be read leaves the recordset closed.
+db::Recordset openTable(AppState& state, const std::string& table,
+                        const std::vector<std::string>& columns) {
     db::Recordset rs = state.newRecordset();
     rs.setCursorLocation(db::adUseClient);
     try {
-        rs.Open("SELECT * FROM " + table, state.strMDBConnectString, db::adOpenKeyset,
-                db::adLockReadOnly);
+        rs.Open(db::selectExistingColumns(&state.cache, state.strMDBConnectString, table, columns),
+                state.strMDBConnectString, db::adOpenKeyset, db::adLockReadOnly);
     } catch (...) {
         // Not an error here: the caller tells a closed recordset by its state.
     }
@@ -61,7 +64,10 @@ void BackedUpZerithVer(ui::UiPort& ui, AppState& state) {
     v.bIsQuorinBackup = false;
     v.bIsCoResBackup = false;
 
-    db::Recordset rs = openTable(state, "VersionInfo");
+    db::Recordset rs =
+        openTable(state, "VersionInfo",
+                  {"ZerithVersionMajor", "ZerithVersionMinor", "ZerithVersionBuild",
+                   "ZerithVersionRev", "ZerithVersionbQRN", "ZerithVersionbIsCoRes"});
     if (!isOpen(rs)) {
         ui.messageBox(
             "Error - BackedUpZerithVer called before MDB file containing valid backup selected");
@@ -89,7 +95,8 @@ void BackedUpAppVersion(ui::UiPort& ui, AppState& state) {
     VersionState& v = state.version;
     v.appMajor = v.appMinor = v.appRev = 0;
 
-    db::Recordset rs = openTable(state, "VersionInfo");
+    db::Recordset rs =
+        openTable(state, "VersionInfo", {"AppVersionMajor", "AppVersionMinor", "AppVersionRev"});
     if (!isOpen(rs)) {
         ui.messageBox(
             "Error - BackedUpAppVersion called before MDB file containing valid backup selected");
@@ -110,7 +117,7 @@ void BackedUpAppVersion(ui::UiPort& ui, AppState& state) {
 
 void LoadMDBVersion(ui::UiPort& ui, AppState& state) {
     state.version.mdbVersion = 0;
-    db::Recordset rs = openTable(state, "MDBVersion");
+    db::Recordset rs = openTable(state, "MDBVersion", {"Version"});
     if (!isOpen(rs)) return;
     if (rs.RecordCount() != 1) {
         ui.messageBox(

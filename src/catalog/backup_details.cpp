@@ -57,8 +57,12 @@ void populateBackupDetails(app::FrmMain& form) {
     auto rs = form.state.newRecordset();
     proc.step([&] { rs.setCursorLocation(db::adUseClient); });
     proc.step([&] {
-        rs.Open("SELECT * FROM VersionInfo", form.state.strMDBConnectString, db::adOpenKeyset,
-                db::adLockReadOnly);
+        // The run facts only: the export log archive in the same row is not read here.
+        rs.Open(db::selectExistingColumns(&form.state.cache, form.state.strMDBConnectString,
+                                          "VersionInfo",
+                                          {"UserName", "DomainName", "BackedUpServerName",
+                                           "BackUpStartTime", "ZerithServerName"}),
+                form.state.strMDBConnectString, db::adOpenKeyset, db::adLockReadOnly);
     });
     proc.step([&] { form.AddLine("User name that ran backup=" + columnText(rs, "UserName")); });
     proc.step(

@@ -45,6 +45,13 @@ void stopAfterMessages() {
     throw CLI::RuntimeError(1);
 }
 
+void stopAfterExportLogFailure(const app::FrmMain& form, const std::string& command) {
+    const std::string& notice = form.txtInfo.Text;
+    if (notice.rfind("No backup log file in MDB", 0) == 0)
+        throw std::runtime_error(command + ": " + CliUi::oneLine(notice));
+    stopAfterMessages();
+}
+
 std::string objectTypeList(int count) {
     std::string list;
     for (int i = 0; i < count; ++i) list += std::string(kTypeNames[static_cast<size_t>(i)]) + ", ";
@@ -87,6 +94,8 @@ std::unique_ptr<BackupSession> openBackupSession(const std::string& command,
     session->form.listOnOpen = listOnOpen;
     app::ConnectToMDBFile(session->form);
     if (session->state.strMDBConnectString.empty()) {
+        // The viewer's box (empty, or neither kind of backup) is the whole answer.
+        if (!session->ui.shown.empty()) stopAfterMessages();
         throw std::runtime_error(command + ": " + file +
                                  " is neither a directory backup nor a message backup");
     }

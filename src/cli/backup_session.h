@@ -48,6 +48,11 @@ CLI::App* addBackupCommand(CLI::App& app, const std::string& name, const std::st
 // Ends the command with status 1 after its message lines told why (no further line).
 [[noreturn]] void stopAfterMessages();
 
+// Ends the command with status 1 after an export log extraction wrote no archive: the version
+// gate tells its notice in the text box, not in a box, so it becomes the error line; a failed
+// extraction has shown its boxes already.
+[[noreturn]] void stopAfterExportLogFailure(const app::FrmMain& form, const std::string& command);
+
 // TYPE as the commands take it: subscribers, callhandlers, distlists, interviewers,
 // dirhandlers, schedules, details, exportlog, or the type list index; only the first
 // `count` entries are accepted. Anything else is a usage error (status 2).

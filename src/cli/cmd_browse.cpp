@@ -106,8 +106,13 @@ void runList(const BrowseArgs& args) {
     app::FrmMain& form = session->form;
     form.listFailed = false;
     app::selectObjectType(form, type);
-    // A list that could not be read has shown its box; it is no list to print.
-    if (form.listFailed) stopAfterMessages();
+    // A list that could not be read has shown its box; it is no list to print. The export
+    // log entry that wrote no archive (refused by the version gate, or failed) is no answer
+    // either.
+    if (form.listFailed) {
+        if (type == app::kExtractExportLog) stopAfterExportLogFailure(form, "list");
+        stopAfterMessages();
+    }
     const std::string text = withLineFeeds(form.txtInfo.Text);
     std::string direct = "{\"count\":";
     if (isValidUtf8(form.txtObjectCount) && isValidUtf8(text)) {

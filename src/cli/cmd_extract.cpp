@@ -59,14 +59,8 @@ void runExtractAudio(const ExtractArgs& args) {
 void runExtractLog(const ExtractArgs& args) {
     auto session = openDirectoryBackupSession("extract-log", args.file, args.yes);
     session->form.cmbObjectType = app::kExtractExportLog;
-    if (!extract::FetchBackupLogFile(session->form)) {
-        // The version gate tells its notice in the text box, not in a box: it becomes the
-        // error line. A failed extraction has shown its boxes already.
-        const std::string notice = session->form.txtInfo.Text;
-        if (notice.rfind("No backup log file in MDB", 0) == 0)
-            throw std::runtime_error("extract-log: " + CliUi::oneLine(notice));
-        stopAfterMessages();
-    }
+    if (!extract::FetchBackupLogFile(session->form))
+        stopAfterExportLogFailure(session->form, "extract-log");
     std::cout << CliUi::oneLine(extract::exportLogPath(session->state)) << "\n";
 }
 

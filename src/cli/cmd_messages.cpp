@@ -9,12 +9,12 @@
 //                                     folder's temp_msg; prints the written path
 //
 // FILE is opened as the viewer opens it (ConnectToMDBFile with FILE as its command line) and
-// the message browser's InitForm fills the grid. A file that is not a message backup, or an
-// INDEX that names no message, ends the command with status 1 and an "error:" line on stderr,
-// after the opening's own message lines, if any. Message boxes of the browser go to
-// stderr through CliUi, one line each; --yes answers Yes (or OK) to every question. A backup
-// without messages, a refused message (secure) or a failed extraction ends the command with
-// status 1 after its message lines.
+// the message browser's InitForm fills the grid. A file the viewer rejects (empty, or neither
+// kind of backup) ends the command with status 1 after the viewer's one message line; a
+// directory backup, or an INDEX that names no message, with an "error:" line on stderr.
+// Message boxes of the browser go to stderr through CliUi, one line each; --yes answers Yes
+// (or OK) to every question. A backup without messages, a refused message (secure) or a
+// failed extraction ends the command with status 1 after its message lines.
 #include <CLI/CLI.hpp>
 
 #include <filesystem>
@@ -78,8 +78,11 @@ std::unique_ptr<MessageSession> openMessageSession(const std::string& command,
     };
     app::ConnectToMDBFile(s.main);
     if (!shown || s.state.strMDBConnectString.empty() || !s.state.bIsMessageBackup) {
-        // The opening's own message lines come first, as every box does; then the error.
+        // The opening's own message lines come first, as every box does; then the error. A
+        // file the viewer rejected (empty, or neither kind of backup) has had its box, which
+        // is the whole answer.
         std::cerr << s.openLog.str();
+        if (s.state.strMDBConnectString.empty() && !s.openUi.shown.empty()) stopAfterMessages();
         const std::string reason =
             s.state.strMDBConnectString.empty()
                 ? "is not a message backup"

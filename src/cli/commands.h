@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <iostream>
 #include <stdexcept>
 #include <string>
 
@@ -21,6 +22,15 @@ struct UsageError : std::runtime_error {
 // the command ends with an error instead of a cut-off answer.
 inline void writeOut(const std::string& s) {
     if (!s.empty() && std::fwrite(s.data(), 1, s.size(), stdout) != s.size())
+        throw std::runtime_error("cannot write to standard output");
+}
+
+// Flushes standard output (std::cout writes through stdout); throws as writeOut does when
+// this or any earlier write to it failed. main() calls it after every command, so no command
+// can end with status 0 after its output was lost.
+inline void flushOut() {
+    std::cout.flush();
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) || !std::cout)
         throw std::runtime_error("cannot write to standard output");
 }
 

@@ -125,7 +125,7 @@ bool mnuExportUsers_Click(app::FrmMain& form) {
         ui::Procedure rows(ui, "mnuExportUsers_Click", "frmMain", ui::ErrorStyle::standard());
         proc.loop([&] { return !rs.Eof(); }, [&] { rs.MoveNext(); },
                   [&] {
-                      std::string alias, extension, line;
+                      std::string alias, extension, smtp, line;
                       bool noExtension = false;
                       const bool built = rows.step([&] {
                           alias = rs("Alias").Value().toText();
@@ -134,7 +134,8 @@ bool mnuExportUsers_Click(app::FrmMain& form) {
                           extension = noExtension ? std::string() : ext.toText();
                           line = alias + "," + extension;
                           if (newer) {
-                              line += ",,," + app::strGetFieldText(rs, "SMTPAddress", state) + ",";
+                              smtp = app::strGetFieldText(rs, "SMTPAddress", state);
+                              line += ",,," + smtp + ",";
                           } else {
                               line += ",,";
                           }
@@ -146,7 +147,7 @@ bool mnuExportUsers_Click(app::FrmMain& form) {
                       std::string why = unsafeCharacter(alias);
                       if (!why.empty()) {
                           why = "alias holds " + why;
-                      } else if (!(why = unsafeCharacter(line.substr(alias.size() + 1))).empty()) {
+                      } else if (!(why = unsafeCharacter(extension + smtp)).empty()) {
                           why = "extension or address holds " + why;
                       }
                       if (!why.empty()) {

@@ -47,7 +47,27 @@ bool matches(const jet::Value& v, jet::ColumnType type, const FindCriterion& c,
     return value.toDouble() == *wanted;
 }
 
+std::string bracketed(std::string_view name) {
+    return "[" + std::string(name) + "]";
+}
+
 }  // namespace
+
+std::string selectExistingColumns(DatabaseCache* cache, std::string_view connectString,
+                                  std::string_view table, const std::vector<std::string>& columns) {
+    const std::string path = dataSourceOrThrow(connectString);
+    auto db = cache ? cache->open(path, false) : openDatabase(path, false);
+    const jet::TableDef& def =
+        translatingEngineErrors([&]() -> const jet::TableDef& { return db->table(table); });
+    std::string list;
+    for (const std::string& wanted : columns) {
+        if (!def.findColumn(wanted)) continue;
+        if (!list.empty()) list += ", ";
+        list += bracketed(wanted);
+    }
+    if (list.empty()) list = "*";
+    return "SELECT " + list + " FROM " + bracketed(def.name);
+}
 
 Recordset::Recordset() : state_(std::make_unique<RecordsetState>()) {}
 

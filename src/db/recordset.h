@@ -35,6 +35,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/ado_types.h"
 #include "db/variant.h"
@@ -156,5 +157,14 @@ private:
     long cursorLocation_ = adUseServer;
     std::unique_ptr<RecordsetState> state_;
 };
+
+// "SELECT [a], [b] FROM [table]" naming those of `columns` that the table has, in the order
+// given, so that a query reads only the values it uses: a long value (Memo, OLE) it leaves
+// out is neither read nor able to fail it. A column the table lacks is left out, so reading
+// it raises 3265 as it would after SELECT *; a table with none of them gives "SELECT *".
+// Opens the database as Open does (through `cache` when given) and raises the same errors,
+// also for a table that does not exist.
+std::string selectExistingColumns(DatabaseCache* cache, std::string_view connectString,
+                                  std::string_view table, const std::vector<std::string>& columns);
 
 }  // namespace tdv::db

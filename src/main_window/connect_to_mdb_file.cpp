@@ -69,19 +69,24 @@ std::string commandLinePath(const std::string& commandLine) {
 
 enum class Probe { HasRows, Empty, Unreadable };
 
-// Opens the table the way every query does; a file or table that cannot be read leaves the
-// recordset closed, which is all the probe needs to know.
+// Counts the table's rows the way every query opens a recordset; a file or table that
+// cannot be read leaves the recordset closed, which is all the probe needs to know. Only the
+// rows are counted: no value of them is read, so a damaged long value in one (VersionInfo's
+// archive, a message's recording) cannot make the whole file look unreadable, while a
+// damaged data page still does.
 Probe probeTable(FrmMain& form, const char* table) {
     db::Recordset rs = form.state.newRecordset();
     rs.setCursorLocation(db::adUseClient);
+    long rows = 0;
     try {
-        rs.Open(std::string("SELECT * FROM ") + table, form.state.strMDBConnectString,
+        rs.Open(std::string("SELECT COUNT(*) FROM [") + table + "]", form.state.strMDBConnectString,
                 db::adOpenKeyset, db::adLockReadOnly);
+        if (rs.State() != db::adStateOpen || rs.RecordCount() != 1) return Probe::Unreadable;
+        rows = rs.Fields(0L).Value().toLong();
     } catch (...) {
         return Probe::Unreadable;
     }
-    if (rs.State() != db::adStateOpen) return Probe::Unreadable;
-    return rs.RecordCount() >= 1 ? Probe::HasRows : Probe::Empty;
+    return rows >= 1 ? Probe::HasRows : Probe::Empty;
 }
 
 }  // namespace

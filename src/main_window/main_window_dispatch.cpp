@@ -43,7 +43,8 @@ void callListProcedure(FrmMain& form) {
             catalog::populateBackupDetails(form);
             break;
         case kExtractExportLog:
-            extract::FetchBackupLogFile(form);
+            // No archive written (the version gate or a failure): the entry produced nothing.
+            if (!extract::FetchBackupLogFile(form)) form.listFailed = true;
             break;
         default:
             break;

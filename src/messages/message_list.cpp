@@ -3,7 +3,9 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "backup/backed_up_version.h"
 #include "base/ole_date.h"
@@ -28,6 +30,10 @@ constexpr const char* kFillOwner = "frmMessageSelection";
 constexpr const char* kNoMessages =
     "No messages found in the backup files for the selected subscriber.";
 constexpr const char* kSystemSender = "Zerith Messaging System";
+// The columns of Messages the grid is filled from.
+const std::vector<std::string> kListedColumns = {
+    "Index",    "Subject",   "ArrivalTime", "Read",       "PriorityUrgent", "SensitivityPrivate",
+    "IsSecure", "CallerANI", "ToAlias",     "FromAddress"};
 
 // Every occurrence of `what` (letter case ignored) replaced by `with`.
 std::string replaceIgnoringCase(const std::string& text, std::string_view what,
@@ -160,8 +166,11 @@ void PopulateGridWithSubscriberMessageInfo(FrmMessages& form) {
     db::Recordset rs = state.newRecordset();
     proc.step([&] {
         rs.setCursorLocation(db::adUseClient);
-        rs.Open("SELECT * FROM Messages", state.strMDBConnectString, db::adOpenKeyset,
-                db::adLockReadOnly);
+        // The columns the grid shows, not MessageAttachment: the recordings are read one
+        // at a time when a message is extracted, so a damaged one hides no other message.
+        rs.Open(db::selectExistingColumns(&state.cache, state.strMDBConnectString, "Messages",
+                                          kListedColumns),
+                state.strMDBConnectString, db::adOpenKeyset, db::adLockReadOnly);
     });
     long count = 0;
     if (!proc.step([&] { count = rs.RecordCount(); }) || count == 0) {

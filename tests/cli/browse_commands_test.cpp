@@ -8,7 +8,9 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "backup/app_state.h"
 #include "cli/cli_ui.h"
+#include "db/recordset.h"
 #include "helpers/backup_fixture.h"
 #include "helpers/testdata.h"
 
@@ -232,6 +234,74 @@ TEST_F(SampleBrowse, ADamagedListSaysSoAndFails) {
     EXPECT_EQ(list.status, 1);
     EXPECT_EQ(list.out, "");
     EXPECT_THAT(list.err, HasSubstr("in procedure populateSubscribers of Form frmMain"));
+}
+
+std::string inHome(const std::filesystem::path& home, const std::string& args) {
+    return "TDV_HOME=" + shellQuote(home.string()) + " " + shellQuote(TDV_BINARY) + " " + args;
+}
+
+TEST_F(SampleBrowse, ADamagedExportLogFailsOnlyItsExtraction) {
+    makeSample("zerith-rev20");
+    const std::string file = shellQuote(directory);
+    db::Recordset rs;
+    rs.setCursorLocation(db::adUseClient);
+    rs.Open("SELECT LogFileZIP FROM VersionInfo", std::string(backup::kConnectPrefix) + directory,
+            db::adOpenKeyset, db::adLockReadOnly);
+    const auto size = static_cast<uint32_t>(rs("LogFileZIP").ActualSize());
+    rs.Close();
+    ASSERT_GT(size, 0u);
+    ASSERT_TRUE(test::damageLongValueLength(directory, size));
+
+    auto info = runTdv("info " + file);
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_EQ(info.err, "");
+    EXPECT_THAT(info.out, HasSubstr("User name that ran backup=svc_tarnis"));
+    auto list = runTdv("list " + file + " subscribers");
+    ASSERT_EQ(list.status, 0) << list.err;
+    const std::string id = nlohmann::json::parse(list.out)["rows"][0].back();
+    EXPECT_EQ(runTdv("report " + file + " subscribers " + shellQuote(id)).status, 0);
+
+    const auto home = dir.path() / "home";
+    for (const std::string& command : {"extract-log " + file, "list " + file + " exportlog"}) {
+        auto r = test::runCommand(inHome(home, command));
+        EXPECT_EQ(r.status, 1) << command;
+        EXPECT_EQ(r.out, "") << command;
+        EXPECT_THAT(r.err, StartsWith("message: ")) << command;
+    }
+}
+
+TEST(BrowseCommands, TheExportLogOfAnOlderToolIsARefusal) {
+    test::TempDir dir;
+    BackupFixture db;
+    db.versionInfo().row({5, 0, 12, 1, false, 7, 0, 28});
+    const std::string file = shellQuote(db.write(dir.path(), "ZerithDBData_Backup_old.mdb"));
+    auto r = test::runCommand(inHome(dir.path() / "home", "list " + file + " exportlog"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_THAT(r.err, StartsWith("error: list: No backup log file in MDB"));
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+}
+
+TEST_F(SampleBrowse, OutputThatCannotBeWrittenFails) {
+    makeSample("zerith-rev20");
+    const std::string file = shellQuote(directory);
+    const auto home = dir.path() / "home";
+    // A user with recordings, so that extract-audio has paths to print.
+    const auto list = nlohmann::json::parse(runTdv("list " + file + " subscribers").out);
+    std::string id;
+    for (const auto& row : list["rows"]) {
+        id = row.back().get<std::string>();
+        const auto extract = "extract-audio " + file + " subscribers " + shellQuote(id);
+        if (!test::runCommand(inHome(home, extract)).out.empty()) break;
+    }
+    for (const std::string& command :
+         {"list " + file + " subscribers", "info " + file,
+          "report " + file + " subscribers " + shellQuote(id),
+          "extract-audio " + file + " subscribers " + shellQuote(id), "extract-log " + file}) {
+        auto r = test::runCommand(inHome(home, command) + " >/dev/full");
+        EXPECT_EQ(r.status, 1) << command;
+        EXPECT_THAT(r.err, HasSubstr("error: cannot write to standard output\n")) << command;
+    }
 }
 
 TEST_F(SampleBrowse, NewerProductSampleShowsRepairedText) {

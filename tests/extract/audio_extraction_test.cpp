@@ -117,7 +117,11 @@ protected:
 TEST(WavBaseName, RemovesAndReplacesTheCharactersFileNamesCannotHold) {
     EXPECT_EQ(wavBaseName("a b/c?d*e"), "abc_d_e");
     EXPECT_EQ(wavBaseName("o'brien"), "o''brien");
-    EXPECT_EQ(wavBaseName("o''brien"), "o''''brien");
+    // The design's own quote step: a stored pair stays a pair (not the SQL quoting).
+    EXPECT_EQ(wavBaseName("o''brien"), "o''brien");
+    EXPECT_EQ(wavBaseName("Jack''s Team"), "Jack''sTeam");
+    // Text is UTF-8 once: no second encoding of non-ASCII letters.
+    EXPECT_EQ(wavBaseName("\xE6\xBC\xA2\xE5\xAD\x97"), "\xE6\xBC\xA2\xE5\xAD\x97");
     EXPECT_EQ(wavBaseName(" x\\y\tz "), "xyz");
     EXPECT_EQ(wavBaseName(""), "");
 }

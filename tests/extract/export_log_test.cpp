@@ -103,12 +103,12 @@ TEST_F(ExportLog, NullArchiveDeletesTheEarlierFileAndReports) {
 // LogArchives is the program's own: through a link nothing is removed or written, also when
 // the backup holds no archive.
 TEST_F(ExportLog, ALinkedArchiveFolderIsRefusedAndItsTargetKept) {
+    open(zipLike(100));
     const fs::path elsewhere = h.dir.path() / "elsewhere";
     fs::create_directories(elsewhere);
     std::ofstream(elsewhere / "TARNIS_Export_LogFile.zip") << "theirs";
     fs::create_directories(target.parent_path().parent_path());
     fs::create_directory_symlink(elsewhere, target.parent_path());
-    open(zipLike(100));
     EXPECT_FALSE(FetchBackupLogFile(h.form));
     ASSERT_EQ(h.ui.texts().size(), 1u) << ::testing::PrintToString(h.ui.texts());
     EXPECT_NE(h.ui.texts()[0].find("' is a link"), std::string::npos) << h.ui.texts()[0];

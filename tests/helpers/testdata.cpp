@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -82,6 +84,26 @@ CommandResult runCommand(const std::string& commandLine) {
 
 CommandResult runTdv(const std::string& args) {
     return runCommand(shellQuote(TDV_BINARY) + " " + args);
+}
+
+bool damageLongValueLength(const fs::path& file, uint32_t size) {
+    std::fstream io(file, std::ios::in | std::ios::out | std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(io)), std::istreambuf_iterator<char>());
+    std::vector<size_t> found;
+    for (uint32_t flags : {0x80000000u, 0x40000000u, 0u}) {
+        const uint32_t word = size | flags;
+        const char le[4] = {static_cast<char>(word), static_cast<char>(word >> 8),
+                            static_cast<char>(word >> 16), static_cast<char>(word >> 24)};
+        for (size_t at = bytes.find(le, 0, 4); at != std::string::npos;
+             at = bytes.find(le, at + 1, 4))
+            found.push_back(at);
+    }
+    if (found.size() != 1) return false;
+    const auto wrong = static_cast<char>(static_cast<unsigned char>(bytes[found[0] + 2]) + 0x10);
+    io.clear();
+    io.seekp(static_cast<std::streamoff>(found[0] + 2));
+    io.write(&wrong, 1);
+    return static_cast<bool>(io.flush());
 }
 
 }  // namespace tdv::test

@@ -1,6 +1,7 @@
 // Access to the real test databases and reference tables beside the checkout.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -37,5 +38,10 @@ CommandResult runCommand(const std::string& commandLine);
 // Runs the built tdv with the given (already shell-quoted) arguments.
 CommandResult runTdv(const std::string& args);
 std::string shellQuote(const std::string& s);
+
+// Damages the one long value of `size` bytes in a database file: the declared length in its
+// 12-byte reference (length with the storage flags in the top bits) is made 1 MiB larger than
+// what is stored. False, changing nothing, unless exactly one reference has that length.
+bool damageLongValueLength(const std::filesystem::path& file, uint32_t size);
 
 }  // namespace tdv::test
