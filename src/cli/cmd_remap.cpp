@@ -144,8 +144,10 @@ void runWindow(Form& form, const RemapArgs& args, logging::ModLogging& logs) {
     if (preview) out["preview"] = previewJson(*preview);
     if (args.apply) out["runLog"] = logs.runLogPath();
     std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
-    // An apply answered Yes that stopped before writing (no rows, none ticked, no safety copy).
-    if (args.apply && args.yes && !form.closed) throw CLI::RuntimeError(1);
+    // An apply answered Yes that stopped before writing (no rows, none ticked, no safety copy),
+    // or one that left ticked rows unapplied: the log and the closing question said which.
+    if (args.apply && args.yes && (!form.closed || form.rowsNotApplied > 0))
+        throw CLI::RuntimeError(1);
 }
 
 void runRemap(const RemapArgs& args) {

@@ -92,6 +92,7 @@ bool applyTickedRows(const ApplyFrame& frame, const std::string& warning,
     frame.logs.stopLogging();
 
     const int tried = static_cast<int>(std::min(done, ticked.size()));
+    if (frame.rowsNotApplied) *frame.rowsNotApplied = total - applied;
     const std::string question = reviewQuestion(applied, tried - applied);
     if (frame.ui.messageBox(copies.empty() ? question : copies + "\n" + question,
                             ui::Buttons::YesNo) == ui::Answer::Yes)

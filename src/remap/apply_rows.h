@@ -31,6 +31,8 @@ struct ApplyFrame {
     // Rows given to one applySome at most (0: no limit). The preview gives one, so that the
     // progress after each save is the progress after each row.
     size_t rowsPerSave = 0;
+    // Where to tell how many ticked rows were not applied (failed, or left after a stop).
+    int* rowsNotApplied = nullptr;
 };
 
 // Applies the ticked data rows (in grid order) between the start and the end of a new run

@@ -450,6 +450,7 @@ void cmdRemap_Click(FrmExtensionRemap& form, MessageBackupFiles& files) {
     files.setSafetyCopies(&safety);
     ApplyFrame frame{form.ui, form.logs, form.myGrid, form.progress, &safety, &form.state};
     frame.rowsPerSave = form.rowsPerSave;
+    frame.rowsNotApplied = &form.rowsNotApplied;
     if (applyTickedRows(frame, kWarning,
                         [&](std::span<const int> ticked) { return rows.applySome(ticked); }))
         form.closed = true;

@@ -73,6 +73,8 @@ struct FrmExtensionRemap {
     // The window closed itself (lookups empty on activation, or after an apply); the front
     // end then closes it and the main window reloads its list.
     bool closed = false;
+    // Ticked rows the last apply did not apply (failed, or left after it stopped).
+    int rowsNotApplied = 0;
     // Progress of a long load or apply (rows done, rows in all); empty for none. The window
     // shows a progress bar for loads and applies of more than a few hundred rows.
     std::function<void(int done, int total)>

@@ -40,6 +40,8 @@ struct FrmSMTPAddressRemap {
     std::set<std::string> claimedUsers;
 
     bool closed = false;
+    // Ticked rows the last apply did not apply (failed, or left after it stopped).
+    int rowsNotApplied = 0;
     std::function<void(int done, int total)>
         progress;  // Rows of one save of an apply at most (0: as many as a save takes); the preview
                    // saves

@@ -119,6 +119,7 @@ void cmdRemap_Click(FrmSMTPAddressRemap& form) {
     backup::SafetyCopies safety(form.ui);
     ApplyFrame frame{form.ui, form.logs, form.myGrid, form.progress, &safety, &form.state};
     frame.rowsPerSave = form.rowsPerSave;
+    frame.rowsNotApplied = &form.rowsNotApplied;
     if (applyTickedRows(frame, kWarning,
                         [&](std::span<const int> ticked) { return rows.applySome(ticked); }))
         form.closed = true;
