@@ -303,7 +303,13 @@ void createDatabase(const std::string& path, const NewDatabase& desc) {
             fs.remove(temp);
             throw;
         }
-        fs.syncDirectoryOf(path);
+        try {
+            fs.syncDirectoryOf(path);
+        } catch (...) {
+            // The command fails, so its file does not stay as if it had been made.
+            fs.remove(path);
+            throw;
+        }
     } catch (const Error& e) {
         throw Error(ErrorKind::Io, errnum::kIo, "Cannot create '" + path + "': " + e.what());
     }
