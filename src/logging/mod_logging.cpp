@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "db/vb_text.h"
+#include "jet/file.h"
 #include "logging/log_text.h"
 #include "ui/procedure.h"
 
@@ -87,7 +88,7 @@ std::string ModLogging::GenerateNewLogFileName() {
     // The application folder itself may not exist yet on this platform (it lives under the
     // user's data folder), so the whole chain is created; a link or a file named "logs" is
     // refused, and startLogging then writes nothing through it.
-    proc.step([&] { ui::prepareOwnFolder(ui_, logs.string()); });
+    proc.step([&] { ui::prepareOwnFolder(jet::FileSystem::real(), logs.string()); });
     runLogPath_ = (logs / (program_.exeName + "_CSVRemapLog_" + stamp + ".TXT")).string();
     return runLogPath_;
 }

@@ -349,7 +349,10 @@ bool entryExists(UiPort& ui, const std::string& path) {
 }
 
 void prepareOwnFolder(UiPort& ui, const std::string& folder) {
-    jet::FileSystem& fs = outputFileSystem(ui);
+    prepareOwnFolder(outputFileSystem(ui), folder);
+}
+
+void prepareOwnFolder(jet::FileSystem& fs, const std::string& folder) {
     try {
         jet::Entry entry = fs.entryAt(folder);
         if (entry.kind == jet::EntryKind::None) {

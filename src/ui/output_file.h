@@ -106,6 +106,8 @@ bool entryExists(UiPort& ui, const std::string& path);
 // linked application folder) are the user's own set-up and followed. Leftover temporary
 // files of outputs in it are removed.
 void prepareOwnFolder(UiPort& ui, const std::string& folder);
+// The same on a given file system (the run log, which is written to the real one).
+void prepareOwnFolder(jet::FileSystem& fs, const std::string& folder);
 
 // Empties a folder prepared by prepareOwnFolder of the files the program writes there: the
 // regular files directly in it whose names end in one of `extensions` (letter case

@@ -159,6 +159,24 @@ TEST(RunLog, TextBecomesWindows1252WithQuestionMarksForTheRest) {
               std::string::npos);
 }
 
+// "logs" is the program's own folder: a link there is refused once and nothing is written
+// through it.
+TEST(RunLog, ALinkedLogsFolderIsRefusedAndNothingWrittenThroughIt) {
+    LogHarness h;
+    const fs::path elsewhere = h.dir.path() / "elsewhere";
+    fs::create_directories(elsewhere);
+    fs::create_directories(h.appFolder);
+    fs::create_directory_symlink(elsewhere, h.appFolder / "logs");
+    h.logs.GenerateNewLogFileName();
+    ASSERT_EQ(h.ui.texts().size(), 1u);
+    EXPECT_EQ(h.ui.texts()[0].rfind("(error):75 (Path/File access error: the folder '", 0), 0u)
+        << h.ui.texts()[0];
+    h.logs.startLogging();
+    h.logs.MyLog("line");
+    h.logs.stopLogging();
+    EXPECT_TRUE(fs::is_empty(elsewhere));
+}
+
 TEST(CsvErrorLog, PathIsTheCsvPathWithTheSuffix) {
     LogHarness h;
     const std::string csv = (h.dir.path() / "remap.csv").string();

@@ -127,6 +127,22 @@ TEST_F(Extraction, AReadOnlyFolderIsToldOnceAsSuch) {
     EXPECT_TRUE(h.ui.opened.empty());
 }
 
+// temp_msg is the program's own folder: a link there is refused, its target kept.
+TEST_F(Extraction, ALinkedFolderIsRefusedAndItsTargetKept) {
+    h.load({message(1, test::blob(64, 8))});
+    const fs::path elsewhere = h.tempMsg().parent_path() / "elsewhere";
+    fs::create_directories(elsewhere);
+    std::ofstream(elsewhere / "MSG_WAV_File.wav") << "theirs";
+    fs::remove_all(h.tempMsg());
+    fs::create_directory_symlink(elsewhere, h.tempMsg());
+    EXPECT_EQ(cmdExtractWAVFile_Click(h.form), "");
+    ASSERT_EQ(h.ui.texts().size(), 1u) << ::testing::PrintToString(h.ui.texts());
+    EXPECT_NE(h.ui.texts()[0].find("' is a link"), std::string::npos) << h.ui.texts()[0];
+    EXPECT_EQ(test::readBytes(elsewhere / "MSG_WAV_File.wav"),
+              (std::vector<uint8_t>{'t', 'h', 'e', 'i', 'r', 's'}));
+    EXPECT_TRUE(h.ui.opened.empty());
+}
+
 TEST_F(Extraction, AnOldReadOnlyTargetIsReplaced) {
     h.load({message(1, test::blob(64, 9))});
     writeOld(wav());

@@ -475,7 +475,7 @@ TEST_F(ExtensionApplyTest, AMessageBackupThatCannotBeCopiedStopsTheApply) {
             {"jsmith", "1001"}, {"o'brien", "1002"}, {"mjones", "1003"}, {"bwhite", "1104"}}));
     ASSERT_EQ(disk.names().size(), 1u);
     const auto texts = h.ui.texts();
-    ASSERT_EQ(texts.size(), 3u);
+    ASSERT_EQ(texts.size(), 3u) << ::testing::PrintToString(texts);
     EXPECT_THAT(texts[1], ::testing::HasSubstr("' could not be created); nothing was changed."));
     EXPECT_EQ(texts[2], "Safety copy of the file as it was before: " + disk.names()[0] +
                             "\nUpdates complete: 1 rows applied, 1 failed - review log file now?");
