@@ -7,6 +7,7 @@
 
 #include "backup/safety_copy.h"
 #include "base/text.h"
+#include "db/transaction.h"
 #include "main_state/common_values.h"
 #include "ui/procedure.h"
 
@@ -118,27 +119,28 @@ bool mnuStQuellisPagerScrub_Click(app::FrmMain& form) {
     } else {
         int32_t deleted = 0;
         int32_t activated = 0;
-        proc.step([&] { rs.MoveFirst(); });
-        // A device that cannot be changed ends the run with one box (a file that cannot be
-        // written would fail the same way for every device).
-        proc.loop([&] { return !rs.Eof(); }, [&] { rs.MoveNext(); },
-                  [&] {
-                      proc.step([&] {
-                          const std::string name = app::strGetFieldText(rs, "Alias", state);
-                          if (isAuxiliaryPager(name)) {
-                              rs.Delete();
-                              ++deleted;
-                          } else if (name == "Pager") {
-                              const std::string phone = base::trimSpaces(
-                                  app::strGetFieldText(rs, "DevicePhoneNumber", state));
-                              if (isFalse(rs("DeviceActive").Value()) && phone.size() > 3) {
-                                  rs("DeviceActive").setValue(db::Variant::fromBool(true));
-                                  rs.Update();
-                                  ++activated;
-                              }
-                          }
-                      });
-                  });
+        // All devices change in one save: a failure on the way (a full disk) leaves the
+        // backup as it was, never with some devices changed, and ends the run with one box.
+        proc.step([&] {
+            db::runInTransaction(state.cache, state.strMDBConnectString, [&] {
+                deleted = activated = 0;
+                for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
+                    const std::string name = app::strGetFieldText(rs, "Alias", state);
+                    if (isAuxiliaryPager(name)) {
+                        rs.Delete();
+                        ++deleted;
+                    } else if (name == "Pager") {
+                        const std::string phone =
+                            base::trimSpaces(app::strGetFieldText(rs, "DevicePhoneNumber", state));
+                        if (isFalse(rs("DeviceActive").Value()) && phone.size() > 3) {
+                            rs("DeviceActive").setValue(db::Variant::fromBool(true));
+                            rs.Update();
+                            ++activated;
+                        }
+                    }
+                }
+            });
+        });
         done = proc.finish([&] {
             ui.setBusy(false);
             ui.messageBox(withCopies("Operation completed.  " + std::to_string(deleted) +

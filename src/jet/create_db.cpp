@@ -1,10 +1,6 @@
 #include "jet/create_db.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -14,6 +10,7 @@
 #include "jet/bytes.h"
 #include "jet/db_image.h"
 #include "jet/error.h"
+#include "jet/file.h"
 #include "jet/format.h"
 #include "jet/header.h"
 #include "jet/memory_file.h"
@@ -279,44 +276,43 @@ std::vector<uint8_t> buildDatabaseFile(const NewDatabase& desc) {
 }
 
 void createDatabase(const std::string& path, const NewDatabase& desc) {
-    namespace fs = std::filesystem;
     std::error_code ec;
-    if (fs::exists(path, ec))
+    if (std::filesystem::exists(path, ec))
         throw Error(ErrorKind::Io, errnum::kIo, "Cannot create '" + path + "': the file exists");
     std::vector<uint8_t> bytes = buildDatabaseFile(desc);
 
-    std::string temp = path + ".creating";
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0)
-        throw Error(ErrorKind::Io, errnum::kIo,
-                    "Cannot create '" + temp + "': " + std::strerror(errno));
-    auto fail = [&](const std::string& what) {
-        int err = errno;
-        ::close(fd);
-        ::unlink(temp.c_str());
-        throw Error(ErrorKind::Io, errnum::kIo,
-                    "Cannot write '" + path + "': " + what + ": " + std::strerror(err));
-    };
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) fail("write");
-        done += static_cast<size_t>(n);
+    // Written whole under a temporary name beside it, synced, then named without replacing
+    // anything that appeared meanwhile: a failure never leaves a partial file at the path.
+    FileSystem& fs = FileSystem::real();
+    const std::string temp = path + ".creating";
+    try {
+        {
+            std::unique_ptr<File> out = fs.open(temp, FileSystem::Mode::CreateNew);
+            try {
+                out->writeAt(0, bytes.data(), bytes.size());
+                out->sync();
+            } catch (...) {
+                out.reset();
+                fs.remove(temp);
+                throw;
+            }
+        }
+        try {
+            fs.renameNoReplace(temp, path);
+        } catch (...) {
+            fs.remove(temp);
+            throw;
+        }
+        try {
+            fs.syncDirectoryOf(path);
+        } catch (...) {
+            // The command fails, so its file does not stay as if it had been made.
+            fs.remove(path);
+            throw;
+        }
+    } catch (const Error& e) {
+        throw Error(ErrorKind::Io, errnum::kIo, "Cannot create '" + path + "': " + e.what());
     }
-    if (::fsync(fd) != 0) fail("sync");
-    if (::close(fd) != 0) {
-        ::unlink(temp.c_str());
-        throw Error(ErrorKind::Io, errnum::kIo, "Cannot write '" + path + "': close failed");
-    }
-    // link() refuses to replace a file that appeared meanwhile, unlike rename().
-    if (::link(temp.c_str(), path.c_str()) != 0) {
-        int err = errno;
-        ::unlink(temp.c_str());
-        throw Error(ErrorKind::Io, errnum::kIo,
-                    "Cannot create '" + path + "': " + std::strerror(err));
-    }
-    ::unlink(temp.c_str());
 }
 
 }  // namespace jet

@@ -10,17 +10,22 @@
 #include <ctime>
 
 #include "jet/error.h"
+#include "jet/fault_injection.h"
 #include "jet/file.h"
 
 namespace jet {
-namespace {
 
-[[noreturn]] void throwIo(const std::string& what, const std::string& path) {
-    int err = errno;
+void throwOsError(const std::string& what, const std::string& path, int err) {
     std::string reason = err == ENOSPC   ? "the disk is full"
                          : err == EDQUOT ? "the disk quota is exhausted"
                                          : std::strerror(err);
     throw Error(ErrorKind::Io, errnum::kIo, what + " '" + path + "': " + reason);
+}
+
+namespace {
+
+[[noreturn]] void throwIo(const std::string& what, const std::string& path) {
+    throwOsError(what, path, errno);
 }
 
 FileIdentity identityFromStat(const struct stat& st) {
@@ -248,8 +253,10 @@ public:
 }  // namespace
 
 FileSystem& FileSystem::real() {
-    static PosixFileSystem fs;  // stateless
-    return fs;
+    static PosixFileSystem posix;  // stateless
+    // Test builds may put a wrapper in front that injects failures (fault_injection.h).
+    static FileSystem* const fs = faultInjectionFromEnvironment(posix);
+    return fs ? *fs : posix;
 }
 
 }  // namespace jet
