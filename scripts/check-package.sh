@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a build folder, unpacks it into a scratch root and checks
 # what it installs: the installed tdv runs, its manual page reads cleanly, the desktop
-# program, help page, desktop entry and icon are there, the dependencies are declared, and
-# (in a build without TDV_TEST_HOOKS) neither program contains a test hook.
+# program, help page, desktop entry and icon are there, the dependencies are declared,
+# (in a build without TDV_TEST_HOOKS) neither program contains a test hook, lintian finds
+# no error in the package and desktop-file-validate accepts the desktop entry.
 # Usage: scripts/check-package.sh BUILD_DIR
 set -euo pipefail
 build="$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)"
@@ -19,7 +20,9 @@ deb="$(ls "$scratch"/out/tarnis-data-viewer_*.deb 2>/dev/null | head -n 1)"
 root="$scratch/root"
 dpkg-deb -x "$deb" "$root"
 for f in usr/bin/tdv usr/bin/tarnis-data-viewer \
-         usr/share/man/man1/tdv.1 \
+         usr/share/man/man1/tdv.1.gz usr/share/man/man1/tarnis-data-viewer.1.gz \
+         usr/share/doc/tarnis-data-viewer/copyright \
+         usr/share/doc/tarnis-data-viewer/changelog.Debian.gz \
          usr/share/tarnis-data-viewer/TARNISDataViewer.htm \
          usr/share/applications/tarnis-data-viewer.desktop \
          usr/share/icons/hicolor/scalable/apps/tarnis-data-viewer.svg; do
@@ -29,10 +32,14 @@ done
 version="$("$root/usr/bin/tdv" --version)" || fail "the installed tdv --version failed"
 [[ "$version" == "tdv "* ]] || fail "unexpected tdv --version output: $version"
 
-# The manual page formats without warnings and names every command of tdv --help.
-page="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/tdv.1" 2>"$scratch/man.err")" ||
-    fail "man -l failed on the installed page"
-[ ! -s "$scratch/man.err" ] || { cat "$scratch/man.err" >&2; fail "man -l warned"; }
+# Both manual pages format without warnings and without hyphenating a word (a file name
+# must read as it is written); the tdv page names every command of tdv --help.
+for name in tarnis-data-viewer tdv; do
+    page="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/$name.1.gz" 2>"$scratch/man.err")" ||
+        fail "man -l failed on the installed $name page"
+    [ ! -s "$scratch/man.err" ] || { cat "$scratch/man.err" >&2; fail "man -l warned on $name"; }
+    ! grep -q $'\u2010$' <<<"$page" || fail "the $name page hyphenates: $(grep $'\u2010$' <<<"$page" | head -n 1)"
+done
 commands="$("$root/usr/bin/tdv" --help | sed -n '/^Subcommands:/,/^$/p' | awk 'NR > 1 && NF { print $1 }')"
 [ -n "$commands" ] || fail "tdv --help lists no commands"
 for c in $commands; do
@@ -52,4 +59,20 @@ depends="$(dpkg-deb -f "$deb" Depends)"
 for lib in libqt6widgets6 libqt6multimedia6 libicu qt6-qpa-plugins libc6; do
     grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
-echo "check-package: $(basename "$deb") installs both programs, the page and the desktop files"
+maintainer="$(dpkg-deb -f "$deb" Maintainer)"
+[ "$maintainer" = "The TARNIS Data Viewer developers <tarnis-data-viewer@example.org>" ] ||
+    fail "unexpected Maintainer: $maintainer"
+
+# Debian's package checker and the desktop entry checker: both must be there and pass.
+command -v lintian >/dev/null || fail "lintian is not installed (scripts/install-deps.sh)"
+command -v desktop-file-validate >/dev/null ||
+    fail "desktop-file-validate is not installed (scripts/install-deps.sh)"
+lintian --no-tag-display-limit "$deb" >"$scratch/lintian.log" 2>&1 || true
+if grep -q '^E: ' "$scratch/lintian.log"; then
+    grep '^E: ' "$scratch/lintian.log" >&2
+    fail "lintian found errors"
+fi
+desktop-file-validate "$root/usr/share/applications/tarnis-data-viewer.desktop" ||
+    fail "desktop-file-validate rejected the desktop entry"
+echo "check-package: $(basename "$deb") installs both programs, the pages and the desktop files"
+echo "check-package: lintian: no errors ($(grep -c '^W: ' "$scratch/lintian.log" || true) warnings)"

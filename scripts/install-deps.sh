@@ -11,7 +11,7 @@ apt_packages=(
     libcli11-dev nlohmann-json3-dev libicu-dev libzip-dev
     mdbtools python3
     qt6-base-dev qt6-multimedia-dev libgl-dev fonts-dejavu-core xvfb xauth
-    dpkg-dev man-db
+    dpkg-dev man-db lintian desktop-file-utils
 )
 missing=()
 for p in "${apt_packages[@]}"; do

@@ -48,6 +48,9 @@ struct FoldTable {
                 }
             }
         }
+        // The typographic apostrophe (as mail programs write "O’Brien") is left out like
+        // the plain one, so that either finds the other.
+        units[0x2019] = units[u'\''];
     }
 };
 
@@ -118,6 +121,12 @@ void RowFilter::index(const ui::GridModel& grid) {
             appendFolded(text, value);
             ends_[at] = static_cast<uint32_t>(text.size());
             text.push_back(0);
+            // A check-box column orders by its check state: unticked (0) before ticked (1).
+            if (grid.ColDataType(c) == ui::GridModel::kCheckBoxType) {
+                numbers_[at] = grid.isChecked(r + 1, c) ? 1 : 0;
+                empty_[at] = false;
+                continue;
+            }
             if (value.find_first_not_of(' ') == std::string::npos) continue;
             empty_[at] = false;
             if (numeric_[static_cast<size_t>(c)] && !parseWhole(value, &numbers_[at])) {

@@ -3,8 +3,8 @@
 // Text is compared as the engine compares it: each character becomes the primary part of
 // its sort key in the General Legacy order, so letter case and accents do not count, and
 // the characters the key leaves out (apostrophe, hyphen, control characters, combining
-// marks) are left out here too. Characters the order has no code for compare by their
-// case-folded code point.
+// marks) are left out here too, and so is the typographic apostrophe U+2019. Characters the order
+// has no code for compare by their case-folded code point.
 //
 // A RowFilter folds every cell of a grid once (index); each filter text is then one
 // substring search per row over the folded shown cells, so a list of tens of thousands
@@ -32,9 +32,10 @@ public:
     // every row when the text folds to nothing.
     std::vector<int> match(std::string_view text) const;
 
-    // Orders grid rows (from 1) by one column: numerically when every non-empty cell of the
-    // column is a whole number (extensions), otherwise by folded text; descending when
-    // asked. Rows that compare equal keep their grid order.
+    // Orders grid rows (from 1) by one column: a check-box column by its check state
+    // (unticked first), numerically when every non-empty cell of the column is a whole
+    // number (extensions), otherwise by folded text; descending when asked. Rows that compare equal
+    // keep their grid order.
     void sort(std::vector<int>& rows, int col, bool ascending) const;
 
 private:

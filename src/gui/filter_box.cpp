@@ -26,7 +26,7 @@ void FilterBox::keyPressEvent(QKeyEvent* event) {
 }
 
 QString shownCountText(const GridView& grid, const QString& total) {
-    if (grid.filterText().isEmpty()) return total;
+    if (grid.filterText().isEmpty() || !grid.hasList()) return total;
     return QString("%1 of %2").arg(grid.shownRows()).arg(grid.totalRows());
 }
 

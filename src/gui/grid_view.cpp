@@ -151,13 +151,19 @@ void GridView::showRows(bool sizeColumns) {
     syncing_ = false;
     followCurrent();
     if (redraw) viewport()->update();
-    emit shownRowsChanged();
     // The filter hid the current row: the first shown row becomes current, so that the
     // details shown are those of a row in the list.
     if (selectFirstShownRow && redraw && mapped_ && shownRows() > 0 && viewRow(model_.Row()) < 0) {
         model_.setRow(modelRow(0));
         followCurrent();
     }
+    // Told last, so that the window sees the current row the view settled on.
+    emit shownRowsChanged();
+}
+
+bool GridView::currentRowHidden() const {
+    const int row = model_.Row();
+    return row >= 1 && row < model_.Rows() && viewRow(row) < 0;
 }
 
 void GridView::followCurrent() {

@@ -50,6 +50,12 @@ public:
     int totalRows() const;
     // The model row (from 1) a view row shows, -1 when none.
     int modelRow(int viewRow) const;
+    // The model's current data row is one the filter hides: nothing shown is selected, so
+    // nothing may be acted on.
+    bool currentRowHidden() const;
+    // The model has a header row (a list, possibly empty); Backup Details and the export
+    // log have none, so a filter has nothing to count there.
+    bool hasList() const { return model_.Rows() > 0; }
     // When the filter hides the current row, makes the first shown row current (a
     // selection event, so the window shows its details). Off by default.
     bool selectFirstShownRow = false;

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QResizeEvent>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 
@@ -52,6 +53,13 @@ HelpWindow::HelpWindow(const std::string& path, QWidget* parent) : QWidget(paren
     browserHelp_ = new QTextBrowser(this);
     browserHelp_->setObjectName("browserHelp");
     browserHelp_->setOpenExternalLinks(true);
+    // Escape and Ctrl+W close the window, as in other viewers.
+    for (const QKeySequence& key :
+         {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        auto* shortcut = new QShortcut(key, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, &QWidget::close);
+    }
     setMinimumSize(twipsToPixels(kHelpMinWidth, this), twipsToPixels(kHelpMinHeight, this));
     resize(twipsToPixels(kHelpDesignWidth, this), twipsToPixels(kHelpDesignHeight, this));
 

@@ -1,5 +1,5 @@
 // tarnis-data-viewer: the desktop program. The command line is a backup path (quotes
-// removed; spaces allowed) and/or the "/StQuellis" switch.
+// removed; spaces allowed) and/or the "/StQuellis" switch, or --help or --version alone.
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +24,11 @@ bool displayAvailable() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // --help and --version answer on stdout, with or without a display.
+    if (const auto info = tdv::gui::commandLineInfo(argc, argv)) {
+        std::fputs(info->c_str(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
     if (!displayAvailable()) {
         std::fprintf(stderr,
                      "tarnis-data-viewer: no display available (neither DISPLAY nor "

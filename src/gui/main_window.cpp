@@ -8,8 +8,10 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <algorithm>
+#include <utility>
 
 #include "backup/safety_copy.h"
 #include "commands/maintenance.h"
@@ -50,12 +52,6 @@ QString toDisplayText(const std::string& text) {
     return s;
 }
 
-std::string fromDisplayText(const QString& text) {
-    QString s = text;
-    s.replace("\n", "\r\n");
-    return s.toStdString();
-}
-
 }  // namespace
 
 MainWindow::MainWindow(ui::UiPort& ui, backup::AppState& state, QWidget* parent)
@@ -76,10 +72,13 @@ MainWindow::MainWindow(ui::UiPort& ui, backup::AppState& state, QWidget* parent)
     // filled), then the window shows its outcome and the grid follows the current row.
     auto handler = form_->myGrid.onSelectionChanged;
     form_->myGrid.onSelectionChanged = [this, handler] {
+        // The handler shows the new row's report; followShownRow takes it away again when
+        // the filter hides that row.
+        rowShown_ = true;
         if (handler) handler();
         if (form_->myGrid.Redraw() != 0) {
             myGrid->followCurrent();
-            syncFromForm();
+            followShownRow();
         }
     };
 
@@ -145,16 +144,18 @@ void MainWindow::buildControls() {
     txtFilter = new FilterBox(*myGrid, client_);
     txtFilter->setObjectName("txtFilter");
     setDesigned(txtFilter, kFilterLeft, 120, 6975 - kFilterLeft, 315);
-    connect(myGrid, &GridView::shownRowsChanged, this, [this] { showObjectCount(); });
+    connect(myGrid, &GridView::shownRowsChanged, this, [this] { followShownRow(); });
 
     txtInfo = new QPlainTextEdit(client_);
     txtInfo->setObjectName("txtInfo");
     txtInfo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    txtInfo->setReadOnly(false);
+    // The report is read-only: it can be selected and copied, and Tab moves on.
+    txtInfo->setReadOnly(true);
+    txtInfo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    txtInfo->setTabChangesFocus(true);
     txtInfo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtInfo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setDesigned(txtInfo, 7080, 600, 6975, 5055);
-    connect(txtInfo, &QPlainTextEdit::textChanged, this, [this] { txtInfoEdited(); });
 
     auto button = [this](const char* name, const char* caption, int left, int width) {
         auto* b = new QPushButton(caption, client_);
@@ -184,11 +185,11 @@ void MainWindow::buildControls() {
     cmdPlay->hide();
 
     connect(cmdCopyToClipboard, &QPushButton::clicked, this,
-            [this] { run([this] { app::cmdCopyToClipboard_Click(*form_); }); });
+            [this] { runOnShownRow([this] { app::cmdCopyToClipboard_Click(*form_); }); });
     connect(cmdFetchAllWAVFiles, &QPushButton::clicked, this,
-            [this] { run([this] { extract::cmdFetchAllWAVFiles_Click(*form_); }); });
+            [this] { runOnShownRow([this] { extract::cmdFetchAllWAVFiles_Click(*form_); }); });
     connect(cmdPrivateListDump, &QPushButton::clicked, this,
-            [this] { run([this] { reports::cmdPrivateListDump_Click(*form_); }); });
+            [this] { runOnShownRow([this] { reports::cmdPrivateListDump_Click(*form_); }); });
     connect(cmdExit, &QPushButton::clicked, this, [this] { exitApplication(); });
 
     setTabOrder(cmbObjectType, txtFilter);
@@ -220,6 +221,14 @@ void MainWindow::buildMenus() {
     mnuOpenDB = item(mnuFile, "mnuOpenDB", "&Open database", [this] { mnuOpenDB_Click(); });
     seperator2 = separatorIn(mnuFile, "seperator2");
     mnuExit = item(mnuFile, "mnuExit", "&Exit", [this] { exitApplication(); });
+    mnuOpenDB->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    mnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    // Ctrl+F goes to the filter box.
+    auto* find = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
+    connect(find, &QShortcut::activated, this, [this] {
+        txtFilter->setFocus(Qt::ShortcutFocusReason);
+        txtFilter->selectAll();
+    });
 
     mnuCSVEdits = menuBar()->addMenu("E&dit");
     mnuCSVEdits->setObjectName("mnuCSVEdits");
@@ -254,6 +263,7 @@ void MainWindow::buildMenus() {
     mnuHelpItem = item(mnuHelp, "mnuHelpItem", "Help", [this] {
         if (showHelp) showHelp();
     });
+    mnuHelpItem->setShortcut(QKeySequence(Qt::Key_F1));
     seperator = separatorIn(mnuHelp, "seperator");
     mnuAbout = item(mnuHelp, "mnuAbout", "&About", [this] {
         if (showAbout) showAbout();
@@ -293,7 +303,22 @@ void MainWindow::run(const std::function<void()>& procedure) {
     syncFromForm();
 }
 
+void MainWindow::runOnShownRow(const std::function<void()>& procedure) {
+    if (!rowShown_) return;
+    run(procedure);
+}
+
+void MainWindow::followShownRow() {
+    const bool shown = !myGrid->currentRowHidden();
+    const bool wasShown = std::exchange(rowShown_, shown);
+    if (!shown || !wasShown) app::showDetailsOfShownRow(*form_, shown);
+    syncFromForm();
+}
+
 void MainWindow::cmdLoadData_Click() {
+    // The previous type's report goes at once: a list that fails shows its message box
+    // over an empty report, not over the report of an object no longer listed.
+    txtInfo->clear();
     run([this] { app::selectObjectType(*form_, cmbObjectType->currentIndex()); });
 }
 
@@ -311,14 +336,7 @@ void MainWindow::mnuSMTPRemap_Click() {
     run([this] { app::LoadObjectList(*form_); });
 }
 
-void MainWindow::txtInfoEdited() {
-    // The user's edits become the report text that "&Copy" puts on the clipboard.
-    if (syncing_) return;
-    form_->txtInfo.Text = fromDisplayText(txtInfo->toPlainText());
-}
-
 void MainWindow::syncFromForm() {
-    syncing_ = true;
     const app::FrmMain& f = *form_;
     if (cmbObjectType->currentIndex() != f.cmbObjectType) {
         cmbObjectType->setCurrentIndex(f.cmbObjectType);
@@ -331,9 +349,15 @@ void MainWindow::syncFromForm() {
     cmdPlay->setVisible(f.cmdFetchAllWAVFilesVisible);
     if (!f.cmdFetchAllWAVFilesVisible) cmdPlay->stop();
     cmdPrivateListDump->setVisible(f.cmdPrivateListDumpVisible);
+    // A row the filter hides is never acted on.
+    for (QWidget* action :
+         {static_cast<QWidget*>(cmdFetchAllWAVFiles), static_cast<QWidget*>(cmdPlay),
+          static_cast<QWidget*>(cmdPrivateListDump), static_cast<QWidget*>(cmdCopyToClipboard)}) {
+        action->setEnabled(rowShown_);
+    }
+    if (!rowShown_) cmdPlay->stop();
     seperatorStQuellis->setVisible(f.pagerScrubMenuVisible);
     mnuStQuellisPagerScrub->setVisible(f.pagerScrubMenuVisible);
-    syncing_ = false;
 }
 
 void MainWindow::showObjectCount() {

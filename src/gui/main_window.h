@@ -10,7 +10,10 @@
 //
 // A filter box beside the count narrows the grid's rows (the count then reads "N of M"),
 // and a header click sorts the list; both change only what the grid shows. "&Play" plays
-// the selected object's recordings from memory.
+// the selected object's recordings from memory. A current row the filter hides is never
+// acted on: the report is emptied and Copy, the extraction buttons and Play are disabled
+// until a row is shown selected again. The report box is read-only; Ctrl+F goes to the
+// filter box, Ctrl+O opens, Ctrl+Q exits and F1 shows the help.
 //
 // Windows that belong to other parts of the program are reached through hooks set by the
 // program: the remap windows (their menu entries are hidden while the hook is empty), Help,
@@ -120,19 +123,23 @@ private:
     // The filter box takes the room between the count and the grid's right edge.
     void placeFilterBox();
     void showObjectCount();
+    // After the shown rows changed: a hidden current row empties the report and disables
+    // the row actions; shown again, its report returns.
+    void followShownRow();
+    // Runs a row action only while the current row is shown.
+    void runOnShownRow(const std::function<void()>& procedure);
     void setDesigned(QWidget* widget, int left, int top, int width, int height);
     // Runs a core procedure and shows its outcome.
     void run(const std::function<void()>& procedure);
     void cmdLoadData_Click();
     void mnuSMTPRemap_Click();
     void mnuAliasorExtensionRemap_Click();
-    void txtInfoEdited();
 
     ui::UiPort& ui_;
     std::unique_ptr<app::FrmMain> form_;
     QWidget* client_ = nullptr;
     bool exiting_ = false;
-    bool syncing_ = false;
+    bool rowShown_ = true;
 };
 
 }  // namespace tdv::gui

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
 
 #include "gui/filter_box.h"
 #include "gui/grid_view.h"
@@ -53,7 +54,10 @@ MessageWindow::MessageWindow(ui::UiPort& ui, backup::AppState& state, app::FrmMa
     grid_->setHeaderSorting(true);
     txtFilter_ = new FilterBox(*grid_, client_);
     txtFilter_->setObjectName("txtFilter");
-    connect(grid_, &GridView::shownRowsChanged, this, [this] { showCount(); });
+    connect(grid_, &GridView::shownRowsChanged, this, [this] {
+        showCount();
+        enableRowActions();
+    });
     buildMenus();
 
     // The form's own selection handler extracts; the window notes that it ran so that the
@@ -61,15 +65,18 @@ MessageWindow::MessageWindow(ui::UiPort& ui, backup::AppState& state, app::FrmMa
     auto extractOnSelection = std::move(form_.gridMessages.onSelectionChanged);
     form_.gridMessages.onSelectionChanged = [this, extractOnSelection] {
         selectionFiredSincePress_ = true;
-        if (extractOnSelection) extractOnSelection();
+        enableRowActions();
+        // A row the filter hides is never extracted.
+        if (extractOnSelection && rowShown()) extractOnSelection();
     };
     grid_->viewport()->installEventFilter(this);
     grid_->clicked = [this] {
         const bool fired = std::exchange(selectionFiredSincePress_, false);
         if (!fired && form_.gridMessages.Row() >= 1) messages::cmdExtractWAVFile_Click(form_);
     };
-    connect(cmdExtract_, &QPushButton::clicked, this,
-            [this] { messages::cmdExtractWAVFile_Click(form_); });
+    connect(cmdExtract_, &QPushButton::clicked, this, [this] {
+        if (rowShown()) messages::cmdExtractWAVFile_Click(form_);
+    });
     connect(cmdExit_, &QPushButton::clicked, this, [this] {
         unloading_ = true;
         messages::cmdExit_Click(form_);
@@ -113,6 +120,14 @@ void MessageWindow::buildMenus() {
     mnuHelp_ = help.at(0);
     mnuAbout_ = help.at(1);
 
+    mnuLoadDatabase_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    mnuExit_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    mnuHelp_->setShortcut(QKeySequence(Qt::Key_F1));
+    auto* find = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
+    connect(find, &QShortcut::activated, this, [this] {
+        txtFilter_->setFocus(Qt::ShortcutFocusReason);
+        txtFilter_->selectAll();
+    });
     connect(mnuLoadDatabase_, &QAction::triggered, this,
             [this] { messages::mnuLoadDatabase_Click(form_, main_); });
     connect(mnuExit_, &QAction::triggered, this, [this] {
@@ -171,6 +186,17 @@ void MessageWindow::showFormState() {
 
 void MessageWindow::showCount() {
     txtCount_->setText(shownCountText(*grid_, QString::fromStdString(form_.txtMessagesInGrid)));
+}
+
+bool MessageWindow::rowShown() const {
+    return !grid_->currentRowHidden();
+}
+
+void MessageWindow::enableRowActions() {
+    const bool shown = rowShown();
+    cmdExtract_->setEnabled(shown);
+    cmdPlay_->setEnabled(shown);
+    if (!shown) cmdPlay_->stop();
 }
 
 void MessageWindow::closeEvent(QCloseEvent* event) {

@@ -67,6 +67,9 @@ private:
     void layoutControls();
     void widenToShowSubjects();
     void showCount();
+    // Extract Message and Play act on the current row only while the filter shows it.
+    void enableRowActions();
+    bool rowShown() const;
 
     messages::FrmMessages form_;
     app::FrmMain& main_;

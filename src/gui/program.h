@@ -11,6 +11,8 @@
 
 #include <QWidget>
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "backup/app_state.h"
 #include "gui/about_window.h"
@@ -41,5 +43,9 @@ public:
 
 // The command line after the program name, as one text: the arguments joined by blanks.
 std::string joinCommandLine(int argc, char** argv);
+
+// What "--help" or "--version" as the only argument prints (before any window or dialog:
+// the program then ends with status 0); nullopt for any other command line.
+std::optional<std::string> commandLineInfo(int argc, char** argv);
 
 }  // namespace tdv::gui

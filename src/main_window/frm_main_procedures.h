@@ -26,6 +26,10 @@ void LoadObjectList(FrmMain& form);
 void selectObjectType(FrmMain& form, int index);
 // Shows the report of the grid's current row.
 void ShowObjectDetails(FrmMain& form);
+// The grid's current row is hidden (a filter shows no row of it): the report goes, so that
+// nothing of a row the user cannot see is shown or copied; with rowShown again the
+// report of the current row comes back.
+void showDetailsOfShownRow(FrmMain& form, bool rowShown);
 // The grid's selection handler: ShowObjectDetails unless a list is being filled.
 void myGrid_SelChange(FrmMain& form);
 // The clipboard gets the whole text of txtInfo.

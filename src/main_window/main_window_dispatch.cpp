@@ -136,6 +136,14 @@ void ShowObjectDetails(FrmMain& form) {
     }
 }
 
+void showDetailsOfShownRow(FrmMain& form, bool rowShown) {
+    if (rowShown) {
+        ShowObjectDetails(form);
+    } else {
+        form.txtInfo.clear();
+    }
+}
+
 void connectMainWindow(FrmMain& form) {
     form.myGrid.onSelectionChanged = [&form] { myGrid_SelChange(form); };
     form.showObjectDetails = [&form] { ShowObjectDetails(form); };

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
 #include <filesystem>
@@ -136,7 +137,15 @@ TEST(HelpWindow, ShowsThePageModelessAsOneWindow) {
     help.show();
     EXPECT_EQ(&help.window(), &window);
     EXPECT_TRUE(window.isVisible());
-    window.hide();
+
+    // Escape and Ctrl+W close it.
+    for (const QKeyCombination key :
+         {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::ControlModifier, Qt::Key_W)}) {
+        help.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(window.browserHelp(), key.key(), key.keyboardModifiers());
+        EXPECT_FALSE(window.isVisible()) << key.toCombined();
+    }
 }
 
 TEST(HelpWindow, AMissingPageShowsTheBrowsersErrorPage) {

@@ -166,6 +166,14 @@ TEST_F(GridViewTest, HeaderSortingReordersTheShownRowsAndKeepsTheCurrentData) {
     clickCell(3, 1);
     EXPECT_EQ(grid.Row(), 2);
     EXPECT_EQ(grid.TextMatrix(grid.Row(), 1), "alice");
+
+    // A check-box column sorts by its state: unticked first, ticked first when reversed.
+    view->horizontalHeader()->sectionClicked(0);
+    EXPECT_EQ(cell(1, 1), "carol");
+    EXPECT_EQ(cell(2, 1), "alice");
+    EXPECT_EQ(cell(3, 1), "bob");
+    view->horizontalHeader()->sectionClicked(0);
+    EXPECT_EQ(cell(1, 1), "bob");
 }
 
 TEST_F(GridViewTest, ExtensionsSortAsNumbersAndTextIgnoresCaseAndAccents) {
@@ -204,7 +212,11 @@ TEST_F(GridViewTest, TheFilterShowsRowsContainingTheTextInAShownColumn) {
     // The current row is hidden: the view selects nothing and the model keeps its row.
     EXPECT_FALSE(view->currentIndex().isValid());
     EXPECT_EQ(grid.Row(), 1);
+    EXPECT_TRUE(view->currentRowHidden());
     EXPECT_EQ(selections, 0);
+    // The typographic apostrophe, as pasted from mail, is left out like the plain one.
+    view->setFilterText(QString::fromUtf8("o\u2019bri"));
+    EXPECT_EQ(model()->rowCount(), 1);
 
     view->setFilterText("{B}");  // hidden columns are not searched
     EXPECT_EQ(model()->rowCount(), 0);
@@ -213,6 +225,7 @@ TEST_F(GridViewTest, TheFilterShowsRowsContainingTheTextInAShownColumn) {
     view->setFilterText("");
     EXPECT_EQ(model()->rowCount(), 3);
     EXPECT_EQ(view->currentIndex().row(), 0);
+    EXPECT_FALSE(view->currentRowHidden());
 
     // A window that asks for it gets the first shown row made current.
     view->selectFirstShownRow = true;

@@ -278,6 +278,56 @@ TEST_F(MainWindowTest, TheFilterNarrowsTheListAndTheReportFollowsTheShownRow) {
     EXPECT_EQ(main().txtInfo->toPlainText(), display(core.form.txtInfo.Text));
 }
 
+TEST_F(MainWindowTest, ARowTheFilterHidesIsNeverShownOrActedOn) {
+    ASSERT_TRUE(startOnDirectory());
+    GridView* view = main().myGrid;
+    const ui::GridModel& grid = main().form().myGrid;
+    const std::string report = main().form().txtInfo.Text;
+    ASSERT_FALSE(report.empty());
+    // Sorted and filtered to nothing: no report, every row action disabled.
+    view->horizontalHeader()->sectionClicked(4);
+    QTest::keyClicks(main().txtFilter, "qqqq");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view->shownRows(), 0);
+    EXPECT_TRUE(main().txtInfo->toPlainText().isEmpty());
+    for (QPushButton* b : {main().cmdFetchAllWAVFiles, main().cmdPrivateListDump,
+                           static_cast<QPushButton*>(main().cmdPlay), main().cmdCopyToClipboard}) {
+        EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+    }
+    emit main().cmdFetchAllWAVFiles->clicked();
+    EXPECT_FALSE(fs::exists(extract::wavExtractionFolder(state)));
+    // A first letter typed in the grid selects no hidden row.
+    const int current = grid.Row();
+    view->setFocus();
+    QTest::keyClicks(view, QString::fromStdString(grid.TextMatrix(grid.Rows() - 1, 0)).left(1));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(grid.Row(), current);
+    EXPECT_TRUE(main().txtInfo->toPlainText().isEmpty());
+    // Shown again, the row has its report and its actions back.
+    QTest::keyClick(main().txtFilter, Qt::Key_Escape);
+    EXPECT_EQ(main().form().txtInfo.Text, report);
+    EXPECT_TRUE(main().cmdFetchAllWAVFiles->isEnabled());
+    EXPECT_TRUE(main().cmdCopyToClipboard->isEnabled());
+
+    // Backup Details has no rows to count: the count stays blank under a filter.
+    QTest::keyClicks(main().txtFilter, "a");
+    chooseType(app::kBackupDetails);
+    EXPECT_EQ(main().txtObjectCount->text(), "");
+}
+
+TEST_F(MainWindowTest, KeysReachTheFilterTheMenusAndTheReportIsReadOnly) {
+    ASSERT_TRUE(startOnDirectory());
+    main().show();
+    main().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main()));
+    QTest::keyClick(&main(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(main().txtFilter->hasFocus());
+    EXPECT_EQ(main().mnuOpenDB->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    EXPECT_EQ(main().mnuHelpItem->shortcut(), QKeySequence(Qt::Key_F1));
+    QTest::keyClick(&main(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(ended, 1);
+}
+
 TEST_F(MainWindowTest, PlayOffersTheObjectsRecordingsAndStopsWithoutWritingAFile) {
     ASSERT_TRUE(startOnDirectory());
     PlayButton* play = main().cmdPlay;
@@ -318,22 +368,25 @@ TEST_F(MainWindowTest, PlayOffersTheObjectsRecordingsAndStopsWithoutWritingAFile
     EXPECT_FALSE(play->isVisible());
 }
 
-TEST_F(MainWindowTest, CopyPutsTheReportOrTheUsersEditOnTheClipboard) {
+TEST_F(MainWindowTest, CopyPutsTheReportOnTheClipboard) {
     ASSERT_TRUE(startOnDirectory());
     QTest::mouseClick(main().cmdCopyToClipboard, Qt::LeftButton);
     EXPECT_FALSE(ui.clipboard.empty());
     EXPECT_EQ(ui.clipboard, main().form().txtInfo.Text);
     EXPECT_NE(ui.clipboard.find("\r\n"), std::string::npos);
 
-    // The text box is editable: what the user typed is what gets copied.
+    // The text box is read-only: typing changes nothing and Tab moves on to Copy.
+    const std::string report = ui.clipboard;
     main().txtInfo->setFocus();
     main().txtInfo->moveCursor(QTextCursor::End);
     QTest::keyClicks(main().txtInfo, "note");
     QTest::mouseClick(main().cmdCopyToClipboard, Qt::LeftButton);
-    EXPECT_TRUE(ui.clipboard.ends_with("note")) << ui.clipboard.substr(ui.clipboard.size() - 20);
+    EXPECT_EQ(ui.clipboard, report);
+    EXPECT_TRUE(main().txtInfo->isReadOnly());
+    EXPECT_TRUE(main().txtInfo->tabChangesFocus());
 
-    // An empty text box leaves the clipboard empty.
-    main().txtInfo->clear();
+    // An empty report leaves the clipboard empty.
+    main().form().txtInfo.clear();
     QTest::mouseClick(main().cmdCopyToClipboard, Qt::LeftButton);
     EXPECT_EQ(ui.clipboard, "");
 }

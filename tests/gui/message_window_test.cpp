@@ -205,6 +205,30 @@ TEST_F(MessageWindowTest, FilterAndSortNarrowTheGridWithoutExtractingAndClicksFo
     QTest::keyClick(window().txtFilter(), Qt::Key_Escape);
     EXPECT_EQ(view->model()->rowCount(), grid.Rows() - 1);
     EXPECT_EQ(window().txtMessagesInGrid()->text().toInt(), grid.Rows() - 1);
+
+    // A check-box column sorts by its state: unticked first, then reversed.
+    const int read = grid.ColIndex("Read");
+    for (bool ascending : {true, false}) {
+        view->horizontalHeader()->sectionClicked(read);
+        for (int v = 1; v < view->shownRows(); ++v) {
+            const bool before = grid.isChecked(view->modelRow(v - 1), read);
+            const bool after = grid.isChecked(view->modelRow(v), read);
+            EXPECT_TRUE(ascending ? before <= after : before >= after) << "view row " << v;
+        }
+    }
+
+    // Filtered to nothing, the selected message is hidden and is neither extracted nor
+    // played; shown again, it is.
+    const size_t opened = ui.opened.size();
+    QTest::keyClicks(window().txtFilter(), "qqqqqq");
+    EXPECT_EQ(view->shownRows(), 0);
+    EXPECT_FALSE(window().cmdExtractWAVFile()->isEnabled());
+    EXPECT_FALSE(window().cmdPlay()->isEnabled());
+    emit window().cmdExtractWAVFile()->clicked();
+    EXPECT_EQ(ui.opened.size(), opened);
+    QTest::keyClick(window().txtFilter(), Qt::Key_Escape);
+    EXPECT_TRUE(window().cmdExtractWAVFile()->isEnabled());
+    EXPECT_TRUE(window().cmdPlay()->isEnabled());
 }
 
 TEST_F(MessageWindowTest, PlayPlaysTheSelectedMessageAndASecureOneSaysWhy) {

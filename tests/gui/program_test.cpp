@@ -32,6 +32,19 @@ TEST(Program, WithoutADisplayItSaysSoAndEnds) {
     EXPECT_NE(result.err.find("no display available"), std::string::npos) << result.err;
 }
 
+TEST(Program, HelpAndVersionPrintAndEndBeforeAnyWindow) {
+    // Without a display: the answer comes before Qt is started at all.
+    const std::string run = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
+                            test::shellQuote(TDV_VIEWER_BINARY);
+    const auto help = test::runCommand(run + " --help");
+    EXPECT_EQ(help.status, 0) << help.err;
+    EXPECT_TRUE(help.out.starts_with("Usage: tarnis-data-viewer [BACKUP]")) << help.out;
+    const auto version = test::runCommand(run + " --version");
+    EXPECT_EQ(version.status, 0) << version.err;
+    EXPECT_EQ(version.out, std::string("tarnis-data-viewer ") + TDV_VERSION + "\n");
+    EXPECT_TRUE(version.err.empty()) << version.err;
+}
+
 TEST(Program, StartsOnASampleBackupAndShowsTheMainWindow) {
     test::TempDir dir;
     sample::SampleOptions options;
