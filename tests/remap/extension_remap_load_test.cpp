@@ -281,10 +281,10 @@ TEST(ExtensionRemapHeader, AFirstLineThatIsNoTextOrAHugeFileIsNoRemapCsv) {
     std::filesystem::resize_file(big, remap::kMaxCsvFileBytes + 1);
     remap::cmdOpenCSVFile_Click(h.form);
     // Too large: said with the size and the limit, in one message.
-    EXPECT_EQ(h.ui.texts().back(), "CSV file is too large: " +
-                                       std::to_string(remap::kMaxCsvFileBytes + 1) +
-                                       " bytes, and a remap CSV file holds at most 104857600 "
-                                       "bytes (100 MB).");
+    EXPECT_EQ(h.ui.texts().back(),
+              "CSV file is too large: " + std::to_string(remap::kMaxCsvFileBytes + 1) +
+                  " bytes, and a remap CSV file holds at most 104857600 "
+                  "bytes (100 MB).");
     EXPECT_EQ(h.rows(), 0);
     EXPECT_EQ(h.form.txtCSVPath, "");
 }
