@@ -131,11 +131,10 @@ std::string ModLogging::GenerateNewLogFileName() {
         stamp = text;
     });
     const fs::path logs = fs::path(appFolder_) / "logs";
-    bool haveFolder = false;
-    proc.step([&] { haveFolder = fs::is_directory(logs); });
     // The application folder itself may not exist yet on this platform (it lives under the
-    // user's data folder), so the whole chain is created.
-    if (!haveFolder) proc.step([&] { fs::create_directories(logs); });
+    // user's data folder), so the whole chain is created; a link or a file named "logs" is
+    // refused, and startLogging then writes nothing through it.
+    proc.step([&] { ui::prepareOwnFolder(jet::FileSystem::real(), logs.string()); });
     runLogPath_ = (logs / (program_.exeName + "_CSVRemapLog_" + stamp + ".TXT")).string();
     return runLogPath_;
 }
