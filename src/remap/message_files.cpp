@@ -260,7 +260,9 @@ std::vector<MessageBackupFiles::FileProblem> MessageBackupFiles::checkBeforeChan
             const std::vector<std::pair<size_t, Counts>> moving = std::move(it->second);
             holders.erase(it);
             auto& target = holders[tagged(v, keyOf(storedNew, v))];
-            for (const auto& [i, c] : moving) {
+            for (const auto& [fileIndex, c] : moving) {
+                // A named copy: a lambda below cannot capture a structured binding (C++20).
+                const auto i = fileIndex;
                 const File& file = files_[i];
                 changes[i] = true;
                 std::string cause;

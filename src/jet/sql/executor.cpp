@@ -25,7 +25,6 @@ constexpr long kNotInAggregate = 3122;
 constexpr long kJoinTypeMismatch = 3615;
 constexpr long kDistinctOrderBy = 3093;
 constexpr long kUnionColumns = 3307;
-constexpr long kSubqueryFields = 3306;
 
 [[noreturn]] void throwNotInAggregate(const std::string& name) {
     throw Error(ErrorKind::Syntax, kNotInAggregate,
